@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@
 #include "support/prompts.h"
 
 namespace arc {
+
+class TDiskManager;
 
 /// Byte counts behind the archive-wide progress figure.
 struct TProgressTotals {
@@ -177,6 +180,9 @@ class TZipCommon : public TArcRoot {
 
   TArcTimer& Timer() { return timer_; }
 
+  /// The drive check run before writing and before reading volume sets.
+  TDiskManager& DiskManager() { return *disk_manager_; }
+
   // --- Operations descendants specialise ----------------------------------
 
   /// The entry name that reports and events show for a name as stored in
@@ -237,6 +243,7 @@ class TZipCommon : public TArcRoot {
   bool* cancel_ = &own_cancel_;
 
   TArcTimer timer_;
+  std::unique_ptr<TDiskManager> disk_manager_;
   TProgressTotals totals_;
   std::string entry_name_;
   std::string volume_name_;
