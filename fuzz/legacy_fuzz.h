@@ -36,7 +36,6 @@ inline void RunLegacy(uint16_t method, uint16_t flags, bool limitedBySize, const
   const size_t inputSize = size - 4;
 
   size_t offset = 0;
-  uint64_t requested = 0;
   uint64_t written = 0;
   int reports = 0;
   int32_t lastCode = 0;
@@ -44,7 +43,7 @@ inline void RunLegacy(uint16_t method, uint16_t flags, bool limitedBySize, const
 
   LegacyIo io;
   io.readBlock = [&](uint8_t* buffer, uint32_t n) -> uint32_t {
-    requested += n;
+    Check(n <= inputSize - offset);  // never past the entry's compressed bytes
     size_t take = n;
     if (take > chunk) take = chunk;
     if (take > inputSize - offset) take = inputSize - offset;
@@ -70,7 +69,6 @@ inline void RunLegacy(uint16_t method, uint16_t flags, bool limitedBySize, const
 
   int32_t result = DecodeLegacy(method, flags, io);
 
-  Check(requested <= inputSize);
   if (limitedBySize) Check(written <= declared);
   switch (result) {
     case 0:
