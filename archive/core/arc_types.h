@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "codec/deflate_type.h"  // TDeflateType
+
 namespace arc {
 
 enum TArcFileAttr : uint8_t {
@@ -70,10 +72,6 @@ enum TCompressMethod : uint8_t {
   cmTarred,
   cmTarGzip,
 };
-
-/// Compression level of the writer; the engine's level for each value is
-/// chosen by the Deflate adapter.
-enum TDeflateType { dtDeflateS, dtDeflateF, dtDeflateN, dtDeflateX };
 
 enum TDateAttribute : uint8_t { daFileDate, daSysDate, daMaxFileDate };
 

@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,11 @@
 #include "core/arc_root.h"
 #include "core/arc_timer.h"
 #include "core/arc_types.h"
+#include "support/prompts.h"
 
 namespace arc {
+
+class TDiskManager;
 
 /// Byte counts behind the archive-wide progress figure.
 struct TProgressTotals {
@@ -153,9 +157,10 @@ class TZipCommon : public TArcRoot {
   TProgressDispatcher ProgressDispatcher;
   void ResetProgressDispatcher();
 
-  /// Lets the application process its pending window messages; called before
-  /// each progress report and during long copies. Empty by default.
-  std::function<void()> ProcessMessages;
+  /// Message boxes and the message pump of this component: the pump runs
+  /// before each progress report and during long copies. Headless by
+  /// default (no pump, questions answered No or Cancel).
+  Prompts Dialogs;
 
   TProgressTotals& Totals() { return totals_; }
   const TProgressTotals& Totals() const { return totals_; }
@@ -175,11 +180,18 @@ class TZipCommon : public TArcRoot {
 
   TArcTimer& Timer() { return timer_; }
 
+  /// The drive check run before writing and before reading volume sets.
+  TDiskManager& DiskManager() { return *disk_manager_; }
+
   // --- Operations descendants specialise ----------------------------------
 
   /// The entry name that reports and events show for a name as stored in
   /// the archive.
   virtual std::string EntryNameFromStored(const std::string& stored) { return stored; }
+
+  /// DOS date-time to a date-time value; 0 or a value whose date or time
+  /// does not convert gives 1 January 1980, 00:01.
+  virtual TDateTime DosDateToDateTime(uint32_t dos) const;
 
   /// Size of the buffers blocks are moved in.
   virtual int32_t BufferSize() const { return 65536; }
@@ -231,6 +243,7 @@ class TZipCommon : public TArcRoot {
   bool* cancel_ = &own_cancel_;
 
   TArcTimer timer_;
+  std::unique_ptr<TDiskManager> disk_manager_;
   TProgressTotals totals_;
   std::string entry_name_;
   std::string volume_name_;

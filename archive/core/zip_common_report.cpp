@@ -85,7 +85,7 @@ void TZipCommon::ResetProgressDispatcher() {
 }
 
 void TZipCommon::DefaultDispatch(uint8_t ByFile, uint8_t ByArchive) {
-  Fire(ProcessMessages);
+  Dialogs.PumpMessages();
   Fire(OnProgress, this, ByFile, ByArchive);
 }
 

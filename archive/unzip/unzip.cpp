@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "support/paths.h"
+
 namespace arc {
 
 TUnZip::TUnZip(TComponent* Owner) : TUnBase(Owner) {}
@@ -10,14 +12,7 @@ TUnZip::TUnZip(TComponent* Owner) : TUnBase(Owner) {}
 TUnZip::~TUnZip() = default;
 
 void TUnZip::SetExtractDir(const std::string& value) {
-  std::string dir = value;
-  if (dir.empty()) {
-    const std::string& archive = ArchiveFile();
-    const size_t slash = archive.find_last_of('/');
-    dir = slash == std::string::npos ? std::string() : archive.substr(0, slash + 1);
-  }
-  if (!dir.empty() && dir.back() != '/') dir += '/';
-  extract_dir_ = dir;
+  extract_dir_ = value.empty() ? ExtractFilePath(ArchiveFile()) : AppendSlash(value);
 }
 
 void TUnZip::SetZipCmntBufSize(int32_t value) {

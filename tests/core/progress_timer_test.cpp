@@ -28,7 +28,7 @@ TEST(Percent, RoundsHalvesToEvenAndStaysWithinRange) {
 TEST(DoProgress, PumpsMessagesThenReportsFileAndArchiveShares) {
   TUnZip unzip;
   std::vector<std::string> calls;
-  unzip.ProcessMessages = [&] { calls.push_back("pump"); };
+  unzip.Dialogs.ProcessMessages = [&] { calls.push_back("pump"); };
   unzip.OnProgress = [&](TObject* sender, uint8_t by_file, uint8_t by_archive) {
     EXPECT_EQ(sender, &unzip);
     calls.push_back(std::to_string(by_file) + "/" + std::to_string(by_archive));
@@ -42,7 +42,7 @@ TEST(DoProgress, SwallowsExceptionsOfTheHandlers) {
   TZip zip;
   zip.OnProgress = [](TObject*, uint8_t, uint8_t) { throw std::runtime_error("gauge gone"); };
   EXPECT_NO_THROW(zip.DoProgress(10, 10, 5));
-  zip.ProcessMessages = [] { throw 42; };
+  zip.Dialogs.ProcessMessages = [] { throw 42; };
   EXPECT_NO_THROW(zip.DispatchProgress(0, 0));
 }
 
