@@ -21,6 +21,10 @@
 #include "core/component.h"
 
 namespace arc {
+class DriveService;
+}
+
+namespace arc {
 
 /// What opening an archive learnt about it; all of it is replaced whenever
 /// another file is assigned.
@@ -69,6 +73,12 @@ class TArcRoot : public TComponent {
 
   const TArcOpenState& OpenState() const { return open_; }
 
+  /// The drive service that answers questions about the archive's drive
+  /// (removable, label); the machine's drives unless a test or the
+  /// application supplies another. Not owned.
+  DriveService& Drives() const;
+  void SetDriveService(DriveService* service) { drives_ = service; }
+
   /// Raised by the drive check while the drive holds no disk; Sender is the
   /// drive-check object, Abort is preset to true.
   TOnDiskError OnDiskInDrvErr;
@@ -76,6 +86,10 @@ class TArcRoot : public TComponent {
   TOnDiskError OnDiskWriteProtectErr;
 
  protected:
+  /// Runs type detection on ArchiveFile and replaces the opening state;
+  /// false when the file cannot be opened (the type is then atNA).
+  bool DetectType();
+
   /// Plain stores, without the side effects of the setters.
   void StoreArchiveFile(const std::string& value) { archive_file_ = value; }
   void StoreArcType(TArcType value) { arc_type_ = value; }
@@ -86,6 +100,7 @@ class TArcRoot : public TComponent {
   std::string archive_file_;
   TArcType arc_type_ = atNA;
   bool encrypt_headers_ = false;
+  DriveService* drives_ = nullptr;
 };
 
 }  // namespace arc

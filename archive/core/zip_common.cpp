@@ -1,12 +1,14 @@
 //===-- core/zip_common.cpp - Shared core of writer and reader ------------===//
 #include "core/zip_common.h"
 
+#include "core/disk_manager.h"
 #include "core/error_codes.h"
 #include "support/dos_time.h"
 
 namespace arc {
 
-TZipCommon::TZipCommon(TComponent* Owner) : TArcRoot(Owner) {
+TZipCommon::TZipCommon(TComponent* Owner)
+    : TArcRoot(Owner), disk_manager_(std::make_unique<TDiskManager>(*this)) {
   ResetProgressDispatcher();
 }
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/dos_time.h"
 #include "unzip/unzip.h"
 #include "zip/zip.h"
 
@@ -226,6 +227,17 @@ TEST(UnZipSetters, ExtractDirEndsInASeparator) {
   EXPECT_EQ(unzip.ExtractDir(), "/restore/");
   unzip.SetExtractDir("");
   EXPECT_EQ(unzip.ExtractDir(), "");  // no archive assigned
+}
+
+TEST(ZipCommon, DosDateThatDoesNotConvertReadsAsTheFirstMinuteOf1980) {
+  TUnZip unzip;
+  EXPECT_DOUBLE_EQ(unzip.DosDateToDateTime(0), kDosDefaultDateTime);
+  // Month 13 at 10:30: the time of day is not kept.
+  const uint32_t bad_month = (20u << 25) | (13u << 21) | (1u << 16) | (10u << 11) | (30u << 5);
+  EXPECT_DOUBLE_EQ(unzip.DosDateToDateTime(bad_month), kDosDefaultDateTime);
+  const uint32_t good = (44u << 25) | (2u << 21) | (29u << 16) | (12u << 11);
+  EXPECT_DOUBLE_EQ(unzip.DosDateToDateTime(good), DosToDateTime(good));
+  EXPECT_DOUBLE_EQ(unzip.DosDateToDateTime(good), EncodeDate(2024, 2, 29) + 0.5);
 }
 
 }  // namespace
