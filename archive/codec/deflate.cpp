@@ -1,0 +1,155 @@
+//===-- codec/deflate.cpp - Raw Deflate compression through zlib ----------===//
+#include "codec/deflate.h"
+
+#include <cstdlib>
+
+namespace arc {
+namespace {
+
+// The engine's memory comes zero-filled, so that no byte of it is ever read
+// uninitialised, whatever the engine does with its window.
+voidpf ZeroAlloc(voidpf, uInt items, uInt size) { return std::calloc(items, size); }
+void Release(voidpf, voidpf address) { std::free(address); }
+
+}  // namespace
+
+int DeflateLevel(TDeflateType type) {
+  switch (type) {
+    case dtDeflateS: return 0;
+    case dtDeflateF: return 1;
+    case dtDeflateN: return Z_DEFAULT_COMPRESSION;
+    case dtDeflateX: return 9;
+  }
+  return Z_DEFAULT_COMPRESSION;
+}
+
+DeflateEngine::DeflateEngine(TDeflateType type, int windowBits, alloc_func alloc,
+                             free_func release, void* opaque)
+    : out_(new uint8_t[kDeflateBufferSize]) {
+  strm_.zalloc = alloc != nullptr ? alloc : ZeroAlloc;
+  strm_.zfree = release != nullptr ? release : Release;
+  strm_.opaque = opaque;
+  strm_.next_out = out_.get();
+  strm_.avail_out = kDeflateBufferSize;
+  init_result_ = deflateInit2(&strm_, DeflateLevel(type), Z_DEFLATED, windowBits,
+                              kDeflateMemLevel, Z_DEFAULT_STRATEGY);
+  last_result_ = init_result_;
+  active_ = init_result_ == Z_OK;
+  failed_ = !active_;
+}
+
+DeflateEngine::~DeflateEngine() { End(); }
+
+void DeflateEngine::End() {
+  if (active_) deflateEnd(&strm_);
+  active_ = false;
+  failed_ = true;
+  strm_.next_in = nullptr;
+  strm_.avail_in = 0;
+}
+
+int DeflateEngine::Call(int flush) {
+  const uint32_t in_before = strm_.avail_in;
+  const uint32_t out_before = strm_.avail_out;
+  last_result_ = deflate(&strm_, flush);
+  total_in_ += in_before - strm_.avail_in;
+  total_out_ += out_before - strm_.avail_out;
+  return last_result_;
+}
+
+void DeflateEngine::HandOn(DeflateClient& client, uint32_t count) {
+  if (count == 0) return;
+  client.Output(out_.get(), count);
+  strm_.next_out = out_.get();
+  strm_.avail_out = kDeflateBufferSize;
+}
+
+DeflateStatus DeflateEngine::Compress(const uint8_t* data, uint32_t count,
+                                      DeflateClient& client) {
+  // The input belongs to the caller: never keep a pointer to it past this call.
+  struct ForgetInput {
+    z_stream& s;
+    ~ForgetInput() {
+      s.next_in = nullptr;
+      s.avail_in = 0;
+    }
+  } forget{strm_};
+  strm_.next_in = const_cast<Bytef*>(data);  // zlib's API is not const-correct
+  strm_.avail_in = count;
+  while (strm_.avail_in > 0) {
+    if (failed_) return DeflateStatus::Failed;
+    if (client.Cancelled()) return DeflateStatus::Cancelled;
+    const uint8_t* piece = strm_.next_in;
+    const uint32_t in_before = strm_.avail_in;
+    const uint32_t out_before = strm_.avail_out;
+    const int result = Call(Z_NO_FLUSH);
+    const uint32_t consumed = in_before - strm_.avail_in;
+    if (consumed > 0) client.Consumed(piece, consumed);
+    // With input and output space, a call that changes neither would be
+    // repeated forever: treat it like a refusal.
+    if (result != Z_OK || (consumed == 0 && out_before == strm_.avail_out)) {
+      failed_ = true;
+      return DeflateStatus::Failed;
+    }
+    // A full buffer stays in place after a cancel; Finish still hands it on.
+    if (client.Cancelled()) return DeflateStatus::Cancelled;
+    if (strm_.avail_out == 0) HandOn(client, kDeflateBufferSize);
+    client.Stepped();
+  }
+  return DeflateStatus::Done;
+}
+
+DeflateStatus DeflateEngine::Finish(DeflateClient& client) {
+  strm_.next_in = nullptr;
+  strm_.avail_in = 0;
+  if (failed_) return DeflateStatus::Failed;
+  for (;;) {
+    if (client.Cancelled()) {
+      HandOn(client, Buffered());
+      return DeflateStatus::Cancelled;
+    }
+    // A full buffer that the client never took (its write threw) leaves no
+    // room: the engine refuses with Z_BUF_ERROR and the loop ends below.
+    const int result = Call(Z_FINISH);
+    if (result != Z_OK && result != Z_STREAM_END) {
+      failed_ = true;  // nothing more is written: the stream is not valid
+      return DeflateStatus::Failed;
+    }
+    if (result == Z_STREAM_END) {
+      finished_ = true;
+      HandOn(client, Buffered());
+      return DeflateStatus::Done;
+    }
+    if (strm_.avail_out > 0 || client.Cancelled()) {
+      // The engine asks to be called again only when its output is full; a
+      // partial buffer here means the stream cannot be completed.
+      const bool cancelled = client.Cancelled();
+      HandOn(client, Buffered());
+      if (cancelled) return DeflateStatus::Cancelled;
+      failed_ = true;
+      return DeflateStatus::Failed;
+    }
+    HandOn(client, kDeflateBufferSize);
+  }
+}
+
+std::vector<uint8_t> DeflateBuffer(const void* data, size_t size, TDeflateType type) {
+  struct Collector final : DeflateClient {
+    std::vector<uint8_t> out;
+    bool Cancelled() const override { return false; }
+    void Consumed(const uint8_t*, uint32_t) override {}
+    void Output(uint8_t* bytes, uint32_t count) override { out.insert(out.end(), bytes, bytes + count); }
+  } collector;
+  DeflateEngine engine(type);
+  const auto* p = static_cast<const uint8_t*>(data);
+  while (size > 0) {
+    const uint32_t piece = size > kDeflateBufferSize ? kDeflateBufferSize : static_cast<uint32_t>(size);
+    if (engine.Compress(p, piece, collector) != DeflateStatus::Done) return {};
+    p += piece;
+    size -= piece;
+  }
+  if (engine.Finish(collector) != DeflateStatus::Done) return {};
+  return std::move(collector.out);
+}
+
+}  // namespace arc

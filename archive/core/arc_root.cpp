@@ -1,0 +1,12 @@
+//===-- core/arc_root.cpp - Root class of the archive components ----------===//
+#include "core/arc_root.h"
+
+namespace arc {
+
+TArcRoot::TArcRoot(TComponent* Owner) : TComponent(Owner) {}
+
+TArcRoot::~TArcRoot() = default;
+
+std::string TArcRoot::About() const { return "ZIP archive components"; }
+
+}  // namespace arc

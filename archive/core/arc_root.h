@@ -1,0 +1,106 @@
+//===-- core/arc_root.h - Root class of the components ----------*- C++ -*-===//
+//
+// TArcRoot carries what every component has whether it reads or writes: the
+// archive file name, the archive type found in it and what opening the file
+// learnt about its layout, the EncryptHeaders switch and the two drive-check
+// events.
+//
+// Assigning ArchiveFile runs the open procedure (type detection, end-record
+// search); assigning ArcType runs detection again. Both are virtual: the
+// writer replaces them with setters of its own.
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/arc_events.h"
+#include "core/arc_types.h"
+#include "core/component.h"
+
+namespace arc {
+class DriveService;
+}
+
+namespace arc {
+
+/// What opening an archive learnt about it; all of it is replaced whenever
+/// another file is assigned.
+struct TArcOpenState {
+  int64_t ArchiveSize = 0;
+  /// Where the archive proper begins: for a ZIP archive with a central
+  /// directory, the directory's offset. -1 while detection runs.
+  int64_t DataOffset = 0;
+  /// Added to every local-header offset taken from the central directory.
+  int32_t OffsetAdjustment = 0;
+  /// First byte of the archive comment.
+  int64_t CommentPos = 0;
+  THeaderTypeState HeaderState = 0;
+  /// Raw copies of the records as read.
+  std::array<uint8_t, 22> EndRecord{};
+  std::array<uint8_t, 20> Zip64Locator{};
+  std::array<uint8_t, 56> Zip64EndRecord{};
+  /// 0 after opening a ZIP archive; set while volumes are read.
+  int32_t VolumeNumber = 0;
+  /// DOS date-time of the archive file.
+  uint32_t ArchiveDate = kUnknownArchiveDate;
+
+  /// 1 January 1980, 00:01, for a file whose date cannot be read.
+  static constexpr uint32_t kUnknownArchiveDate = 0x00210020;
+};
+
+class TArcRoot : public TComponent {
+ public:
+  explicit TArcRoot(TComponent* Owner = nullptr);
+  ~TArcRoot() override;
+
+  /// A line naming the library, for display.
+  std::string About() const;
+
+  const std::string& ArchiveFile() const { return archive_file_; }
+  /// Runs the open procedure on the file: type, layout, volume number.
+  virtual void SetArchiveFile(const std::string& value);
+
+  TArcType ArcType() const { return arc_type_; }
+  /// Ignores `value` and detects the type of ArchiveFile again.
+  virtual void SetArcType(TArcType value);
+
+  /// Encipher local and central headers as well (writer).
+  bool EncryptHeaders() const { return encrypt_headers_; }
+  void SetEncryptHeaders(bool value) { encrypt_headers_ = value; }
+
+  const TArcOpenState& OpenState() const { return open_; }
+
+  /// The drive service that answers questions about the archive's drive
+  /// (removable, label); the machine's drives unless a test or the
+  /// application supplies another. Not owned.
+  DriveService& Drives() const;
+  void SetDriveService(DriveService* service) { drives_ = service; }
+
+  /// Raised by the drive check while the drive holds no disk; Sender is the
+  /// drive-check object, Abort is preset to true.
+  TOnDiskError OnDiskInDrvErr;
+  /// Raised by the drive check while the disk is write-protected.
+  TOnDiskError OnDiskWriteProtectErr;
+
+ protected:
+  /// Runs type detection on ArchiveFile and replaces the opening state;
+  /// false when the file cannot be opened (the type is then atNA).
+  bool DetectType();
+
+  /// Plain stores, without the side effects of the setters.
+  void StoreArchiveFile(const std::string& value) { archive_file_ = value; }
+  void StoreArcType(TArcType value) { arc_type_ = value; }
+
+  TArcOpenState open_;
+
+ private:
+  std::string archive_file_;
+  TArcType arc_type_ = atNA;
+  bool encrypt_headers_ = false;
+  DriveService* drives_ = nullptr;
+};
+
+}  // namespace arc

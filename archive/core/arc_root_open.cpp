@@ -1,0 +1,101 @@
+//===-- core/arc_root_open.cpp - Opening an assigned archive -------------===//
+//
+// Assigning ArchiveFile looks at the file at once: its type, where the
+// archive data begins, and for ZIP where the end record and the central
+// directory lie. The work is ArcDetector's; this file keeps the component's
+// side of it (the name, the state, the drive question).
+//
+//===----------------------------------------------------------------------===//
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "core/arc_error.h"
+#include "core/arc_root.h"
+#include "core/errors.h"
+#include "support/dos_time.h"
+#include "support/drive_service.h"
+#include "support/paths.h"
+#include "unzip/arc_detect.h"
+
+namespace arc {
+namespace {
+
+/// The volume number in an extension such as ".r01" or ".a02"; 0 without
+/// digits.
+int32_t VolumeFromExtension(const std::string& name) {
+  const size_t dot = name.find_last_of('.');
+  const size_t slash = name.find_last_of('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return 0;
+  int32_t value = 0;
+  size_t digits = 0;
+  for (size_t i = name.size(); i > dot + 1 && std::isdigit(static_cast<unsigned char>(name[i - 1]));
+       --i) {
+    ++digits;
+  }
+  if (digits == 0 || digits > 6) return 0;
+  for (size_t i = name.size() - digits; i < name.size(); ++i) value = value * 10 + (name[i] - '0');
+  return value;
+}
+
+}  // namespace
+
+DriveService& TArcRoot::Drives() const { return drives_ ? *drives_ : DefaultDriveService(); }
+
+bool TArcRoot::DetectType() {
+  open_ = TArcOpenState{};
+  arc_type_ = atNA;
+  FileSource file(archive_file_);
+  if (!file.IsOpen()) return false;
+
+  DriveService& drives = Drives();
+  DiskSetQuery query = [&drives](const std::string& path) -> std::optional<DiskSetDrive> {
+    DriveInfo info;
+    DriveQueryHandlers handlers;
+    handlers.NeedWritable = false;
+    if (!drives.DriveQuery(path, handlers, info)) return std::nullopt;
+    return DiskSetDrive{info.DriveType == kDriveRemovable, info.VolumeLabel};
+  };
+  const Detection found = ArcDetector(file, archive_file_, std::move(query)).Detect();
+  arc_type_ = found.type;
+  open_ = found.open;
+
+  struct stat st {};
+  open_.ArchiveDate =
+      ::stat(archive_file_.c_str(), &st) == 0 ? FileTimeToDos(st.st_mtime) : open_.ArchiveDate;
+  if (IsValidArcType(arc_type_) && !IsZipType(arc_type_)) {
+    switch (arc_type_) {
+      case atAce:
+      case atAceExe:
+      case atArj:
+      case atArjExe:
+      case atJar:
+      case atJarExe:
+      case atRar:
+      case atRarExe: open_.VolumeNumber = VolumeFromExtension(archive_file_); break;
+      default: break;
+    }
+  }
+  return true;
+}
+
+void TArcRoot::SetArchiveFile(const std::string& value) {
+  open_ = TArcOpenState{};
+  arc_type_ = atNA;
+  if (value.empty() || !FileExists(value)) {
+    archive_file_.clear();
+    return;
+  }
+  // Local paths use '/'; a name typed with backslashes still means folders.
+  std::string name = value;
+  std::replace(name.begin(), name.end(), '\\', '/');
+  archive_file_ = name;
+  DetectType();
+}
+
+void TArcRoot::SetArcType(TArcType /*value*/) {
+  if (!DetectType()) throw E_RAISE(std::string(ErrorText(ec::OpenError)));
+}
+
+}  // namespace arc

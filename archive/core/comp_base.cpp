@@ -1,0 +1,18 @@
+//===-- core/comp_base.cpp - Base of the archive writer -------------------===//
+#include "core/comp_base.h"
+
+namespace arc {
+
+TCompBase::TCompBase(TComponent* Owner) : TZipCommon(Owner) {}
+
+TCompBase::~TCompBase() = default;
+
+void TCompBase::SetAttribute(TArcFileAttr Attr, bool Include) {
+  if (Include) {
+    attributes_.Include(Attr);
+  } else {
+    attributes_.Exclude(Attr);
+  }
+}
+
+}  // namespace arc

@@ -1,0 +1,10 @@
+//===-- core/un_base.cpp - Base of the archive reader ---------------------===//
+#include "core/un_base.h"
+
+namespace arc {
+
+TUnBase::TUnBase(TComponent* Owner) : TZipCommon(Owner) {}
+
+TUnBase::~TUnBase() = default;
+
+}  // namespace arc

@@ -1,0 +1,34 @@
+//===-- core/un_base.h - Base of the archive reader -------------*- C++ -*-===//
+//
+// TUnBase is the reader side of the shared core: Extract is the one call an
+// application makes; the ZIP reader supplies the body that walks the entries.
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <cstdint>
+
+#include "core/arc_types.h"
+#include "core/zip_common.h"
+
+namespace arc {
+
+class TUnBase : public TZipCommon {
+ public:
+  explicit TUnBase(TComponent* Owner = nullptr);
+  ~TUnBase() override;
+
+  /// Extracts the selected entries; the number of files written. Never
+  /// throws: failures are reported through OnError.
+  virtual int32_t Extract();
+
+  /// Carried for compatibility only; cpt80486 turns into cptAuto at the
+  /// start of every run.
+  TCpuType CpuType() const { return cpu_type_; }
+  void SetCpuType(TCpuType value) { cpu_type_ = value; }
+
+ private:
+  TCpuType cpu_type_ = cptAuto;
+};
+
+}  // namespace arc

@@ -1,0 +1,301 @@
+//===-- core/zip_common.h - Shared core of writer and reader ----*- C++ -*-===//
+//
+// TZipCommon is what the writer (TZip) and the reader (TUnZip) share: the
+// file lists, the cancel flag, the error path, progress reporting and the
+// stopwatch. It is a thin facade; the work sits in small collaborators
+// (TArcTimer, TDiskManager, the progress dispatcher) and in the writer and
+// reader classes.
+//
+// Error path. Every error goes through ReportError (the operation goes on) or
+// RaiseError (fatal: an exception follows). Both pause the stopwatch, turn any
+// code into 25443 once the cancel flag is set, and pass the report to
+// OnError. RaiseError then throws, unless the cancel flag is set by then: a
+// handler that cancels takes the exception back. Reports follow one
+// convention: FileName is the archive (or the directory or volume concerned),
+// ExtendedMsg the current entry name or the name of a missing event or
+// property, VolumeID "0" unless a volume number applies.
+//
+// Cancel flag. Read through a pointer so that a companion object and its
+// owner can share one flag (ShareCancelFlag). Setting it to true reports
+// 25443 once.
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/arc_error.h"
+#include "core/arc_events.h"
+#include "core/arc_root.h"
+#include "core/arc_timer.h"
+#include "core/arc_types.h"
+#include "support/prompts.h"
+#include "unzip/trad_cipher.h"
+
+namespace arc {
+
+class TDiskManager;
+class TStream32;
+
+/// What a block writer does to a block before it goes out.
+enum class TBlockCipher : uint8_t {
+  None,
+  Decipher,  // an encrypted entry's data on its way out of the archive
+  Encipher,  // data on its way into an encrypted entry
+};
+
+/// Byte counts behind the archive-wide progress figure.
+struct TProgressTotals {
+  int64_t FileSize = 0;   // size of the current file
+  int64_t Total = 0;      // all bytes the operation will handle
+  int64_t Remaining = 0;  // bytes still to handle; falls by each block
+};
+
+class TZipCommon : public TArcRoot {
+ public:
+  using TStrings = std::vector<std::string>;
+  /// Receives both percentages; the default lets the application process its
+  /// pending messages and then raises OnProgress.
+  using TProgressDispatcher = std::function<void(uint8_t ByFile, uint8_t ByArchive)>;
+
+  explicit TZipCommon(TComponent* Owner = nullptr);
+  ~TZipCommon() override;
+
+  /// Setting the archive clears the cancel flag.
+  void SetArchiveFile(const std::string& value) override;
+
+  // --- Properties ---------------------------------------------------------
+
+  /// Entry names are converted between the OEM code page and the local one.
+  bool TranslateOemChar() const { return translate_oem_char_; }
+  void SetTranslateOemChar(bool value) { translate_oem_char_ = value; }
+
+  /// Masks selecting what to take; assignment copies the lines.
+  TStrings& FileSpec() { return file_spec_; }
+  const TStrings& FileSpec() const { return file_spec_; }
+  void SetFileSpec(const TStrings& value) { file_spec_ = value; }
+
+  /// Masks of files not to take; assignment copies the lines.
+  TStrings& ExcludeSpec() { return exclude_spec_; }
+  const TStrings& ExcludeSpec() const { return exclude_spec_; }
+  void SetExcludeSpec(const TStrings& value) { exclude_spec_ = value; }
+
+  /// Passwords the reader tries before asking.
+  TStrings& Passwords() { return passwords_; }
+  const TStrings& Passwords() const { return passwords_; }
+  void SetPasswords(const TStrings& value) { passwords_ = value; }
+
+  /// Lower-case extensions (".tmp") of files the writer leaves out,
+  /// reporting each through OnSkipFile.
+  TStrings& SkipExtList() { return skip_ext_list_; }
+  const TStrings& SkipExtList() const { return skip_ext_list_; }
+  virtual void ClearSkipExtList() { skip_ext_list_.clear(); }
+
+  bool RecurseDirs() const { return recurse_dirs_; }
+  void SetRecurseDirs(bool value) { recurse_dirs_ = value; }
+
+  TDateAttribute DateAttribute() const { return date_attribute_; }
+  void SetDateAttribute(TDateAttribute value) { date_attribute_ = value; }
+
+  bool UseStoredDirs() const { return use_stored_dirs_; }
+  void SetUseStoredDirs(bool value) { use_stored_dirs_ = value; }
+
+  int32_t PasswordAttempts() const { return password_attempts_; }
+  void SetPasswordAttempts(int32_t value) { password_attempts_ = value; }
+
+  TOverwriteMode OverwriteMode() const { return overwrite_mode_; }
+  void SetOverwriteMode(TOverwriteMode value) { overwrite_mode_ = value; }
+
+  bool ConfirmOverwrites() const { return confirm_overwrites_; }
+  void SetConfirmOverwrites(bool value) { confirm_overwrites_ = value; }
+
+  /// Base directory of the sdExplorer_UserDefineDefaultDir naming.
+  const std::string& DefaultDir() const { return default_dir_; }
+  void SetDefaultDir(const std::string& value) { default_dir_ = value; }
+
+  // --- Cancel flag --------------------------------------------------------
+
+  virtual bool Cancel() const { return *cancel_; }
+  /// Stores the flag; a change to true reports 25443 with the archive and
+  /// the current entry.
+  virtual void SetCancel(bool value);
+  /// The flag as companion objects and streams watch it.
+  bool* CancelFlag() const { return cancel_; }
+  /// Reads and writes the flag at `flag` from now on (nullptr: the
+  /// component's own flag again).
+  void ShareCancelFlag(bool* flag) { cancel_ = flag ? flag : &own_cancel_; }
+
+  // --- Error path ---------------------------------------------------------
+
+  /// A non-fatal error: reported through OnError, never raises by itself
+  /// (an exception thrown by the handler does pass through).
+  virtual void ReportError(const std::string& FileName, const std::string& ExtendedMsg,
+                           const std::string& VolumeID, int32_t ECode);
+  /// A fatal error: reported like ReportError, then an exception of
+  /// `ExceptionClass` with the text of ECode is thrown, unless the cancel
+  /// flag is set by then; in that case this returns normally.
+  virtual void RaiseError(TExceptionClass ExceptionClass, const std::string& FileName,
+                          const std::string& ExtendedMsg, const std::string& VolumeID,
+                          int32_t ECode);
+  /// RaiseError with E_RAISE.
+  void RaiseError(const std::string& FileName, const std::string& ExtendedMsg,
+                  const std::string& VolumeID, int32_t ECode) {
+    RaiseError(ThrowAs<E_RAISE>, FileName, ExtendedMsg, VolumeID, ECode);
+  }
+
+  // --- Progress -----------------------------------------------------------
+
+  /// Part * 100 / Total to the nearest integer (a half goes to the even
+  /// neighbour), within 0..100; 0 when Total <= 0.
+  static uint8_t Percent(int64_t Total, int64_t Part);
+
+  /// Reports the position `FilePos` in a file of `FileSize` bytes and the
+  /// share of `Total` already handled (Total - Totals().Remaining). Any
+  /// exception from the dispatcher or the handlers it calls is swallowed.
+  void DoProgress(int64_t Total, int64_t FileSize, int64_t FilePos);
+
+  /// Hands two percentages to the progress dispatcher (exceptions
+  /// swallowed as in DoProgress).
+  void DispatchProgress(uint8_t ByFile, uint8_t ByArchive);
+
+  /// The replaceable dispatcher; every run starts with the default.
+  TProgressDispatcher ProgressDispatcher;
+  void ResetProgressDispatcher();
+
+  /// Message boxes and the message pump of this component: the pump runs
+  /// before each progress report and during long copies. Headless by
+  /// default (no pump, questions answered No or Cancel).
+  Prompts Dialogs;
+
+  TProgressTotals& Totals() { return totals_; }
+  const TProgressTotals& Totals() const { return totals_; }
+
+  // --- Run state ----------------------------------------------------------
+
+  /// Name of the entry being handled; the ExtendedMsg of most reports.
+  const std::string& EntryName() const { return entry_name_; }
+  void SetEntryName(const std::string& value) { entry_name_ = value; }
+
+  /// Volume being read or written.
+  const std::string& VolumeName() const { return volume_name_; }
+  void SetVolumeName(const std::string& value) { volume_name_ = value; }
+
+  int32_t ProcessedCount() const { return processed_count_; }
+  int32_t DeletedCount() const { return deleted_count_; }
+
+  TArcTimer& Timer() { return timer_; }
+
+  /// The drive check run before writing and before reading volume sets.
+  TDiskManager& DiskManager() { return *disk_manager_; }
+
+  // --- Operations descendants specialise ----------------------------------
+
+  /// The entry name that reports and events show for a name as stored in
+  /// the archive.
+  virtual std::string EntryNameFromStored(const std::string& stored) { return stored; }
+
+  /// DOS date-time to a date-time value; 0 or a value whose date or time
+  /// does not convert gives 1 January 1980, 00:01.
+  virtual TDateTime DosDateToDateTime(uint32_t dos) const;
+
+  /// Size of the buffers blocks are moved in.
+  virtual int32_t BufferSize() const { return 65536; }
+
+  // --- Blocks between the archive and the files ---------------------------
+  //
+  // The block reader and writer keep the running CRC-32 of the current entry
+  // and apply the cipher of an encrypted entry with the component's own key
+  // state (set up by the password check or the entry writer).
+
+  /// Reads up to `count` bytes; deciphers them when asked and feeds them
+  /// into the running CRC when asked. A read error counts as 0 bytes read.
+  /// Decoders of compressed data pass `update_crc` false: the CRC belongs
+  /// to what they write out.
+  virtual int32_t ReadBlock(TStream32& in, uint8_t* buffer, int32_t count, bool decipher,
+                            bool update_crc = true);
+  /// Writes a block of entry data: deciphered first (or enciphered after)
+  /// as asked, the plain bytes fed into the running CRC, then written
+  /// through WriteRoutine. Returns the bytes written.
+  virtual int32_t WriteBlock(TStream32& out, uint8_t* buffer, int32_t count,
+                             TBlockCipher cipher);
+  /// Deciphers a block in place with the component's key state.
+  virtual void DecipherBlock(uint8_t* buffer, int32_t count);
+
+  /// The running CRC-32 register (callers set the start value and invert the
+  /// result).
+  uint32_t RunningCrc() const { return running_crc_; }
+  void SetRunningCrc(uint32_t value) { running_crc_ = value; }
+
+  /// Key state of the entry being ciphered.
+  TradCipher& Cipher() { return cipher_; }
+
+  /// Moves a finished temporary archive over the archive file: a rename when
+  /// `sameDrive` (the stream's handle is closed by then), else a copy from
+  /// the stream. Nothing here; the writer supplies it.
+  virtual void MoveIntoPlace(TStream32& stream, const std::string& archive, int64_t size,
+                             bool sameDrive, const std::string& tempFileName);
+
+  /// File name of volume `index` (0-based) of a multi-part archive.
+  virtual std::string VolumeFileName(int32_t index);
+  /// Opens volume `index` as the archive stream; false when it cannot be
+  /// had (the user cancelled or a required event is missing).
+  virtual bool RequestVolume(int32_t index);
+
+  // --- Events -------------------------------------------------------------
+
+  TOnError OnError;
+  TOnProgress OnProgress;
+  TOnElapsedTime OnElapsedTime;
+  TNotifyEvent OnActivate;
+  TNotifyEvent OnDeactivate;
+  TOnBegin OnBegin;
+  TOnEnd OnEnd;
+  TOnGetPassword OnGetPassword;
+  TOnRenameFile OnRenameFile;
+  TOnSkipFile OnSkipFile;
+
+ protected:
+  /// The one way out for blocks: writes them and reports a short write, a
+  /// full disk as the fatal 25160 (raised), anything else as 25136 (the
+  /// caller decides whether to go on). Returns the bytes written.
+  int32_t WriteRoutine(TStream32& out, const uint8_t* buffer, int32_t count);
+  /// The report of a short write; `error_number` is the system's error.
+  void ReportShortWrite(int error_number);
+
+  int32_t processed_count_ = 0;
+  int32_t deleted_count_ = 0;
+
+ private:
+  void DefaultDispatch(uint8_t ByFile, uint8_t ByArchive);
+
+  bool translate_oem_char_ = true;
+  TStrings file_spec_;
+  TStrings exclude_spec_;
+  TStrings passwords_;
+  TStrings skip_ext_list_;
+  bool recurse_dirs_ = true;
+  TDateAttribute date_attribute_ = daFileDate;
+  bool use_stored_dirs_ = true;
+  int32_t password_attempts_ = 3;
+  TOverwriteMode overwrite_mode_ = omOverwrite;
+  bool confirm_overwrites_ = false;
+  std::string default_dir_;
+
+  bool own_cancel_ = false;
+  bool* cancel_ = &own_cancel_;
+
+  uint32_t running_crc_ = kCrc32Init;
+  TradCipher cipher_;
+
+  TArcTimer timer_;
+  std::unique_ptr<TDiskManager> disk_manager_;
+  TProgressTotals totals_;
+  std::string entry_name_;
+  std::string volume_name_;
+};
+
+}  // namespace arc

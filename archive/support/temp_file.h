@@ -1,0 +1,18 @@
+//===-- support/temp_file.h - Temporary file names --------------*- C++ -*-===//
+#pragma once
+
+#include <string>
+
+namespace arc {
+
+/// The system's temporary directory with a trailing '/': $TMPDIR when set and
+/// not empty, else /tmp.
+std::string SystemTempDir();
+
+/// Creates a new, empty file with a unique name beginning with "arc" and
+/// returns its absolute path. It goes into `dir` when that is not empty and
+/// exists, else into the system's temporary directory (created when missing).
+/// Returns an empty string when no file could be created.
+std::string TempFileName(const std::string& dir);
+
+}  // namespace arc

@@ -1,0 +1,36 @@
+//===-- unzip/end_record.h - Finding the end record and central directory -*- C++ -*-===//
+//
+// A ZIP archive is read from its end: the end of central directory record
+// (searched for backwards in the last 32 KiB), an optional Zip64 locator and
+// Zip64 end record before it, and from them the central directory. When no
+// directory can be found the search falls back to the first local header, so
+// that the archive can still be read entry by entry.
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <cstdint>
+
+#include "unzip/byte_source.h"
+#include "core/arc_root.h"
+
+namespace arc {
+
+/// True when the header state has `flag`.
+constexpr bool HasHeader(THeaderTypeState state, THeaderType flag) { return (state & flag) != 0; }
+
+/// Number of this volume, from the copy of the end record.
+uint16_t EndRecordThisVolume(const TArcOpenState& open);
+
+/// Bytes searched for the end record at the end of the file.
+constexpr int32_t kEndSearchWindow = 32768;
+
+/// Runs the end-record search over `file`. Fills the header state, the record
+/// copies, the comment position and the offset adjustment of `state`, and
+/// returns the central directory's position; or, without a usable central
+/// directory, the position of the first local header (header state exactly
+/// LocalHeader); or 0 when nothing was found and -1 when a local-header scan
+/// ran out of blocks.
+int64_t SearchEndRecord(ByteSource& file, TArcOpenState& state);
+
+}  // namespace arc

@@ -1,0 +1,22 @@
+//===-- unzip/unzip.cpp - The ZIP reader component: settings --------------===//
+#include "unzip/unzip.h"
+
+#include <algorithm>
+
+#include "support/paths.h"
+
+namespace arc {
+
+TUnZip::TUnZip(TComponent* Owner) : TUnBase(Owner) {}
+
+TUnZip::~TUnZip() = default;
+
+void TUnZip::SetExtractDir(const std::string& value) {
+  extract_dir_ = value.empty() ? ExtractFilePath(ArchiveFile()) : AppendSlash(value);
+}
+
+void TUnZip::SetZipCmntBufSize(int32_t value) {
+  zip_cmnt_buf_size_ = std::clamp<int32_t>(value, 2000, 32767);
+}
+
+}  // namespace arc

@@ -1,0 +1,56 @@
+//===-- unzip/unzip.h - The ZIP reader component ----------------*- C++ -*-===//
+//
+// TUnZip is the component an application uses to read a ZIP archive: it
+// holds where and how entries are extracted and the events of extraction,
+// passwords and volumes. Assigning ArchiveFile opens the archive; Extract
+// writes the selected entries.
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/arc_events.h"
+#include "core/arc_types.h"
+#include "core/un_base.h"
+
+namespace arc {
+
+class TUnZip : public TUnBase {
+ public:
+  explicit TUnZip(TComponent* Owner = nullptr);
+  ~TUnZip() override;
+
+  /// Create the directories of directory entries.
+  bool CreateStoredDirs() const { return create_stored_dirs_; }
+  void SetCreateStoredDirs(bool value) { create_stored_dirs_ = value; }
+
+  /// Target directory, always ending in a separator; empty: the directory
+  /// of ArchiveFile (empty when none).
+  const std::string& ExtractDir() const { return extract_dir_; }
+  void SetExtractDir(const std::string& value);
+
+  /// Apply the stored attributes to extracted files.
+  bool RestoreFileAttr() const { return restore_file_attr_; }
+  void SetRestoreFileAttr(bool value) { restore_file_attr_ = value; }
+
+  /// Size of the buffer kept for an archive comment; held to 2000..32767.
+  int32_t ZipCmntBufSize() const { return zip_cmnt_buf_size_; }
+  void SetZipCmntBufSize(int32_t value);
+
+  TOnNextVolume OnNextVolume;
+  TOnGetZipFirstDisk OnGetZipFirstDisk;
+  TOnGetZipNextDisk OnGetZipNextDisk;
+  TOnGetZipLastDisk OnGetZipLastDisk;
+  TUnBase_OnFileExists OnFileExists;
+  TOnCorruptZipHeader OnCorruptZipHeader;
+
+ private:
+  bool create_stored_dirs_ = false;
+  std::string extract_dir_;
+  bool restore_file_attr_ = true;
+  int32_t zip_cmnt_buf_size_ = 0;
+};
+
+}  // namespace arc

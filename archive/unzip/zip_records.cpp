@@ -1,0 +1,524 @@
+//===-- unzip/zip_records.cpp - ZIP record layout ---------------*- C++ -*-===//
+#include "unzip/zip_records.h"
+
+#include <algorithm>
+
+#include "support/names.h"
+#include "unzip/byte_reader.h"
+
+namespace arc {
+
+namespace {
+
+// The key state every enciphered header starts from. Any fixed value works as
+// long as our reader and writer agree; archives with enciphered headers from
+// other producers are not expected.
+constexpr TradKeys kHeaderKeys{0x4E1A7C35u, 0x93D2B60Fu, 0x2C85E94Bu};
+
+constexpr uint8_t kSigLead = 0x50;          // 'P'
+constexpr uint8_t kVariantPlain = 0x4B;     // 'K'
+constexpr uint8_t kVariantEnciphered = 0x4C;  // 'L'
+constexpr uint8_t kVariantWide = 0x5B;      // '[' : 64-bit end record
+constexpr uint8_t kVariantWideEnciphered = 0x5C;
+
+uint32_t ReadSignature(std::span<const uint8_t> bytes) {
+  ByteReader r(bytes);
+  return r.u32();  // 0 (no kind) when fewer than 4 bytes
+}
+
+bool HasSignatureOf(std::span<const uint8_t> bytes, RecordKind kind) {
+  return ClassifySignature(ReadSignature(bytes), kind).kind == kind;
+}
+
+}  // namespace
+
+// --- Signatures -------------------------------------------------------------
+
+SignatureMatch ClassifySignature(uint32_t value, RecordKind expected) {
+  SignatureMatch m;
+  if ((value & 0xFF) != kSigLead) return m;
+  const uint8_t variant = static_cast<uint8_t>(value >> 8);
+  const uint16_t kind = static_cast<uint16_t>(value >> 16);
+  const bool plainOrEnciphered = variant == kVariantPlain || variant == kVariantEnciphered;
+  switch (kind) {
+    case 0x0403:
+      if (plainOrEnciphered) m.kind = RecordKind::Local;
+      break;
+    case 0x0201:
+      if (plainOrEnciphered) m.kind = RecordKind::Central;
+      break;
+    case 0x0605:
+      if (plainOrEnciphered || variant == kVariantWide || variant == kVariantWideEnciphered)
+        m.kind = RecordKind::End;
+      m.wide = variant == kVariantWide || variant == kVariantWideEnciphered;
+      break;
+    case 0x0807:
+      if (variant == kVariantPlain) m.kind = RecordKind::SpanMarker;
+      break;
+    default:
+      break;
+  }
+  if (m.kind == RecordKind::None || (expected != RecordKind::None && m.kind != expected))
+    return SignatureMatch{};
+  m.enciphered = variant == kVariantEnciphered || variant == kVariantWideEnciphered;
+  return m;
+}
+
+uint32_t BuildSignature(RecordKind kind, bool encipherHeaders) {
+  switch (kind) {
+    case RecordKind::Local:
+      return encipherHeaders ? kLocalHeaderSigEnciphered : kLocalHeaderSig;
+    case RecordKind::Central:
+      return encipherHeaders ? kCentralHeaderSigEnciphered : kCentralHeaderSig;
+    case RecordKind::End:
+      return kEndRecordSig;
+    case RecordKind::SpanMarker:
+      return kSpanMarkerSig;
+    case RecordKind::None:
+      break;
+  }
+  return 0;
+}
+
+bool EndRecord::IsWide() const {
+  return signature == kEndRecord64Sig || signature == kEndRecord64SigEnciphered;
+}
+
+// --- Parsing ----------------------------------------------------------------
+
+std::optional<LocalHeader> ParseLocalHeader(std::span<const uint8_t> bytes) {
+  if (!HasSignatureOf(bytes, RecordKind::Local)) return std::nullopt;
+  ByteReader r(bytes);
+  LocalHeader h;
+  h.signature = r.u32();
+  h.versionNeeded = r.u16();
+  h.flags = r.u16();
+  h.method = r.u16();
+  h.dosDateTime = r.u32();
+  h.crc32 = r.u32();
+  h.compressedSize = r.u32();
+  h.uncompressedSize = r.u32();
+  h.nameLength = r.u16();
+  h.extraLength = r.u16();
+  if (!r) return std::nullopt;
+  return h;
+}
+
+std::optional<CentralHeader> ParseCentralHeader(std::span<const uint8_t> bytes) {
+  if (!HasSignatureOf(bytes, RecordKind::Central)) return std::nullopt;
+  ByteReader r(bytes);
+  CentralHeader h;
+  h.signature = r.u32();
+  h.versionMadeBy = r.u16();
+  h.versionNeeded = r.u16();
+  h.flags = r.u16();
+  h.method = r.u16();
+  h.dosDateTime = r.u32();
+  h.crc32 = r.u32();
+  h.compressedSize = r.u32();
+  h.uncompressedSize = r.u32();
+  h.nameLength = r.u16();
+  h.extraLength = r.u16();
+  h.commentLength = r.u16();
+  h.diskNumberStart = r.u16();
+  h.internalAttributes = r.u16();
+  h.externalAttributes = r.u32();
+  h.localHeaderOffset = r.u32();
+  if (!r) return std::nullopt;
+  return h;
+}
+
+std::optional<EndRecord> ParseEndRecord(std::span<const uint8_t> bytes) {
+  if (!HasSignatureOf(bytes, RecordKind::End)) return std::nullopt;
+  ByteReader r(bytes);
+  EndRecord e;
+  e.signature = r.u32();
+  e.thisDisk = r.u16();
+  e.centralDirDisk = r.u16();
+  e.entriesOnDisk = r.u16();
+  e.totalEntries = r.u16();
+  e.centralDirSize = r.u32();
+  e.centralDirOffset = e.IsWide() ? r.u64() : r.u32();
+  e.commentLength = r.u16();
+  if (!r) return std::nullopt;
+  return e;
+}
+
+std::optional<Zip64Locator> ParseZip64Locator(std::span<const uint8_t> bytes) {
+  ByteReader r(bytes);
+  Zip64Locator l;
+  l.signature = r.u32();
+  l.zip64EndDisk = r.u32();
+  l.zip64EndOffset = r.u64();
+  l.totalDisks = r.u32();
+  if (!r || l.signature != kZip64LocatorSig) return std::nullopt;
+  return l;
+}
+
+std::optional<Zip64EndRecord> ParseZip64EndRecord(std::span<const uint8_t> bytes) {
+  ByteReader r(bytes);
+  Zip64EndRecord z;
+  z.signature = r.u32();
+  z.recordSize = r.u64();
+  z.versionMadeBy = r.u16();
+  z.versionNeeded = r.u16();
+  z.thisDisk = r.u32();
+  z.centralDirDisk = r.u32();
+  z.entriesOnDisk = r.u64();
+  z.totalEntries = r.u64();
+  z.centralDirSize = r.u64();
+  z.centralDirOffset = r.u64();
+  if (!r || z.signature != kZip64EndRecordSig) return std::nullopt;
+  return z;
+}
+
+// --- Serialising ------------------------------------------------------------
+
+std::array<uint8_t, kLocalHeaderLen> SerializeLocalHeader(const LocalHeader& h) {
+  std::array<uint8_t, kLocalHeaderLen> out{};
+  ByteWriter w(out);
+  w.u32(h.signature);
+  w.u16(h.versionNeeded);
+  w.u16(h.flags);
+  w.u16(h.method);
+  w.u32(h.dosDateTime);
+  w.u32(h.crc32);
+  w.u32(h.compressedSize);
+  w.u32(h.uncompressedSize);
+  w.u16(h.nameLength);
+  w.u16(h.extraLength);
+  return out;
+}
+
+std::array<uint8_t, kCentralHeaderLen> SerializeCentralHeader(const CentralHeader& h) {
+  std::array<uint8_t, kCentralHeaderLen> out{};
+  ByteWriter w(out);
+  w.u32(h.signature);
+  w.u16(h.versionMadeBy);
+  w.u16(h.versionNeeded);
+  w.u16(h.flags);
+  w.u16(h.method);
+  w.u32(h.dosDateTime);
+  w.u32(h.crc32);
+  w.u32(h.compressedSize);
+  w.u32(h.uncompressedSize);
+  w.u16(h.nameLength);
+  w.u16(h.extraLength);
+  w.u16(h.commentLength);
+  w.u16(h.diskNumberStart);
+  w.u16(h.internalAttributes);
+  w.u32(h.externalAttributes);
+  w.u32(h.localHeaderOffset);
+  return out;
+}
+
+std::vector<uint8_t> SerializeEndRecord(const EndRecord& e) {
+  std::vector<uint8_t> out(e.FixedLength());
+  ByteWriter w(out);
+  w.u32(e.signature);
+  w.u16(e.thisDisk);
+  w.u16(e.centralDirDisk);
+  w.u16(e.entriesOnDisk);
+  w.u16(e.totalEntries);
+  w.u32(e.centralDirSize);
+  if (e.IsWide()) {
+    w.u64(e.centralDirOffset);
+  } else {
+    // Never let a large offset wrap into a plausible wrong one.
+    w.u32(e.centralDirOffset > kZip64Marker32 ? kZip64Marker32
+                                              : static_cast<uint32_t>(e.centralDirOffset));
+  }
+  w.u16(e.commentLength);
+  return out;
+}
+
+std::array<uint8_t, kZip64LocatorLen> SerializeZip64Locator(const Zip64Locator& l) {
+  std::array<uint8_t, kZip64LocatorLen> out{};
+  ByteWriter w(out);
+  w.u32(l.signature);
+  w.u32(l.zip64EndDisk);
+  w.u64(l.zip64EndOffset);
+  w.u32(l.totalDisks);
+  return out;
+}
+
+std::array<uint8_t, kZip64EndRecordLen> SerializeZip64EndRecord(const Zip64EndRecord& z) {
+  std::array<uint8_t, kZip64EndRecordLen> out{};
+  ByteWriter w(out);
+  w.u32(z.signature);
+  w.u64(z.recordSize);
+  w.u16(z.versionMadeBy);
+  w.u16(z.versionNeeded);
+  w.u32(z.thisDisk);
+  w.u32(z.centralDirDisk);
+  w.u64(z.entriesOnDisk);
+  w.u64(z.totalEntries);
+  w.u64(z.centralDirSize);
+  w.u64(z.centralDirOffset);
+  return out;
+}
+
+// --- Extra field ------------------------------------------------------------
+
+namespace {
+
+// Which of an entry's values a Zip64 block carries: those whose header field
+// holds the marker.
+struct Zip64Wants {
+  bool uncompressed = false;
+  bool compressed = false;
+  bool offset = false;
+  bool disk = false;
+};
+
+// A Zip64 block holds 8-byte values in a fixed order, present only for the
+// fields that ask for them. Values are kept whole: a size beyond 48 bits is
+// implausible, but cutting it would turn a damaged field into a plausible
+// wrong one. A local header's block holds both sizes whenever it holds one
+// (current tools write it so), whichever of the two fields asks.
+void ApplyZip64Block(ByteReader data, RecordKind kind, const Zip64Wants& wants,
+                     EntryExtent& ext) {
+  auto take64 = [&](bool wanted, uint64_t& value) {
+    if (!wanted || data.remaining() < 8) return;
+    value = data.u64();
+    ext.zip64 = true;
+  };
+  if (kind == RecordKind::Local && data.remaining() >= 16) {
+    uint64_t uncompressed = data.u64();
+    uint64_t compressed = data.u64();
+    if (wants.uncompressed) ext.uncompressedSize = uncompressed;
+    if (wants.compressed) ext.compressedSize = compressed;
+    ext.zip64 = ext.zip64 || wants.uncompressed || wants.compressed;
+    return;
+  }
+  take64(wants.uncompressed, ext.uncompressedSize);
+  take64(wants.compressed, ext.compressedSize);
+  if (kind != RecordKind::Central) return;
+  take64(wants.offset, ext.localHeaderOffset);
+  if (wants.disk && data.remaining() >= 4) {
+    ext.diskNumberStart = data.u32();
+    ext.zip64 = true;
+  }
+  // Anything else the block holds is passed over.
+}
+
+// Our own block: bits 32..47 of the compressed size, the uncompressed size
+// and (central entries) the local-header offset, two bytes each.
+void ApplyHighPartsBlock(ByteReader data, RecordKind kind, EntryExtent& ext) {
+  auto raise = [&](uint64_t& value) {
+    if (data.remaining() < 2) return;
+    value = (value & 0xFFFFFFFFu) | (static_cast<uint64_t>(data.u16()) << 32);
+    ext.highParts = true;
+  };
+  raise(ext.compressedSize);
+  raise(ext.uncompressedSize);
+  if (kind == RecordKind::Central) raise(ext.localHeaderOffset);
+}
+
+void WalkExtraField(std::span<const uint8_t> extra, RecordKind kind, const Zip64Wants& wants,
+                    EntryExtent& ext) {
+  ByteReader r(extra);
+  while (r.remaining() >= kExtraBlockHeaderLen) {
+    const uint16_t tag = r.u16();
+    const uint16_t size = r.u16();
+    // A block that claims more than is left ends the walk; the rest of the
+    // field is skipped, and the record's own lengths still place what follows.
+    if (size > r.remaining()) {
+      ext.truncated = true;
+      return;
+    }
+    ByteReader data = r.sub(size);
+    if (tag == kExtraZip64) ApplyZip64Block(data, kind, wants, ext);
+    else if (tag == kExtraHighParts) ApplyHighPartsBlock(data, kind, ext);
+  }
+  if (r.remaining() > 0) ext.truncated = true;  // a tail too short for a block header
+}
+
+}  // namespace
+
+EntryExtent WalkLocalExtraField(const LocalHeader& h, std::span<const uint8_t> extra) {
+  EntryExtent ext;
+  ext.compressedSize = h.compressedSize;
+  ext.uncompressedSize = h.uncompressedSize;
+  Zip64Wants wants;
+  wants.uncompressed = h.uncompressedSize == kZip64Marker32;
+  wants.compressed = h.compressedSize == kZip64Marker32;
+  WalkExtraField(extra, RecordKind::Local, wants, ext);
+  return ext;
+}
+
+EntryExtent WalkCentralExtraField(const CentralHeader& h, std::span<const uint8_t> extra) {
+  EntryExtent ext;
+  ext.compressedSize = h.compressedSize;
+  ext.uncompressedSize = h.uncompressedSize;
+  ext.localHeaderOffset = h.localHeaderOffset;
+  ext.diskNumberStart = h.diskNumberStart;
+  Zip64Wants wants;
+  wants.uncompressed = h.uncompressedSize == kZip64Marker32;
+  wants.compressed = h.compressedSize == kZip64Marker32;
+  wants.offset = h.localHeaderOffset == kZip64Marker32;
+  wants.disk = h.diskNumberStart == kZip64Marker16;
+  WalkExtraField(extra, RecordKind::Central, wants, ext);
+  return ext;
+}
+
+std::vector<uint8_t> MakeHighPartsBlock(RecordKind kind, uint64_t compressedSize,
+                                        uint64_t uncompressedSize,
+                                        uint64_t localHeaderOffset) {
+  const bool central = kind == RecordKind::Central;
+  const uint16_t size = central ? kHighPartsCentralLen : kHighPartsLocalLen;
+  std::vector<uint8_t> out(kExtraBlockHeaderLen + size);
+  ByteWriter w(out);
+  w.u16(kExtraHighParts);
+  w.u16(size);
+  w.u16(static_cast<uint16_t>(compressedSize >> 32));
+  w.u16(static_cast<uint16_t>(uncompressedSize >> 32));
+  if (central) w.u16(static_cast<uint16_t>(localHeaderOffset >> 32));
+  return out;
+}
+
+// --- Header encipherment ----------------------------------------------------
+
+size_t HeaderCipher::FixedPartLength(const SignatureMatch& match) {
+  switch (match.kind) {
+    case RecordKind::Local:
+      return kLocalHeaderLen - kSignatureLen;
+    case RecordKind::Central:
+      return kCentralHeaderLen - kSignatureLen;
+    case RecordKind::End:
+      return (match.wide ? kEndRecord64Len : kEndRecordLen) - kSignatureLen;
+    case RecordKind::SpanMarker:
+    case RecordKind::None:
+      break;
+  }
+  return 0;
+}
+
+bool HeaderCipher::DecipherRecord(std::span<uint8_t> record) { return Apply(record, true); }
+
+bool HeaderCipher::EncipherRecord(std::span<uint8_t> record) { return Apply(record, false); }
+
+bool HeaderCipher::Apply(std::span<uint8_t> record, bool decipher) {
+  const SignatureMatch match = ClassifySignature(ReadSignature(record), RecordKind::None);
+  const size_t length = FixedPartLength(match);
+  if (length == 0 || record.size() < kSignatureLen + length) return false;
+  cipher_.SetKeys(kHeaderKeys);
+  std::span<uint8_t> part = record.subspan(kSignatureLen, length);
+  if (decipher) cipher_.Decipher(part);
+  else cipher_.Encipher(part);
+  return true;
+}
+
+// --- Whole records from a buffer --------------------------------------------
+
+std::optional<LocalRecord> ReadLocalRecord(std::span<const uint8_t> bytes) {
+  const SignatureMatch match = ClassifySignature(ReadSignature(bytes), RecordKind::Local);
+  if (match.kind != RecordKind::Local || bytes.size() < kLocalHeaderLen) return std::nullopt;
+  std::array<uint8_t, kLocalHeaderLen> fixed;
+  std::copy_n(bytes.begin(), kLocalHeaderLen, fixed.begin());
+  HeaderCipher cipher;
+  if (match.enciphered) cipher.DecipherRecord(fixed);
+  std::optional<LocalHeader> header = ParseLocalHeader(fixed);
+  if (!header) return std::nullopt;
+
+  ByteReader r(bytes);
+  r.skip(kLocalHeaderLen);
+  std::span<const uint8_t> name = r.bytes(header->nameLength);
+  std::span<const uint8_t> extra = r.bytes(header->extraLength);
+  if (!r) return std::nullopt;
+
+  LocalRecord rec;
+  rec.header = *header;
+  rec.encipheredHeader = match.enciphered;
+  rec.storedName.assign(name.begin(), name.end());
+  if (match.enciphered) cipher.DecipherName(rec.storedName);
+  rec.extra = extra;
+  rec.extent = WalkLocalExtraField(rec.header, extra);
+  rec.headerLength = r.offset();
+  return rec;
+}
+
+std::optional<CentralRecord> ReadCentralRecord(std::span<const uint8_t> bytes) {
+  const SignatureMatch match = ClassifySignature(ReadSignature(bytes), RecordKind::Central);
+  if (match.kind != RecordKind::Central || bytes.size() < kCentralHeaderLen) return std::nullopt;
+  std::array<uint8_t, kCentralHeaderLen> fixed;
+  std::copy_n(bytes.begin(), kCentralHeaderLen, fixed.begin());
+  HeaderCipher cipher;
+  if (match.enciphered) cipher.DecipherRecord(fixed);
+  std::optional<CentralHeader> header = ParseCentralHeader(fixed);
+  if (!header) return std::nullopt;
+
+  ByteReader r(bytes);
+  r.skip(kCentralHeaderLen);
+  std::span<const uint8_t> name = r.bytes(header->nameLength);
+  std::span<const uint8_t> extra = r.bytes(header->extraLength);
+  std::span<const uint8_t> comment = r.bytes(header->commentLength);
+  if (!r) return std::nullopt;
+
+  CentralRecord rec;
+  rec.header = *header;
+  rec.encipheredHeader = match.enciphered;
+  rec.storedName.assign(name.begin(), name.end());
+  if (match.enciphered) cipher.DecipherName(rec.storedName);
+  rec.extra = extra;
+  rec.comment = comment;
+  rec.extent = WalkCentralExtraField(rec.header, extra);
+  rec.recordLength = r.offset();
+  return rec;
+}
+
+// --- Names ------------------------------------------------------------------
+
+namespace {
+
+// Length of `text` without a UTF-8 sequence that a cut left incomplete at its end.
+size_t WholeUtf8Prefix(std::string_view text) {
+  size_t lead = text.size();
+  size_t continuation = 0;
+  while (lead > 0 && continuation < 3 && (static_cast<uint8_t>(text[lead - 1]) & 0xC0) == 0x80) {
+    --lead;
+    ++continuation;
+  }
+  if (lead == 0) return text.size();
+  const uint8_t first = static_cast<uint8_t>(text[lead - 1]);
+  const size_t needed = first >= 0xF0 ? 3 : first >= 0xE0 ? 2 : first >= 0xC0 ? 1 : 0;
+  return needed > continuation ? lead - 1 : text.size();
+}
+
+}  // namespace
+
+std::string StoredNameToLocal(std::span<const uint8_t> stored, uint16_t flags,
+                              bool translateOem) {
+  const size_t used = std::min(stored.size(), kMaxStoredNameUsed);
+  std::string_view name(reinterpret_cast<const char*>(stored.data()), used);
+  // Current tools mark UTF-8 names with bit 11; converting those from the OEM
+  // code page would garble every non-ASCII character.
+  const bool utf8 = (flags & kFlagUtf8Name) != 0;
+  if (utf8 && used < stored.size()) name = name.substr(0, WholeUtf8Prefix(name));
+  return StoredToLocalName(name, translateOem && !utf8);
+}
+
+// --- Dates ------------------------------------------------------------------
+
+DosFields UnpackDosDateTime(uint32_t dosDateTime) {
+  const uint16_t time = DosTimeOf(dosDateTime);
+  const uint16_t date = DosDateOf(dosDateTime);
+  DosFields f;
+  f.hour = time >> 11;
+  f.minute = (time >> 5) & 0x3F;
+  f.second = static_cast<uint16_t>((time & 0x1F) * 2);
+  f.year = static_cast<uint16_t>(1980 + (date >> 9));
+  f.month = (date >> 5) & 0x0F;
+  f.day = date & 0x1F;
+  return f;
+}
+
+uint32_t PackDosDateTime(const DosFields& f) {
+  const uint32_t year = std::clamp<uint32_t>(f.year, 1980, 1980 + 127) - 1980;
+  const uint32_t date = (year << 9) | ((f.month & 0x0Fu) << 5) | (f.day & 0x1Fu);
+  const uint32_t time = ((f.hour & 0x1Fu) << 11) | ((f.minute & 0x3Fu) << 5) |
+                        ((f.second / 2u) & 0x1Fu);
+  return MakeDosDateTime(static_cast<uint16_t>(date), static_cast<uint16_t>(time));
+}
+
+}  // namespace arc

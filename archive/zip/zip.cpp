@@ -1,0 +1,69 @@
+//===-- zip/zip.cpp - The ZIP writer components: settings -----------------===//
+#include "zip/zip.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace arc {
+namespace {
+
+/// True when the file-name part carries an extension. A leading dot marks a
+/// hidden file on this system, not an extension.
+bool HasExtension(const std::string& path) {
+  const size_t name_start = path.find_last_of('/') + 1;  // npos + 1 == 0
+  const size_t dot = path.find_last_of('.');
+  return dot != std::string::npos && dot > name_start;
+}
+
+}  // namespace
+
+TZipBase::TZipBase(TComponent* Owner)
+    : TCompBase(Owner),
+      store_files_of_type_{".ACE", ".ARC", ".ARJ", ".BH",  ".CAB", ".ENC", ".GZ",  ".HA",
+                           ".JAR", ".LHA", ".LZH", ".PAK", ".PK3", ".PK_", ".RAR", ".TAR",
+                           ".TGZ", ".UUE", ".UU",  ".WAR", ".XXE", ".Z",   ".ZIP", ".ZOO"} {
+  StoreArcType(atZip);
+}
+
+TZipBase::~TZipBase() = default;
+
+void TZipBase::SetArchiveFile(const std::string& value) {
+  if (Loading()) {
+    std::error_code ec;
+    StoreArchiveFile(std::filesystem::exists(value, ec) ? value : std::string());
+    return;
+  }
+  StoreArchiveFile(value);
+  AddDefaultExt();
+  old_central_pos_ = -1;
+  *CancelFlag() = false;
+}
+
+void TZipBase::SetArcType(TArcType /*value*/) {
+  StoreArcType(atZip);
+  AddDefaultExt();
+}
+
+void TZipBase::AddDefaultExt() {
+  // An empty name stays empty: an extension alone is no archive name.
+  const std::string& name = ArchiveFile();
+  if (!name.empty() && !HasExtension(name)) StoreArchiveFile(name + default_ext_);
+}
+
+void TZipBase::SetAttributeEx(TArcFileAttr Attr, bool Include) {
+  if (Include) {
+    attributes_ex_.Include(Attr);
+  } else {
+    attributes_ex_.Exclude(Attr);
+  }
+}
+
+void TZipBase::SetCompressMethod(TCompressMethod value) {
+  if (value == cmStore || value == cmDeflate) compress_method_ = value;
+}
+
+TZip::TZip(TComponent* Owner) : TZipBase(Owner) {}
+
+TZip::~TZip() = default;
+
+}  // namespace arc
