@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "zip/update_run.h"
+
 namespace arc {
 namespace {
 
