@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <exception>
 
+#include "core/arc_error.h"
 #include "core/error_codes.h"
+#include "core/errors.h"
 #include "support/stream_errors.h"
 
 namespace arc {
@@ -43,7 +45,9 @@ TStream32& TArchiveOutput::Stream() {
   return *file_;
 }
 
-std::string TArchiveOutput::TempFileName() const { return file_ ? file_->TempFileName() : std::string(); }
+std::string TArchiveOutput::TempFileName() const {
+  return file_ ? file_->TempFileName() : std::string();
+}
 
 int64_t TArchiveOutput::Size() { return Stream().Size(); }
 
@@ -56,6 +60,18 @@ void TArchiveOutput::CutBack(int64_t size) {
 void TArchiveOutput::Commit() {
   if (done_) return;
   done_ = true;
+  try {
+    Move();
+  } catch (...) {
+    // A full disk has been reported on the way; the caller must not report
+    // it again as a plain write error.
+    if (IsDiskFullError(std::current_exception(), 0))
+      throw E_RAISE(std::string(ErrorText(ec::DiskFull)));
+    throw;
+  }
+}
+
+void TArchiveOutput::Move() {
   if (file_) {
     // The data must be on the disk before the name points at it: a crash
     // right after the rename would otherwise leave an empty archive.
@@ -63,6 +79,8 @@ void TArchiveOutput::Commit() {
       const int error = errno;
       file_->SetMode(0);
       file_->Destroy();
+      if (hooks_.ReportError && IsDiskFullError(nullptr, error))
+        hooks_.ReportError(ec::DiskFull, archive_);
       throw EStreamWrite(error);
     }
     file_->Destroy();  // MoveBegin, MoveIntoPlace, MoveEnd; the temporary file goes

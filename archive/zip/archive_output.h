@@ -58,12 +58,15 @@ class TArchiveOutput {
   void CutBack(int64_t size);
 
   /// Flushes the output and moves it over the archive. Raises when anything
-  /// fails; the old archive is then untouched and the output discarded.
+  /// fails; the old archive is then untouched and the output discarded. A
+  /// full disk is reported through the hooks and raised as E_RAISE.
   void Commit();
   /// Drops the output; the archive is not touched. Never raises.
   void Discard();
 
  private:
+  void Move();
+
   std::string archive_;
   TArchiveOutputHooks hooks_;
   std::unique_ptr<TTempFileStream> file_;

@@ -24,7 +24,8 @@ bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && SameTextIgnoringCase(text.substr(0, prefix.size()), prefix);
+  return text.size() >= prefix.size() &&
+         SameTextIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
 int32_t TCompHeaderObj::Add(TCompHeader entry) {

@@ -47,7 +47,7 @@ struct TCompHeader {
   /// Local-header offset: in the old archive until the entry is copied, then
   /// in the new one.
   uint64_t Offset = 0;
-  uint64_t CompressedSize = 0;    ///< counts an encryption header
+  uint64_t CompressedSize = 0;  ///< counts an encryption header
   uint64_t UncompressedSize = 0;
   /// The entry's local and central headers are enciphered.
   bool EncipheredHeaders = false;
@@ -64,8 +64,8 @@ struct TCompHeader {
   std::string SourcePath;  ///< full path of the file or directory
   std::string StoredName;  ///< the stored name computed when it was found
   int64_t FileSize = 0;
-  uint32_t FileDate = 0;   ///< DOS date-time of the last write, local time
-  uint32_t Attributes = 0; ///< attribute bits as in support/paths.h
+  uint32_t FileDate = 0;    ///< DOS date-time of the last write, local time
+  uint32_t Attributes = 0;  ///< attribute bits as in support/paths.h
   bool IsDirectory = false;
   /// Came from the old archive (a refreshed entry keeps this and its place).
   bool FromOldArchive = false;

@@ -16,13 +16,14 @@ std::string WithoutDrive(std::string_view path) {
   if (!IsNetworkPath(path)) return std::string(path);
   size_t at = path.find_first_of("/\\", 2);  // end of the server name
   if (at == std::string_view::npos) return {};
-  at = path.find_first_of("/\\", at + 1);    // end of the share name
+  at = path.find_first_of("/\\", at + 1);  // end of the share name
   if (at == std::string_view::npos) return {};
   return std::string(path.substr(at));
 }
 
 std::string Relative(std::string_view path, std::string_view base) {
-  if (!base.empty() && StartsWithIgnoringCase(path, base)) return std::string(path.substr(base.size()));
+  if (!base.empty() && StartsWithIgnoringCase(path, base))
+    return std::string(path.substr(base.size()));
   return std::string(path);
 }
 
@@ -58,7 +59,8 @@ std::string StoredDirName(std::string_view path, std::string_view base, const TN
     case sdRelative: return Relative(path, base);
     case sdRelativeStoreStart: {
       const std::string_view head = BeforeLastDirectory(base);
-      if (!head.empty() && StartsWithIgnoringCase(path, head)) return std::string(path.substr(head.size()));
+      if (!head.empty() && StartsWithIgnoringCase(path, head))
+        return std::string(path.substr(head.size()));
       return std::string(path);
     }
     case sdExplorer_Auto:
@@ -66,7 +68,8 @@ std::string StoredDirName(std::string_view path, std::string_view base, const TN
       const std::string dir = AppendSlash(rules.DefaultDir);
       if (!dir.empty() && SameTextIgnoringCase(AppendSlash(base), dir)) return Relative(path, base);
       // Byte for byte here: the default directory is the user's own text.
-      if (!dir.empty() && path.substr(0, dir.size()) == dir) return std::string(path.substr(dir.size()));
+      if (!dir.empty() && path.substr(0, dir.size()) == dir)
+        return std::string(path.substr(dir.size()));
       return std::string(path);
     }
   }
@@ -85,7 +88,9 @@ std::string CommonDirectory(const std::vector<std::string>& lines) {
       continue;
     }
     size_t n = 0;
-    while (n < common.size() && n < dir.size() && SameTextIgnoringCase(common.substr(n, 1), dir.substr(n, 1))) ++n;
+    while (n < common.size() && n < dir.size() &&
+           SameTextIgnoringCase(common.substr(n, 1), dir.substr(n, 1)))
+      ++n;
     common.resize(n);
   }
   // Cut back to a whole directory: "/data/ab" and "/data/ac" share "/data/".

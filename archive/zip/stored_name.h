@@ -29,8 +29,7 @@ struct TNamingRules {
 
 /// The stored name of `path`, found under the base directory `base` (the
 /// directory of the FileSpec line that found it, with a trailing '/').
-std::string StoredDirName(std::string_view path, std::string_view base,
-                          const TNamingRules& rules);
+std::string StoredDirName(std::string_view path, std::string_view base, const TNamingRules& rules);
 
 /// The longest directory that all `lines` (paths or paths with masks) start
 /// with, compared without regard to ASCII case and cut back to a whole

@@ -258,10 +258,10 @@ class TZip : public TZipBase {
   ~TZip() override;
 
   using TZipBase::CompressionMethod;
+  using TZipBase::OnTmpFileProgress;
   using TZipBase::SetCompressionMethod;
   using TZipBase::SetSwitch;
   using TZipBase::Switch;
-  using TZipBase::OnTmpFileProgress;
 };
 
 }  // namespace arc

@@ -24,6 +24,7 @@ int32_t TZipBase::OpenForComments() {
   const bool opened = OpenOldArchive(*run);
   if (opened) LoadOldDirectory(*run);
   SetSwitch(held);
+  StoreArcType(atZip);
   if (!opened) return -1;
   comment_run_ = std::move(run);
   return comment_run_->Headers.Count();
@@ -44,7 +45,8 @@ bool TZipBase::GetFileComment(int32_t index, CentralHeader& central, std::string
 void TZipBase::SetFileComment(int32_t index, const std::string& comment) {
   if (!comment_run_ || index < 0 || index >= comment_run_->Headers.Count()) return;
   TCompHeader& e = comment_run_->Headers[index];
-  const std::vector<uint8_t> bytes(comment.begin(), comment.begin() + std::min<size_t>(comment.size(), 0xFFFF));
+  const std::vector<uint8_t> bytes(comment.begin(),
+                                   comment.begin() + std::min<size_t>(comment.size(), 0xFFFF));
   if (bytes == e.Comment) return;
   e.Comment = bytes;
   comments_changed_ = true;
@@ -57,7 +59,8 @@ std::string TZipBase::GetArchiveComment() const {
 
 void TZipBase::SetArchiveComment(const std::string& comment) {
   if (!comment_run_) return;
-  const std::vector<uint8_t> bytes(comment.begin(), comment.begin() + std::min<size_t>(comment.size(), 0xFFFF));
+  const std::vector<uint8_t> bytes(comment.begin(),
+                                   comment.begin() + std::min<size_t>(comment.size(), 0xFFFF));
   if (bytes == comment_run_->ArchiveComment) return;
   comment_run_->ArchiveComment = bytes;
   comments_changed_ = true;

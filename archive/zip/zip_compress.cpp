@@ -61,7 +61,8 @@ int32_t TZipBase::Compress() {
   TUpdateRun run;
   run.Removable = removable;
   run.Naming.Mode = StoredDirNames();
-  run.Naming.DefaultDir = DefaultDir().empty() ? std::string() : AppendSlash(ExpandPath(DefaultDir()));
+  run.Naming.DefaultDir =
+      DefaultDir().empty() ? std::string() : AppendSlash(ExpandPath(DefaultDir()));
   int32_t result = 0;
   try {
     result = RunUpdate(run);

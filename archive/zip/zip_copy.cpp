@@ -65,7 +65,8 @@ uint64_t DescriptorLength(ByteSource& file, const TCompHeader& e, const OldLocal
                           uint64_t at) {
   if ((local.header.flags & kFlagDataDescriptor) == 0) return 0;
   std::array<uint8_t, 24> d{};
-  const int32_t got = file.ReadAt(static_cast<int64_t>(at), d.data(), static_cast<int32_t>(d.size()));
+  const int32_t got =
+      file.ReadAt(static_cast<int64_t>(at), d.data(), static_cast<int32_t>(d.size()));
   if (got < 12) return 0;
   ByteReader r(std::span<const uint8_t>(d.data(), static_cast<size_t>(got)));
   const uint32_t first = r.u32();
@@ -94,7 +95,8 @@ void TZipBase::CopyUnchanged(TUpdateRun& run, int32_t index) {
     RaiseError(ArchiveFile(), e.Name, "0", ec::BadFileHeader);
     throw E_RAISE(std::string(ErrorText(ec::BadFileHeader)));
   }
-  const uint64_t total = local->length + e.CompressedSize + DescriptorLength(file, e, *local, data_end);
+  const uint64_t total =
+      local->length + e.CompressedSize + DescriptorLength(file, e, *local, data_end);
   e.LocalZip64 = local->header.compressedSize == kZip64Marker32 ||
                  local->header.uncompressedSize == kZip64Marker32;
 
@@ -115,7 +117,8 @@ void TZipBase::CopyRenamed(TUpdateRun& run, int32_t index) {
     RaiseError(ArchiveFile(), e.Name, "0", ec::WriteError);
     throw E_RAISE(std::string(ErrorText(ec::WriteError)));
   }
-  const uint64_t data = e.CompressedSize + DescriptorLength(file, e, *local, data_start + e.CompressedSize);
+  const uint64_t data =
+      e.CompressedSize + DescriptorLength(file, e, *local, data_start + e.CompressedSize);
   e.LocalZip64 = local->header.compressedSize == kZip64Marker32 ||
                  local->header.uncompressedSize == kZip64Marker32;
 
@@ -142,7 +145,8 @@ void TZipBase::CopyRenamed(TUpdateRun& run, int32_t index) {
   }
   e.Offset = static_cast<uint64_t>(offset);
   e.StoredBytes = name;
-  e.Central.flags = static_cast<uint16_t>((e.Central.flags & ~kFlagUtf8Name) | (flags & kFlagUtf8Name));
+  e.Central.flags =
+      static_cast<uint16_t>((e.Central.flags & ~kFlagUtf8Name) | (flags & kFlagUtf8Name));
   e.Central.nameLength = h.nameLength;
   if ((e.Central.versionMadeBy >> 8) == 0 || (e.Central.versionMadeBy >> 8) == kHostNtfs)
     e.Central.versionMadeBy = VersionMadeBy(e.Central.flags, e.Central.versionMadeBy);

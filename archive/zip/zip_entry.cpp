@@ -167,8 +167,8 @@ bool TZipBase::CompressFile(TUpdateRun& run, int32_t index) {
   if (encrypt) {
     TransferControl pre;
     pre.Cancel = CancelFlag();
-    const uint32_t reg = StreamCrc32(source, pre, CancelFlag(), nullptr, 0,
-                                     [this] { Dialogs.PumpMessages(); });
+    const uint32_t reg =
+        StreamCrc32(source, pre, CancelFlag(), nullptr, 0, [this] { Dialogs.PumpMessages(); });
     if (Cancel()) return false;
     crc = reg ^ 0xFFFFFFFFu;
     std::array<uint8_t, kEncryptionHeaderLen> header{};

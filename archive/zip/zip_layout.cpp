@@ -68,8 +68,8 @@ std::vector<uint8_t> CentralRecordBytes(const CentralRecordParts& parts) {
     AppendU16(zip64, static_cast<uint16_t>(data.size()));
     Append(zip64, data);
     h.versionNeeded = std::max(h.versionNeeded, kVersionZip64);
-    h.versionMadeBy = static_cast<uint16_t>((h.versionMadeBy & 0xFF00) |
-                                            std::max<uint16_t>(h.versionMadeBy & 0xFF, kVersionZip64));
+    h.versionMadeBy = static_cast<uint16_t>(
+        (h.versionMadeBy & 0xFF00) | std::max<uint16_t>(h.versionMadeBy & 0xFF, kVersionZip64));
   }
   h.uncompressedSize = Field32(parts.uncompressedSize, sizes64);
   h.compressedSize = Field32(parts.compressedSize, sizes64);

@@ -14,11 +14,11 @@
 #include <functional>
 
 #include "core/error_codes.h"
+#include "support/internal_mask.h"
 #include "support/paths.h"
 #include "unzip/arc_detect.h"
 #include "unzip/byte_reader.h"
 #include "unzip/end_record.h"
-#include "support/internal_mask.h"
 #include "zip/header_list.h"
 #include "zip/update_run.h"
 #include "zip/zip.h"
@@ -66,8 +66,8 @@ void WalkCentral(ByteSource& file, int64_t start, const std::function<bool()>& s
     if (match.enciphered) cipher.DecipherRecord(plain);
     const std::optional<CentralHeader> h = ParseCentralHeader(plain);
     if (!h) return;
-    const size_t length =
-        kCentralHeaderLen + size_t{h->nameLength} + size_t{h->extraLength} + size_t{h->commentLength};
+    const size_t length = kCentralHeaderLen + size_t{h->nameLength} + size_t{h->extraLength} +
+                          size_t{h->commentLength};
     record.resize(length);
     if (!file.ReadExact(pos, record)) return;
     const std::optional<CentralRecord> rec = ReadCentralRecord(record);
@@ -216,7 +216,8 @@ void TZipBase::LoadOldDirectory(TUpdateRun& run) {
       e.Name = StoredNameToLocal(rec.storedName, rec.header.flags, TranslateOemChar());
       e.Central = rec.header;
       e.Action = TEntryAction::Copy;
-      e.Offset = rec.extent.localHeaderOffset + static_cast<uint64_t>(static_cast<int64_t>(open.OffsetAdjustment));
+      e.Offset = rec.extent.localHeaderOffset +
+                 static_cast<uint64_t>(static_cast<int64_t>(open.OffsetAdjustment));
       e.CompressedSize = rec.extent.compressedSize;
       e.UncompressedSize = rec.extent.uncompressedSize;
       e.EncipheredHeaders = rec.encipheredHeader;
@@ -261,13 +262,15 @@ void TZipBase::LoadOldDirectory(TUpdateRun& run) {
 
   // A self-extracting archive's program stands before its first entry.
   if (run.OldType == atZipExe || run.OldType == atJarExe) {
-    uint64_t first = HasHeader(open.HeaderState, htCentral) ? static_cast<uint64_t>(open.DataOffset) : 0;
+    uint64_t first =
+        HasHeader(open.HeaderState, htCentral) ? static_cast<uint64_t>(open.DataOffset) : 0;
     bool any = false;
     for (const TCompHeader& e : run.Headers) {
       first = any ? std::min(first, e.Offset) : e.Offset;
       any = true;
     }
-    run.StubLength = static_cast<int64_t>(std::min<uint64_t>(first, static_cast<uint64_t>(run.OldSource->Size())));
+    run.StubLength = static_cast<int64_t>(
+        std::min<uint64_t>(first, static_cast<uint64_t>(run.OldSource->Size())));
   }
 }
 

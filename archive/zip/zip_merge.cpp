@@ -30,8 +30,9 @@ std::string LowerExtension(const std::string& path) {
   const size_t dot = name.find_last_of('.');
   if (dot == std::string::npos) return {};
   std::string ext = name.substr(dot);
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  });
   return ext;
 }
 
@@ -65,7 +66,8 @@ void TZipBase::MergeFound(TUpdateRun& run, const std::string& path, uint32_t att
   }
 
   const std::string stored = StoredNameOf(full, run.BaseDir);
-  if (!is_dir && IsExcluded(stored, full, run.BaseDir, ExcludeSpec(), RecurseDirs(), run.Naming)) return;
+  if (!is_dir && IsExcluded(stored, full, run.BaseDir, ExcludeSpec(), RecurseDirs(), run.Naming))
+    return;
 
   const uint32_t date = FileTimeToDos(static_cast<std::time_t>(mtime));
   if (!is_dir && date > run.MaxFileDate) run.MaxFileDate = date;
@@ -100,7 +102,8 @@ void TZipBase::MergeFound(TUpdateRun& run, const std::string& path, uint32_t att
   TCompHeader& old = run.Headers[found];
   const uint32_t old_attr = old.Central.externalAttributes & 0xFF;
   const bool unchanged = static_cast<int64_t>(old.UncompressedSize) == size &&
-                         old.Central.dosDateTime == date && old_attr == AttributesToStore(attributes);
+                         old.Central.dosDateTime == date &&
+                         old_attr == AttributesToStore(attributes);
   if (!unchanged) {
     if (Switch() == swRefresh) {
       // Compressed anew in its place, under its stored name.

@@ -68,7 +68,9 @@ int32_t TZipBase::RunUpdate(TUpdateRun& run) {
   if (!run.IsNew && !OpenOldArchive(run)) return 0;
   if (Switch() == swDelete) ExcludeSpec().clear();
   if (!run.IsNew) LoadOldDirectory(run);
-  if (Switch() != swDelete) ScanAndMerge(run);
+  // The scanner starts by clearing the cancel flag it watches: a cancel
+  // that came before must not be lost.
+  if (Switch() != swDelete && !Cancel()) ScanAndMerge(run);
 
   if (Cancel() || (Switch() != swDelete && !run.SomethingToDo)) {
     if (!run.SomethingToDo) ReportError(ArchiveFile(), "", "0", ec::NothingToDo);
@@ -114,7 +116,9 @@ bool TZipBase::CreateOutput(TUpdateRun& run, TCompressionMethod method) {
                                bool sameDrive, const std::string& temp) {
     MoveIntoPlace(stream, archive, size, sameDrive, temp);
   };
-  hooks.ReportError = [this](int32_t code, const std::string& file) { ReportError(file, "", "0", code); };
+  hooks.ReportError = [this](int32_t code, const std::string& file) {
+    ReportError(file, "", "0", code);
+  };
   hooks.ReadProgress = [this](TStream32&) {
     Dialogs.PumpMessages();
     const TProgressTotals& t = Totals();
@@ -123,8 +127,8 @@ bool TZipBase::CreateOutput(TUpdateRun& run, TCompressionMethod method) {
   };
   hooks.StoreTotals = [this](int64_t size) { Totals() = TProgressTotals{size, size, size}; };
   hooks.Remaining = &Totals().Remaining;
-  run.Output = std::make_unique<TArchiveOutput>(method, ArchiveFile(), TempDir(),
-                                                std::move(hooks), CancelFlag());
+  run.Output = std::make_unique<TArchiveOutput>(method, ArchiveFile(), TempDir(), std::move(hooks),
+                                                CancelFlag());
   if (!run.Output->Valid()) {
     ReportError(TempDir(), "", "0", ec::CreateError);
     return false;
@@ -155,7 +159,9 @@ void TZipBase::ScanAndMerge(TUpdateRun& run) {
   if (OnRecurseDir) {
     scan.OnRecurseDir = [this](TObject*, const std::string& dir) { OnRecurseDir(this, dir); };
   }
-  scan.OnRootDirChange = [&run](TObject*, const std::string& dir) { run.BaseDir = AppendSlash(dir); };
+  scan.OnRootDirChange = [&run](TObject*, const std::string& dir) {
+    run.BaseDir = AppendSlash(dir);
+  };
   scan.SetEntryHandler([this, &run](const std::string& path, const TSearchRec& rec) {
     MergeFound(run, path, rec.Attr, rec.Size, static_cast<int64_t>(rec.Time), rec.Name);
   });
@@ -213,7 +219,8 @@ void TZipBase::ProcessEntries(TUpdateRun& run) {
         run.Output->CutBack(start);
         e.Action = TEntryAction::Drop;
         if (Cancel()) {
-          for (int32_t j = i + 1; j < run.Headers.Count(); ++j) run.Headers[j].Action = TEntryAction::Drop;
+          for (int32_t j = i + 1; j < run.Headers.Count(); ++j)
+            run.Headers[j].Action = TEntryAction::Drop;
           i = run.Headers.Count();
         }
         break;

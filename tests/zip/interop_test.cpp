@@ -55,7 +55,8 @@ TEST_F(WriterInterop, EveryDeflateTypeGivesAnArchiveThePeersAccept) {
     EXPECT_EQ(zip.Compress(), 7);
     EXPECT_TRUE(rec.reports.empty());
     EXPECT_EQ(PeerFailures(archive), "");
-    EXPECT_EQ(test::TreeDiff(UnzipTree(archive, dir / ("out" + std::to_string(type))), expected), "");
+    EXPECT_EQ(test::TreeDiff(UnzipTree(archive, dir / ("out" + std::to_string(type))), expected),
+              "");
 
     const uint16_t level_bits = type == dtDeflateF ? 4 : type == dtDeflateX ? 2 : 0;
     for (const test::ListedEntry& e : ListCentral(archive)) {
@@ -70,8 +71,8 @@ TEST_F(WriterInterop, EveryDeflateTypeGivesAnArchiveThePeersAccept) {
       EXPECT_EQ(e.header.method, stored ? 0 : 8);
       EXPECT_EQ(e.header.flags, stored ? 0 : level_bits);
       if (e.name == "empty.dat") {
-      EXPECT_EQ(e.header.crc32, 0u);
-    }
+        EXPECT_EQ(e.header.crc32, 0u);
+      }
     }
   }
 }
@@ -83,7 +84,8 @@ TEST_F(WriterInterop, EncryptedEntriesOpenWithThePassword) {
   zip.SetPassword("s3cr\xC3\xA9t");
   EXPECT_EQ(zip.Compress(), 7);
   EXPECT_EQ(PeerFailures(archive, "s3cr\xC3\xA9t"), "");
-  EXPECT_EQ(test::TreeDiff(UnzipTree(archive, dir / "out", "s3cr\xC3\xA9t"), Tree(dir / "src")), "");
+  EXPECT_EQ(test::TreeDiff(UnzipTree(archive, dir / "out", "s3cr\xC3\xA9t"), Tree(dir / "src")),
+            "");
   EXPECT_NE(test::Run("unzip -t -P wrong " + test::Quote(archive)).status, 0);
   for (const test::ListedEntry& e : ListCentral(archive)) {
     SCOPED_TRACE(e.name);
@@ -121,7 +123,8 @@ TEST_F(WriterInterop, EmptyDirectoriesBecomeEntries) {
 
 TEST_F(WriterInterop, NamesOutsideCodePage437AreStoredAsUtf8) {
   std::filesystem::remove_all(dir / "src");
-  const std::string persian = "\xDA\xAF\xD8\xB2\xD8\xA7\xD8\xB1\xD8\xB4.txt";  // a report, in Persian
+  const std::string persian =
+      "\xDA\xAF\xD8\xB2\xD8\xA7\xD8\xB1\xD8\xB4.txt";  // a report, in Persian
   const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC/file.txt";
   const std::string latin = "caf\xC3\xA9.txt";  // representable in code page 437
   WriteText(dir / ("src/" + persian), "one");

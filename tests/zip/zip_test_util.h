@@ -74,7 +74,8 @@ inline std::string RandomBytes(size_t n, uint32_t seed) {
 
 /// Text that deflates well.
 inline std::string Text(size_t n, uint32_t seed = 1) {
-  static const char* const kWords[] = {"ledger ", "invoice ", "balance ", "account ", "2024 ", "\n"};
+  static const char* const kWords[] = {"ledger ",  "invoice ", "balance ",
+                                       "account ", "2024 ",    "\n"};
   std::mt19937 gen(seed);
   std::string s;
   while (s.size() < n) s += kWords[gen() % 6];
@@ -84,7 +85,9 @@ inline std::string Text(size_t n, uint32_t seed = 1) {
 
 /// Sets the modification time of `path` (seconds since the epoch).
 inline void SetMtime(const std::string& path, time_t when) {
-  struct utimbuf t {when, when};
+  struct utimbuf t {
+    when, when
+  };
   utime(path.c_str(), &t);
 }
 
@@ -154,7 +157,9 @@ struct Recorder {
   std::vector<Report> reports;
   void Attach(TZip& zip) {
     zip.OnError = [this](TObject*, const std::string& f, const std::string& x, const std::string&,
-                         int32_t c) { reports.push_back({f, x, c}); };
+                         int32_t c) {
+      reports.push_back({f, x, c});
+    };
   }
   int Count(int32_t code) const {
     int n = 0;
@@ -182,8 +187,8 @@ inline std::vector<ListedEntry> ListCentral(const std::string& archive) {
     std::vector<uint8_t> bytes = file.ReadVector(pos, 46 + 3 * 65535);
     const auto rec = ReadCentralRecord(bytes);
     if (!rec) break;
-    out.push_back({std::string(rec->storedName.begin(), rec->storedName.end()), rec->header,
-                   rec->extent});
+    out.push_back(
+        {std::string(rec->storedName.begin(), rec->storedName.end()), rec->header, rec->extent});
     pos += static_cast<int64_t>(rec->recordLength);
   }
   return out;
@@ -204,10 +209,11 @@ inline std::string PeerFailures(const std::string& archive, const std::string& p
   if (password.empty()) {
     r = Run("python3 -m zipfile -t " + q);
   } else {
-    r = Run("python3 -c " + Quote("import sys, zipfile\n"
-                                  "z = zipfile.ZipFile(sys.argv[1])\n"
-                                  "z.setpassword(sys.argv[2].encode())\n"
-                                  "sys.exit(z.testzip() is not None)") +
+    r = Run("python3 -c " +
+            Quote("import sys, zipfile\n"
+                  "z = zipfile.ZipFile(sys.argv[1])\n"
+                  "z.setpassword(sys.argv[2].encode())\n"
+                  "sys.exit(z.testzip() is not None)") +
             " " + q + " " + Quote(password));
   }
   if (r.status != 0) failures += "python zipfile: " + r.output;
@@ -215,7 +221,8 @@ inline std::string PeerFailures(const std::string& archive, const std::string& p
 }
 
 /// Extracts `archive` with unzip into a new folder `into`; its tree.
-inline std::map<std::string, std::string> UnzipTree(const std::string& archive, const std::string& into,
+inline std::map<std::string, std::string> UnzipTree(const std::string& archive,
+                                                    const std::string& into,
                                                     const std::string& password = "") {
   fs::create_directories(into);
   const std::string pw = password.empty() ? "" : " -P " + Quote(password);
