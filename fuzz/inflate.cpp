@@ -25,7 +25,7 @@ struct Run {
   uint64_t totalIn = 0;
 };
 
-constexpr size_t kMaxOutput = 256u << 10;  // keeps each run fast; long streams are cut here
+constexpr size_t kMaxOutput = 96u << 10;  // past one 64 KiB ring; longer streams are cut here
 
 Run Decode(const uint8_t* data, size_t size, arc::InflateVariant variant, size_t inStep, size_t outStep) {
   Run run;

@@ -10,17 +10,21 @@
 //      output left >= kFastOutputMargin (258 + 3 + 32 bytes)
 //
 // Why those margins. The loop refills a 64-bit bit buffer with one unaligned
-// 8-byte load that keeps 56 or more bits, advancing by at most 7 bytes. One
-// iteration refills at most three times (at the top, after a run of literals,
-// and in Deflate64 between the length and the distance), so it reads at most
-// 7 + 7 + 8 = 22 bytes past its start. A Deflate length/distance pair needs at
-// most 15 + 5 + 15 + 13 = 48 bits, which one refill covers; in Deflate64 it
-// needs 15 + 16 + 15 + 14 = 60, hence the extra refill. An iteration writes
-// at most two literals and one match of 258 bytes, and match copies move 8 or
-// 16 bytes at a time, writing up to 31 bytes past the match into space the
-// caller gave us (which later output overwrites). A Deflate64 match may be
-// up to 65,538 bytes long; when one does not fit in the space left, the loop
-// hands it to the general path as a pending match.
+// 8-byte load that leaves 56 to 63 bits in it. As the buffer never holds more
+// than 63 bits, a load ends less than 16 bytes past the first unconsumed bit.
+// An iteration refills at its top, after a run of literals, and in Deflate64
+// between the length and the distance; the last refill comes at most 53 bits
+// in (two 11-bit literals and a 31-bit length with its extra bits), so every
+// load ends within 23 bytes of where the iteration started, and that point is
+// never past the input pointer checked against the margin. A Deflate
+// length/distance pair needs at most 15 + 5 + 15 + 13 = 48 bits, which the
+// 56 of one refill cover; in Deflate64 it needs 15 + 16 + 15 + 14 = 60, hence
+// the extra refill. An iteration writes at most two literals and one match of
+// 258 bytes, and match copies move 8 or 16 bytes at a time, writing up to 31
+// bytes past the match into space the caller gave us (which later output
+// overwrites). A Deflate64 match may be up to 65,538 bytes long; when one does
+// not fit in the space left, the loop hands it to the general path as a
+// pending match.
 //
 // On return:
 //      whole unused bytes are given back to the input, so fewer than 8 bits
