@@ -34,10 +34,19 @@
 #include "core/arc_timer.h"
 #include "core/arc_types.h"
 #include "support/prompts.h"
+#include "unzip/trad_cipher.h"
 
 namespace arc {
 
 class TDiskManager;
+class TStream32;
+
+/// What a block writer does to a block before it goes out.
+enum class TBlockCipher : uint8_t {
+  None,
+  Decipher,  // an encrypted entry's data on its way out of the archive
+  Encipher,  // data on its way into an encrypted entry
+};
 
 /// Byte counts behind the archive-wide progress figure.
 struct TProgressTotals {
@@ -196,6 +205,40 @@ class TZipCommon : public TArcRoot {
   /// Size of the buffers blocks are moved in.
   virtual int32_t BufferSize() const { return 65536; }
 
+  // --- Blocks between the archive and the files ---------------------------
+  //
+  // The block reader and writer keep the running CRC-32 of the current entry
+  // and apply the cipher of an encrypted entry with the component's own key
+  // state (set up by the password check or the entry writer).
+
+  /// Reads up to `count` bytes; deciphers them when asked and feeds them
+  /// into the running CRC when asked. A read error counts as 0 bytes read.
+  /// Decoders of compressed data pass `update_crc` false: the CRC belongs
+  /// to what they write out.
+  virtual int32_t ReadBlock(TStream32& in, uint8_t* buffer, int32_t count, bool decipher,
+                            bool update_crc = true);
+  /// Writes a block of entry data: deciphered first (or enciphered after)
+  /// as asked, the plain bytes fed into the running CRC, then written
+  /// through WriteRoutine. Returns the bytes written.
+  virtual int32_t WriteBlock(TStream32& out, uint8_t* buffer, int32_t count,
+                             TBlockCipher cipher);
+  /// Deciphers a block in place with the component's key state.
+  virtual void DecipherBlock(uint8_t* buffer, int32_t count);
+
+  /// The running CRC-32 register (callers set the start value and invert the
+  /// result).
+  uint32_t RunningCrc() const { return running_crc_; }
+  void SetRunningCrc(uint32_t value) { running_crc_ = value; }
+
+  /// Key state of the entry being ciphered.
+  TradCipher& Cipher() { return cipher_; }
+
+  /// Moves a finished temporary archive over the archive file: a rename when
+  /// `sameDrive` (the stream's handle is closed by then), else a copy from
+  /// the stream. Nothing here; the writer supplies it.
+  virtual void MoveIntoPlace(TStream32& stream, const std::string& archive, int64_t size,
+                             bool sameDrive, const std::string& tempFileName);
+
   /// File name of volume `index` (0-based) of a multi-part archive.
   virtual std::string VolumeFileName(int32_t index);
   /// Opens volume `index` as the archive stream; false when it cannot be
@@ -216,8 +259,11 @@ class TZipCommon : public TArcRoot {
   TOnSkipFile OnSkipFile;
 
  protected:
-  /// Reports a block that was written short: a full disk (`error_number`
-  /// ENOSPC) as the fatal 25160, anything else as 25136.
+  /// The one way out for blocks: writes them and reports a short write, a
+  /// full disk as the fatal 25160 (raised), anything else as 25136 (the
+  /// caller decides whether to go on). Returns the bytes written.
+  int32_t WriteRoutine(TStream32& out, const uint8_t* buffer, int32_t count);
+  /// The report of a short write; `error_number` is the system's error.
   void ReportShortWrite(int error_number);
 
   int32_t processed_count_ = 0;
@@ -241,6 +287,9 @@ class TZipCommon : public TArcRoot {
 
   bool own_cancel_ = false;
   bool* cancel_ = &own_cancel_;
+
+  uint32_t running_crc_ = kCrc32Init;
+  TradCipher cipher_;
 
   TArcTimer timer_;
   std::unique_ptr<TDiskManager> disk_manager_;

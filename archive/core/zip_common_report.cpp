@@ -1,11 +1,11 @@
 //===-- core/zip_common_report.cpp - Error and progress reporting ---------===//
-#include <cerrno>
 #include <cmath>
 #include <string>
 
 #include "core/error_codes.h"
 #include "core/errors.h"
 #include "core/zip_common.h"
+#include "support/stream_errors.h"
 
 namespace arc {
 namespace {
@@ -46,7 +46,7 @@ void TZipCommon::RaiseError(TExceptionClass ExceptionClass, const std::string& F
 }
 
 void TZipCommon::ReportShortWrite(int error_number) {
-  if (error_number == ENOSPC) {
+  if (IsDiskFullError(nullptr, error_number)) {
     RaiseError(ArchiveFile(), EntryName(), "0", ec::DiskFull);
   } else {
     ReportError(ArchiveFile(), EntryName(), "0", ec::WriteError);

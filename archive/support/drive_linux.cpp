@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -314,6 +315,27 @@ bool LinuxDriveService::ClearDisk(const std::string& root) {
     ok = ok && !ec2;
   }
   return ok && !ec;
+}
+
+std::vector<std::string> LocalDriveRoots() {
+  static constexpr std::string_view kKernelTypes[] = {
+      "proc", "sysfs", "cgroup", "cgroup2", "devpts", "devtmpfs", "mqueue", "debugfs",
+      "tracefs", "securityfs", "pstore", "bpf", "configfs", "fusectl", "hugetlbfs",
+      "autofs", "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs", "selinuxfs"};
+  static constexpr std::string_view kSystemTrees[] = {"/dev", "/proc", "/sys", "/run"};
+  std::vector<std::string> roots;
+  for (const MountEntry& m : ReadMounts()) {
+    bool kernel = false;
+    for (std::string_view t : kKernelTypes) kernel = kernel || m.FsType == t;
+    for (std::string_view t : kSystemTrees) kernel = kernel || Covers(std::string(t), m.MountPoint);
+    if (kernel) continue;
+    int32_t type = DriveTypeOf(m);
+    if (type == kDriveFixed || type == kDriveRemote || type == kDriveCdRom || type == kDriveRamDisk)
+      roots.push_back(AppendSlash(m.MountPoint));
+  }
+  std::sort(roots.begin(), roots.end());
+  roots.erase(std::unique(roots.begin(), roots.end()), roots.end());
+  return roots;
 }
 
 DriveService& DefaultDriveService() {

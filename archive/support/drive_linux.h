@@ -11,6 +11,9 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "support/drive_service.h"
 
 namespace arc {
@@ -26,6 +29,11 @@ class LinuxDriveService final : public DriveService {
   bool SetVolumeLabel(const std::string& root, const std::string& label) override;
   bool ClearDisk(const std::string& root) override;
 };
+
+/// Mount points (with a trailing '/', sorted) of every fixed, network,
+/// optical and RAM drive; kernel and device file systems are left out, and so
+/// are removable drives.
+std::vector<std::string> LocalDriveRoots();
 
 /// The serial number that a file system UUID stands for: "1234-ABCD" (FAT)
 /// gives 0x1234ABCD, 16 hex digits (NTFS) their low 32 bits, longer ones their

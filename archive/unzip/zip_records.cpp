@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "support/names.h"
 #include "unzip/byte_reader.h"
 
 namespace arc {
@@ -464,6 +465,37 @@ std::optional<CentralRecord> ReadCentralRecord(std::span<const uint8_t> bytes) {
   rec.extent = WalkCentralExtraField(rec.header, extra);
   rec.recordLength = r.offset();
   return rec;
+}
+
+// --- Names ------------------------------------------------------------------
+
+namespace {
+
+// Length of `text` without a UTF-8 sequence that a cut left incomplete at its end.
+size_t WholeUtf8Prefix(std::string_view text) {
+  size_t lead = text.size();
+  size_t continuation = 0;
+  while (lead > 0 && continuation < 3 && (static_cast<uint8_t>(text[lead - 1]) & 0xC0) == 0x80) {
+    --lead;
+    ++continuation;
+  }
+  if (lead == 0) return text.size();
+  const uint8_t first = static_cast<uint8_t>(text[lead - 1]);
+  const size_t needed = first >= 0xF0 ? 3 : first >= 0xE0 ? 2 : first >= 0xC0 ? 1 : 0;
+  return needed > continuation ? lead - 1 : text.size();
+}
+
+}  // namespace
+
+std::string StoredNameToLocal(std::span<const uint8_t> stored, uint16_t flags,
+                              bool translateOem) {
+  const size_t used = std::min(stored.size(), kMaxStoredNameUsed);
+  std::string_view name(reinterpret_cast<const char*>(stored.data()), used);
+  // Current tools mark UTF-8 names with bit 11; converting those from the OEM
+  // code page would garble every non-ASCII character.
+  const bool utf8 = (flags & kFlagUtf8Name) != 0;
+  if (utf8 && used < stored.size()) name = name.substr(0, WholeUtf8Prefix(name));
+  return StoredToLocalName(name, translateOem && !utf8);
 }
 
 // --- Dates ------------------------------------------------------------------

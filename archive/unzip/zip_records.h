@@ -365,6 +365,15 @@ std::optional<LocalRecord> ReadLocalRecord(std::span<const uint8_t> bytes);
 /// Reads the central entry that `bytes` starts with.
 std::optional<CentralRecord> ReadCentralRecord(std::span<const uint8_t> bytes);
 
+// --- Names ------------------------------------------------------------------
+
+/// The name the reader works with, from a stored name: at most the first 255
+/// bytes; converted from CP437 to UTF-8 when `translateOem`, unless flag bit
+/// 11 marks the name as UTF-8 already (then a character the cut split is
+/// dropped whole); every '\' made '/' so that either separator divides.
+std::string StoredNameToLocal(std::span<const uint8_t> stored, uint16_t flags,
+                              bool translateOem);
+
 // --- Dates, comment buffer -------------------------------------------------
 
 /// The DOS time (low half) and date (high half) of a 32-bit DOS date-time.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "core/error_codes.h"
+#include "fake_streams.h"
 #include "zip/zip.h"
 
 namespace arc {
@@ -18,11 +19,7 @@ struct Report {
   bool operator==(const Report&) const = default;
 };
 
-/// A writer whose protected write-failure path the tests can reach.
-class ProbeZip : public TZip {
- public:
-  using TZip::ReportShortWrite;
-};
+using fakes::ShortWriteStream;
 
 class ErrorPath : public ::testing::Test {
  protected:
@@ -37,7 +34,8 @@ class ErrorPath : public ::testing::Test {
     };
   }
 
-  ProbeZip zip;
+  TZip zip;
+  uint8_t block[64] = {};
   std::vector<Report> reports;
   std::function<void(int32_t)> on_report;
 };
@@ -48,8 +46,9 @@ TEST_F(ErrorPath, ReportErrorPassesEverythingOnAndNeverThrows) {
 }
 
 TEST_F(ErrorPath, FatalDiskFullReachesTheHandlerThenThrowsItsText) {
+  ShortWriteStream full(10, ENOSPC);
   try {
-    zip.ReportShortWrite(ENOSPC);
+    zip.WriteBlock(full, block, 64, TBlockCipher::None);
     FAIL() << "no exception";
   } catch (const E_RAISE& e) {
     EXPECT_STREQ(e.what(), "Disk full");
@@ -58,8 +57,13 @@ TEST_F(ErrorPath, FatalDiskFullReachesTheHandlerThenThrowsItsText) {
 }
 
 TEST_F(ErrorPath, OtherShortWritesAreReportedWithoutException) {
-  EXPECT_NO_THROW(zip.ReportShortWrite(EIO));
+  ShortWriteStream broken(10, EIO);
+  EXPECT_EQ(zip.WriteBlock(broken, block, 64, TBlockCipher::None), 10);
   EXPECT_EQ(reports, (std::vector<Report>{{"/backups/company.zip", "db.bak", "0", 25136}}));
+  // A quota counts as a full disk.
+  ShortWriteStream quota(0, EDQUOT);
+  EXPECT_THROW(zip.WriteBlock(quota, block, 64, TBlockCipher::None), E_RAISE);
+  EXPECT_EQ(reports.back().ECode, ec::DiskFull);
 }
 
 TEST_F(ErrorPath, RaiseErrorThrowsTheClassAskedFor) {
@@ -91,8 +95,9 @@ TEST_F(ErrorPath, HandlerThatCancelsDuringAFatalErrorTakesTheExceptionBack) {
 TEST_F(ErrorPath, AfterCancelAFailingWriteReportsUserCanceled) {
   zip.SetCancel(true);
   reports.clear();
-  EXPECT_NO_THROW(zip.ReportShortWrite(EIO));
-  EXPECT_NO_THROW(zip.ReportShortWrite(ENOSPC));
+  ShortWriteStream broken(0, EIO), full(0, ENOSPC);
+  EXPECT_NO_THROW(zip.WriteBlock(broken, block, 64, TBlockCipher::None));
+  EXPECT_NO_THROW(zip.WriteBlock(full, block, 64, TBlockCipher::None));
   EXPECT_EQ(reports, (std::vector<Report>{{"/backups/company.zip", "db.bak", "0", 25443},
                                           {"/backups/company.zip", "db.bak", "0", 25443}}));
 }

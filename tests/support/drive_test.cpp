@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -253,6 +254,14 @@ TEST(LinuxDrives, TheMountHoldingAFolder) {
   EXPECT_EQ(info.SerialText.size(), 8u);
   EXPECT_EQ(drives.DriveRoot("/"), "/");
   EXPECT_FALSE(drives.ClearDisk(info.Root));  // never on a fixed disk
+
+  std::vector<std::string> roots = LocalDriveRoots();
+  EXPECT_NE(std::find(roots.begin(), roots.end(), info.Root), roots.end());
+  for (const std::string& r : roots) {
+    EXPECT_NE(r.rfind("/proc", 0), 0u) << r;
+    EXPECT_NE(r.rfind("/sys", 0), 0u) << r;
+    EXPECT_NE(r.rfind("/dev/", 0), 0u) << r;
+  }
 
   std::error_code ec;
   if (fs::is_directory("/dev/shm", ec)) {

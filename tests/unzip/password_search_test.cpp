@@ -143,18 +143,5 @@ TEST_F(PasswordSearchTest, CancelStopsTheQuestions) {
   EXPECT_EQ(asked_, 1u);
 }
 
-TEST_F(PasswordSearchTest, SuccessLeavesTheCipherReadyForTheData) {
-  const std::array<uint8_t, kEncryptionRandomLen> random{};
-  TradCipher writer;
-  ASSERT_TRUE(writer.MakeEncryptionHeader("right", entry_.crc32, random, entry_.header));
-  std::array<uint8_t, 4> data{'d', 'a', 't', 'a'};
-  writer.Encipher(data);
-
-  current_ = "right";
-  ASSERT_TRUE(Search());
-  cipher_.Decipher(data);
-  EXPECT_EQ(data, (std::array<uint8_t, 4>{'d', 'a', 't', 'a'}));
-}
-
 }  // namespace
 }  // namespace arc
