@@ -5,7 +5,6 @@
 #include <array>
 
 #include "core/error_codes.h"
-#include "support/names.h"
 #include "unzip/byte_reader.h"
 #include "unzip/zip_records.h"
 
@@ -34,15 +33,6 @@ void Count(ZipEntryList& list, const ZipEntryItem& item) {
 }
 
 }  // namespace
-
-std::string EntryNameOf(std::span<const uint8_t> stored, uint16_t flags, bool translateOem) {
-  const auto used = stored.first(std::min(stored.size(), kMaxStoredNameUsed));
-  // Names flagged as UTF-8 are already what a local name is; only the
-  // others are in the DOS code page.
-  const bool oem = translateOem && (flags & kFlagUtf8Name) == 0;
-  return StoredToLocalName(
-      std::string_view(reinterpret_cast<const char*>(used.data()), used.size()), oem);
-}
 
 uint32_t LocalScanAttributes(const std::string& name) {
   return !name.empty() && name.back() == '/' ? kAttrDirectory : kAttrArchive;
@@ -80,7 +70,7 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open
       break;
     }
     const std::string name =
-        EntryNameOf(record->storedName, record->header.flags, host.translateOem);
+        StoredNameToLocal(record->storedName, record->header.flags, host.translateOem);
     if (host.selects && host.selects(name)) {
       ZipEntryItem item;
       item.volume = static_cast<int32_t>(record->extent.diskNumberStart) + 1;
@@ -130,7 +120,7 @@ ZipEntryList ListLocalHeaders(ByteSource& archive, const TArcOpenState& open,
       break;
     }
     const std::string name =
-        EntryNameOf(record->storedName, record->header.flags, host.translateOem);
+        StoredNameToLocal(record->storedName, record->header.flags, host.translateOem);
     const uint64_t packed = record->extent.compressedSize & k48Bits;
     if (!name.empty() && host.selects && host.selects(name)) {
       ZipEntryItem item;

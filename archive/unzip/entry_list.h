@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -51,11 +50,6 @@ struct EntryListHost {
   /// Reports `code` for the entry or archive `fileName`.
   std::function<void(const std::string& fileName, int32_t code)> report;
 };
-
-/// The name the reader works with, from a stored name: its first 255 bytes,
-/// from CP437 when `translateOem` (unless flag bit 11 says the name is UTF-8
-/// already), '/' between folders.
-std::string EntryNameOf(std::span<const uint8_t> stored, uint16_t flags, bool translateOem);
 
 /// External attributes given to entries found by the local-header walk:
 /// a directory for a name ending in '/', a plain file otherwise.

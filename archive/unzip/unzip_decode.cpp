@@ -7,10 +7,7 @@
 // volume of a split or spanned archive when the current one ends.
 //
 //===----------------------------------------------------------------------===//
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <vector>
 
 #include "core/error_codes.h"
@@ -30,7 +27,7 @@ bool ZipExtractor::CanDecode(uint16_t method) {
 }
 
 void ZipExtractor::Decompress(EntryInfo& info, bool encrypted) {
-  crc_ = kCrc32Init;
+  z_.SetRunningCrc(kCrc32Init);
   // The encryption header was taken by the password check.
   if (encrypted) info.compressedSize = info.compressedSize >= 12 ? info.compressedSize - 12 : 0;
   const int64_t dataStart = info.dataPos + (encrypted ? 12 : 0);
@@ -46,20 +43,11 @@ void ZipExtractor::Decompress(EntryInfo& info, bool encrypted) {
 }
 
 bool ZipExtractor::WriteBlock(uint8_t* data, uint32_t count, bool decipher) {
-  if (decipher) cipher_.Decipher(std::span<uint8_t>(data, count));
-  Crc32Update(data, static_cast<int32_t>(count), crc_);
-  uint32_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::write(out_, data + done, count - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int err = n < 0 ? errno : ENOSPC;
-      z_.RaiseError(z_.EntryName(), "", "0", err == ENOSPC ? ec::DiskFull : ec::WriteError);
-      return false;  // the error handler cancelled the run
-    }
-    done += static_cast<uint32_t>(n);
-  }
-  return true;
+  THandleStream32 out(out_);
+  const auto n = static_cast<int32_t>(count);
+  // A full disk raises the fatal 25160 inside; any other short write was
+  // reported as 25136 and ends the entry.
+  return z_.WriteBlock(out, data, n, decipher ? TBlockCipher::Decipher : TBlockCipher::None) == n;
 }
 
 void ZipExtractor::CopyStored(const EntryInfo& info, bool encrypted) {

@@ -211,7 +211,7 @@ bool ZipExtractor::ReadLocalEntry(const ZipEntryItem& item, EntryInfo& info,
   const auto record = bytes.size() == recordLen ? ReadLocalRecord(bytes) : std::nullopt;
   if (!record) return false;
 
-  storedName = EntryNameOf(record->storedName, record->header.flags, z_.TranslateOemChar());
+  storedName = StoredNameToLocal(record->storedName, record->header.flags, z_.TranslateOemChar());
   info.crc32 = record->header.crc32;
   info.dosDateTime = record->header.dosDateTime;
   info.dataPos = item.localPos + static_cast<int64_t>(record->headerLength);
@@ -333,7 +333,7 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
         host.Cancel = [this] { return z_.Cancel(); };
         host.ReportError = [this](const std::string& f, const std::string& m,
                                   const std::string& v, int32_t c) { z_.ReportError(f, m, v, c); };
-        if (!SearchPassword(cipher_, password_, entry, host)) passwordFailed_ = true;
+        if (!SearchPassword(z_.Cipher(), password_, entry, host)) passwordFailed_ = true;
       } else {
         // The encryption header lies beyond the end of the archive.
         z_.ReportError(z_.EntryName(), "", "0", ec::ReadError);
@@ -347,7 +347,7 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
           !CreateFoldersUnder(z_.ExtractDir(), AppendSlash(z_.EntryName()))) {
         unreachedCode = ec::CreateDirError;
       } else {
-        crc_ = expected;
+        z_.SetRunningCrc(expected);
         reached = true;
       }
     } else if (encrypted && passwordFailed_) {
@@ -369,7 +369,7 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
         }
         reached = true;
         Decompress(info, encrypted);
-        crc_ ^= 0xFFFFFFFFu;
+        z_.SetRunningCrc(z_.RunningCrc() ^ 0xFFFFFFFFu);
         Finish(info, externalAttributes);
       }
     }
@@ -407,8 +407,9 @@ void ZipExtractor::Finish(const EntryInfo& info, uint32_t externalAttributes) {
 void ZipExtractor::EndStep(uint32_t expectedCrc, bool reached, int32_t unreachedCode) {
   // An entry that never reached its data fails; whatever stopped it was
   // reported on the way (or is reported here when nothing was).
+  const uint32_t crc = z_.RunningCrc();
   const bool pass = reached && !z_.Cancel() &&
-                    (expectedCrc == crc_ || expectedCrc == (crc_ ^ 0xFFFFFFFFu));
+                    (expectedCrc == crc || expectedCrc == (crc ^ 0xFFFFFFFFu));
   const std::string output = z_.EntryName();
   if (z_.OnEnd) {
     z_.OnEnd(&z_, output, pass);

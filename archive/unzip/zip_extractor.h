@@ -19,7 +19,6 @@
 
 #include "support/stream32.h"
 #include "unzip/entry_list.h"
-#include "unzip/trad_cipher.h"
 #include "unzip/unzip.h"
 
 namespace arc {
@@ -72,9 +71,8 @@ class ZipExtractor {
   void CopyStored(const EntryInfo& info, bool encrypted);
   void InflateData(const EntryInfo& info, bool encrypted, bool deflate64);
   void LegacyData(const EntryInfo& info, bool encrypted);
-  /// CRC and write; deciphers first when asked. Raises 25136 (or the fatal
-  /// 25160 on a full disk); false when the write failed but the run was
-  /// cancelled meanwhile.
+  /// Through the component's block writer (CRC, decipher when asked); a
+  /// short write ends the entry: false.
   bool WriteBlock(uint8_t* data, uint32_t count, bool decipher);
 
   // unzip_volumes.cpp: moving between volumes.
@@ -91,8 +89,6 @@ class ZipExtractor {
   int32_t count_ = 0;
   std::string password_;
   bool passwordFailed_ = false;
-  TradCipher cipher_;
-  uint32_t crc_ = 0;          // running CRC register of the entry
   int out_ = -1;              // output file being written
   bool reported_ = false;     // the entry's failure was reported already
   std::string baseVolume_;    // split archives: name the next volume is made from

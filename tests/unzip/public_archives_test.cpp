@@ -42,7 +42,7 @@ std::vector<ListedArchive> ReadManifest() {
   std::vector<ListedArchive> out;
   const std::regex section(R"(^### public/(\S+?)(\.\{[a-z0-9,]+\})?$)");
   const std::regex password(R"(^- password: `(.*)`$)");
-  const std::regex row(R"(^\| \d+ \| `(.*)` \| .*\((\d+)\) \|.*\|.*\| *\d+ \| *(\d+) \| ([0-9a-f]{8}) \| (.*) \|$)");
+  const std::regex row(R"(^\| \d+ \| `(.*)` \| [^|]*\((\d+)\)[^|]*\|[^|]*\|[^|]*\| *\d+ \| *(\d+) \| ([0-9a-f]{8}) \| (.*) \|$)");
   std::string line;
   std::smatch m;
   while (std::getline(in, line)) {
@@ -63,7 +63,10 @@ std::vector<ListedArchive> ReadManifest() {
   return out;
 }
 
-bool Decoded(int method) { return method == 0 || method == 8 || method == 9 || (method >= 1 && method <= 6); }
+/// Methods the reader decodes; every other one must be reported unsupported.
+const std::set<int> kDecodedMethods = {0};
+
+bool Decoded(int method) { return kDecodedMethods.count(method) != 0; }
 
 uint32_t CrcOfFile(const std::string& path, uint64_t& size) {
   std::ifstream in(path, std::ios::binary);
