@@ -2,7 +2,7 @@
 # run_fuzz.sh BUILD_DIR SECONDS - runs every fuzz_* binary of BUILD_DIR/bin for
 # SECONDS each, seeded from fuzz/corpus/<name>/ when that folder exists.
 set -euo pipefail
-build=$1
+build=$(cd "$1" && pwd)
 seconds=$2
 root=$(cd "$(dirname "$0")/.." && pwd)
 shopt -s nullglob

@@ -46,7 +46,8 @@ struct InflateStream {
 };
 
 /// Starts a decoder. windowBits must be -8..-15 (raw); Deflate64 raises it by
-/// one (64 KiB). Returns Ok, StreamError or MemError.
+/// one (64 KiB). A stream that still holds a decoder has it released first.
+/// Returns Ok, StreamError or MemError.
 int InflateInit(InflateStream& strm, int windowBits, InflateVariant variant);
 
 /// Decodes as much as input and output space allow. flush is accepted for

@@ -1,0 +1,32 @@
+//===-- app/alias_file.cpp - DefAlias.dat, the selected company -*- C++ -*-===//
+#include "alias_file.h"
+
+#include <cerrno>
+#include <fstream>
+#include <system_error>
+
+namespace app {
+
+std::filesystem::path AliasFilePath(const std::string& exeDir) {
+  return std::filesystem::path(exeDir) / "DefAlias.dat";
+}
+
+std::string ReadFirstLine(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::string line;
+  char c;
+  while (in.get(c) && c != '\r' && c != '\n') line += c;
+  return line;
+}
+
+void WriteWholeFile(const std::filesystem::path& file, std::string_view text) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.close();
+  if (!out) {
+    throw std::system_error(errno ? errno : EIO, std::generic_category(),
+                            "Cannot write " + file.string());
+  }
+}
+
+}  // namespace app

@@ -1,0 +1,99 @@
+//===-- app/config.cpp - P_Restore.ini: which database engine ---*- C++ -*-===//
+#include "config.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <sstream>
+
+#include "db/embedded_server.h"
+#include "db/odbc_connection.h"
+#include "db/sample_data.h"
+
+namespace app {
+
+namespace {
+
+std::string_view Trim(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower;
+}
+
+}  // namespace
+
+TDatabaseConfig ParseDatabaseConfig(std::string_view iniText) {
+  if (iniText.substr(0, 3) == "\xEF\xBB\xBF") iniText.remove_prefix(3);
+  TDatabaseConfig config;
+  std::string section;
+  size_t start = 0;
+  while (start <= iniText.size()) {
+    size_t end = iniText.find('\n', start);
+    if (end == std::string_view::npos) end = iniText.size();
+    const std::string_view line = Trim(iniText.substr(start, end - start));
+    start = end + 1;
+    if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+    if (line.front() == '[') {
+      const size_t close = line.find(']');
+      section = Lower(Trim(line.substr(1, close == std::string_view::npos ? close : close - 1)));
+      continue;
+    }
+    const size_t equals = line.find('=');
+    if (section != "database" || equals == std::string_view::npos) continue;
+    const std::string key = Lower(Trim(line.substr(0, equals)));
+    const std::string value(Trim(line.substr(equals + 1)));
+    if (key == "engine") {
+      const std::string engine = Lower(value);
+      if (engine == "embedded") {
+        config.Engine = TEngineKind::Embedded;
+      } else if (engine == "odbc") {
+        config.Engine = TEngineKind::Odbc;
+      } else {
+        throw EDatabaseError("P_Restore.ini: unknown Engine '" + value +
+                             "' (Embedded or ODBC expected)");
+      }
+    } else if (key == "masterconnection") {
+      config.MasterConnection = value;
+    } else if (key == "companyconnection") {
+      config.CompanyConnection = value;
+    } else if (key == "companydatabase") {
+      config.CompanyDatabase = value;
+    }
+  }
+  if (config.Engine == TEngineKind::Odbc && config.MasterConnection.empty()) {
+    throw EDatabaseError("P_Restore.ini: Engine=ODBC needs MasterConnection");
+  }
+  return config;
+}
+
+TDatabaseConfig ReadDatabaseConfig(const std::filesystem::path& iniFile) {
+  std::ifstream in(iniFile, std::ios::binary);
+  if (!in) return {};
+  std::ostringstream text;
+  text << in.rdbuf();
+  return ParseDatabaseConfig(text.str());
+}
+
+TConnections CreateConnections(const TDatabaseConfig& config, const std::filesystem::path& exeDir) {
+  TConnections connections;
+  if (config.Engine == TEngineKind::Odbc) {
+    connections.Master = std::make_unique<TOdbcConnection>(config.MasterConnection);
+    connections.Company = std::make_unique<TOdbcConnection>(config.CompanyConnection);
+    return connections;
+  }
+  const std::filesystem::path dataDir = exeDir / "Data";
+  EnsureSampleData(dataDir);
+  connections.Master = std::make_unique<TEmbeddedConnection>(dataDir, "master");
+  connections.Company = std::make_unique<TEmbeddedConnection>(dataDir, config.CompanyDatabase);
+  return connections;
+}
+
+}  // namespace app

@@ -1,0 +1,233 @@
+//===-- app/form1.cpp - The main window -------------------------*- C++ -*-===//
+#include "form1.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QShowEvent>
+#include <QStyle>
+#include <algorithm>
+
+#include "app/alias_file.h"
+#include "app/texts.h"
+#include "msg/design_font.h"
+
+namespace app {
+
+namespace {
+
+const QColor kButtonFace(0xF0, 0xF0, 0xF0);
+const QColor kGreen(0x00, 0x80, 0x00);
+const QColor kMaroon(0x80, 0x00, 0x00);
+const QColor kNavy(0x00, 0x00, 0x80);
+
+// The client area: the designed outer size 591 x 134 less a sizeable frame of
+// 4 pixels on each side and a 19-pixel title bar.
+constexpr int kClientWidth = 583;
+constexpr int kClientHeight = 107;
+constexpr int kPanelHeight = 103;
+// The gauges are anchored to the right edge of the panel.
+constexpr int kGaugeRightGap = kClientWidth - (7 + 572);
+
+// The stand-in face runs about an eighth wider than the design face. A fixed
+// caption that would overflow its designed box is drawn one or more pixels
+// smaller instead, so that the boxes keep their designed places.
+constexpr int kSmallestCaptionPixels = 9;
+
+template <typename Needed>
+void FitCaption(QWidget& widget, int available, Needed needed) {
+  QFont font = widget.font();
+  while (needed(widget) > available && font.pixelSize() > kSmallestCaptionPixels) {
+    font.setPixelSize(font.pixelSize() - 1);
+    widget.setFont(font);
+  }
+}
+
+QLabel* DesignLabel(QWidget* parent, const char* name, const QRect& rect, const char* caption,
+                    const QColor& colour) {
+  auto* label = new QLabel(QString::fromUtf8(caption), parent);
+  label->setObjectName(name);
+  label->setGeometry(rect);
+  label->setFont(msg::DesignFont("QRVZIBA", -16));
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  label->setPalette(palette);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);  // the reading side: right
+  return label;
+}
+
+msg::TBitBtn* DesignButton(QWidget* parent, const char* name, const QRect& rect,
+                           const char* caption, QStyle::StandardPixmap glyph) {
+  auto* button = new msg::TBitBtn(parent);
+  button->setObjectName(name);
+  button->setGeometry(rect);
+  button->setText(QString::fromUtf8(caption));
+  button->setFont(msg::DesignFont("QRVZIBA", -15));
+  button->SetGlyph(QApplication::style()->standardIcon(glyph).pixmap(16, 16));
+  FitCaption(*button, rect.width(), [](const QWidget& w) { return w.sizeHint().width(); });
+  return button;
+}
+
+TGauge* DesignGauge(QWidget* parent, const char* name, const QRect& rect) {
+  auto* gauge = new TGauge(parent);
+  gauge->setObjectName(name);
+  gauge->setGeometry(rect);
+  gauge->SetMinValue(0);
+  gauge->SetMaxValue(100);
+  gauge->SetForeColor(kNavy);
+  gauge->SetBackColor(Qt::white);
+  gauge->SetProgress(0);
+  return gauge;
+}
+
+}  // namespace
+
+void AutoSizeKeepingRight(QLabel& label) {
+  const int right = label.x() + label.width();
+  const int width = QFontMetrics(label.font()).horizontalAdvance(label.text());
+  label.setGeometry(right - width, label.y(), width, label.height());
+}
+
+TForm1::TForm1(TFormEnvironment environment, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      exeDir_(std::move(environment.ExeDir)) {
+  setObjectName("Form1");
+  setWindowTitle(QString::fromUtf8(texts::kFormCaption));
+  setLayoutDirection(Qt::RightToLeft);
+  setFont(msg::DesignFont("MS Sans Serif", -11));
+  QPalette face = palette();
+  face.setColor(QPalette::Window, kButtonFace);
+  face.setColor(QPalette::Button, kButtonFace);
+  setPalette(face);
+  setAutoFillBackground(true);
+  resize(kClientWidth, kClientHeight);
+  move(206, 240);
+
+  createControls();
+
+  ADOConnection1 = std::move(environment.Master);
+  ADOConnection2 = std::move(environment.Company);
+  ADOTable1 = std::make_unique<TAliasTable>(*ADOConnection1, "Alias_Zelvo");
+  createMessages();
+  OpenDialog1.Filter = "Zip Files|*.zip|All Files|*.*";
+  SaveDialog1.Filter = "*.Zip";
+  createArchiveComponents();
+
+  // The window is created connected: a server that cannot be reached, or a
+  // missing alias table, ends the program before the window shows.
+  ADOConnection1->Open();
+  ADOTable1->Open();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::createControls() {
+  Panel1 = new QFrame(this);
+  Panel1->setObjectName("Panel1");
+  Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  Panel1->setGeometry(0, 0, kClientWidth, kPanelHeight);
+
+  Label1 = DesignLabel(Panel1, "Label1", {282, 9, 288, 24}, texts::kTitle, kGreen);
+  FitCaption(*Label1, Label1->width(), [](const QWidget& w) {
+    const auto& label = static_cast<const QLabel&>(w);
+    return QFontMetrics(label.font()).horizontalAdvance(label.text());
+  });
+  AutoSizeKeepingRight(*Label1);
+  // Label2 shows data: it keeps its size of font and grows to the left.
+  Label2 = DesignLabel(Panel1, "Label2", {220, 9, 49, 24}, texts::kCompanyName, kMaroon);
+  AutoSizeKeepingRight(*Label2);
+  BitBtn2 = DesignButton(Panel1, "BitBtn2", {456, 51, 121, 25}, texts::kRestoreButton,
+                         QStyle::SP_DialogOpenButton);
+  BitBtn1 = DesignButton(Panel1, "BitBtn1", {336, 51, 121, 25}, texts::kBackupButton,
+                         QStyle::SP_DialogSaveButton);
+  setTabOrder(BitBtn1, BitBtn2);
+  // The two buttons read alike: both take the smaller of their fitted sizes.
+  QFont buttonFont = BitBtn1->font();
+  buttonFont.setPixelSize(std::min(BitBtn1->font().pixelSize(), BitBtn2->font().pixelSize()));
+  BitBtn1->setFont(buttonFont);
+  BitBtn2->setFont(buttonFont);
+
+  SpeedButton1 = new QToolButton(Panel1);
+  SpeedButton1->setObjectName("SpeedButton1");
+  SpeedButton1->setGeometry(8, 54, 33, 22);
+  SpeedButton1->setFocusPolicy(Qt::NoFocus);
+  SpeedButton1->setIcon(QApplication::style()->standardIcon(QStyle::SP_DialogCloseButton));
+  connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
+
+  GaugeShow1 = DesignGauge(Panel1, "GaugeShow1", {7, 78, 572, 12});
+  GaugeShow2 = DesignGauge(Panel1, "GaugeShow2", {7, 89, 572, 12});
+  GaugeShow2->hide();
+  BitBtn1->setFocus();
+}
+
+void TForm1::createMessages() {
+  auto configure = [this](const char* name, msg::TMsgBtn buttons) {
+    auto* form = new msg::TMsgForm(this);
+    form->setObjectName(name);
+    form->SetAlignment(msg::TAlignment::taLeftJustify);
+    form->SetScreenCenter(true);
+    form->SetDefaultSet(true);
+    form->SetScreen640(false);
+    form->SetMainFormCenter(false);
+    form->SetTopMsg(100);
+    form->SetLeftMsg(200);
+    form->SetHeight(120);
+    form->SetWidth(320);
+    form->SetAutoSize(false);
+    form->SetMessageIndex(msg::TMsgIndex::Msg1);
+    form->SetFont(msg::DesignFont("QRVZIBA", -13));
+    form->SetMsgPicType(msg::TMsgPicType::None);
+    form->SetMsgBtn(buttons);
+    return form;
+  };
+  MsgForm1 = configure("MsgForm1", msg::TMsgBtn::Yes_No);
+  MsgForm1->SetMessageList1({std::begin(texts::kConfirmRestore), std::end(texts::kConfirmRestore)});
+  MsgForm2 = configure("MsgForm2", msg::TMsgBtn::Ok);
+  MsgForm2->SetMessageList2({texts::kSuccess});
+  MsgForm2->SetMessageList3({texts::kDuplicateName});
+}
+
+// The ZIP reader UnZip1 and writer Zip1 belong here, created with the window
+// and bound to its event handlers. The reader runs with its defaults (automatic
+// CPU type) and the handlers for errors, progress, the next volume and the
+// first, next and last disk. The writer is set up for ZIP with Deflate, default
+// extension ".zip", attributes zero/read-only/archive/compressed/encrypted,
+// nothing excluded, moves to the trash on erase, no recursion until a backup
+// asks for it, switch "add", the handlers for errors and progress, and the
+// library's list of extensions that are stored without compression.
+void TForm1::createArchiveComponents() {}
+
+void TForm1::FormShow() { LoadAliasDef(); }
+
+void TForm1::LoadAliasDef() {
+  // A missing, unreadable or empty file selects the id "0", which no row has.
+  std::string id = ReadFirstLine(AliasFilePath(exeDir_));
+  if (id.empty()) id = "0";
+  // When no row has the id, the current row (the first one after opening) is used.
+  ADOTable1->Locate("aliasID", id);
+  databaseName_ = ADOTable1->FieldAsText("DatabaseNames");
+  setLabel2Caption(ADOTable1->FieldAsText("DatabaseDesc"));
+}
+
+void TForm1::SaveAliasDef(const std::string& id) { WriteWholeFile(AliasFilePath(exeDir_), id); }
+
+void TForm1::SpeedButton1Click() { close(); }
+
+void TForm1::setLabel2Caption(const std::string& caption) {
+  Label2->setText(QString::fromStdString(caption));
+  AutoSizeKeepingRight(*Label2);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Panel1->resize(width(), kPanelHeight);
+  for (TGauge* gauge : {GaugeShow1, GaugeShow2}) {
+    gauge->move(Panel1->width() - kGaugeRightGap - gauge->width(), gauge->y());
+  }
+}
+
+}  // namespace app

@@ -1,0 +1,27 @@
+//===-- app/texts.h - The program's own texts -------------------*- C++ -*-===//
+//
+// The Persian texts of the main window and its messages, UTF-8. They are
+// written in the Arabic-script letters the product has always used (ك, ي);
+// trailing blanks are part of the texts.
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+namespace app::texts {
+
+inline constexpr const char* kFormCaption = "تهيه كپي و بازگرداندن اطلاعات";
+inline constexpr const char* kTitle = "تهيه نسخه كپي و يا بازگرداندن اطلاعات از بانك اطلاعاتي ";
+inline constexpr const char* kCompanyName = "نام شركت";
+inline constexpr const char* kRestoreButton = "بازگرداندن اطلاعات";
+inline constexpr const char* kBackupButton = "كپي از اطلاعات";
+
+/// The confirmation before a restore (three lines).
+inline constexpr const char* kConfirmRestore[] = {
+    "لطفا قبل از هر گونه عمليات بازگرداني اطلاعات ، يك كپي پشتيبان از اطلاعات برنامه",
+    ".تهيه نماييد",
+    "آيا از ادامه عمليات اطمينان داريد؟ ",
+};
+inline constexpr const char* kSuccess = "عمليات انتخابي با موفقيت انجام شد";
+inline constexpr const char* kDuplicateName = "نام انتخابي براي نسخه پشتيبان تكراري است ";
+
+}  // namespace app::texts

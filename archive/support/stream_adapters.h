@@ -1,0 +1,218 @@
+//===-- support/stream_adapters.h - Codec and checksum adapters ---*- C++ -*-===//
+//
+// The adapters sit between an archive stream and the codecs; they are the only
+// way the components reach the Deflate and Inflate engines and the CRC
+// routines. Each lives for one entry:
+//
+//   TCompressStream    written to; deflates into the archive stream
+//   TDecompressStream  read from; inflates out of the archive stream
+//   TStoreStream       written to; copies into the archive stream unchanged
+//   TCalcStreamCRC     does all its work in its constructor: a CRC of a source
+//
+// Several adapters may use one archive stream in turn, with the component
+// writing headers in between, so each one moves the stream back to the
+// position where it last left it before using it again.
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "codec/crc.h"
+#include "codec/deflate.h"
+#include "codec/inflate.h"
+#include "support/stream32.h"
+
+namespace arc {
+
+/// The adapters' work buffer: engine output (compress) or input (decompress).
+constexpr uint32_t kAdapterBufferSize = 65536;
+/// Chunk of TStoreStream's copy.
+constexpr int32_t kStoreChunk = 102400;
+/// Piece in which a forward seek of the decompress adapter reads and discards.
+constexpr int32_t kSkipChunk = 4096;
+
+/// Handed over by the entry writer or the extractor and copied into the adapter.
+struct TransferControl {
+  /// Running CRC of the uncompressed data (kind 32 unless a CRC kind says 16).
+  uint32_t CRC = kCrc32Init;
+  /// Traditional encryption: data is enciphered after compression and
+  /// deciphered before decompression; no CRC is computed on the way (the
+  /// writer computed it in a first pass).
+  bool Encrypted = false;
+  /// The owner's count of bytes still to process, lowered as input is consumed.
+  int64_t* Remaining = nullptr;
+  /// The owner's cancel flag.
+  bool* Cancel = nullptr;
+  /// Set by the decompress adapter when the engine reports the end of the stream.
+  bool EndOfData = false;
+  /// Enciphers (writing adapters) or deciphers (the reader) a block in place
+  /// with the entry's continuing key state; used only when Encrypted.
+  std::function<void(uint8_t* data, uint32_t count)> Cipher;
+};
+
+/// Base of the adapters: the underlying stream (not owned), the position the
+/// adapter last left it at, the transfer control and the CRC kind.
+class TCustomStream : public TStream32 {
+ public:
+  TStream32* Stream() const { return stream_; }
+  /// The extractor points a decompress adapter at the next volume this way.
+  void SetStream(TStream32* stream) { stream_ = stream; }
+  int64_t StreamPos() const { return stream_pos_; }
+  void SetStreamPos(int64_t position) { stream_pos_ = position; }
+  /// 16 or 32; any other value: no checksum (store and checksum adapters).
+  uint8_t CrcKind() const { return crc_kind_; }
+
+  TransferControl Control;
+
+ protected:
+  TCustomStream(TStream32& stream, uint8_t crcKind);
+
+  /// Moves the underlying stream back to where this adapter left it.
+  void Reposition();
+  void Remember() { stream_pos_ = stream_->Position(); }
+  /// Feeds bytes into `crc` by the adapter's CRC kind.
+  void UpdateCrc(uint32_t& crc, const void* data, int32_t count) const;
+  void LowerRemaining(int64_t count) {
+    if (Control.Remaining != nullptr) *Control.Remaining -= count;
+  }
+  bool ControlCancelled() const { return Cancelled() || (Control.Cancel != nullptr && *Control.Cancel); }
+
+  TStream32* stream_;
+  int64_t stream_pos_;
+  uint8_t crc_kind_;
+};
+
+/// Deflates everything written to it into the destination. The CRC register
+/// (Control.CRC) covers the uncompressed bytes unless the entry is encrypted.
+class TCompressStream : public TCustomStream {
+ public:
+  TCompressStream(TStream32& destination, TDeflateType deflateType,
+                  int32_t windowBits = kDeflateWindowBits);
+  ~TCompressStream() override;
+
+  int32_t Read(void* buffer, int32_t count) override;
+  /// Deflates the bytes; returns `count`. Output goes to the destination in
+  /// blocks of 65,536 bytes as they fill.
+  int32_t Write(const void* buffer, int32_t count) override;
+  /// Seek(0, soCurrent) gives the uncompressed bytes consumed so far; any
+  /// other seek gives -1. ERangeError for an offset beyond 32 bits.
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+  /// Completes the Deflate stream (the gathered output is written, also after
+  /// a cancel) and releases the engine, also when the write raises.
+  void Destroy();
+
+  /// The engine could not be started, refused a call or made no progress;
+  /// its output is then not a valid stream.
+  bool EngineFailed() const { return failed_; }
+  uint64_t TotalIn() const { return engine_ ? engine_->TotalIn() : 0; }
+  uint64_t TotalOut() const { return engine_ ? engine_->TotalOut() : 0; }
+
+ protected:
+  void InitDeflate(TDeflateType deflateType, int32_t windowBits);
+  void DeflatePending();
+  void FinishDeflate();
+
+ private:
+  class Client;
+
+  std::unique_ptr<DeflateEngine> engine_;
+  const uint8_t* next_in_ = nullptr;
+  uint32_t avail_in_ = 0;
+  bool failed_ = false;
+  bool destroyed_ = false;
+};
+
+/// Inflates the source (Deflate or Deflate64) for whoever reads it.
+class TDecompressStream : public TCustomStream {
+ public:
+  TDecompressStream(TStream32& source, int32_t windowBits = kDeflateWindowBits,
+                    InflateVariant variant = InflateVariant::Deflate);
+  /// Moves the source back over the input it read but the engine did not use,
+  /// so that it stands right after the compressed data, and releases the engine.
+  ~TDecompressStream() override;
+
+  /// Fills `buffer` with up to `count` bytes. Returns `count` (also when the
+  /// stream ended early: the engine's output space tells how much came), or
+  /// the engine's negative result. Input that runs out gives BufError (-5).
+  int32_t Read(void* buffer, int32_t count) override;
+  int32_t Write(const void* buffer, int32_t count) override;
+  /// (0, soBeginning) restarts from position 0 of the source; a forward seek
+  /// reads and discards; any other seek does nothing. Returns the output total.
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+  /// The engine record: output space left after a Read, totals.
+  InflateStream& Engine() { return engine_; }
+  const InflateStream& Engine() const { return engine_; }
+  /// Result of starting the engine (inflate_result::Ok when it started).
+  int InitResult() const { return init_result_; }
+
+ protected:
+  void InitInflate(int32_t windowBits);
+  void ResetInflate();
+  void EndInflate();
+  int InflateStep();
+
+ private:
+  InflateStream engine_;
+  std::unique_ptr<uint8_t[]> buffer_;
+  InflateVariant variant_;
+  int init_result_ = inflate_result::StreamError;
+  bool engine_started_ = false;
+};
+
+/// Copies a source into the destination unchanged, checksumming or
+/// enciphering on the way.
+class TStoreStream : public TCustomStream {
+ public:
+  /// When not encrypted the CRC register starts at 0 (kind 16) or 0xFFFFFFFF
+  /// (kind 32); when encrypted it keeps the writer's CRC.
+  TStoreStream(TStream32& destination, TProgressHandler progress, bool* cancel,
+               const TransferControl& control, uint8_t crcKind);
+
+  /// Copies the whole source with the owner's handler and cancel flag set on
+  /// it; returns the source size (the count asked for, also after a cancel).
+  int64_t StoreFrom(TStream32& source);
+
+  int32_t Read(void* buffer, int32_t count) override;
+  /// Checksums (or enciphers a copy of) the bytes, lowers the remaining count,
+  /// writes them to the destination and notifies the source's handler.
+  int32_t Write(const void* buffer, int32_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+ protected:
+  int64_t StoreCopy(TStream32& source, int64_t count);
+
+ private:
+  TProgressHandler progress_;
+  bool* owner_cancel_;
+  TStream32* source_ = nullptr;
+  std::vector<uint8_t> cipher_buffer_;
+};
+
+/// Runs a CRC over `count` bytes of a source (0: all of it, from position 0)
+/// in its constructor, in CopyFrom's chunks, watching the cancel flag.
+class TCalcStreamCRC final : public TCustomStream {
+ public:
+  TCalcStreamCRC(TStream32& source, TProgressHandler progress, bool* cancel,
+                 const TransferControl& control, uint8_t crcKind, int64_t count,
+                 std::function<void()> processMessages = {});
+
+  /// The register itself, not inverted.
+  uint32_t CRC() const { return crc_; }
+
+  int32_t Read(void* buffer, int32_t count) override;
+  /// Updates the register; when the source has an active progress handler,
+  /// lowers the remaining count and notifies it.
+  int32_t Write(const void* buffer, int32_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+ private:
+  uint32_t crc_;
+};
+
+}  // namespace arc

@@ -1,0 +1,176 @@
+//===-- support/stream_temp.cpp - Streams that collect a new archive ------===//
+#include "support/stream_temp.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <exception>
+#include <filesystem>
+
+#include "core/error_codes.h"
+#include "core/errors.h"
+#include "support/temp_file.h"
+
+namespace arc {
+
+bool SameFileSystem(const std::string& tempFile, const std::string& archive) {
+  if (tempFile.empty() || archive.empty()) return false;
+  std::filesystem::path dir = std::filesystem::path(archive).parent_path();
+  if (dir.empty()) dir = std::filesystem::path(".");
+  struct stat temp_st {};
+  struct stat dir_st {};
+  if (::stat(tempFile.c_str(), &temp_st) != 0 || ::stat(dir.c_str(), &dir_st) != 0) return false;
+  return temp_st.st_dev == dir_st.st_dev;
+}
+
+namespace {
+
+// Reports a full disk for the archive when the exception in flight (or the
+// last system error) says so; the caller raises the exception again.
+void ReportIfDiskFull(const TTempReportError& report, const std::string& archive, int osError) {
+  if (report && IsDiskFullError(std::current_exception(), osError)) report(ec::DiskFull, archive);
+}
+
+}  // namespace
+
+// --- TTempFileStream ---------------------------------------------------------
+
+TTempFileStream::TTempFileStream(uint16_t mode, const std::string& archiveName,
+                                 const std::string& tempDir)
+    : TFileStream32(mode == fmCreate ? arc::TempFileName(tempDir) : archiveName, mode),
+      mode_(mode),
+      temp_mode_(mode == fmCreate) {
+  if (temp_mode_) {
+    final_name_ = archiveName;
+    temp_name_ = FileName();
+  }
+}
+
+TTempFileStream::~TTempFileStream() {
+  try {
+    Destroy();
+  } catch (...) {
+    // The owner that wants to see these calls Destroy() itself.
+  }
+}
+
+int32_t TTempFileStream::Read(void* buffer, int32_t count) {
+  const int32_t n = TFileStream32::Read(buffer, count);
+  if (Remaining != nullptr) *Remaining -= count;
+  if (ReadProgress) ReadProgress(*this);
+  return n;
+}
+
+int64_t TTempFileStream::TransferFrom(TStream32& source, int64_t count) {
+  return CopyChunks(source, count, kTransferChunk, TransferProgress, TransferCancel);
+}
+
+void TTempFileStream::Destroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  if (!temp_mode_) {
+    CloseHandle();
+    return;
+  }
+  // Whatever happens to the move, the temporary file goes. After a move by
+  // rename it is no longer there, and the failed delete is of no interest.
+  struct DeleteTemp {
+    TTempFileStream& s;
+    ~DeleteTemp() {
+      s.CloseHandle();
+      if (!s.temp_name_.empty()) ::unlink(s.temp_name_.c_str());
+    }
+  } delete_temp{*this};
+  // A temporary file that never opened holds nothing to move.
+  if (mode_ != 0 && !final_name_.empty() && Valid()) Move();
+}
+
+void TTempFileStream::Move() {
+  errno = 0;
+  int os_error = 0;
+  try {
+    if (MoveBegin) MoveBegin(final_name_, temp_name_);
+    const bool same = SameFileSystem(temp_name_, final_name_);
+    // Taken while the handle is still open: a rename needs it closed.
+    const int64_t size = Size();
+    if (same) CloseHandle();
+    try {
+      if (MoveIntoPlace) MoveIntoPlace(*this, final_name_, size, same, temp_name_);
+    } catch (...) {
+      os_error = errno;
+      if (MoveEnd) MoveEnd();
+      throw;
+    }
+    if (MoveEnd) MoveEnd();
+  } catch (...) {
+    ReportIfDiskFull(ReportError, final_name_, os_error != 0 ? os_error : errno);
+    throw;
+  }
+}
+
+// --- TTempMemStream ----------------------------------------------------------
+
+TTempMemStream::TTempMemStream(uint16_t mode, const std::string& archiveName)
+    : mode_(mode), temp_mode_(mode == fmCreate) {
+  if (temp_mode_)
+    final_name_ = archiveName;
+  else
+    opened_name_ = archiveName;
+}
+
+TTempMemStream::~TTempMemStream() {
+  try {
+    Destroy();
+  } catch (...) {
+    // As for TTempFileStream.
+  }
+}
+
+int32_t TTempMemStream::Read(void* buffer, int32_t count) {
+  const int32_t n = TMemoryStream32::Read(buffer, count);
+  if (Remaining != nullptr) *Remaining -= count;
+  if (ReadProgress) ReadProgress(*this);
+  return n;
+}
+
+int64_t TTempMemStream::TransferFrom(TStream32& source, int64_t count) {
+  return CopyChunks(source, count, kTransferChunk, TransferProgress, TransferCancel);
+}
+
+void TTempMemStream::Destroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  struct FreeMemory {
+    TTempMemStream& s;
+    ~FreeMemory() { s.Clear(); }
+  } free_memory{*this};
+  if (temp_mode_ && mode_ != 0 && !final_name_.empty()) Move();
+}
+
+void TTempMemStream::Move() {
+  errno = 0;
+  int os_error = 0;
+  bool began = false;
+  try {
+    TFileStream32 file(final_name_, fmCreate);
+    if (!file.Valid()) throw EFOpenError(std::string(ErrorText(ec::OpenError)), errno);
+    file.OwnerProgress = ReadProgress;
+    file.Cancel = nullptr;
+    if (MoveBegin) MoveBegin(final_name_, opened_name_);
+    began = true;
+    const int64_t size = Size();
+    if (StoreTotals) StoreTotals(size);
+    SetPosition(0);
+    file.CopyFrom(*this, size);
+    began = false;
+    if (MoveEnd) MoveEnd();
+  } catch (...) {
+    os_error = errno;
+    if (began && MoveEnd) MoveEnd();
+    ReportIfDiskFull(ReportError, final_name_, os_error);
+    throw;
+  }
+}
+
+}  // namespace arc

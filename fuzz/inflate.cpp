@@ -1,0 +1,85 @@
+//===-- fuzz/inflate.cpp - Arbitrary input through the inflater --*- C++ -*-===//
+//
+// The first byte picks the format, the output buffer size (1..64 bytes, so
+// most matches straddle calls) and the input piece size; the rest is the
+// stream. Whatever the bytes, the decoder must stay inside its buffers, end
+// with a defined result, and decode the same bytes the same way when they
+// arrive all at once into one large buffer.
+//
+//===----------------------------------------------------------------------===//
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "codec/inflate.h"
+
+namespace {
+
+namespace res = arc::inflate_result;
+
+struct Run {
+  int result = res::Ok;
+  std::vector<uint8_t> out;
+  uint64_t totalIn = 0;
+};
+
+constexpr size_t kMaxOutput = 256u << 10;  // keeps each run fast; long streams are cut here
+
+Run Decode(const uint8_t* data, size_t size, arc::InflateVariant variant, size_t inStep, size_t outStep) {
+  Run run;
+  arc::InflateStream s;
+  if (arc::InflateInit(s, -15, variant) != res::Ok) abort();
+  std::vector<uint8_t> buf(outStep);
+  size_t given = 0;
+  while (run.out.size() < kMaxOutput) {
+    if (s.avail_in == 0 && given < size) {
+      const size_t n = inStep < size - given ? inStep : size - given;
+      s.next_in = data + given;
+      s.avail_in = static_cast<uint32_t>(n);
+      given += n;
+    }
+    s.next_out = buf.data();
+    s.avail_out = static_cast<uint32_t>(buf.size());
+    const uint32_t inBefore = s.avail_in;
+    run.result = arc::Inflate(s);
+    const size_t produced = buf.size() - s.avail_out;
+    if (s.avail_out > buf.size() || s.avail_in > inBefore) abort();
+    run.out.insert(run.out.end(), buf.data(), buf.data() + produced);
+    if (run.result == res::StreamEnd || run.result == res::DataError) break;
+    if (run.result == res::BufError && s.avail_in == 0 && given == size) break;
+    if (run.result != res::Ok && run.result != res::BufError) abort();
+  }
+  // A bad stream stays bad; a finished one stays finished.
+  if (run.result == res::DataError || run.result == res::StreamEnd) {
+    const int again = arc::Inflate(s);
+    if (again != run.result) abort();
+  }
+  run.totalIn = s.total_in;
+  if (s.total_out != run.out.size()) abort();
+  arc::InflateEnd(s);
+  return run;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  const uint8_t control = data[0];
+  ++data;
+  --size;
+  const auto variant = (control & 1) ? arc::InflateVariant::Deflate64 : arc::InflateVariant::Deflate;
+  const size_t outStep = 1 + ((control >> 1) & 63);
+  const size_t inStep = (control & 0x80) ? 1 : 31;
+
+  const Run small = Decode(data, size, variant, inStep, outStep);
+  const Run whole = Decode(data, size, variant, size == 0 ? 1 : size, kMaxOutput + 65536);
+  // Output limits cut the two runs at different places; compare what both saw.
+  const size_t n = small.out.size() < whole.out.size() ? small.out.size() : whole.out.size();
+  if (n != 0 && std::memcmp(small.out.data(), whole.out.data(), n) != 0) abort();
+  if (small.out.size() < kMaxOutput && whole.out.size() < kMaxOutput) {
+    if (small.result != whole.result || small.out.size() != whole.out.size() || small.totalIn != whole.totalIn) abort();
+  }
+  return 0;
+}

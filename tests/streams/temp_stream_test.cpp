@@ -1,0 +1,249 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/error_codes.h"
+#include "stream_test_util.h"
+#include "support/scratch_dir.h"
+#include "support/stream_temp.h"
+
+namespace arc {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScratchDir;
+
+// Records the owner's side of the move protocol.
+struct Owner {
+  std::vector<std::string> calls;
+  std::vector<int32_t> errors;
+  bool handle_open_at_move = false;
+  bool same_drive = false;
+  int64_t size = -1;
+  int64_t remaining = 0;
+  int read_progress = 0;
+
+  template <class S>
+  void Attach(S& s) {
+    s.Remaining = &remaining;
+    s.ReadProgress = [this](TStream32&) { ++read_progress; };
+    s.MoveBegin = [this](const std::string& archive, const std::string& temp) {
+      calls.push_back("begin " + fs::path(archive).filename().string() + " " +
+                      (temp.empty() ? "-" : fs::path(temp).filename().string().substr(0, 3)));
+    };
+    s.MoveEnd = [this] { calls.push_back("end"); };
+    s.ReportError = [this](int32_t code, const std::string&) { errors.push_back(code); };
+  }
+};
+
+// What the writer does to move a finished temporary file: rename on one file
+// system, else copy from the stream into a new archive file.
+void MoveLikeTheWriter(TStream32& stream, const std::string& archive, bool same,
+                       const std::string& temp) {
+  if (same) {
+    ASSERT_EQ(::rename(temp.c_str(), archive.c_str()), 0);
+    return;
+  }
+  TFileStream32 out(archive, fmCreate);
+  stream.SetPosition(0);
+  out.CopyFrom(stream, stream.Size());
+}
+
+TEST(TempFileStream, MovesIntoPlaceByRenameOnOneFileSystem) {
+  ScratchDir dir;
+  Owner owner;
+  const std::string archive = dir / "backup.zip";
+  const std::vector<uint8_t> data = test::Sample(150'000);
+  std::string temp;
+  {
+    TTempFileStream s(fmCreate, archive, dir.path());
+    ASSERT_TRUE(s.Valid());
+    ASSERT_TRUE(s.TempMode());
+    temp = s.TempFileName();
+    EXPECT_EQ(fs::path(temp).parent_path(), fs::path(dir.path()).parent_path());
+    EXPECT_EQ(fs::path(temp).filename().string().substr(0, 3), "arc");
+    owner.Attach(s);
+    s.MoveIntoPlace = [&](TStream32& st, const std::string& a, int64_t size, bool same,
+                          const std::string& t) {
+      owner.calls.push_back("move");
+      owner.handle_open_at_move = static_cast<TTempFileStream&>(st).Valid();
+      owner.same_drive = same;
+      owner.size = size;
+      MoveLikeTheWriter(st, a, same, t);
+    };
+    s.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
+    EXPECT_FALSE(fs::exists(archive));
+  }
+  EXPECT_EQ(owner.calls, (std::vector<std::string>{"begin backup.zip arc", "move", "end"}));
+  EXPECT_TRUE(owner.same_drive);
+  EXPECT_FALSE(owner.handle_open_at_move) << "the handle is closed before a rename";
+  EXPECT_EQ(owner.size, 150'000);
+  EXPECT_EQ(test::ReadFile(archive), data);
+  EXPECT_FALSE(fs::exists(temp));
+  EXPECT_TRUE(owner.errors.empty());
+}
+
+TEST(TempFileStream, CopiesAcrossFileSystemsThroughItsOwnReads) {
+  ScratchDir dir;
+  std::string shm = "/dev/shm/arctest-XXXXXX";
+  if (::mkdtemp(shm.data()) == nullptr) GTEST_SKIP() << "no /dev/shm";
+  struct Cleanup {
+    std::string d;
+    ~Cleanup() { fs::remove_all(d); }
+  } cleanup{shm};
+  if (SameFileSystem(dir.Write("probe"), shm + "/x")) GTEST_SKIP() << "one file system only";
+
+  Owner owner;
+  const std::string archive = shm + "/backup.zip";
+  const std::vector<uint8_t> data = test::Sample(150'000);
+  {
+    TTempFileStream s(fmCreate, archive, dir.path());
+    owner.Attach(s);
+    s.MoveIntoPlace = [&](TStream32& st, const std::string& a, int64_t size, bool same,
+                          const std::string& t) {
+      owner.same_drive = same;
+      owner.handle_open_at_move = static_cast<TTempFileStream&>(st).Valid();
+      owner.remaining = size;
+      MoveLikeTheWriter(st, a, same, t);
+    };
+    s.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
+  }
+  EXPECT_FALSE(owner.same_drive);
+  EXPECT_TRUE(owner.handle_open_at_move);
+  EXPECT_EQ(test::ReadFile(archive), data);
+  EXPECT_EQ(owner.remaining, 0) << "each read lowers the owner's count";
+  EXPECT_EQ(owner.read_progress, 3);  // 61,440-byte chunks
+  EXPECT_FALSE(SameFileSystem(dir / "x", "no/such/dir/a.zip"));
+}
+
+TEST(TempFileStream, FullDiskIsReportedForTheArchiveAndRaisedAfterCleanUp) {
+  ScratchDir dir;
+  for (const int error : {ENOSPC, EACCES}) {
+    Owner owner;
+    TTempFileStream s(fmCreate, dir / "a.zip", dir.path());
+    const std::string temp = s.TempFileName();
+    owner.Attach(s);
+    s.MoveIntoPlace = [error](TStream32&, const std::string&, int64_t, bool, const std::string&) {
+      throw EStreamWrite(error);
+    };
+    EXPECT_THROW(s.Destroy(), EStreamWrite);
+    EXPECT_EQ(owner.calls.back(), "end") << "MoveEnd also after a failed move";
+    EXPECT_EQ(owner.errors, error == ENOSPC ? std::vector<int32_t>{ec::DiskFull} : std::vector<int32_t>{});
+    EXPECT_FALSE(fs::exists(temp));
+    EXPECT_FALSE(fs::exists(dir / "a.zip"));
+  }
+}
+
+TEST(TempFileStream, AbandonedOrDirectStreamsMoveNothing) {
+  ScratchDir dir;
+  Owner owner;
+  std::string temp;
+  {
+    TTempFileStream s(fmCreate, dir / "a.zip", dir.path());
+    owner.Attach(s);
+    s.WriteBuffer("data", 4);
+    temp = s.TempFileName();
+    s.SetMode(0);  // the owner had nothing to write
+  }
+  EXPECT_TRUE(owner.calls.empty());
+  EXPECT_FALSE(fs::exists(temp));
+  EXPECT_FALSE(fs::exists(dir / "a.zip"));
+
+  const std::string existing = dir.Write("old.zip", "old archive");
+  {
+    TTempFileStream s(fmOpenReadWrite, existing, dir.path());
+    ASSERT_TRUE(s.Valid());
+    EXPECT_FALSE(s.TempMode());
+    EXPECT_TRUE(s.TempFileName().empty());
+    owner.Attach(s);
+  }
+  EXPECT_TRUE(owner.calls.empty());
+  EXPECT_EQ(test::ReadFile(existing).size(), 11u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(TempFileStream, TransferFromUsesItsOwnChunkHandlerAndFlag) {
+  ScratchDir dir;
+  TMemoryStream32 source;
+  test::Fill(source, test::Sample(250'000));
+  TTempFileStream s(fmCreate, dir / "a.zip", dir.path());
+  bool cancel = false;
+  int pumps = 0;
+  s.TransferCancel = &cancel;
+  s.ProcessMessages = [&] {
+    if (++pumps == 2) cancel = true;
+  };
+  EXPECT_EQ(s.TransferFrom(source, 0), 250'000);
+  EXPECT_EQ(s.Size(), kTransferChunk);
+  s.SetMode(0);
+}
+
+TEST(TempMemStream, WritesTheArchiveFileWhenDestroyed) {
+  ScratchDir dir;
+  Owner owner;
+  int64_t totals = -1;
+  const std::vector<uint8_t> data = test::Sample(130'000);
+  {
+    TTempMemStream s(fmCreate, dir / "mem.zip");
+    owner.Attach(s);
+    s.StoreTotals = [&](int64_t size) {
+      totals = size;
+      owner.remaining = size;
+    };
+    s.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
+    EXPECT_FALSE(fs::exists(dir / "mem.zip"));
+    s.Destroy();
+    EXPECT_EQ(s.Size(), 0) << "memory freed";
+  }
+  EXPECT_EQ(owner.calls, (std::vector<std::string>{"begin mem.zip -", "end"}));
+  EXPECT_EQ(totals, 130'000);
+  EXPECT_EQ(owner.remaining, 0);
+  EXPECT_EQ(owner.read_progress, 3);
+  EXPECT_EQ(test::ReadFile(dir / "mem.zip"), data);
+}
+
+TEST(TempMemStream, FailuresRaiseAndFreeTheMemory) {
+  ScratchDir dir;
+  {
+    Owner owner;
+    TTempMemStream s(fmCreate, dir / "no/such/dir/a.zip");
+    owner.Attach(s);
+    s.WriteBuffer("abc", 3);
+    try {
+      s.Destroy();
+      FAIL() << "no exception";
+    } catch (const EFOpenError& e) {
+      EXPECT_STREQ(e.what(), "Error opening file");
+    }
+    EXPECT_EQ(s.Memory(), nullptr);
+    EXPECT_TRUE(owner.calls.empty());
+    EXPECT_TRUE(owner.errors.empty());
+  }
+  if (::access("/dev/full", W_OK) == 0) {
+    Owner owner;
+    TTempMemStream s(fmCreate, "/dev/full");
+    owner.Attach(s);
+    s.WriteBuffer("abc", 3);
+    EXPECT_THROW(s.Destroy(), EStreamWrite);
+    EXPECT_EQ(owner.errors, std::vector<int32_t>{ec::DiskFull});
+    EXPECT_EQ(owner.calls.back(), "end");
+    EXPECT_EQ(s.Memory(), nullptr);
+  }
+  {
+    Owner owner;
+    TTempMemStream s(fmOpenRead, dir / "b.zip");
+    owner.Attach(s);
+    EXPECT_EQ(s.OpenedName(), dir / "b.zip");
+    s.WriteBuffer("abc", 3);
+  }
+  EXPECT_FALSE(fs::exists(dir / "b.zip"));
+}
+
+}  // namespace
+}  // namespace arc
