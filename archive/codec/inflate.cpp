@@ -356,7 +356,7 @@ int InflateInit(InflateStream& strm, int windowBits, InflateVariant variant) {
   auto* s = new (std::nothrow) InflateState;
   if (s == nullptr) return res::MemError;
   s->wsize = 1u << bits;
-  s->window = new (std::nothrow) uint8_t[s->wsize]();  // zero-filled
+  s->window = new (std::nothrow) uint8_t[s->wsize + kWindowSlack]();  // zero-filled
   if (s->window == nullptr) {
     delete s;
     return res::MemError;
