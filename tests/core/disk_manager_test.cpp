@@ -24,7 +24,7 @@ class DiskCheck : public ::testing::Test {
     root = base;
     drives = std::make_unique<SimulatedDrives>(root);
     disk = drives->AddDisk(1440 * 1024, "PKBACK# 002", 0x1234ABCD);
-    zip.DiskManager().SetService(drives.get());
+    zip.SetDriveService(drives.get());  // opening and checking alike
     zip.OnError = [this](TObject*, const std::string& f, const std::string&,
                          const std::string& v, int32_t code) {
       reports.push_back(std::to_string(code) + " " + f + " " + v);
