@@ -5,10 +5,19 @@
 #include <fstream>
 #include <system_error>
 
+#include "app/db/alias_table.h"
+
 namespace app {
 
 std::filesystem::path AliasFilePath(const std::string& exeDir) {
   return std::filesystem::path(exeDir) / "DefAlias.dat";
+}
+
+TCompany SelectCompany(const std::string& exeDir, TAliasTable& aliasTable) {
+  std::string id = ReadFirstLine(AliasFilePath(exeDir));
+  if (id.empty()) id = "0";  // an id no row has
+  aliasTable.Locate("aliasID", id);
+  return {aliasTable.FieldAsText("DatabaseNames"), aliasTable.FieldAsText("DatabaseDesc")};
 }
 
 std::string ReadFirstLine(const std::filesystem::path& file) {

@@ -13,6 +13,20 @@
 
 namespace app {
 
+class TAliasTable;
+
+/// The company the program works on.
+struct TCompany {
+  std::string DatabaseName;
+  std::string Description;
+};
+
+/// Picks the company: the id in DefAlias.dat ("0" when the file is missing,
+/// unreadable or empty) is located in the open alias table; when no row has it,
+/// the current row (the first after opening) is taken. An empty table gives
+/// empty texts. Throws EDatabaseError when the table is closed.
+TCompany SelectCompany(const std::string& exeDir, TAliasTable& aliasTable);
+
 /// E + "DefAlias.dat", E being the executable's folder with a trailing '/'.
 std::filesystem::path AliasFilePath(const std::string& exeDir);
 

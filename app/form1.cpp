@@ -199,13 +199,9 @@ void TForm1::createArchiveComponents() {}
 void TForm1::FormShow() { LoadAliasDef(); }
 
 void TForm1::LoadAliasDef() {
-  // A missing, unreadable or empty file selects the id "0", which no row has.
-  std::string id = ReadFirstLine(AliasFilePath(exeDir_));
-  if (id.empty()) id = "0";
-  // When no row has the id, the current row (the first one after opening) is used.
-  ADOTable1->Locate("aliasID", id);
-  databaseName_ = ADOTable1->FieldAsText("DatabaseNames");
-  setLabel2Caption(ADOTable1->FieldAsText("DatabaseDesc"));
+  const TCompany company = SelectCompany(exeDir_, *ADOTable1);
+  databaseName_ = company.DatabaseName;
+  setLabel2Caption(company.Description);
 }
 
 void TForm1::SaveAliasDef(const std::string& id) { WriteWholeFile(AliasFilePath(exeDir_), id); }

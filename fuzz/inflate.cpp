@@ -25,13 +25,15 @@ struct Run {
   uint64_t totalIn = 0;
 };
 
-constexpr size_t kMaxOutput = 256u << 10;  // keeps each run fast; long streams are cut here
+constexpr size_t kMaxOutput = 96u << 10;  // past one 64 KiB ring; longer streams are cut here
 
 Run Decode(const uint8_t* data, size_t size, arc::InflateVariant variant, size_t inStep, size_t outStep) {
   Run run;
   arc::InflateStream s;
   if (arc::InflateInit(s, -15, variant) != res::Ok) abort();
-  std::vector<uint8_t> buf(outStep);
+  static std::vector<uint8_t> storage(kMaxOutput + 65536);  // reused: no per-run zeroing
+  const size_t bufSize = outStep < storage.size() ? outStep : storage.size();
+  uint8_t* const buf = storage.data();
   size_t given = 0;
   while (run.out.size() < kMaxOutput) {
     if (s.avail_in == 0 && given < size) {
@@ -40,13 +42,13 @@ Run Decode(const uint8_t* data, size_t size, arc::InflateVariant variant, size_t
       s.avail_in = static_cast<uint32_t>(n);
       given += n;
     }
-    s.next_out = buf.data();
-    s.avail_out = static_cast<uint32_t>(buf.size());
+    s.next_out = buf;
+    s.avail_out = static_cast<uint32_t>(bufSize);
     const uint32_t inBefore = s.avail_in;
     run.result = arc::Inflate(s);
-    const size_t produced = buf.size() - s.avail_out;
-    if (s.avail_out > buf.size() || s.avail_in > inBefore) abort();
-    run.out.insert(run.out.end(), buf.data(), buf.data() + produced);
+    const size_t produced = bufSize - s.avail_out;
+    if (s.avail_out > bufSize || s.avail_in > inBefore) abort();
+    run.out.insert(run.out.end(), buf, buf + produced);
     if (run.result == res::StreamEnd || run.result == res::DataError) break;
     if (run.result == res::BufError && s.avail_in == 0 && given == size) break;
     if (run.result != res::Ok && run.result != res::BufError) abort();

@@ -7,20 +7,24 @@
 // Entry assumptions:
 //      mode == LiteralLength, fewer than 8 bits held, bits above them zero
 //      input left  >= kFastInputMargin  (24 bytes)
-//      output left >= kFastOutputMargin (258 + 3 + 16 bytes)
+//      output left >= kFastOutputMargin (258 + 3 + 32 bytes)
 //
 // Why those margins. The loop refills a 64-bit bit buffer with one unaligned
-// 8-byte load that keeps 56 or more bits, advancing by at most 7 bytes. One
-// iteration refills at most three times (at the top, after a run of literals,
-// and in Deflate64 between the length and the distance), so it reads at most
-// 7 + 7 + 8 = 22 bytes past its start. A Deflate length/distance pair needs at
-// most 15 + 5 + 15 + 13 = 48 bits, which one refill covers; in Deflate64 it
-// needs 15 + 16 + 15 + 14 = 60, hence the extra refill. An iteration writes
-// at most two literals and one match of 258 bytes, and match copies move 8 or
-// 16 bytes at a time, writing up to 15 bytes past the match into space the
-// caller gave us (which later output overwrites). A Deflate64 match may be
-// up to 65,538 bytes long; when one does not fit in the space left, the loop
-// hands it to the general path as a pending match.
+// 8-byte load that leaves 56 to 63 bits in it. As the buffer never holds more
+// than 63 bits, a load ends less than 16 bytes past the first unconsumed bit.
+// An iteration refills at its top, after a run of literals, and in Deflate64
+// between the length and the distance; the last refill comes at most 53 bits
+// in (two 11-bit literals and a 31-bit length with its extra bits), so every
+// load ends within 23 bytes of where the iteration started, and that point is
+// never past the input pointer checked against the margin. A Deflate
+// length/distance pair needs at most 15 + 5 + 15 + 13 = 48 bits, which the
+// 56 of one refill cover; in Deflate64 it needs 15 + 16 + 15 + 14 = 60, hence
+// the extra refill. An iteration writes at most two literals and one match of
+// 258 bytes, and match copies move 8 or 16 bytes at a time, writing up to 31
+// bytes past the match into space the caller gave us (which later output
+// overwrites). A Deflate64 match may be up to 65,538 bytes long; when one does
+// not fit in the space left, the loop hands it to the general path as a
+// pending match.
 //
 // On return:
 //      whole unused bytes are given back to the input, so fewer than 8 bits
@@ -50,8 +54,6 @@ using huffman::kExceptional;
 using huffman::kLiteral;
 using huffman::kSubtable;
 
-constexpr uint32_t kMatchOverrun = 16;  // bytes a match copy may write past its end
-
 inline uint64_t Load64(const uint8_t* p) {
   uint64_t v;
   std::memcpy(&v, p, sizeof v);
@@ -64,17 +66,30 @@ inline void Copy16(uint8_t* dst, const uint8_t* src) { std::memcpy(dst, src, 16)
 
 inline uint64_t LowBits(uint64_t v, uint32_t n) { return v & ((uint64_t{1} << n) - 1); }
 
+/// Copies `len` bytes from `src` to `out` 16 at a time, for sources at least
+/// 16 bytes behind `out` or in another buffer; writes and reads up to 31
+/// bytes past the end. The first two chunks are unconditional because most
+/// matches are short.
+inline void CopyChunks16(uint8_t* out, const uint8_t* src, uint32_t len) {
+  uint8_t* const end = out + len;
+  Copy16(out, src);
+  Copy16(out + 16, src + 16);
+  out += 32;
+  src += 32;
+  while (out < end) {
+    Copy16(out, src);
+    out += 16;
+    src += 16;
+  }
+}
+
 /// Copies a match whose source lies wholly in this call's output, writing
 /// up to kMatchOverrun bytes past out + len. Returns the new end.
 inline uint8_t* CopyMatchFast(uint8_t* out, uint32_t len, uint32_t dist) {
   const uint8_t* src = out - dist;
   uint8_t* const end = out + len;
   if (dist >= 16) {
-    do {
-      Copy16(out, src);
-      out += 16;
-      src += 16;
-    } while (out < end);
+    CopyChunks16(out, src, len);
   } else if (dist >= 8) {
     do {
       Copy8(out, src);
@@ -82,7 +97,11 @@ inline uint8_t* CopyMatchFast(uint8_t* out, uint32_t len, uint32_t dist) {
       src += 8;
     } while (out < end);
   } else if (dist == 1) {
-    std::memset(out, *src, len);
+    const uint64_t v = *src * 0x0101010101010101u;
+    do {
+      std::memcpy(out, &v, 8);
+      out += 8;
+    } while (out < end);
   } else {
     do *out++ = *src++;
     while (out < end);
@@ -102,7 +121,9 @@ void FastLoop(InflateState& s) {
   uint32_t bitsLeft = s.acc.count;
   const uint32_t* const litLen = s.litLenTable;
   const uint32_t* const dists = s.distTable;
+  const uint8_t* const window = s.window;
   const uint32_t wsize = s.wsize;
+  const uint32_t wnext = s.wnext;
   constexpr uint64_t kLitLenMask = (1u << huffman::kLitLenRootBits) - 1;
   constexpr uint64_t kDistMask = (1u << huffman::kDistRootBits) - 1;
 
@@ -117,9 +138,16 @@ void FastLoop(InflateState& s) {
     bitsLeft -= n;
   };
 
-  while (in <= inLimit && out <= outLimit) {
+  // The next literal/length entry is looked up before the refill that
+  // precedes its use, so the lookup does not wait for the load: the low bits
+  // it needs are already in the buffer (or are the right input bits above
+  // the count, put there by the previous load).
+  // The caller checked the margins for the first iteration; `continue` goes
+  // to the check for the next. Each iteration consumes a symbol or leaves.
+  refill();
+  uint32_t e = litLen[hold & kLitLenMask];
+  do {
     refill();
-    uint32_t e = litLen[hold & kLitLenMask];
     if (e & kLiteral) {
       // Up to three literals per refill: each root codeword is at most 11
       // bits, and 56 bits leave room for three and the next lookup.
@@ -133,6 +161,7 @@ void FastLoop(InflateState& s) {
         if (e & kLiteral) {
           consume(EntryTotalBits(e));
           *out++ = static_cast<uint8_t>(EntryValue(e));
+          e = litLen[hold & kLitLenMask];
           continue;
         }
       }
@@ -145,6 +174,7 @@ void FastLoop(InflateState& s) {
         if (e & kLiteral) {
           consume(EntryTotalBits(e));
           *out++ = static_cast<uint8_t>(EntryValue(e));
+          e = litLen[hold & kLitLenMask];
           continue;
         }
       }
@@ -187,6 +217,7 @@ void FastLoop(InflateState& s) {
     consume(EntryTotalBits(e));
     uint32_t dist =
         EntryValue(e) + static_cast<uint32_t>(LowBits(saved, EntryTotalBits(e)) >> EntryCodeBits(e));
+    e = litLen[hold & kLitLenMask];
 
     if constexpr (kDeflate64) {
       if (len + kMatchOverrun > static_cast<size_t>(outEnd - out)) {
@@ -198,14 +229,23 @@ void FastLoop(InflateState& s) {
     }
     // No check against the output so far: see MatchCopy in inflate.cpp.
     dist = RingDistance(dist, wsize);
-    if (dist > static_cast<size_t>(out - outBegin)) {
-      s.out = out;
-      CopyMatchExact(s, len, dist);
-      out = s.out;
+    const size_t have = static_cast<size_t>(out - outBegin);
+    if (dist <= have) {
+      out = CopyMatchFast(out, len, dist);
       continue;
     }
-    out = CopyMatchFast(out, len, dist);
-  }
+    // The match starts before this call's output, in the window ring.
+    const uint32_t back = dist - static_cast<uint32_t>(have);
+    const uint32_t from = (wnext - back) & (wsize - 1);
+    if (len <= back && from + len <= wsize) {
+      CopyChunks16(out, window + from, len);  // reads stay in the ring's slack
+      out += len;
+      continue;
+    }
+    s.out = out;
+    CopyMatchExact(s, len, dist);
+    out = s.out;
+  } while (in <= inLimit && out <= outLimit);
 
   // Give back the whole bytes still in the buffer.
   const uint32_t unused = bitsLeft >> 3;

@@ -106,7 +106,7 @@ struct InflateState {
   uint32_t extraBits = 0;          // extra bits the current symbol still needs
 
   // ---- sliding window: a ring of the last wsize bytes of output
-  uint8_t* window = nullptr;       // wsize bytes, zero-filled when created
+  uint8_t* window = nullptr;       // wsize (+ kWindowSlack) bytes, zero-filled when created
   uint32_t wsize = 0;              // 2^windowBits
   uint32_t wnext = 0;              // ring index where the next byte goes
 
@@ -124,8 +124,12 @@ struct InflateState {
 /// left) or Bad.
 void InflateFast(InflateState& s);
 
+constexpr uint32_t kMatchOverrun = 32;  // bytes a fast match copy may write past its end
 constexpr uint32_t kFastInputMargin = 24;
-constexpr uint32_t kFastOutputMargin = 258 + 3 + 16;
+constexpr uint32_t kFastOutputMargin = 258 + 3 + kMatchOverrun;
+/// Bytes allocated after the ring (not part of it) so that the fast loop may
+/// copy a match out of the ring in whole 16-byte chunks.
+constexpr uint32_t kWindowSlack = kMatchOverrun;
 
 /// Copies `len` bytes of the match at `dist` to s.out, from the bytes written
 /// earlier in this call or, for the part lying before this call, from the

@@ -5,15 +5,16 @@
 
 namespace arc {
 
-TDiskCommon::TDiskCommon(DriveService* service)
-    : service_(service ? service : &DefaultDriveService()) {}
-
-void TDiskCommon::SetService(DriveService* service) {
-  service_ = service ? service : &DefaultDriveService();
+DriveService& TDiskCommon::Service() const {
+  return service_ ? *service_ : DefaultDriveService();
 }
 
 TDiskManager::TDiskManager(TZipCommon& owner, DriveService* service)
     : TDiskCommon(service), owner_(owner) {}
+
+DriveService& TDiskManager::Service() const {
+  return service_ ? *service_ : owner_.Drives();
+}
 
 bool TDiskManager::CheckDrive(const std::string& path, bool need_writable) {
   DriveQueryHandlers handlers;
@@ -33,7 +34,7 @@ bool TDiskManager::CheckDrive(const std::string& path, bool need_writable) {
   handlers.prompts = &owner_.Dialogs;
   handlers.NeedWritable = need_writable;
   DriveInfo found;
-  if (!service_->DriveQuery(path, handlers, found)) return false;
+  if (!Service().DriveQuery(path, handlers, found)) return false;
   info_ = found;
   return true;
 }

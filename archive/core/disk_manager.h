@@ -8,8 +8,8 @@
 // root as FileName. The last check's findings (label, serial number, space,
 // drive type) stay readable for the spanning writer.
 //
-// The service is the machine's real drives unless a test points it at
-// simulated ones.
+// The service is the component's (the machine's real drives unless a test
+// points it at simulated ones).
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -27,11 +27,13 @@ class TZipCommon;
 /// last check found.
 class TDiskCommon : public TObject {
  public:
-  /// `service` null: the machine's real drives.
-  explicit TDiskCommon(DriveService* service = nullptr);
+  /// `service` null: the default (see Service()).
+  explicit TDiskCommon(DriveService* service = nullptr) : service_(service) {}
 
-  DriveService& Service() const { return *service_; }
-  void SetService(DriveService* service);
+  /// The service given, else the machine's real drives.
+  virtual DriveService& Service() const;
+  /// Not owned; null returns to the default.
+  void SetService(DriveService* service) { service_ = service; }
 
   /// Findings of the last successful check.
   const DriveInfo& Info() const { return info_; }
@@ -45,6 +47,10 @@ class TDiskCommon : public TObject {
 class TDiskManager : public TDiskCommon {
  public:
   explicit TDiskManager(TZipCommon& owner, DriveService* service = nullptr);
+
+  /// The service given, else the owner's (TArcRoot::Drives), so that one
+  /// SetDriveService on the component serves opening and checking alike.
+  DriveService& Service() const override;
 
   /// Checks the drive that holds `path`: a disk must be present and, when
   /// `need_writable`, take writes. False when the check failed (reported)

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/arc_events.h"
@@ -17,10 +18,31 @@
 
 namespace arc {
 
+class ZipExtractor;
+
 class TUnZip : public TUnBase {
  public:
   explicit TUnZip(TComponent* Owner = nullptr);
   ~TUnZip() override;
+
+  /// Writes every selected entry below ExtractDir; the number of files
+  /// written. Never throws: failures are reported through OnError.
+  int32_t Extract() override;
+
+  /// The name of the entry handled last, as stored in the archive after
+  /// conversion ('/' between folders). Kept after Extract returns.
+  const std::string& StoredEntryName() const { return stored_entry_name_; }
+
+  /// The output file name of a stored name: below ExtractDir, never outside.
+  std::string EntryNameFromStored(const std::string& stored) override;
+
+  /// Volume `index` (0-based) of a split archive: the archive name with the
+  /// extension .z01, .z02 ... for every volume before the last one, the
+  /// archive itself for the last.
+  std::string VolumeFileName(int32_t index) override;
+  /// During Extract: asks for volume `index` of a split archive through
+  /// OnNextVolume and opens it. False outside a run.
+  bool RequestVolume(int32_t index) override;
 
   /// Create the directories of directory entries.
   bool CreateStoredDirs() const { return create_stored_dirs_; }
@@ -47,6 +69,11 @@ class TUnZip : public TUnBase {
   TOnCorruptZipHeader OnCorruptZipHeader;
 
  private:
+  friend class ZipExtractor;
+
+  /// The run in progress, if any.
+  ZipExtractor* run_ = nullptr;
+  std::string stored_entry_name_;
   bool create_stored_dirs_ = false;
   std::string extract_dir_;
   bool restore_file_attr_ = true;

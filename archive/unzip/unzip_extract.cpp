@@ -1,13 +1,425 @@
-//===-- unzip/unzip_extract.cpp - The extraction driver -------------------===//
-//
-// Minimal body: nothing is extracted yet. The extraction driver replaces
-// this file.
-//
-//===----------------------------------------------------------------------===//
-#include "core/un_base.h"
+//===-- unzip/unzip_extract.cpp - The extraction driver and entry loops ---===//
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "core/disk_manager.h"
+#include "core/error_codes.h"
+#include "support/dos_time.h"
+#include "support/paths.h"
+#include "unzip/arc_detect.h"
+#include "unzip/byte_reader.h"
+#include "unzip/mask_select.h"
+#include "unzip/output_path.h"
+#include "unzip/password_search.h"
+#include "unzip/stream_source.h"
+#include "unzip/zip_extractor.h"
+#include "unzip/zip_records.h"
 
 namespace arc {
+namespace {
+
+constexpr uint32_t kAttrNormal = kAttrArchive;  // external attributes left alone
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           auto up = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; };
+           return up(x) == up(y);
+         });
+}
+
+/// Keeps the stopwatch paused while the application answers events.
+class PausedTimer {
+ public:
+  explicit PausedTimer(TArcTimer& t) : t_(t) { t_.Pause(); }
+  ~PausedTimer() { t_.Resume(); }
+  PausedTimer(const PausedTimer&) = delete;
+  PausedTimer& operator=(const PausedTimer&) = delete;
+
+ private:
+  TArcTimer& t_;
+};
+
+bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+
+}  // namespace
 
 int32_t TUnBase::Extract() { return 0; }
+
+int32_t TUnZip::Extract() {
+  ZipExtractor run(*this);
+  return run.Run();
+}
+
+std::string TUnZip::EntryNameFromStored(const std::string& stored) {
+  return OutputPathOf(stored, ExtractDir(), UseStoredDirs());
+}
+
+bool TUnZip::RequestVolume(int32_t index) { return run_ != nullptr && run_->RequestVolume(index); }
+
+ZipExtractor::ZipExtractor(TUnZip& owner) : z_(owner) { z_.run_ = this; }
+
+ZipExtractor::~ZipExtractor() {
+  if (out_ >= 0) ::close(out_);
+  z_.run_ = nullptr;
+}
+
+bool ZipExtractor::IsMultiVolume() const {
+  return z_.ArcType() == atZipDS || z_.ArcType() == atZipMV;
+}
+
+bool ZipExtractor::OpenArchive(const std::string& name) {
+  archive_ = std::make_unique<TFileStream32>(name, fmOpenRead | fmShareDenyWrite);
+  if (archive_->Valid()) return true;
+  archive_.reset();
+  return false;
+}
+
+int32_t ZipExtractor::Run() {
+  archiveName_ = z_.ArchiveFile();
+  if (archiveName_.empty()) {
+    z_.ReportError("", "", "0", ec::FileNotFound);
+    return 0;
+  }
+  if (IsMultiVolume() && !z_.DiskManager().CheckDrive(archiveName_, false)) return 0;
+  if (!OpenArchive(archiveName_)) {
+    z_.ReportError(archiveName_, "", "0", ec::OpenError);
+    return 0;
+  }
+
+  *z_.CancelFlag() = false;
+  count_ = 0;
+  z_.ResetProgressDispatcher();
+  z_.Totals() = TProgressTotals{};
+  passwordFailed_ = false;
+  baseVolume_ = archiveName_;
+  wantedDisk_ = 0;
+  if (z_.CpuType() == cpt80486) z_.SetCpuType(cptAuto);
+  z_.ExcludeSpec().clear();
+  z_.open_.VolumeNumber = 0;
+  if (z_.ExtractDir().empty()) z_.SetExtractDir({});
+  // Relative folders are taken from the current directory.
+  const std::string dir = z_.ExtractDir().empty() ? std::string() : z_.ExtractDir();
+  z_.SetExtractDir(AppendSlash(ExpandPath(dir.empty() ? "." : dir)));
+
+  bool activated = false;
+  try {
+    Fire(z_.OnActivate, &z_);
+    activated = true;
+    if (z_.OnElapsedTime) z_.Timer().Start();
+    password_.clear();
+    z_.SetEntryName({});
+    Body();
+  } catch (...) {
+    // An exception ends the run with the count so far.
+  }
+  try {
+    if (z_.OnElapsedTime) {
+      z_.Timer().Stop();
+      z_.OnElapsedTime(&z_, z_.Timer().ElapsedTime());
+    }
+    if (activated) Fire(z_.OnDeactivate, &z_);
+  } catch (...) {
+  }
+  z_.StoreArchiveFile(archiveName_);
+  archive_.reset();
+  return count_;
+}
+
+void ZipExtractor::Body() {
+  try {
+    if (z_.ArcType() == atZipDS) {
+      wantedDisk_ = 0;
+      if (!FetchDisk()) return;
+    }
+    if (!IsZipType(z_.ArcType())) return;
+
+    StreamSource source(*archive_);
+    EntryListHost host;
+    host.arcType = z_.ArcType();
+    host.translateOem = z_.TranslateOemChar();
+    host.selects = [this](const std::string& name) {
+      return SelectStoredName(name, z_.FileSpec(), z_.ExcludeSpec(), z_.RecurseDirs());
+    };
+    host.cancelled = [this] { return z_.Cancel(); };
+    host.report = [this](const std::string& name, int32_t code) {
+      z_.ReportError(name.empty() ? archiveName_ : name, "", "0", code);
+    };
+    const TArcOpenState& open = z_.OpenState();
+    if (open.HeaderState == htLocal) {
+      bool cancel = true;
+      if (z_.OnCorruptZipHeader) {
+        z_.OnCorruptZipHeader(&z_, open.HeaderState, cancel);
+        if (cancel) return;
+      }
+      list_ = ListLocalHeaders(source, open, host);
+    } else {
+      list_ = ListCentralDirectory(source, open, host);
+    }
+    if (!list_.items.empty()) ExtractEntries();
+  } catch (...) {
+    // Swallowed here: the driver still ends the run properly.
+  }
+  list_ = ZipEntryList{};
+}
+
+void ZipExtractor::ExtractEntries() {
+  z_.Totals().Total = list_.uncompressedTotal;
+  z_.Totals().Remaining = list_.uncompressedTotal;
+  bool first = true;
+  for (const ZipEntryItem& item : list_.items) {
+    if (z_.Cancel()) break;
+    if (z_.ArcType() == atZipDS && first) {
+      wantedDisk_ = item.volume;
+      checkPos_ = item.localPos;
+      if (!FetchDisk()) break;
+    } else if (z_.ArcType() == atZipMV && item.fromCentral &&
+               item.volume != z_.open_.VolumeNumber) {
+      if (!z_.RequestVolume(item.volume - 1)) break;
+    }
+    first = false;
+
+    EntryInfo info;
+    std::string stored;
+    if (!ReadLocalEntry(item, info, stored)) {
+      z_.ReportError(archiveName_, item.fromCentral ? "" : stored, "0", ec::BadFileHeader);
+      continue;
+    }
+    z_.stored_entry_name_ = stored;
+    z_.SetEntryName(z_.EntryNameFromStored(stored));
+    ExtractOne(info, item.externalAttributes);
+  }
+}
+
+bool ZipExtractor::ReadLocalEntry(const ZipEntryItem& item, EntryInfo& info,
+                                  std::string& storedName) {
+  StreamSource source(*archive_);
+  std::array<uint8_t, kLocalHeaderLen> fixed{};
+  if (!source.ReadExact(item.localPos, fixed)) return false;
+  std::vector<uint8_t> head(fixed.begin(), fixed.end());
+  const SignatureMatch match = ClassifySignature(ByteReader(head).u32(), RecordKind::Local);
+  if (match.kind != RecordKind::Local) return false;
+  HeaderCipher cipher;
+  if (match.enciphered) cipher.DecipherRecord(head);
+  const auto header = ParseLocalHeader(head);
+  if (!header) return false;
+  const size_t recordLen = kLocalHeaderLen + size_t{header->nameLength} + header->extraLength;
+  const std::vector<uint8_t> bytes = source.ReadVector(item.localPos, static_cast<int32_t>(recordLen));
+  const auto record = bytes.size() == recordLen ? ReadLocalRecord(bytes) : std::nullopt;
+  if (!record) return false;
+
+  storedName = StoredNameToLocal(record->storedName, record->header.flags, z_.TranslateOemChar());
+  info.crc32 = record->header.crc32;
+  info.dosDateTime = record->header.dosDateTime;
+  info.dataPos = item.localPos + static_cast<int64_t>(record->headerLength);
+  info.fromCentral = item.fromCentral;
+  if (item.fromCentral) {
+    info.flags = item.flags;
+    info.method = item.method;
+    // The directory's sizes, with the high parts a Zip64 or 0x0064 block of
+    // the directory gave; the local header's are 0 in streamed archives.
+    info.compressedSize = item.compressedSize;
+    info.uncompressedSize = item.uncompressedSize;
+    info.centralCrc = item.crc32;
+    info.centralCompressed = item.compressedSize;
+  } else {
+    info.flags = record->header.flags;
+    info.method = record->header.method;
+    info.compressedSize = item.compressedSize;
+    info.uncompressedSize = item.uncompressedSize;
+  }
+  return true;
+}
+
+void ZipExtractor::SkipEntry(uint64_t size) {
+  z_.Totals().Remaining -= static_cast<int64_t>(size);
+  z_.DoProgress(z_.Totals().Total, static_cast<int64_t>(size), static_cast<int64_t>(size));
+}
+
+bool ZipExtractor::BeginStep(bool directory) {
+  if (directory) return true;
+  PausedTimer paused(z_.Timer());
+  std::string output = z_.EntryName();
+  bool extract = true;
+  if (z_.OnBegin) {
+    if (z_.OnRenameFile) {
+      std::string renamed = output;
+      z_.OnRenameFile(&z_, output, renamed);
+      if (!renamed.empty()) {
+        ForceDirectories(ExtractFilePath(renamed));
+        output = renamed;
+      }
+    }
+    z_.SetEntryName(output);
+    z_.OnBegin(&z_, output, count_ + 1, extract);
+  }
+  if (z_.Cancel() || !extract) return false;
+
+  bool accept;
+  if (z_.ConfirmOverwrites()) {
+    z_.SetOverwriteMode(omOverwrite);
+    if (FileExists(output)) {
+      if (z_.OnFileExists) {
+        TOverwriteMode mode = z_.OverwriteMode();
+        do {
+          std::string renamed;
+          z_.OnFileExists(&z_, output, renamed, mode);
+          if (renamed.empty()) renamed = output;
+          ForceDirectories(ExtractFilePath(renamed));
+          if (EqualNoCase(renamed, output)) break;
+          if (mode == omOverwrite) output = renamed;
+        } while (!z_.Cancel() && mode != omSkip && FileExists(output));
+        z_.SetOverwriteMode(mode);
+        z_.SetEntryName(output);
+        struct stat st {};
+        if (!z_.Cancel() && mode != omSkip && ::stat(output.c_str(), &st) == 0 && IsReadOnly(st)) {
+          if (S_ISDIR(st.st_mode)) {
+            z_.ReportError(output, "", "0", ec::WriteError);
+            return false;
+          }
+          ::chmod(output.c_str(), st.st_mode | S_IWUSR);
+        }
+      } else {
+        z_.ReportError(archiveName_, "OnFileExists", "0", ec::RequiredEvent);
+        z_.SetOverwriteMode(omSkip);
+      }
+    }
+    accept = !z_.Cancel() && z_.OverwriteMode() == omOverwrite && !output.empty();
+  } else {
+    accept = z_.OverwriteMode() == omOverwrite;
+  }
+  if (accept) ++count_;
+  return accept;
+}
+
+void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
+  const std::string stored = z_.StoredEntryName();
+  // A name with a trailing separator cannot be a file on disk either.
+  const bool directory = (externalAttributes & kAttrDirectory) != 0 ||
+                         (!stored.empty() && stored.back() == '/');
+  if (!BeginStep(directory)) {
+    SkipEntry(info.uncompressedSize);
+    return;
+  }
+  // An entry no decoder can read is reported as such; asking for its
+  // password first would only bother the user for nothing.
+  const bool encrypted =
+      !directory && (info.flags & kFlagEncrypted) != 0 && CanDecode(info.method);
+  reported_ = false;
+  uint32_t expected = info.crc32;
+  bool reached = false;
+  int32_t unreachedCode = 0;
+  try {
+    if (encrypted && !passwordFailed_) {
+      PausedTimer paused(z_.Timer());
+      EncryptedEntry entry;
+      StreamSource source(*archive_);
+      if (source.ReadExact(info.dataPos, entry.header)) {
+        entry.flags = info.flags;
+        entry.crc32 = info.crc32;
+        entry.dosDateTime = info.dosDateTime;
+        entry.outputName = z_.EntryName();
+        PasswordSearchHost host;
+        host.Passwords = &z_.Passwords();
+        host.PasswordAttempts = z_.PasswordAttempts();
+        if (z_.OnGetPassword) {
+          host.OnGetPassword = [this](const std::string& f, std::string& p, bool& t) {
+            z_.OnGetPassword(&z_, f, p, t);
+          };
+        }
+        host.Cancel = [this] { return z_.Cancel(); };
+        host.ReportError = [this](const std::string& f, const std::string& m,
+                                  const std::string& v, int32_t c) { z_.ReportError(f, m, v, c); };
+        if (!SearchPassword(z_.Cipher(), password_, entry, host)) passwordFailed_ = true;
+      } else {
+        // The encryption header lies beyond the end of the archive.
+        z_.ReportError(z_.EntryName(), "", "0", ec::ReadError);
+        passwordFailed_ = true;
+      }
+      if (passwordFailed_) reported_ = true;
+    }
+
+    if (directory) {
+      if (z_.CreateStoredDirs() &&
+          !CreateFoldersUnder(z_.ExtractDir(), AppendSlash(z_.EntryName()))) {
+        unreachedCode = ec::CreateDirError;
+      } else {
+        z_.SetRunningCrc(expected);
+        reached = true;
+      }
+    } else if (encrypted && passwordFailed_) {
+      SkipEntry(info.uncompressedSize);
+      --count_;
+      z_.SetEntryName(stored);
+      reported_ = true;
+    } else {
+      const std::string output = z_.EntryName();
+      out_ = CreateFoldersUnder(z_.ExtractDir(), output) ? CreateOutputFile(output) : -1;
+      if (out_ < 0) {
+        z_.ReportError(output, "", "0", ec::OpenError);
+        reported_ = true;
+        SkipEntry(info.uncompressedSize);
+        --count_;
+      } else {
+        if (info.fromCentral && info.crc32 == 0 && info.centralCompressed != 0) {
+          expected = info.centralCrc;
+        }
+        reached = true;
+        Decompress(info, encrypted);
+        z_.SetRunningCrc(z_.RunningCrc() ^ 0xFFFFFFFFu);
+        Finish(info, externalAttributes);
+      }
+    }
+  } catch (...) {
+    // The end step still runs.
+  }
+  if (out_ >= 0) {
+    ::close(out_);
+    out_ = -1;
+  }
+  EndStep(expected, reached, unreachedCode);
+}
+
+void ZipExtractor::Finish(const EntryInfo& info, uint32_t externalAttributes) {
+  uint32_t dos = info.dosDateTime;
+  if (z_.DateAttribute() == daSysDate) {
+    dos = FileTimeToDos(std::time(nullptr));
+  } else if (z_.DateAttribute() == daMaxFileDate) {
+    dos = static_cast<uint32_t>(list_.newestDate);
+  }
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {DosToFileTime(dos), 0}};
+  ::futimens(out_, times);  // a date that cannot be set is no error
+
+  const std::string output = z_.EntryName();
+  const int fd = out_;
+  out_ = -1;
+  if (::close(fd) != 0) z_.ReportError(output, "", "0", ec::CloseError);
+  // Of the stored attributes only read-only has a meaning here.
+  if (z_.RestoreFileAttr() && externalAttributes != kAttrNormal &&
+      (externalAttributes & kAttrReadOnly) != 0) {
+    SetFileReadOnly(output, true);
+  }
+}
+
+void ZipExtractor::EndStep(uint32_t expectedCrc, bool reached, int32_t unreachedCode) {
+  // An entry that never reached its data fails; whatever stopped it was
+  // reported on the way (or is reported here when nothing was).
+  const uint32_t crc = z_.RunningCrc();
+  const bool pass = reached && !z_.Cancel() &&
+                    (expectedCrc == crc || expectedCrc == (crc ^ 0xFFFFFFFFu));
+  const std::string output = z_.EntryName();
+  if (z_.OnEnd) {
+    z_.OnEnd(&z_, output, pass);
+  } else if (!pass && z_.OnError) {
+    if (reached) {
+      z_.ReportError(output, "", "0", ec::CrcFailed);
+    } else if (!reported_ && unreachedCode != 0) {
+      z_.ReportError(output, "", "0", unreachedCode);
+    }
+  }
+}
 
 }  // namespace arc

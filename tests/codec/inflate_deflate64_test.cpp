@@ -63,7 +63,8 @@ TEST(InflateDeflate64, MatchOf65538AtDistanceOneRepeatsThePreviousByte) {
 }
 
 // 65,535 bytes of history in a stored block, then matches at the bottom and
-// top of distance symbols 30 (32,769..49,152) and 31 (49,153..65,536).
+// top of distance symbols 30 (32,769..49,152) and 31 (49,153..65,536). In
+// Deflate the same symbols are invalid (see the table of invalid streams).
 TEST(InflateDeflate64, DistanceSymbols30And31DecodeInDeflate64) {
   const Bytes history = Pattern(65535);
   BitWriter w;
@@ -81,20 +82,6 @@ TEST(InflateDeflate64, DistanceSymbols30And31DecodeInDeflate64) {
   }
   w.fixedSymbol(256);
   ExpectDecodes(w.finish(), InflateVariant::Deflate64, expected);
-}
-
-TEST(InflateDeflate64, DistanceSymbols30And31AreInvalidInDeflate) {
-  for (uint32_t sym : {30u, 31u}) {
-    BitWriter w;
-    w.header(true, 1);
-    w.fixedSymbol('a');
-    w.fixedSymbol(257);
-    w.fixedDistance(sym);
-    w.fixedSymbol(256);
-    const Outcome o = InflateWith(w.finish(), InflateVariant::Deflate, 0, 100);
-    EXPECT_EQ(o.result, res::DataError) << "distance symbol " << sym;
-    EXPECT_EQ(o.msg, "invalid distance code");
-  }
 }
 
 // A dynamic header announcing 288 literal/length and 32 distance codes:
@@ -212,19 +199,20 @@ TEST(InflateDeflate64, PublicSampleArchivesDecode) {
   };
   for (const auto& k : kEntries) {
     const Bytes zip = ReadFile(std::string(ARC_TEST_DATA) + "/public/" + k.file);
-    ASSERT_FALSE(zip.empty()) << k.file;
-    bool found = false;
+    int found = 0;
     for (const ZipEntry& e : ReadZipEntries(zip)) {
       if (e.name != k.entry) continue;
-      found = true;
+      ++found;
       ASSERT_EQ(e.method, 9);
-      const Outcome o = InflateWith(e.data, InflateVariant::Deflate64, 31, 32768);
-      EXPECT_EQ(o.result, res::StreamEnd) << k.entry << ": " << o.msg;
-      EXPECT_EQ(o.out.size(), k.size) << k.entry;
-      EXPECT_EQ(Crc32Of(o.out), k.crc) << k.entry;
+      for (auto [inStep, outStep] : {std::pair<size_t, size_t>{0, 32768}, {31, 1}}) {
+        const Outcome o = InflateWith(e.data, InflateVariant::Deflate64, inStep, outStep);
+        EXPECT_EQ(o.result, res::StreamEnd) << k.entry << ": " << o.msg;
+        EXPECT_EQ(o.out.size(), k.size) << k.entry;
+        EXPECT_EQ(Crc32Of(o.out), k.crc) << k.entry;
+        EXPECT_EQ(o.totalIn, e.packedSize) << k.entry;
+      }
     }
-    EXPECT_TRUE(found) << k.entry;
-    EXPECT_EQ(CheckDeflate64Entries(zip, k.file) > 0, true);
+    EXPECT_EQ(found, 1) << k.file << ": " << k.entry;
   }
 }
 

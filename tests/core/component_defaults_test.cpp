@@ -199,16 +199,6 @@ TEST(ZipSetters, AssigningTheArchiveClearsTheCancelFlag) {
   EXPECT_FALSE(unzip.Cancel());
 }
 
-TEST(ZipSetters, ListAssignmentCopiesTheLines) {
-  TZip zip;
-  std::vector<std::string> lines{"/data/*.bak"};
-  zip.SetFileSpec(lines);
-  lines.push_back("/more");
-  EXPECT_EQ(zip.FileSpec().size(), 1u);
-  zip.ExcludeSpec().push_back("*.tmp");
-  EXPECT_EQ(zip.ExcludeSpec().size(), 1u);
-}
-
 TEST(UnZipSetters, ZipCmntBufSizeIsHeldToItsRange) {
   TUnZip unzip;
   unzip.SetZipCmntBufSize(100);
@@ -217,16 +207,6 @@ TEST(UnZipSetters, ZipCmntBufSizeIsHeldToItsRange) {
   EXPECT_EQ(unzip.ZipCmntBufSize(), 32767);
   unzip.SetZipCmntBufSize(5000);
   EXPECT_EQ(unzip.ZipCmntBufSize(), 5000);
-}
-
-TEST(UnZipSetters, ExtractDirEndsInASeparator) {
-  TUnZip unzip;
-  unzip.SetExtractDir("/restore/here");
-  EXPECT_EQ(unzip.ExtractDir(), "/restore/here/");
-  unzip.SetExtractDir("/restore/");
-  EXPECT_EQ(unzip.ExtractDir(), "/restore/");
-  unzip.SetExtractDir("");
-  EXPECT_EQ(unzip.ExtractDir(), "");  // no archive assigned
 }
 
 TEST(ZipCommon, DosDateThatDoesNotConvertReadsAsTheFirstMinuteOf1980) {

@@ -55,6 +55,10 @@ TEST_F(TempDirProperty, MissingDirectoryAnsweredNoGivesTheSystemDirectory) {
   EXPECT_EQ(questions[0], "Directory does not exist... Create?\r\r" + missing + "/");
   EXPECT_EQ(zip.TempDir(), system_tmp);
   EXPECT_FALSE(fs::exists(missing));
+  // Without a question hook the answer is No as well.
+  TZip headless;
+  headless.SetTempDir(missing);
+  EXPECT_EQ(headless.TempDir(), system_tmp);
 }
 
 TEST_F(TempDirProperty, MissingDirectoryAnsweredYesIsCreatedWithItsParents) {
@@ -62,17 +66,9 @@ TEST_F(TempDirProperty, MissingDirectoryAnsweredYesIsCreatedWithItsParents) {
   zip.SetTempDir(root + "/work/tmp");
   EXPECT_TRUE(fs::is_directory(root + "/work/tmp"));
   EXPECT_EQ(zip.TempDir(), root + "/work/tmp/");
-}
-
-TEST_F(TempDirProperty, HeadlessDefaultDeclinesAndExistingDirectoryIsNotQuestioned) {
-  TZip headless;
-  headless.SetTempDir(root + "/nowhere");
-  EXPECT_EQ(headless.TempDir(), system_tmp);
-  zip.SetTempDir(root);
-  EXPECT_TRUE(questions.empty());
-  EXPECT_EQ(zip.TempDir(), root + "/");
-  zip.SetTempDir("");
+  zip.SetTempDir("");  // empty: the system's directory, no question
   EXPECT_EQ(zip.TempDir(), system_tmp);
+  EXPECT_EQ(questions.size(), 1u);
 }
 
 TEST_F(TempDirProperty, LoadingStoresUnchangedAndReadingFallsBackWhenMissing) {

@@ -292,12 +292,5 @@ TEST(FilesList, InsertionOrderAndSortOptions) {
   EXPECT_EQ(t.Count(), 0);
 }
 
-TEST(FilesList, UnsortedKeepsDiscoveryOrder) {
-  TFilesList l;
-  l.Add(Obj("z", "/"));
-  l.Add(Obj("a", "/"));
-  EXPECT_EQ(Names(l), (std::vector<std::string>{"/z", "/a"}));
-}
-
 }  // namespace
 }  // namespace arc

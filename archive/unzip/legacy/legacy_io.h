@@ -10,32 +10,32 @@
 // error path and the cancel flag. The callbacks run once per 32 KiB block (or
 // once per failure), never per byte.
 //
-// Plugging a decoder into the reader (per entry, after the password check):
+// Plugging a decoder into the reader (per entry, after the password check;
+// names are TZipCommon's):
 //
 //   LegacyIo io;
-//   io.readBlock  = [&](uint8_t* p, uint32_t n) { return BlockRead(p, n); };
-//                   // the component's block reader: deciphers when the entry
-//                   // is encrypted; a read error counts as 0 bytes
-//   io.writeBlock = [&](const uint8_t* p, uint32_t n) { return BlockWrite(p, n); };
-//                   // updates the running CRC-32 and writes; false on a
-//                   // short write (the decoder then raises WriteError), or it
-//                   // may raise the disk-full error itself
+//   io.readBlock = [&](uint8_t* p, uint32_t n) {   // deciphers when encrypted
+//     return static_cast<uint32_t>(ReadBlock(archive, p, static_cast<int32_t>(n),
+//                                            encrypted, /*update_crc=*/false)); };
+//   io.writeBlock = [&](uint8_t* p, uint32_t n) {  // running CRC, then the file
+//     return WriteBlock(file, p, static_cast<int32_t>(n), TBlockCipher::None)
+//            == static_cast<int32_t>(n); };
 //   io.onProgress = [&](uint32_t n, uint64_t written) {
-//                     bytesToProcess -= n;
-//                     DoProgress(uncompressedTotal, entrySize, written); };
-//   io.onError    = [&](int32_t code, LegacySeverity s) {
-//                     if (s == LegacySeverity::Raise)
-//                       RaiseError(archive, entryName, "0", code);  // may throw
-//                     else
-//                       ReportError(archive, entryName, "0", code); };
-//   io.cancel           = &Cancel;
-//   io.compressedSize   = entry.compressedSize - (encrypted ? 12 : 0);
-//   io.uncompressedSize = entry.uncompressedSize;
-//   runningCrc = 0xFFFFFFFF;
-//   int32_t status = DecodeLegacy(entry.method, entry.flags, io);
-//   if (status == ec::UnsupportedCompressionMethod) ReportError(..., 25326);
-//   // then the end step as for every entry: invert the CRC register, compare.
+//     Totals().Remaining -= n;
+//     DoProgress(Totals().Total, entrySize, static_cast<int64_t>(written)); };
+//   io.onError = [&](int32_t code, LegacySeverity s) {
+//     if (s == LegacySeverity::Raise) RaiseError(ArchiveFile(), EntryName(), "0", code);
+//     else ReportError(ArchiveFile(), EntryName(), "0", code); };
+//   io.cancel = CancelFlag();
+//   io.compressedSize = compressedSize - (encrypted ? 12 : 0);
+//   io.uncompressedSize = entrySize;
+//   SetRunningCrc(kCrc32Init);
+//   int32_t status = DecodeLegacy(method, flags, io);
+//   // status == ec::UnsupportedCompressionMethod: not a legacy method; the
+//   // reader reports 25326 itself. Then the end step as for every entry.
 //
+// A short write is reported by the block writer itself (or raised, for a
+// full disk); the decoder then raises WriteError, which ends the entry.
 // The decoder flushes everything it produced before it returns or raises, so
 // the reader has nothing left to flush. Exceptions thrown by the callbacks
 // pass through the decoders, which hold their tables in RAII owners.
@@ -45,9 +45,12 @@
 //                                    judges the data (a truncated stream also
 //                                    ends this way)
 //   ec::BadBlock (25116)             raised: damaged shrunk or reduced data
-//   ec::AmbiguousShannonFano (25293) a Shannon-Fano tree does not describe a
-//                                    prefix code, or the data walks into a
-//                                    missing branch
+//   ec::AmbiguousShannonFano (25293) a Shannon-Fano tree is no prefix code:
+//                                    reported, before any output, when codes
+//                                    pass through a symbol or overflow the
+//                                    tree; raised when two codes end on one
+//                                    branch or the data takes a branch no
+//                                    code uses
 //   ec::StackOverflow (25299)        raised: a shrunk string too long to unwind
 //   ec::WriteError (25136)           raised: the block sink failed
 //   ec::UserCanceled (25443)         the cancel flag ended the input; nothing
@@ -81,8 +84,9 @@ struct LegacyIo {
   /// count; 0 means end of data (or a read error). Required.
   std::function<uint32_t(uint8_t* buffer, uint32_t size)> readBlock;
   /// Takes `size` decoded bytes; returns false when they could not be written.
-  /// Required.
-  std::function<bool(const uint8_t* data, uint32_t size)> writeBlock;
+  /// It may change the bytes in place: the decoder never reads a block again
+  /// once it was handed out. Required.
+  std::function<bool(uint8_t* data, uint32_t size)> writeBlock;
   /// Called after each block handed to writeBlock: the block's size and the
   /// bytes of the entry written so far. Optional.
   std::function<void(uint32_t size, uint64_t written)> onProgress;

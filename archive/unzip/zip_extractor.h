@@ -1,0 +1,99 @@
+//===-- unzip/zip_extractor.h - One run of TUnZip::Extract -------*- C++ -*-===//
+//
+// Private to the reader. A ZipExtractor lives for one Extract call and owns
+// everything the run needs: the open archive (or volume), the entry list, the
+// current password and cipher, the running CRC and the output file. TUnZip
+// keeps the settings and the events; the extractor reads them.
+//
+// Per entry:  volume switch -> local header -> output path -> begin step
+//             (OnRenameFile, OnBegin, overwrite rules) -> password ->
+//             folder or file -> decode (copy, inflate, legacy) -> date,
+//             close, attributes -> end step (OnEnd or 25151)
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "support/stream32.h"
+#include "unzip/entry_list.h"
+#include "unzip/unzip.h"
+
+namespace arc {
+
+/// What the reader knows of the entry it is about to write.
+struct EntryInfo {
+  uint16_t flags = 0;
+  uint16_t method = 0;
+  uint64_t compressedSize = 0;    ///< counts an encryption header
+  uint64_t uncompressedSize = 0;
+  uint32_t crc32 = 0;             ///< expected CRC-32 (local header)
+  uint32_t dosDateTime = 0;       ///< date of the local header
+  uint32_t centralCrc = 0;
+  uint64_t centralCompressed = 0;
+  bool fromCentral = true;
+  int64_t dataPos = 0;            ///< first byte of the data in the open volume
+};
+
+class ZipExtractor {
+ public:
+  explicit ZipExtractor(TUnZip& owner);
+  ~ZipExtractor();
+  ZipExtractor(const ZipExtractor&) = delete;
+  ZipExtractor& operator=(const ZipExtractor&) = delete;
+
+  /// The whole of Extract: returns the number of files written.
+  int32_t Run();
+
+  /// Split archives: opens volume `index` (0-based) after asking for it.
+  bool RequestVolume(int32_t index);
+  /// The name the next split volume's name is made from.
+  const std::string& BaseVolume() const { return baseVolume_; }
+
+ private:
+  // unzip_extract.cpp: the run and its entry loops.
+  void Body();
+  bool OpenArchive(const std::string& name);
+  void ExtractEntries();
+  bool ReadLocalEntry(const ZipEntryItem& item, EntryInfo& info, std::string& storedName);
+  void ExtractOne(EntryInfo& info, uint32_t externalAttributes);
+  bool BeginStep(bool directory);
+  void SkipEntry(uint64_t size);
+  void EndStep(uint32_t expectedCrc, bool reached, int32_t unreachedCode);
+  void Finish(const EntryInfo& info, uint32_t externalAttributes);
+  bool IsMultiVolume() const;
+
+  // unzip_decode.cpp: turning the entry's data into the output file.
+  static bool CanDecode(uint16_t method);
+  void Decompress(EntryInfo& info, bool encrypted);
+  void CopyStored(const EntryInfo& info, bool encrypted);
+  void InflateData(const EntryInfo& info, bool encrypted, bool deflate64);
+  void LegacyData(const EntryInfo& info, bool encrypted);
+  /// Through the component's block writer (CRC, decipher when asked); a
+  /// short write ends the entry: false.
+  bool WriteBlock(uint8_t* data, uint32_t count, bool decipher);
+
+  // unzip_volumes.cpp: moving between volumes.
+  /// Data goes on in the next volume; `stillToRead` compressed bytes remain.
+  bool NextVolumeForData(int64_t stillToRead);
+  bool FetchDisk();
+  bool CheckDisk();
+  std::string SplitVolumeName(int32_t index) const;
+
+  TUnZip& z_;
+  std::unique_ptr<TFileStream32> archive_;
+  std::string archiveName_;   // ArchiveFile at the start of the run
+  ZipEntryList list_;
+  int32_t count_ = 0;
+  std::string password_;
+  bool passwordFailed_ = false;
+  int out_ = -1;              // output file being written
+  bool reported_ = false;     // the entry's failure was reported already
+  std::string baseVolume_;    // split archives: name the next volume is made from
+  int32_t wantedDisk_ = 0;    // spanned archives: 0 last, 1 first, n disk n
+  int64_t checkPos_ = 0;      // where a valid record must stand on the disk offered
+};
+
+}  // namespace arc

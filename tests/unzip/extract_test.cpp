@@ -1,0 +1,301 @@
+//===-- tests/unzip/extract_test.cpp - Extraction of entries --------------===//
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/error_codes.h"
+#include "extract_fixture.h"
+#include "support/dos_time.h"
+#include "zip_builder.h"
+
+namespace arc {
+namespace {
+
+using test::ExtractFixture;
+using test::TestEntry;
+using test::ZipBuilder;
+
+using Extraction = ExtractFixture;
+
+TEST_F(Extraction, ExtensionlessFileReplacesItsOldCopy) {
+  UseArchive(ZipBuilder().Add({.name = "ZELVO_BACKUP", .data = "new contents"}).Build());
+  dir.Write("out/ZELVO_BACKUP", "old");
+  unzip.SetFileSpec({"*.*"});
+  unzip.SetRecurseDirs(false);
+  EXPECT_EQ(unzip.Extract(), 1);
+  EXPECT_EQ(Read(out + "ZELVO_BACKUP"), "new contents");
+  EXPECT_EQ(unzip.StoredEntryName(), "ZELVO_BACKUP");
+  EXPECT_TRUE(errors.empty());
+  // The mask that needed the appended dot keeps it.
+  EXPECT_EQ(unzip.FileSpec(), std::vector<std::string>{"*.*"});
+}
+
+TEST_F(Extraction, StoredFoldersAreKeptOrDropped) {
+  UseArchive(ZipBuilder().Add({.name = "sub/a.txt", .data = "A"}).Build());
+  EXPECT_EQ(unzip.Extract(), 1);
+  EXPECT_EQ(Read(out + "sub/a.txt"), "A");
+  unzip.SetUseStoredDirs(false);
+  EXPECT_EQ(unzip.Extract(), 1);
+  EXPECT_EQ(Read(out + "a.txt"), "A");
+}
+
+TEST_F(Extraction, HostileNamesStayInsideTheFolder) {
+  struct Case {
+    std::string stored, lands;
+  } cases[] = {
+      {"../up.txt", "up.txt"},
+      {"a/../../deep.txt", "a/deep.txt"},
+      {"/etc/abs.txt", "etc/abs.txt"},
+      {"\\root.txt", "root.txt"},
+      {"C:drive.txt", "drive.txt"},
+      {"C:\\data\\x.bin", "data/x.bin"},
+      {"C:/data/y.bin", "data/y.bin"},
+      {"//server/share/unc.txt", "server/share/unc.txt"},
+      {"\\\\server\\s\\unc2.txt", "server/s/unc2.txt"},
+      {"./dot/./file.txt", "dot/file.txt"},
+      {"name:with:colons.txt", "name:with:colons.txt"},
+  };
+  ZipBuilder b;
+  for (const Case& c : cases) b.Add({.name = c.stored, .data = c.lands});
+  UseArchive(b.Build());
+  EXPECT_EQ(unzip.Extract(), static_cast<int32_t>(std::size(cases)));
+  for (const Case& c : cases) EXPECT_EQ(Read(out + c.lands), c.lands) << c.stored;
+  // Nothing was written beside the output folder.
+  EXPECT_EQ(FilesBelow(dir.path()).size(), std::size(cases) + 1);  // + the archive
+}
+
+TEST_F(Extraction, SymbolicLinksInTheFolderAreNotFollowed) {
+  const std::string outside = dir.MakeDir("outside") + "/";
+  dir.Write("outside/victim.txt", "keep");
+  std::filesystem::create_directory_symlink(outside, out + "link");
+  std::filesystem::create_symlink(outside + "victim.txt", out + "file.txt");
+  UseArchive(ZipBuilder()
+                 .Add({.name = "link/evil.txt", .data = "evil"})
+                 .Add({.name = "file.txt", .data = "replaced"})
+                 .Build());
+  EXPECT_EQ(unzip.Extract(), 1);
+  EXPECT_FALSE(std::filesystem::exists(outside + "evil.txt"));
+  EXPECT_EQ(Read(outside + "victim.txt"), "keep");
+  // The link standing where the file goes is replaced by the file.
+  EXPECT_FALSE(std::filesystem::is_symlink(out + "file.txt"));
+  EXPECT_EQ(Read(out + "file.txt"), "replaced");
+  EXPECT_EQ(Codes(), std::vector<int32_t>{ec::OpenError});
+}
+
+TEST_F(Extraction, DirectoryEntries) {
+  UseArchive(ZipBuilder().Add({.name = "docs/", .data = "", .externalAttributes = 0x10}).Build());
+  std::vector<std::pair<std::string, bool>> ends;
+  unzip.OnEnd = [&](TObject*, const std::string& f, bool pass) { ends.emplace_back(f, pass); };
+  EXPECT_EQ(unzip.Extract(), 0);
+  EXPECT_FALSE(Exists("docs"));
+  ASSERT_EQ(ends.size(), 1u);
+  EXPECT_TRUE(ends[0].second);
+  unzip.SetCreateStoredDirs(true);
+  EXPECT_EQ(unzip.Extract(), 0);
+  EXPECT_TRUE(std::filesystem::is_directory(out + "docs"));
+}
+
+TEST_F(Extraction, BeginAndRenameEvents) {
+  UseArchive(ZipBuilder().Add({.name = "a.txt", .data = "A"}).Add({.name = "b.txt", .data = "B"}).Build());
+  int renames = 0;
+  unzip.OnRenameFile = [&](TObject*, const std::string&, std::string&) { ++renames; };
+  EXPECT_EQ(unzip.Extract(), 2);
+  EXPECT_EQ(renames, 0);  // never without OnBegin
+
+  std::vector<int32_t> counts;
+  unzip.OnRenameFile = [&](TObject*, const std::string& f, std::string& n) {
+    if (f == out + "a.txt") n = out + "renamed/a2.txt";
+  };
+  unzip.OnBegin = [&](TObject*, const std::string& f, int32_t count, bool& extract) {
+    counts.push_back(count);
+    extract = f.find("b.txt") == std::string::npos;
+  };
+  std::filesystem::remove_all(out);
+  EXPECT_EQ(unzip.Extract(), 1);
+  EXPECT_EQ(Read(out + "renamed/a2.txt"), "A");
+  EXPECT_FALSE(Exists("b.txt"));
+  EXPECT_EQ(counts, (std::vector<int32_t>{1, 2}));
+}
+
+TEST_F(Extraction, DamagedDataFailsItsCrcCheck) {
+  UseArchive(ZipBuilder().Add({.name = "a.txt", .data = "payload", .badCrc = true}).Build());
+  EXPECT_EQ(unzip.Extract(), 1);
+  EXPECT_EQ(Read(out + "a.txt"), "payload");  // written in full
+  EXPECT_EQ(Codes(), std::vector<int32_t>{ec::CrcFailed});
+  EXPECT_EQ(errors[0].fileName, out + "a.txt");
+
+  errors.clear();
+  std::vector<bool> passes;
+  unzip.OnEnd = [&](TObject*, const std::string&, bool pass) { passes.push_back(pass); };
+  unzip.Extract();
+  EXPECT_EQ(passes, std::vector<bool>{false});
+  EXPECT_TRUE(errors.empty());  // OnEnd takes the place of the report
+}
+
+TEST_F(Extraction, UnsupportedMethodLeavesAnEmptyFile) {
+  UseArchive(ZipBuilder().Add({.name = "b.bz2", .data = "xyz", .method = 12}).Build());
+  unzip.Extract();
+  EXPECT_TRUE(Exists("b.bz2"));
+  EXPECT_EQ(Read(out + "b.bz2"), "");
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors[0].code, ec::UnsupportedCompressionMethod);
+}
+
+TEST_F(Extraction, OverwriteRules) {
+  UseArchive(ZipBuilder().Add({.name = "a.txt", .data = "new"}).Add({.name = "b.txt", .data = "B"}).Build());
+  dir.Write("out/a.txt", "old");
+
+  // Asked, and told to skip.
+  unzip.SetConfirmOverwrites(true);
+  unzip.OnFileExists = [](TObject*, const std::string&, std::string&, TOverwriteMode& m) {
+    m = omSkip;
+  };
+  EXPECT_EQ(unzip.Extract(), 1);
+  EXPECT_EQ(Read(out + "a.txt"), "old");
+  EXPECT_EQ(Read(out + "b.txt"), "B");
+
+  // Asked, and given another name.
+  unzip.OnFileExists = [&](TObject*, const std::string&, std::string& n, TOverwriteMode&) {
+    n = out + "other/a.txt";
+  };
+  std::filesystem::remove(out + "b.txt");
+  EXPECT_EQ(unzip.Extract(), 2);
+  EXPECT_EQ(Read(out + "a.txt"), "old");
+  EXPECT_EQ(Read(out + "other/a.txt"), "new");
+
+  // Asking without a handler.
+  unzip.OnFileExists = nullptr;
+  errors.clear();
+  EXPECT_EQ(unzip.Extract(), 0);
+  ASSERT_EQ(errors.size(), 2u);  // one per existing file
+  EXPECT_EQ(errors[0].code, ec::RequiredEvent);
+  EXPECT_EQ(errors[0].extendedMsg, "OnFileExists");
+
+  // Not asking, skipping: nothing at all is written.
+  std::filesystem::remove_all(out);
+  unzip.SetConfirmOverwrites(false);
+  unzip.SetOverwriteMode(omSkip);
+  EXPECT_EQ(unzip.Extract(), 0);
+  EXPECT_FALSE(Exists("a.txt"));
+  EXPECT_FALSE(Exists("b.txt"));
+}
+
+TEST_F(Extraction, DatesAndReadOnlyAttribute) {
+  const uint32_t older = 0x50210000;   // 2020-01-01 00:00
+  const uint32_t newer = 0x58C16000;   // 2024-06-01 12:00
+  UseArchive(ZipBuilder()
+                 .Add({.name = "old.txt", .data = "o", .dosDateTime = older})
+                 .Add({.name = "ro.txt", .data = "r", .externalAttributes = 0x21, .dosDateTime = newer})
+                 .Build());
+  EXPECT_EQ(unzip.Extract(), 2);
+  struct stat st {};
+  ASSERT_EQ(::stat((out + "old.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtime, DosToFileTime(older));
+  ASSERT_EQ(::stat((out + "ro.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0222, 0u);
+
+  std::filesystem::remove_all(out);
+  unzip.SetDateAttribute(daMaxFileDate);
+  unzip.SetRestoreFileAttr(false);
+  EXPECT_EQ(unzip.Extract(), 2);
+  ASSERT_EQ(::stat((out + "old.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtime, DosToFileTime(newer));
+  ASSERT_EQ(::stat((out + "ro.txt").c_str(), &st), 0);
+  EXPECT_NE(st.st_mode & 0200, 0u);
+}
+
+TEST_F(Extraction, MasksWithAndWithoutRecursion) {
+  UseArchive(ZipBuilder()
+                 .Add({.name = "a.txt", .data = "1"})
+                 .Add({.name = "docs/a.txt", .data = "2"})
+                 .Add({.name = "docs/b.bin", .data = "3"})
+                 .Build());
+  unzip.SetFileSpec({"*.txt"});
+  unzip.SetRecurseDirs(false);
+  EXPECT_EQ(unzip.Extract(), 1);
+  EXPECT_FALSE(Exists("docs/a.txt"));
+  unzip.SetRecurseDirs(true);
+  EXPECT_EQ(unzip.Extract(), 2);
+  EXPECT_TRUE(Exists("docs/a.txt"));
+  unzip.SetFileSpec({"DOCS\\*.BIN"});
+  unzip.SetRecurseDirs(false);
+  EXPECT_EQ(unzip.Extract(), 1);
+}
+
+TEST_F(Extraction, ProgressEndsAtTheWholeArchive) {
+  UseArchive(ZipBuilder()
+                 .Add({.name = "a", .data = std::string(70000, 'a')})
+                 .Add({.name = "b", .data = std::string(10, 'b')})
+                 .Build());
+  std::vector<std::pair<int, int>> seen;
+  unzip.OnProgress = [&](TObject*, uint8_t f, uint8_t a) { seen.emplace_back(f, a); };
+  unzip.Extract();
+  ASSERT_GE(seen.size(), 4u);  // three blocks of the first entry, one of the second
+  EXPECT_EQ(seen.back(), std::make_pair(100, 100));
+  for (size_t i = 1; i < seen.size(); ++i) EXPECT_GE(seen[i].second, seen[i - 1].second);
+}
+
+TEST_F(Extraction, EventOrderOfARun) {
+  UseArchive(ZipBuilder().Add({.name = "a.txt", .data = "A"}).Build());
+  std::vector<std::string> order;
+  unzip.OnActivate = [&](TObject*) { order.push_back("activate"); };
+  unzip.OnBegin = [&](TObject*, const std::string&, int32_t, bool&) { order.push_back("begin"); };
+  unzip.OnProgress = [&](TObject*, uint8_t, uint8_t) { order.push_back("progress"); };
+  unzip.OnEnd = [&](TObject*, const std::string&, bool) { order.push_back("end"); };
+  unzip.OnElapsedTime = [&](TObject*, float) { order.push_back("elapsed"); };
+  unzip.OnDeactivate = [&](TObject*) { order.push_back("deactivate"); };
+  unzip.Extract();
+  EXPECT_EQ(order, (std::vector<std::string>{"activate", "begin", "progress", "end", "elapsed",
+                                             "deactivate"}));
+}
+
+TEST_F(Extraction, NoArchiveOrAnUnreadableOne) {
+  EXPECT_EQ(unzip.Extract(), 0);
+  EXPECT_EQ(Codes(), std::vector<int32_t>{ec::FileNotFound});
+  const std::string path = UseArchive(ZipBuilder().Add({.name = "a", .data = "A"}).Build());
+  ::chmod(path.c_str(), 0);
+  errors.clear();
+  if (::access(path.c_str(), R_OK) != 0) {  // root reads anything
+    EXPECT_EQ(unzip.Extract(), 0);
+    EXPECT_EQ(Codes(), std::vector<int32_t>{ec::OpenError});
+  }
+}
+
+TEST_F(Extraction, ArchiveWithoutReachableDirectoryIsWalked) {
+  const auto bytes = ZipBuilder()
+                         .Add({.name = "a.txt", .data = "A"})
+                         .Add({.name = "d/", .data = "", .externalAttributes = 0x10})
+                         .Comment(std::string(40 * 1024, 'c'))
+                         .Build();
+  UseArchive(bytes);
+  ASSERT_EQ(unzip.OpenState().HeaderState, htLocal);
+  int asked = 0;
+  unzip.OnCorruptZipHeader = [&](TObject*, THeaderTypeState, bool& cancel) {
+    ++asked;
+    EXPECT_TRUE(cancel);
+  };
+  EXPECT_EQ(unzip.Extract(), 0);
+  EXPECT_EQ(asked, 1);
+  unzip.OnCorruptZipHeader = [&](TObject*, THeaderTypeState, bool& cancel) { cancel = false; };
+  unzip.SetCreateStoredDirs(true);
+  EXPECT_EQ(unzip.Extract(), 1);
+  EXPECT_EQ(Read(out + "a.txt"), "A");
+  EXPECT_TRUE(std::filesystem::is_directory(out + "d"));
+}
+
+TEST_F(Extraction, PrefixWithUnadjustedOffsets) {
+  UseArchive(ZipBuilder()
+                 .Add({.name = "a.txt", .data = "A"})
+                 .Add({.name = "b.txt", .data = "B"})
+                 .Prefix(std::string(100, '#'), false)
+                 .Build());
+  EXPECT_EQ(unzip.Extract(), 2);
+  EXPECT_EQ(Read(out + "b.txt"), "B");
+  EXPECT_TRUE(errors.empty());
+}
+
+}  // namespace
+}  // namespace arc
