@@ -13,7 +13,11 @@ TAliasTable::TAliasTable(TDbConnection& connection, std::string tableName)
     : connection_(connection), tableName_(std::move(tableName)) {}
 
 void TAliasTable::Open() {
-  rows_ = connection_.ReadTable(tableName_, Fields());
+  std::vector<TRow> rows = connection_.ReadTable(tableName_, Fields());
+  for (const TRow& row : rows) {
+    if (row.size() != Fields().size()) throw EDatabaseError(tableName_ + ": malformed row");
+  }
+  rows_ = std::move(rows);
   current_ = 0;
   active_ = true;
 }

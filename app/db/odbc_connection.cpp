@@ -1,6 +1,8 @@
 //===-- app/db/odbc_connection.cpp - A connection through ODBC --*- C++ -*-===//
 #include "odbc_connection.h"
 
+#include <limits>
+
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
@@ -138,6 +140,10 @@ void TOdbcConnection::Open() {
   SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT,
                     reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(loginTimeout_)), 0);
   std::u16string wide = ToWide(connectionString_);
+  if (wide.size() > static_cast<size_t>(std::numeric_limits<SQLSMALLINT>::max())) {
+    Close();
+    throw EDatabaseError("The ODBC connection string is too long");
+  }
   SQLWCHAR completed[1024];
   SQLSMALLINT completedLength = 0;
   const SQLRETURN rc = SQLDriverConnectW(

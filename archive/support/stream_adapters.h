@@ -50,7 +50,7 @@ struct TransferControl {
   /// Set by the decompress adapter when the engine reports the end of the stream.
   bool EndOfData = false;
   /// Enciphers (writing adapters) or deciphers (the reader) a block in place
-  /// with the entry's continuing key state; used only when Encrypted.
+  /// with the entry's continuing key state; must be set when Encrypted.
   std::function<void(uint8_t* data, uint32_t count)> Cipher;
 };
 

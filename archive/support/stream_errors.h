@@ -9,6 +9,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 

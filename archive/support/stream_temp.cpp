@@ -157,6 +157,7 @@ void TTempMemStream::Move() {
     if (!file.Valid()) throw EFOpenError(std::string(ErrorText(ec::OpenError)), errno);
     file.OwnerProgress = ReadProgress;
     file.Cancel = nullptr;
+    file.ProcessMessages = ProcessMessages;
     if (MoveBegin) MoveBegin(final_name_, opened_name_);
     began = true;
     const int64_t size = Size();

@@ -47,4 +47,13 @@ inline std::vector<uint8_t> Contents(TMemoryStream32& m) {
   return {m.Memory(), m.Memory() + m.Size()};
 }
 
+/// A memory stream that remembers the size of every write.
+struct RecordingStream : TMemoryStream32 {
+  std::vector<int32_t> writes;
+  int32_t Write(const void* buffer, int32_t count) override {
+    writes.push_back(count);
+    return TMemoryStream32::Write(buffer, count);
+  }
+};
+
 }  // namespace arc::test

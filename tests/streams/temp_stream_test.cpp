@@ -19,6 +19,19 @@ namespace {
 namespace fs = std::filesystem;
 using test::ScratchDir;
 
+// What the writer does to move a finished temporary file: rename on one file
+// system, else copy from the stream into a new archive file.
+void MoveLikeTheWriter(TStream32& stream, const std::string& archive, bool same,
+                       const std::string& temp) {
+  if (same) {
+    ASSERT_EQ(::rename(temp.c_str(), archive.c_str()), 0);
+    return;
+  }
+  TFileStream32 out(archive, fmCreate);
+  stream.SetPosition(0);
+  out.CopyFrom(stream, stream.Size());
+}
+
 // Records the owner's side of the move protocol.
 struct Owner {
   std::vector<std::string> calls;
@@ -40,20 +53,19 @@ struct Owner {
     s.MoveEnd = [this] { calls.push_back("end"); };
     s.ReportError = [this](int32_t code, const std::string&) { errors.push_back(code); };
   }
-};
-
-// What the writer does to move a finished temporary file: rename on one file
-// system, else copy from the stream into a new archive file.
-void MoveLikeTheWriter(TStream32& stream, const std::string& archive, bool same,
-                       const std::string& temp) {
-  if (same) {
-    ASSERT_EQ(::rename(temp.c_str(), archive.c_str()), 0);
-    return;
+  void AttachFile(TTempFileStream& s) {
+    Attach(s);
+    s.MoveIntoPlace = [this](TStream32& st, const std::string& a, int64_t sz, bool same,
+                             const std::string& t) {
+      calls.push_back("move");
+      handle_open_at_move = static_cast<TTempFileStream&>(st).Valid();
+      same_drive = same;
+      size = sz;
+      remaining = sz;
+      MoveLikeTheWriter(st, a, same, t);
+    };
   }
-  TFileStream32 out(archive, fmCreate);
-  stream.SetPosition(0);
-  out.CopyFrom(stream, stream.Size());
-}
+};
 
 TEST(TempFileStream, MovesIntoPlaceByRenameOnOneFileSystem) {
   ScratchDir dir;
@@ -68,15 +80,7 @@ TEST(TempFileStream, MovesIntoPlaceByRenameOnOneFileSystem) {
     temp = s.TempFileName();
     EXPECT_EQ(fs::path(temp).parent_path(), fs::path(dir.path()).parent_path());
     EXPECT_EQ(fs::path(temp).filename().string().substr(0, 3), "arc");
-    owner.Attach(s);
-    s.MoveIntoPlace = [&](TStream32& st, const std::string& a, int64_t size, bool same,
-                          const std::string& t) {
-      owner.calls.push_back("move");
-      owner.handle_open_at_move = static_cast<TTempFileStream&>(st).Valid();
-      owner.same_drive = same;
-      owner.size = size;
-      MoveLikeTheWriter(st, a, same, t);
-    };
+    owner.AttachFile(s);
     s.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
     EXPECT_FALSE(fs::exists(archive));
   }
@@ -104,14 +108,7 @@ TEST(TempFileStream, CopiesAcrossFileSystemsThroughItsOwnReads) {
   const std::vector<uint8_t> data = test::Sample(150'000);
   {
     TTempFileStream s(fmCreate, archive, dir.path());
-    owner.Attach(s);
-    s.MoveIntoPlace = [&](TStream32& st, const std::string& a, int64_t size, bool same,
-                          const std::string& t) {
-      owner.same_drive = same;
-      owner.handle_open_at_move = static_cast<TTempFileStream&>(st).Valid();
-      owner.remaining = size;
-      MoveLikeTheWriter(st, a, same, t);
-    };
+    owner.AttachFile(s);
     s.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
   }
   EXPECT_FALSE(owner.same_drive);
@@ -166,22 +163,6 @@ TEST(TempFileStream, AbandonedOrDirectStreamsMoveNothing) {
   EXPECT_TRUE(owner.calls.empty());
   EXPECT_EQ(test::ReadFile(existing).size(), 11u);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
-}
-
-TEST(TempFileStream, TransferFromUsesItsOwnChunkHandlerAndFlag) {
-  ScratchDir dir;
-  TMemoryStream32 source;
-  test::Fill(source, test::Sample(250'000));
-  TTempFileStream s(fmCreate, dir / "a.zip", dir.path());
-  bool cancel = false;
-  int pumps = 0;
-  s.TransferCancel = &cancel;
-  s.ProcessMessages = [&] {
-    if (++pumps == 2) cancel = true;
-  };
-  EXPECT_EQ(s.TransferFrom(source, 0), 250'000);
-  EXPECT_EQ(s.Size(), kTransferChunk);
-  s.SetMode(0);
 }
 
 TEST(TempMemStream, WritesTheArchiveFileWhenDestroyed) {
