@@ -77,6 +77,7 @@ constexpr bool RangesAreContiguous(const SymbolRange* t, uint32_t n) {
     if (t[i].base + (1u << t[i].extra) != t[i + 1].base) return false;
   return true;
 }
+static_assert(kDeflateLengths.size() == kNumLitLenSymbols - kFirstLengthSymbol);
 static_assert(RangesAreContiguous(kDeflateLengths.data(), 28));  // symbols 257-284 cover 3..258
 static_assert(kDeflateLengths[27].base + (1u << kDeflateLengths[27].extra) - 1 == 258);
 static_assert(RangesAreContiguous(kDistances.data(), kNumDistSymbols));

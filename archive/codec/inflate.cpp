@@ -294,9 +294,10 @@ int Run(InflateState& s) {
         // No distance is checked against the output produced so far: a match
         // reaching back before the start of the stream reads the window ring,
         // which is zero-filled when the stream is created (and keeps the old
-        // bytes after a reset). Other decoders reject such a stream with a
-        // data error ("distance too far back"); this one decodes it, as the
-        // archives it reads expect.
+        // bytes after a reset). zlib rejects such a stream with a data error
+        // ("invalid distance too far back"); this decoder deliberately reads
+        // the ring instead, and the entry's CRC check is what catches a
+        // damaged stream.
         const size_t room = static_cast<size_t>(s.outEnd - s.out);
         if (room == 0) return res::Ok;
         const uint32_t n = static_cast<uint32_t>(std::min<size_t>(s.length, room));
