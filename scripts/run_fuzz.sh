@@ -1,23 +1,42 @@
 #!/usr/bin/env bash
 # run_fuzz.sh BUILD_DIR SECONDS - runs every fuzz_* binary of BUILD_DIR/bin for
-# SECONDS each, seeded from fuzz/corpus/<name>/ when that folder exists.
+# SECONDS each, seeded from fuzz/corpus/<name>/ when that folder exists. Runs as
+# many targets at once as there are cores; prints each target's final stats.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 seconds=$2
 root=$(cd "$(dirname "$0")/.." && pwd)
+parallel=${FUZZ_JOBS:-$(nproc)}
 shopt -s nullglob
-status=0
-for bin in "$build"/bin/fuzz_*; do
-  name=${bin##*/fuzz_}
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+
+fuzz_one() {   # fuzz_one BINARY -> exit status of the fuzzer
+  local bin=$1 name=${1##*/fuzz_} work seeds=()
   work=$(mktemp -d)
-  seeds=()
   [ -d "$root/fuzz/corpus/$name" ] && seeds+=("$root/fuzz/corpus/$name")
-  echo "-- fuzz_$name"
-  if ! (cd "$work" && "$bin" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 \
-        -print_final_stats=1 "$work" "${seeds[@]}" 2>&1 | tail -n 8); then
-    echo "fuzz_$name FAILED"
+  (cd "$work" && "$bin" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 \
+     -print_final_stats=1 "$work" "${seeds[@]}") >"$logs/$name.log" 2>&1
+  local rc=$?
+  rm -rf "$work"
+  return $rc
+}
+
+declare -A pids
+for bin in "$build"/bin/fuzz_*; do
+  while [ "$(jobs -rp | wc -l)" -ge "$parallel" ]; do wait -n || true; done
+  fuzz_one "$bin" &
+  pids[$bin]=$!
+done
+status=0
+for bin in "${!pids[@]}"; do
+  name=${bin##*/fuzz_}
+  if wait "${pids[$bin]}"; then
+    echo "-- fuzz_$name: $(grep -E 'stat::number_of_executed_units' "$logs/$name.log" | awk '{print $2}') runs, no failure"
+  else
+    echo "-- fuzz_$name FAILED"
+    tail -n 40 "$logs/$name.log"
     status=1
   fi
-  rm -rf "$work"
 done
 exit $status

@@ -3,13 +3,24 @@
 #include <string>
 #include <vector>
 
+#include "arcz_cli.h"
 #include "arcz_writer.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + (argc > 2 ? 2 : argc), argv + argc);
+  // The writer's commands parse their own options.
   const std::string command = argc > 1 ? argv[1] : "";
-  if (command == "a") return arcz::RunAdd(args);
-  if (command == "d") return arcz::RunDelete(args);
-  std::puts("arcz: command-line archiver (commands arrive with the reader and writer)");
-  return command.empty() ? 0 : 2;
+  if (command == "a" || command == "d") {
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    return command == "a" ? arcz::RunAdd(args) : arcz::RunDelete(args);
+  }
+  arcz::Options options;
+  std::string error;
+  if (!arcz::ParseArgs(argc, argv, options, error)) {
+    if (!error.empty()) std::fprintf(stderr, "arcz: %s\n", error.c_str());
+    arcz::PrintUsage(stderr);
+    return arcz::kExitUsage;
+  }
+  if (options.command == "l") return arcz::RunList(options);
+  if (options.command == "t") return arcz::RunExtract(options, true);
+  return arcz::RunExtract(options, false);
 }

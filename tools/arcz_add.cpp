@@ -7,11 +7,14 @@
 //
 //===----------------------------------------------------------------------===//
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "arcz_cli.h"
+#include "arcz_report.h"
+#include "arcz_terminal.h"
 #include "arcz_writer.h"
-#include "arcz_writer_common.h"
 #include "support/paths.h"
 
 namespace arcz {
@@ -39,6 +42,22 @@ bool HasWildcard(const std::string& s) { return s.find_first_of("*?") != std::st
 
 }  // namespace
 
+void AttachConsole(arc::TZip& zip, ProgressBar& bar, Reporter& reporter) {
+  zip.OnError = [&reporter](arc::TObject*, const std::string& file, const std::string& ext,
+                            const std::string& volume,
+                            int32_t code) { reporter.Report(file, ext, volume, code); };
+  auto current = std::make_shared<std::string>();
+  zip.OnBegin = [current](arc::TObject*, const std::string& name, int32_t, bool&) {
+    *current = name;
+  };
+  zip.OnProgress = [&bar, current](arc::TObject*, uint8_t by_file, uint8_t by_archive) {
+    bar.Show(by_file, by_archive, *current);
+  };
+  zip.OnTmpFileProgress = [&bar](arc::TObject*, uint8_t by_file, uint8_t by_archive) {
+    bar.Show(by_file, by_archive, "(moving the archive into place)");
+  };
+}
+
 int RunAdd(const std::vector<std::string>& args) {
   std::string archive;
   std::vector<std::string> paths;
@@ -64,7 +83,7 @@ int RunAdd(const std::vector<std::string>& args) {
       refresh = true;
     } else if (a.size() > 1 && a[0] == '-') {
       AddUsage();
-      return 2;
+      return kExitUsage;
     } else if (archive.empty()) {
       archive = a;
     } else {
@@ -73,7 +92,7 @@ int RunAdd(const std::vector<std::string>& args) {
   }
   if (archive.empty() || paths.empty() || (move && refresh)) {
     AddUsage();
-    return 2;
+    return kExitUsage;
   }
 
   std::vector<std::string> spec;
@@ -86,8 +105,9 @@ int RunAdd(const std::vector<std::string>& args) {
   for (const std::string& line : spec) inside = inside && line.compare(0, cwd.size(), cwd) == 0;
 
   arc::TZip zip;
-  WriterConsole console;
-  console.Attach(zip);
+  ProgressBar bar;
+  Reporter reporter(bar);
+  AttachConsole(zip, bar, reporter);
   zip.SetDefaultExt(".zip");
   zip.SetArchiveFile(arc::ExpandPath(archive));
   zip.SetFileSpec(spec);
@@ -107,14 +127,14 @@ int RunAdd(const std::vector<std::string>& args) {
   };
 
   const int32_t count = zip.Compress();
-  console.Clear();
-  if (console.errors == 0) {
+  bar.Clear();
+  if (reporter.Count() == 0) {
     std::printf("%s: %d file%s %s\n", zip.ArchiveFile().c_str(), count, count == 1 ? "" : "s",
                 refresh ? "refreshed"
                 : move  ? "moved in"
                         : "added");
   }
-  return console.errors == 0 ? 0 : 1;
+  return reporter.Count() == 0 ? kExitOk : kExitErrors;
 }
 
 }  // namespace arcz

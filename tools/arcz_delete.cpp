@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "arcz_cli.h"
+#include "arcz_report.h"
+#include "arcz_terminal.h"
 #include "arcz_writer.h"
-#include "arcz_writer_common.h"
 #include "support/paths.h"
 
 namespace arcz {
@@ -17,23 +19,24 @@ namespace arcz {
 int RunDelete(const std::vector<std::string>& args) {
   if (args.size() < 2) {
     std::fprintf(stderr, "usage: arcz d ARCHIVE MASK...\n");
-    return 2;
+    return kExitUsage;
   }
   arc::TZip zip;
-  WriterConsole console;
-  console.Attach(zip);
+  ProgressBar bar;
+  Reporter reporter(bar);
+  AttachConsole(zip, bar, reporter);
   zip.SetDefaultExt(".zip");
   zip.SetArchiveFile(arc::ExpandPath(args[0]));
   zip.SetFileSpec(std::vector<std::string>(args.begin() + 1, args.end()));
   zip.SetRecurseDirs(true);
   zip.SetSwitch(arc::swDelete);
   const int32_t count = zip.Compress();
-  console.Clear();
-  if (console.errors == 0) {
+  bar.Clear();
+  if (reporter.Count() == 0) {
     std::printf("%s: %d entr%s deleted\n", zip.ArchiveFile().c_str(), count,
                 count == 1 ? "y" : "ies");
   }
-  return console.errors == 0 ? 0 : 1;
+  return reporter.Count() == 0 ? kExitOk : kExitErrors;
 }
 
 }  // namespace arcz

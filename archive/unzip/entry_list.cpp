@@ -73,6 +73,7 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open
         StoredNameToLocal(record->storedName, record->header.flags, host.translateOem);
     if (host.selects && host.selects(name)) {
       ZipEntryItem item;
+      item.name = name;
       item.volume = static_cast<int32_t>(record->extent.diskNumberStart) + 1;
       item.localPos = static_cast<int64_t>(record->extent.localHeaderOffset & k48Bits) +
                       open.OffsetAdjustment;
@@ -124,6 +125,7 @@ ZipEntryList ListLocalHeaders(ByteSource& archive, const TArcOpenState& open,
     const uint64_t packed = record->extent.compressedSize & k48Bits;
     if (!name.empty() && host.selects && host.selects(name)) {
       ZipEntryItem item;
+      item.name = name;
       item.volume = 1;
       item.localPos = pos;
       item.externalAttributes = LocalScanAttributes(name);

@@ -21,6 +21,7 @@ namespace arc {
 
 /// One selected entry, as the directory (or its local header) describes it.
 struct ZipEntryItem {
+  std::string name;           ///< converted stored name ('/' between folders)
   int32_t volume = 1;         ///< volume of the local header, from 1
   int64_t localPos = 0;       ///< position of the local header in that volume
   uint32_t externalAttributes = 0;

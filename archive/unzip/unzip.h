@@ -29,6 +29,11 @@ class TUnZip : public TUnBase {
   /// written. Never throws: failures are reported through OnError.
   int32_t Extract() override;
 
+  /// Decodes the selected entries and checks their CRC-32 as Extract does,
+  /// without creating any file or folder: the number of files decoded.
+  /// The overwrite rules and OnRenameFile play no part.
+  int32_t Test();
+
   /// The name of the entry handled last, as stored in the archive after
   /// conversion ('/' between folders). Kept after Extract returns.
   const std::string& StoredEntryName() const { return stored_entry_name_; }

@@ -51,7 +51,12 @@ int32_t TUnBase::Extract() { return 0; }
 
 int32_t TUnZip::Extract() {
   ZipExtractor run(*this);
-  return run.Run();
+  return run.Run(true);
+}
+
+int32_t TUnZip::Test() {
+  ZipExtractor run(*this);
+  return run.Run(false);
 }
 
 std::string TUnZip::EntryNameFromStored(const std::string& stored) {
@@ -78,7 +83,8 @@ bool ZipExtractor::OpenArchive(const std::string& name) {
   return false;
 }
 
-int32_t ZipExtractor::Run() {
+int32_t ZipExtractor::Run(bool toFiles) {
+  toFiles_ = toFiles;
   archiveName_ = z_.ArchiveFile();
   if (archiveName_.empty()) {
     z_.ReportError("", "", "0", ec::FileNotFound);
@@ -189,7 +195,8 @@ void ZipExtractor::ExtractEntries() {
       continue;
     }
     z_.stored_entry_name_ = stored;
-    z_.SetEntryName(z_.EntryNameFromStored(stored));
+    // Testing writes nothing: reports name the entry as stored.
+    z_.SetEntryName(toFiles_ ? z_.EntryNameFromStored(stored) : stored);
     ExtractOne(info, item.externalAttributes);
   }
 }
@@ -245,7 +252,7 @@ bool ZipExtractor::BeginStep(bool directory) {
   std::string output = z_.EntryName();
   bool extract = true;
   if (z_.OnBegin) {
-    if (z_.OnRenameFile) {
+    if (z_.OnRenameFile && toFiles_) {
       std::string renamed = output;
       z_.OnRenameFile(&z_, output, renamed);
       if (!renamed.empty()) {
@@ -259,7 +266,9 @@ bool ZipExtractor::BeginStep(bool directory) {
   if (z_.Cancel() || !extract) return false;
 
   bool accept;
-  if (z_.ConfirmOverwrites()) {
+  if (!toFiles_) {
+    accept = true;  // nothing is written, so nothing is overwritten
+  } else if (z_.ConfirmOverwrites()) {
     z_.SetOverwriteMode(omOverwrite);
     if (FileExists(output)) {
       if (z_.OnFileExists) {
@@ -343,7 +352,7 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
     }
 
     if (directory) {
-      if (z_.CreateStoredDirs() &&
+      if (toFiles_ && z_.CreateStoredDirs() &&
           !CreateFoldersUnder(z_.ExtractDir(), AppendSlash(z_.EntryName()))) {
         unreachedCode = ec::CreateDirError;
       } else {
@@ -357,8 +366,10 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
       reported_ = true;
     } else {
       const std::string output = z_.EntryName();
-      out_ = CreateFoldersUnder(z_.ExtractDir(), output) ? CreateOutputFile(output) : -1;
-      if (out_ < 0) {
+      if (toFiles_) {
+        out_ = CreateFoldersUnder(z_.ExtractDir(), output) ? CreateOutputFile(output) : -1;
+      }
+      if (toFiles_ && out_ < 0) {
         z_.ReportError(output, "", "0", ec::OpenError);
         reported_ = true;
         SkipEntry(info.uncompressedSize);
@@ -370,7 +381,7 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
         reached = true;
         Decompress(info, encrypted);
         z_.SetRunningCrc(z_.RunningCrc() ^ 0xFFFFFFFFu);
-        Finish(info, externalAttributes);
+        if (toFiles_) Finish(info, externalAttributes);
       }
     }
   } catch (...) {

@@ -44,8 +44,9 @@ class ZipExtractor {
   ZipExtractor(const ZipExtractor&) = delete;
   ZipExtractor& operator=(const ZipExtractor&) = delete;
 
-  /// The whole of Extract: returns the number of files written.
-  int32_t Run();
+  /// The whole of Extract (`toFiles`) or Test: the number of files written
+  /// or decoded.
+  int32_t Run(bool toFiles);
 
   /// Split archives: opens volume `index` (0-based) after asking for it.
   bool RequestVolume(int32_t index);
@@ -89,6 +90,7 @@ class ZipExtractor {
   int32_t count_ = 0;
   std::string password_;
   bool passwordFailed_ = false;
+  bool toFiles_ = true;       // false: decode and check only
   int out_ = -1;              // output file being written
   bool reported_ = false;     // the entry's failure was reported already
   std::string baseVolume_;    // split archives: name the next volume is made from

@@ -14,12 +14,11 @@
 #include <functional>
 
 #include "core/error_codes.h"
-#include "support/internal_mask.h"
 #include "support/paths.h"
 #include "unzip/arc_detect.h"
 #include "unzip/byte_reader.h"
 #include "unzip/end_record.h"
-#include "zip/header_list.h"
+#include "unzip/mask_select.h"
 #include "zip/update_run.h"
 #include "zip/zip.h"
 
@@ -130,37 +129,6 @@ std::vector<uint8_t> ReadArchiveComment(ByteSource& file, const TArcOpenState& o
     return file.ReadVector(open.CommentPos, end->commentLength);
   }
   return {};
-}
-
-/// The folder part of a name, with its '/'; empty for a bare name.
-std::string DirPart(std::string_view name) {
-  const size_t cut = name.find_last_of("/\\:");
-  return cut == std::string_view::npos ? std::string() : std::string(name.substr(0, cut + 1));
-}
-
-/// Whether the masks of a deletion select a stored name (local form).
-bool SelectStoredName(const std::string& name, std::vector<std::string>& fileSpec,
-                      const std::vector<std::string>& excludeSpec, bool recurseDirs) {
-  const std::string name_dir = DirPart(name);
-  for (std::string& mask : fileSpec) {
-    if (mask.empty()) continue;
-    if (SameTextIgnoringCase(mask, name)) return true;
-    const std::string mask_dir = DirPart(mask);
-    std::string candidate = name;
-    if (!recurseDirs && !SameTextIgnoringCase(mask_dir, name_dir)) continue;
-    if (recurseDirs && mask_dir.empty()) candidate = name.substr(name_dir.size());
-    bool hit = Matches(mask, candidate);
-    if (!hit) {
-      if (candidate.find('.') == std::string::npos) candidate += '.';
-      if (mask.find('.') == std::string::npos) mask += '.';
-      hit = Matches(mask, candidate);
-    }
-    if (!hit) continue;
-    for (const std::string& ex : excludeSpec)
-      if (!ex.empty() && Matches(ex, candidate)) return false;
-    return true;
-  }
-  return false;
 }
 
 }  // namespace

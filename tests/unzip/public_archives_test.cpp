@@ -64,7 +64,7 @@ std::vector<ListedArchive> ReadManifest() {
 }
 
 /// Methods the reader decodes; every other one must be reported unsupported.
-const std::set<int> kDecodedMethods = {0};
+const std::set<int> kDecodedMethods = {0, 1, 2, 3, 4, 5, 6, 8, 9};
 
 bool Decoded(int method) { return kDecodedMethods.count(method) != 0; }
 

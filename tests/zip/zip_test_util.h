@@ -24,8 +24,10 @@
 #include <vector>
 
 #include "core/arc_events.h"
+#include "unzip/arc_detect.h"
 #include "unzip/byte_source.h"
 #include "unzip/end_record.h"
+#include "unzip/unzip.h"
 #include "unzip/zip_records.h"
 #include "zip/zip.h"
 
@@ -194,8 +196,25 @@ inline std::vector<ListedEntry> ListCentral(const std::string& archive) {
   return out;
 }
 
-/// The peers' verdicts on an archive: unzip -t, 7z t and Python's zipfile
-/// (with the password when one is given). Empty when all three pass;
+/// Our own reader's test of every entry; empty when it reported nothing.
+inline std::string OurReaderFailures(const std::string& archive, const std::string& password) {
+  TUnZip z;
+  std::string failures;
+  z.OnError = [&](TObject*, const std::string& f, const std::string& x, const std::string&,
+                  int32_t c) {
+    failures += "our reader: " + std::to_string(c) + " " + f + " " + x + "\n";
+  };
+  z.SetArchiveFile(archive);
+  if (!IsZipType(z.ArcType())) return "our reader: not a ZIP archive\n";
+  z.SetFileSpec({"*"});
+  z.SetRecurseDirs(true);
+  if (!password.empty()) z.SetPasswords({password});
+  z.Test();
+  return failures;
+}
+
+/// The verdicts on an archive of unzip -t, 7z t, Python's zipfile and our own
+/// reader (with the password when one is given). Empty when all pass;
 /// otherwise what the failing ones printed.
 inline std::string PeerFailures(const std::string& archive, const std::string& password = "") {
   std::string failures;
@@ -217,7 +236,7 @@ inline std::string PeerFailures(const std::string& archive, const std::string& p
             " " + q + " " + Quote(password));
   }
   if (r.status != 0) failures += "python zipfile: " + r.output;
-  return failures;
+  return failures + OurReaderFailures(archive, password);
 }
 
 /// Extracts `archive` with unzip into a new folder `into`; its tree.

@@ -1,0 +1,176 @@
+//===-- tests/unzip/interop_test.cpp - Archives made by peer tools --------===//
+//
+// Each test makes an archive with an installed peer (zip, 7z, Python's
+// zipfile, bsdtar) from one folder of files at run time, extracts it with
+// TUnZip into another folder and compares every file byte for byte.
+//
+//===----------------------------------------------------------------------===//
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+
+#include "core/error_codes.h"
+#include "extract_fixture.h"
+
+namespace arc {
+namespace {
+
+bool Have(const std::string& tool) {
+  return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+class Interop : public test::ExtractFixture {
+ protected:
+  void SetUp() override {
+    src = dir.MakeDir("src") + "/";
+    std::mt19937 rng(5);
+    std::string random(70000, '\0');
+    for (char& c : random) c = static_cast<char>(rng());
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "record " + std::to_string(i * 7919 % 1000) + " ok\r\n";
+    files = {{"text.txt", text},           {"random.bin", random},
+             {"empty.txt", ""},            {"sub/deeper/note.md", "nested\n"},
+             {"BACKUP", text.substr(0, 5000)}};
+    for (const auto& [name, data] : files) dir.Write("src/" + name, data);
+  }
+
+  /// Runs `command` in the scratch folder; fails the test when it fails.
+  void Sh(const std::string& command) {
+    ASSERT_EQ(std::system(("cd '" + dir.path() + "' && (" + command + ") >/dev/null 2>&1").c_str()), 0)
+        << command;
+  }
+
+  /// Extracts the archive and compares every source file.
+  void ExpectAllExtracted(const std::string& archive) {
+    UseFile(dir / archive);
+    ASSERT_TRUE(IsValidArcType(unzip.ArcType())) << archive;
+    unzip.Extract();
+    for (const auto& e : errors) ADD_FAILURE() << archive << ": error " << e.code << " " << e.fileName;
+    for (const auto& [name, data] : files) {
+      EXPECT_TRUE(Exists(name)) << archive << ": " << name;
+      EXPECT_EQ(Read(out + name), data) << archive << ": " << name;
+    }
+  }
+
+  std::string src;
+  std::vector<std::pair<std::string, std::string>> files;
+};
+
+TEST_F(Interop, ZipDeflateStoreAndComment) {
+  if (!Have("zip")) GTEST_SKIP() << "zip missing";
+  Sh("cd src && zip -q -r ../deflate.zip .");
+  ExpectAllExtracted("deflate.zip");
+  Sh("cd src && zip -q -0 -r ../store.zip .");
+  ExpectAllExtracted("store.zip");
+  Sh("cd src && echo 'a comment' | zip -q -z -r ../comment.zip .");
+  ExpectAllExtracted("comment.zip");
+}
+
+TEST_F(Interop, ZipEncrypted) {
+  if (!Have("zip")) GTEST_SKIP() << "zip missing";
+  Sh("cd src && zip -q -P 'se cret' -r ../enc.zip .");
+  unzip.SetPasswords({"se cret"});
+  ExpectAllExtracted("enc.zip");
+  // A wrong password given by the user is reported, and nothing is written.
+  unzip.SetPasswords({});
+  unzip.OnGetPassword = [](TObject*, const std::string&, std::string& p, bool& again) {
+    p = "wrong";
+    again = true;
+  };
+  std::filesystem::remove_all(out);
+  errors.clear();
+  EXPECT_EQ(unzip.Extract(), 0);
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors[0].code, ec::InvalidPassword);
+}
+
+TEST_F(Interop, ZipSplitIntoVolumes) {
+  if (!Have("zip")) GTEST_SKIP() << "zip missing";
+  Sh("cd src && zip -q -s 64k -r ../split.zip .");
+  ASSERT_TRUE(std::filesystem::exists(dir / "split.z01"));
+  std::vector<std::pair<std::string, std::string>> asked;
+  unzip.OnNextVolume = [&](TObject*, std::string& name, const std::string& id, bool exists,
+                           bool& cancel) {
+    asked.emplace_back(name, id);
+    cancel = !exists;
+  };
+  ExpectAllExtracted("split.zip");
+  ASSERT_FALSE(asked.empty());
+  EXPECT_EQ(asked[0], std::make_pair(dir / "split.z01", std::string("1")));
+}
+
+TEST_F(Interop, ZipFromStandardInputHasDataDescriptors) {
+  if (!Have("zip")) GTEST_SKIP() << "zip missing";
+  Sh("cat src/text.txt | zip -q streamed.zip -");
+  UseFile(dir / "streamed.zip");
+  EXPECT_EQ(unzip.Extract(), 1);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(Read(out + "-"), files[0].second);
+}
+
+TEST_F(Interop, ZipBzip2IsUnsupported) {
+  if (!Have("zip")) GTEST_SKIP() << "zip missing";
+  Sh("cd src && zip -q -Z bzip2 ../bz.zip text.txt");
+  UseFile(dir / "bz.zip");
+  unzip.Extract();
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors[0].code, ec::UnsupportedCompressionMethod);
+  EXPECT_TRUE(Exists("text.txt"));
+  EXPECT_EQ(Read(out + "text.txt"), "");
+}
+
+TEST_F(Interop, SevenZipDeflate64AndZipCrypto) {
+  if (!Have("7z")) GTEST_SKIP() << "7z missing";
+  Sh("cd src && 7z a -tzip -mm=Deflate64 ../d64.zip .");
+  ExpectAllExtracted("d64.zip");
+  Sh("cd src && 7z a -tzip -mem=ZipCrypto -pabc ../zc.zip .");
+  unzip.SetPasswords({"abc"});
+  std::filesystem::remove_all(out);
+  ExpectAllExtracted("zc.zip");
+}
+
+TEST_F(Interop, PythonDeflateZip64AndUtf8Names) {
+  if (!Have("python3")) GTEST_SKIP() << "python3 missing";
+  files.emplace_back("тест/ünïcode.txt", "utf-8 name\n");
+  dir.Write("src/тест/ünïcode.txt", "utf-8 name\n");
+  const std::string script =
+      "import zipfile, os\n"
+      "for name, z64 in (('py.zip', False), ('py64.zip', True)):\n"
+      "  with zipfile.ZipFile(name, 'w', zipfile.ZIP_DEFLATED) as z:\n"
+      "    for root, _, fs in os.walk('src'):\n"
+      "      for f in fs:\n"
+      "        p = os.path.join(root, f)\n"
+      "        with open(p, 'rb') as i, z.open(os.path.relpath(p, 'src'), 'w', force_zip64=z64) as o:\n"
+      "          o.write(i.read())\n";
+  dir.Write("make.py", script);
+  Sh("python3 make.py");
+  ExpectAllExtracted("py.zip");
+  std::filesystem::remove_all(out);
+  ExpectAllExtracted("py64.zip");
+}
+
+TEST_F(Interop, BsdtarZipFormat) {
+  if (!Have("bsdtar")) GTEST_SKIP() << "bsdtar missing";
+  Sh("cd src && bsdtar --format zip -cf ../tar.zip .");
+  ExpectAllExtracted("tar.zip");
+}
+
+TEST_F(Interop, PrefixAndLongComment) {
+  if (!Have("zip")) GTEST_SKIP() << "zip missing";
+  Sh("cd src && zip -q -r ../plain.zip .");
+  // 100 bytes in front, offsets not adjusted.
+  Sh("head -c 100 /dev/zero | tr '\\0' '#' > prefixed.zip && cat plain.zip >> prefixed.zip");
+  ExpectAllExtracted("prefixed.zip");
+  // A 40 KiB comment hides the end record: the archive is read by walking
+  // its local headers.
+  Sh("head -c 40960 /dev/zero | tr '\\0' 'c' > comment.txt && cp plain.zip long.zip && "
+     "zip -q -z long.zip < comment.txt");
+  std::filesystem::remove_all(out);
+  ExpectAllExtracted("long.zip");
+  EXPECT_EQ(unzip.OpenState().HeaderState, htLocal);
+}
+
+}  // namespace
+}  // namespace arc

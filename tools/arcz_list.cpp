@@ -1,0 +1,79 @@
+//===-- tools/arcz_list.cpp - The l command -------------------------------===//
+#include <cstdio>
+#include <string>
+
+#include "arcz_cli.h"
+#include "arcz_report.h"
+#include "core/error_codes.h"
+#include "support/names.h"
+#include "unzip/arc_detect.h"
+#include "unzip/byte_source.h"
+#include "unzip/entry_list.h"
+#include "unzip/unzip.h"
+#include "unzip/zip_records.h"
+
+namespace arcz {
+namespace {
+
+std::string MethodName(const arc::ZipEntryItem& e) {
+  switch (e.method) {
+    case 0: return "Stored";
+    case 1: return "Shrunk";
+    case 2: case 3: case 4: case 5: return "Reduced" + std::to_string(e.method - 1);
+    case 6: return "Imploded";
+    case 8: return arc::DeflateDisplayName(e.flags, false);
+    case 9: return arc::DeflateDisplayName(e.flags, true);
+    default: return "Method" + std::to_string(e.method);
+  }
+}
+
+}  // namespace
+
+int RunList(const Options& o) {
+  ProgressBar bar;
+  Reporter reporter(bar);
+  arc::TUnZip z;
+  z.SetArchiveFile(o.archive);
+  if (z.ArchiveFile().empty()) {
+    reporter.Report(o.archive, "", "0", arc::ec::FileNotFound);
+    return kExitErrors;
+  }
+  if (!arc::IsZipType(z.ArcType())) {
+    reporter.Fail(o.archive + ": not a ZIP archive");
+    return kExitErrors;
+  }
+  arc::FileSource file(z.ArchiveFile());
+  if (!file.IsOpen()) {
+    reporter.Report(z.ArchiveFile(), "", "0", arc::ec::OpenError);
+    return kExitErrors;
+  }
+  arc::EntryListHost host;
+  host.arcType = z.ArcType();
+  host.translateOem = z.TranslateOemChar();
+  host.selects = [](const std::string&) { return true; };
+  host.report = [&](const std::string& name, int32_t code) {
+    reporter.Report(name.empty() ? z.ArchiveFile() : name, "", "0", code);
+  };
+  const arc::ZipEntryList list = z.OpenState().HeaderState == arc::htLocal
+                                     ? arc::ListLocalHeaders(file, z.OpenState(), host)
+                                     : arc::ListCentralDirectory(file, z.OpenState(), host);
+
+  std::printf("%12s %12s  %-9s %-16s %-8s  %s\n", "Length", "Packed", "Method", "Date", "CRC-32",
+              "Name");
+  uint64_t length = 0, packed = 0;
+  for (const arc::ZipEntryItem& e : list.items) {
+    const arc::DosFields d = arc::UnpackDosDateTime(e.dosDateTime);
+    std::printf("%12llu %12llu  %-9s %04u-%02u-%02u %02u:%02u %08x  %s\n",
+                static_cast<unsigned long long>(e.uncompressedSize),
+                static_cast<unsigned long long>(e.compressedSize), MethodName(e).c_str(), d.year,
+                d.month, d.day, d.hour, d.minute, e.crc32, e.name.c_str());
+    length += e.uncompressedSize;
+    packed += e.compressedSize;
+  }
+  std::printf("%12llu %12llu  %zu entr%s\n", static_cast<unsigned long long>(length),
+              static_cast<unsigned long long>(packed), list.items.size(),
+              list.items.size() == 1 ? "y" : "ies");
+  return reporter.Count() == 0 ? kExitOk : kExitErrors;
+}
+
+}  // namespace arcz

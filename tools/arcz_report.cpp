@@ -1,0 +1,28 @@
+//===-- tools/arcz_report.cpp - Printing the library's error reports ------===//
+#include "arcz_report.h"
+
+#include <cstdio>
+
+#include "core/errors.h"
+
+namespace arcz {
+
+void Reporter::Report(const std::string& fileName, const std::string& extendedMsg,
+                      const std::string& volumeId, int32_t code) {
+  bar_.Clear();
+  const std::string text(arc::ErrorText(code));
+  std::string where = fileName;
+  if (!extendedMsg.empty()) where += where.empty() ? extendedMsg : " [" + extendedMsg + "]";
+  if (!volumeId.empty() && volumeId != "0") where += " (volume " + volumeId + ")";
+  std::fprintf(stderr, "arcz: error %d (%s)%s%s\n", code, text.c_str(), where.empty() ? "" : ": ",
+               where.c_str());
+  ++count_;
+}
+
+void Reporter::Fail(const std::string& message) {
+  bar_.Clear();
+  std::fprintf(stderr, "arcz: %s\n", message.c_str());
+  ++count_;
+}
+
+}  // namespace arcz
