@@ -1,6 +1,6 @@
 //===-- support/file_scan.h - Directory scanning by masks -------*- C++ -*-===//
 //
-// TArcFileScan finds the files that a file specification selects. Each
+// TArcFileScan finds the files that the FileSpec lines select. Each
 // FileSpec line is [directory/]mask; lines with the same directory are
 // scanned together, their masks merged. A directory entry is taken when its
 // attributes pass the inclusion filter (Attributes, or the not-content-indexed

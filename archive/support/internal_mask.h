@@ -4,7 +4,7 @@
 // many names. '*' matches any run of characters (none included), '?' exactly
 // one character, anything else itself with ASCII letters compared without
 // regard to case. Two rules differ from plain wildcards and are relied on by
-// stored file specifications:
+// stored FileSpec lines:
 //
 //   - '?' directly after '*' is dropped, so "a*?" matches "a";
 //   - a mask ending with '.' matches a name without any dot as if the name

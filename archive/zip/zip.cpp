@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "zip/update_run.h"
+
 namespace arc {
 namespace {
 
@@ -18,10 +20,10 @@ bool HasExtension(const std::string& path) {
 }  // namespace
 
 TZipBase::TZipBase(TComponent* Owner)
-    : TCompBase(Owner),
-      store_files_of_type_{".ACE", ".ARC", ".ARJ", ".BH",  ".CAB", ".ENC", ".GZ",  ".HA",
-                           ".JAR", ".LHA", ".LZH", ".PAK", ".PK3", ".PK_", ".RAR", ".TAR",
-                           ".TGZ", ".UUE", ".UU",  ".WAR", ".XXE", ".Z",   ".ZIP", ".ZOO"} {
+    : TCompBase(Owner), store_files_of_type_{".ACE", ".ARC", ".ARJ", ".BH",  ".CAB", ".ENC",
+                                             ".GZ",  ".HA",  ".JAR", ".LHA", ".LZH", ".PAK",
+                                             ".PK3", ".PK_", ".RAR", ".TAR", ".TGZ", ".UUE",
+                                             ".UU",  ".WAR", ".XXE", ".Z",   ".ZIP", ".ZOO"} {
   StoreArcType(atZip);
 }
 

@@ -25,7 +25,7 @@ TEST(Mask, WildcardsCaseAndSpecialRules) {
       {"a*?", "a", true},  // '?' after '*' is dropped
       {"a*?", "ab", true},
       {"?*", "", false},
-      {"*.*", "README", false},  // only a file specification turns "*.*" into "*"
+      {"*.*", "README", false},  // only a FileSpec line turns "*.*" into "*"
       {"*.*", "a.b", true},
       {"readme.", "README", true},
       {"readme.", "readme.", true},
