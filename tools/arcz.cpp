@@ -1,10 +1,18 @@
 //===-- tools/arcz.cpp - Command-line archiver over the library ----------===//
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "arcz_cli.h"
+#include "arcz_writer.h"
 
 int main(int argc, char** argv) {
+  // The writer's commands parse their own options.
+  const std::string command = argc > 1 ? argv[1] : "";
+  if (command == "a" || command == "d") {
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    return command == "a" ? arcz::RunAdd(args) : arcz::RunDelete(args);
+  }
   arcz::Options options;
   std::string error;
   if (!arcz::ParseArgs(argc, argv, options, error)) {

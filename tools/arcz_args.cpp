@@ -10,7 +10,10 @@ void PrintUsage(std::FILE* to) {
                "usage: arcz l ARCHIVE                         list the entries\n"
                "       arcz t ARCHIVE [-p PASSWORD]           test every entry\n"
                "       arcz x ARCHIVE [-d DIR] [-p PASSWORD] [MASK...]\n"
-               "                                              extract (to DIR, default .)\n");
+               "                                              extract (to DIR, default .)\n"
+               "       arcz a ARCHIVE [-r] [-0..-9 | --store] [-p PASSWORD] [-m] [-u] PATH...\n"
+               "                                              add (-m move, -u refresh)\n"
+               "       arcz d ARCHIVE MASK...                 delete entries\n");
 }
 
 bool ParseArgs(int argc, char** argv, Options& o, std::string& error) {

@@ -11,12 +11,12 @@
 #include <algorithm>
 #include <cctype>
 
-#include "core/arc_error.h"
 #include "core/arc_root.h"
 #include "core/errors.h"
 #include "support/dos_time.h"
 #include "support/drive_service.h"
 #include "support/paths.h"
+#include "support/stream_errors.h"
 #include "unzip/arc_detect.h"
 
 namespace arc {
@@ -95,7 +95,7 @@ void TArcRoot::SetArchiveFile(const std::string& value) {
 }
 
 void TArcRoot::SetArcType(TArcType /*value*/) {
-  if (!DetectType()) throw E_RAISE(std::string(ErrorText(ec::OpenError)));
+  if (!DetectType()) throw EFOpenError(std::string(ErrorText(ec::OpenError)));
 }
 
 }  // namespace arc

@@ -191,7 +191,7 @@ void ZipExtractor::ExtractEntries() {
     EntryInfo info;
     std::string stored;
     if (!ReadLocalEntry(item, info, stored)) {
-      z_.ReportError(archiveName_, item.fromCentral ? "" : stored, "0", ec::BadFileHeader);
+      z_.ReportError(item.name, "", "0", ec::BadFileHeader);
       continue;
     }
     z_.stored_entry_name_ = stored;

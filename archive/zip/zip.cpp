@@ -1,8 +1,11 @@
 //===-- zip/zip.cpp - The ZIP writer components: settings -----------------===//
 #include "zip/zip.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
+
+#include "zip/update_run.h"
 
 namespace arc {
 namespace {
@@ -18,10 +21,10 @@ bool HasExtension(const std::string& path) {
 }  // namespace
 
 TZipBase::TZipBase(TComponent* Owner)
-    : TCompBase(Owner),
-      store_files_of_type_{".ACE", ".ARC", ".ARJ", ".BH",  ".CAB", ".ENC", ".GZ",  ".HA",
-                           ".JAR", ".LHA", ".LZH", ".PAK", ".PK3", ".PK_", ".RAR", ".TAR",
-                           ".TGZ", ".UUE", ".UU",  ".WAR", ".XXE", ".Z",   ".ZIP", ".ZOO"} {
+    : TCompBase(Owner), store_files_of_type_{".ACE", ".ARC", ".ARJ", ".BH",  ".CAB", ".ENC",
+                                             ".GZ",  ".HA",  ".JAR", ".LHA", ".LZH", ".PAK",
+                                             ".PK3", ".PK_", ".RAR", ".TAR", ".TGZ", ".UUE",
+                                             ".UU",  ".WAR", ".XXE", ".Z",   ".ZIP", ".ZOO"} {
   StoreArcType(atZip);
 }
 
@@ -33,7 +36,10 @@ void TZipBase::SetArchiveFile(const std::string& value) {
     StoreArchiveFile(std::filesystem::exists(value, ec) ? value : std::string());
     return;
   }
-  StoreArchiveFile(value);
+  // Local paths use '/'; a name typed with backslashes still means folders.
+  std::string name = value;
+  std::replace(name.begin(), name.end(), '\\', '/');
+  StoreArchiveFile(name);
   AddDefaultExt();
   old_central_pos_ = -1;
   *CancelFlag() = false;

@@ -4,26 +4,79 @@
 // (method, level, names, password, attributes), where the new archive is
 // built (TempDir) and the events of the update, of disk spanning and of the
 // move into place. TZip adds the update switch and where the new archive is
-// collected. The work itself is done by Compress and the entry writer.
+// collected.
+//
+// The work is split by concern over several files:
+//   zip_compress.cpp   Compress: checks, then the update run
+//   zip_update.cpp     the update run: old directory, scan, entries, commit
+//   zip_merge.cpp      merging a scanned file into the header list
+//   zip_load.cpp       reading the old archive's directory
+//   zip_entry.cpp      compressing one file into an entry
+//   zip_copy.cpp       copying old entries, unchanged or renamed
+//   zip_central.cpp    central directory and end record
+//   zip_move.cpp       moving the finished archive into place
+//   zip_comments.cpp   editing the comments of an archive
+//   zip_span.cpp       handing a finished archive to the disk-spanning writer
+//
+// An archive is never changed in place: the new one is built in a temporary
+// file (or memory), flushed to disk and renamed over the old one in one step;
+// a failed or cancelled update leaves the old archive as it was.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "core/arc_events.h"
 #include "core/arc_types.h"
 #include "core/comp_base.h"
+#include "unzip/zip_records.h"
 
 namespace arc {
+
+struct TUpdateRun;
+struct TCompHeader;
+class TCompHeaderObj;
+class TStream32;
 
 class TZipBase : public TCompBase {
  public:
   explicit TZipBase(TComponent* Owner = nullptr);
   ~TZipBase() override;
 
+  /// Builds or updates ArchiveFile by Switch; see zip_compress.cpp.
   int32_t Compress() override;
+
+  /// Moves a finished temporary archive over `archive`: a rename when
+  /// `sameDrive`, else a copy into a new file beside the archive that is then
+  /// renamed over it (OnTmpFileProgress per block). Raises on failure; the
+  /// old archive is then untouched.
+  void MoveIntoPlace(TStream32& stream, const std::string& archive, int64_t size, bool sameDrive,
+                     const std::string& tempFileName) override;
+
+  // --- Comment editing ----------------------------------------------------
+  //
+  // Open loads the directory of ArchiveFile; Get/Set work on it; Save writes
+  // a new archive with the same entry data and the changed comments.
+
+  /// Loads the central directory; the number of entries, -1 when the archive
+  /// cannot be opened (25235 reported).
+  int32_t OpenForComments();
+  /// The entry's central record, name (local form) and comment; false for an
+  /// index outside the list (name and comment then empty).
+  bool GetFileComment(int32_t index, CentralHeader& central, std::string& name,
+                      std::string& comment) const;
+  /// Replaces the entry's comment; the list counts as changed when it differs.
+  void SetFileComment(int32_t index, const std::string& comment);
+  std::string GetArchiveComment() const;
+  void SetArchiveComment(const std::string& comment);
+  /// Writes the archive anew with the edited comments when something changed
+  /// and nothing was cancelled; true when it was written. The loaded list is
+  /// freed in every case.
+  bool SaveComments();
 
   /// While loading, the name of a missing file is dropped. Otherwise a name
   /// without extension gets DefaultExt, the remembered position of the old
@@ -112,6 +165,73 @@ class TZipBase : public TCompBase {
   /// Offset of the old archive's central directory; -1 when not known.
   int64_t old_central_pos_ = -1;
 
+  // --- Update driver (zip_compress.cpp, zip_update.cpp, zip_merge.cpp) ----
+
+  /// The drive of ArchiveFile must hold a disk that takes writes.
+  bool CheckArchiveDrive();
+  /// Creates the temporary output of a run; false (reported) when it cannot.
+  bool CreateOutput(TUpdateRun& run, TCompressionMethod method);
+  /// The update proper; the result of Compress.
+  int32_t RunUpdate(TUpdateRun& run);
+  /// swRead: reports each entry of the archive through OnRead.
+  void ReadEntries();
+  /// The archive exists: may it be replaced?
+  bool ArchiveWritable();
+  /// Scans FileSpec and merges each file found.
+  void ScanAndMerge(TUpdateRun& run);
+  /// Merges one file or directory found by the scan.
+  void MergeFound(TUpdateRun& run, const std::string& path, uint32_t attributes, int64_t size,
+                  int64_t mtime, const std::string& bareName);
+  /// Works through the header list; false when the run must not be committed.
+  void ProcessEntries(TUpdateRun& run);
+  /// Erases the sources of a swMove run.
+  void EraseMovedFiles(TUpdateRun& run);
+  /// The naming rules of this run.
+  std::string StoredNameOf(const std::string& path, const std::string& base) const;
+
+  // --- Old archive (zip_load.cpp) -----------------------------------------
+
+  /// Opens and reads the old archive; false when it cannot be updated.
+  bool OpenOldArchive(TUpdateRun& run);
+  /// Loads the old directory into the header list.
+  void LoadOldDirectory(TUpdateRun& run);
+
+  // --- Entry writer (zip_entry.cpp, zip_copy.cpp, zip_central.cpp) --------
+
+  /// Compresses the source of entry `index` into the output; false when the
+  /// entry is not written (skipped, source missing, cancelled).
+  virtual bool CompressFile(TUpdateRun& run, int32_t index);
+  /// Writes a directory entry (no data).
+  virtual bool WriteDirectoryEntry(TUpdateRun& run, int32_t index);
+  /// Copies an old entry unchanged.
+  virtual void CopyUnchanged(TUpdateRun& run, int32_t index);
+  /// Copies an old entry under its new name.
+  virtual void CopyRenamed(TUpdateRun& run, int32_t index);
+  /// Writes the central directory and the end record; raises on failure.
+  virtual void WriteCentralDirectory(TUpdateRun& run);
+  /// Writes the end record of an archive without entries.
+  virtual void WriteEmptyArchive(TUpdateRun& run);
+  /// Raises OnRead for each entry of the written archive.
+  void ReportWrittenEntries(TUpdateRun& run);
+  /// Stored bytes and flag bit 11 of a local name.
+  std::string StoredBytesOf(const std::string& localName, uint16_t& flags) const;
+  /// The DOS date-time written for a new entry.
+  uint32_t EntryDate(const TUpdateRun& run, uint32_t fileDate) const;
+
+  // --- Disk spanning seam (zip_span.cpp) ----------------------------------
+
+  /// True when a spanning writer can take a finished archive for a removable
+  /// drive.
+  virtual bool SpanningAvailable() const;
+  /// Writes the entries of the finished temporary archive and the directory
+  /// onto disks; true on success. Called in place of WriteCentralDirectory.
+  virtual bool WriteSpanned(TUpdateRun& run);
+
+  // --- Comment editing state ----------------------------------------------
+
+  std::unique_ptr<TUpdateRun> comment_run_;
+  bool comments_changed_ = false;
+
  private:
   void AddDefaultExt();
 
@@ -138,10 +258,10 @@ class TZip : public TZipBase {
   ~TZip() override;
 
   using TZipBase::CompressionMethod;
+  using TZipBase::OnTmpFileProgress;
   using TZipBase::SetCompressionMethod;
   using TZipBase::SetSwitch;
   using TZipBase::Switch;
-  using TZipBase::OnTmpFileProgress;
 };
 
 }  // namespace arc

@@ -22,8 +22,7 @@ void TZipBase::SetTempDir(const std::string& value) {
   }
   std::string dir = value.empty() ? SystemTempDir() : AppendSlash(value);
   if (!DirExists(dir)) {
-    const std::string question =
-        std::string(ErrorText(ec::TempDirCreateQuestion)) + "\r\r" + dir;
+    const std::string question = std::string(ErrorText(ec::TempDirCreateQuestion)) + "\r\r" + dir;
     if (Dialogs.AskYesNo(question)) {
       ForceDirectories(dir);
     } else {

@@ -74,18 +74,6 @@ TEST(ArcDetect, LeadingBytesOfPlainArchives) {
   EXPECT_EQ(Detect(Padded(Bytes("Mxx\nbegin 5\n"), 600)).type, atNA);
 }
 
-TEST(ArcDetect, EmbeddedColumnOfTheClassifier) {
-  EXPECT_EQ(ClassifyLead(0x08B1F, true).type, atUnsupported);  // gzip
-  EXPECT_EQ(ClassifyLead(0x21726152, true).type, atRarExe);
-  const LeadClass arc = ClassifyLead(0x5754DFB7, true);
-  EXPECT_EQ(arc.type, atArcExe);
-  EXPECT_EQ(arc.dataOffset, 7716);
-  EXPECT_EQ(ClassifyLead(0x04034B50, true).type, atZipExe);
-  EXPECT_EQ(ClassifyLead(0x02014B50, true).kind, LeadClass::Kind::DiskSet);
-  EXPECT_EQ(ClassifyLead(0x08074C50, false).kind, LeadClass::Kind::DiskSet);
-  EXPECT_EQ(ClassifyLead(0x34474B50, false).kind, LeadClass::Kind::None);  // "PKG4"
-}
-
 TEST(ArcDetect, TinyFilesAndLeadingZeros) {
   EXPECT_EQ(Detect(Bytes("Rar!012345678901234")).type, atNA);  // 19 bytes
   EXPECT_EQ(Detect(Bytes("Rar!0123456789012345")).type, atRar);
@@ -201,12 +189,6 @@ TEST(ArcDetect, VolumesOfASetGoThroughTheDiskSetDecision) {
   zip[zip.size() - 22 + 4] = 1;  // number of this volume
   zip[zip.size() - 22 + 6] = 1;  // volume of the central directory
   EXPECT_EQ(Detect(zip).type, atZipMV);
-}
-
-TEST(ArcDetect, Zip64RecordsAreNoted) {
-  const Detection d = Detect(PublicFile("gen-infozip-zip64.zip"));
-  EXPECT_EQ(d.type, atZip);
-  EXPECT_EQ(d.open.HeaderState, htLocal | htCentral | htEnding | htZip64Locator | htZip64Ending);
 }
 
 TEST(ArcDetect, SelfExtractorsFromPeers) {

@@ -299,3 +299,74 @@ TEST_F(Extraction, PrefixWithUnadjustedOffsets) {
 
 }  // namespace
 }  // namespace arc
+
+namespace arc {
+namespace {
+
+/// Offset of the central directory in an archive made by ZipBuilder.
+size_t CentralAt(const std::vector<uint8_t>& zip) {
+  const size_t end = zip.size() - 22;
+  return zip[end + 16] | zip[end + 17] << 8 | zip[end + 18] << 16 | size_t{zip[end + 19]} << 24;
+}
+
+void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
+  for (int i = 0; i < 4; ++i) v[at + i] = static_cast<uint8_t>(x >> (8 * i));
+}
+
+TEST_F(Extraction, UntrustedOffsetsAndLengthsAreReported) {
+  const auto good = ZipBuilder()
+                        .Add({.name = "a.txt", .data = "first entry"})
+                        .Add({.name = "b.txt", .data = "second entry"})
+                        .Build();
+  const size_t cd = CentralAt(good);
+  const size_t second = cd + 46 + 5;  // the second central entry
+
+  // A local-header offset beyond the end of the file: the entry is left out.
+  auto beyond = good;
+  Put32(beyond, second + 42, 0x7FFFFFF0);
+  UseArchive(beyond);
+  EXPECT_EQ(unzip.Extract(), 1);
+  EXPECT_EQ(Codes(), std::vector<int32_t>{ec::BadFileHeader});
+
+  // Sizes that claim gigabytes the file does not hold: what is there is
+  // written, and the entry fails its check.
+  auto huge = good;
+  Put32(huge, second + 20, 0xFFFFFF00);
+  Put32(huge, second + 24, 0xFFFFFF00);
+  errors.clear();
+  UseArchive(huge);
+  EXPECT_EQ(unzip.Extract(), 2);
+  EXPECT_EQ(Codes(), std::vector<int32_t>{ec::CrcFailed});
+
+  // A name length running past the end of the directory.
+  auto name = good;
+  name[second + 28] = 0xFF;
+  name[second + 29] = 0xFF;
+  errors.clear();
+  UseArchive(name);
+  EXPECT_EQ(unzip.Extract(), 1);
+  EXPECT_EQ(Codes(), std::vector<int32_t>{ec::BadFileHeader});
+}
+
+TEST_F(Extraction, ArchiveCutAtEveryLength) {
+  const auto good = ZipBuilder()
+                        .Add({.name = "a.txt", .data = "first entry"})
+                        .Add({.name = "d/b.txt", .data = std::string(300, 'b'), .method = 8})
+                        .Build();
+  for (size_t len = 0; len < good.size(); ++len) {
+    std::filesystem::remove_all(out);
+    UseArchive(std::vector<uint8_t>(good.begin(), good.begin() + static_cast<long>(len)));
+    std::vector<std::string> passed;
+    unzip.OnEnd = [&](TObject*, const std::string& f, bool pass) {
+      if (pass) passed.push_back(f);
+    };
+    unzip.Extract();
+    for (const std::string& f : passed) {
+      const std::string data = Read(f);
+      EXPECT_TRUE(data == "first entry" || data == std::string(300, 'b')) << len << ": " << f;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace arc

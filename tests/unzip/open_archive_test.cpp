@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "support/drive_simulated.h"
+#include "support/stream_errors.h"
 #include "support/scratch_dir.h"
 #include "unzip/unzip.h"
 
@@ -20,7 +21,7 @@ TEST(OpenArchive, MissingFileClearsTheNameAndType) {
   z.SetArchiveFile(dir / "missing.zip");
   EXPECT_EQ(z.ArchiveFile(), "");
   EXPECT_EQ(z.ArcType(), atNA);
-  EXPECT_THROW(z.SetArcType(atZip), E_RAISE);
+  EXPECT_THROW(z.SetArcType(atZip), EFOpenError);
 }
 
 TEST(OpenArchive, ZipArchiveLayoutAndDate) {

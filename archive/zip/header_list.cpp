@@ -1,0 +1,70 @@
+//===-- zip/header_list.cpp - Entries of an archive update ----------------===//
+#include "zip/header_list.h"
+
+#include <algorithm>
+
+namespace arc {
+namespace {
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string Folded(std::string_view s) {
+  std::string r(s);
+  std::transform(r.begin(), r.end(), r.begin(), FoldAscii);
+  return r;
+}
+
+}  // namespace
+
+bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  return true;
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         SameTextIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+int32_t TCompHeaderObj::Add(TCompHeader entry) {
+  const auto i = static_cast<int32_t>(items_.size());
+  index_.emplace(Folded(entry.Name), i);
+  items_.push_back(std::move(entry));
+  return i;
+}
+
+void TCompHeaderObj::Clear() {
+  items_.clear();
+  index_.clear();
+}
+
+void TCompHeaderObj::SetName(int32_t i, std::string name) {
+  TCompHeader& e = items_.at(static_cast<size_t>(i));
+  auto [first, last] = index_.equal_range(Folded(e.Name));
+  for (auto it = first; it != last; ++it) {
+    if (it->second == i) {
+      index_.erase(it);
+      break;
+    }
+  }
+  e.Name = std::move(name);
+  index_.emplace(Folded(e.Name), i);
+}
+
+int32_t TCompHeaderObj::IndexOf(std::string_view name) const {
+  auto [first, last] = index_.equal_range(Folded(name));
+  int32_t found = -1;
+  for (auto it = first; it != last; ++it)
+    if (found < 0 || it->second < found) found = it->second;
+  return found;
+}
+
+int32_t TCompHeaderObj::CountKept() const {
+  return static_cast<int32_t>(std::count_if(items_.begin(), items_.end(), [](const TCompHeader& e) {
+    return e.Action != TEntryAction::Drop;
+  }));
+}
+
+}  // namespace arc

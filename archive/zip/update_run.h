@@ -1,0 +1,59 @@
+//===-- zip/update_run.h - State of one archive update -----------*- C++ -*-===//
+//
+// Everything one Compress call (or one comment-editing session) builds and
+// frees again: the header list, the moved-files list, the old archive and
+// the new one, and the counters of the merge. The component holds none of it
+// between calls.
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/arc_root.h"
+#include "support/stream32.h"
+#include "unzip/byte_source.h"
+#include "zip/archive_output.h"
+#include "zip/header_list.h"
+#include "zip/stored_name.h"
+
+namespace arc {
+
+struct TUpdateRun {
+  TCompHeaderObj Headers;
+  /// Full paths of the sources a swMove run erases once the archive is in
+  /// place.
+  std::vector<std::string> MovedFiles;
+
+  /// The old archive: positional reads for its directory, a stream for
+  /// copying its entries. Both null for a new archive.
+  std::unique_ptr<FileSource> OldSource;
+  std::unique_ptr<TFileStream32> OldStream;
+  TArcType OldType = atNA;
+  TArcOpenState OldOpen;
+  /// Bytes of a self-extracting archive's program in front of the entries.
+  int64_t StubLength = 0;
+  /// The old archive's comment; written after the new end record.
+  std::vector<uint8_t> ArchiveComment;
+
+  /// The new archive.
+  std::unique_ptr<TArchiveOutput> Output;
+
+  bool IsNew = true;
+  /// The scan found something to work on.
+  bool SomethingToDo = false;
+  /// Newest DOS date-time of the files the scan found (daMaxFileDate).
+  uint32_t MaxFileDate = 0;
+  /// Entries swDelete marked while the directory was loaded.
+  int32_t MarkedForDelete = 0;
+  /// The directory of the FileSpec line being scanned, with a trailing '/'.
+  std::string BaseDir;
+  TNamingRules Naming;
+  /// The drive check found a removable drive.
+  bool Removable = false;
+};
+
+}  // namespace arc

@@ -1,0 +1,84 @@
+//===-- zip/zip_central.cpp - Central directory and end record ------------===//
+#include "core/error_codes.h"
+#include "core/errors.h"
+#include "support/stream_errors.h"
+#include "zip/update_run.h"
+#include "zip/zip.h"
+#include "zip/zip_layout.h"
+
+namespace arc {
+namespace {
+
+/// The directory goes out in pieces of about this size.
+constexpr size_t kDirectoryChunk = 65536;
+
+}  // namespace
+
+void TZipBase::WriteCentralDirectory(TUpdateRun& run) {
+  DispatchProgress(0, 0);
+  TStream32& out = run.Output->Stream();
+  try {
+    const auto start = static_cast<uint64_t>(out.Seek(0, TSeekOrigin::soEnd));
+    std::vector<uint8_t> pending;
+    uint64_t entries = 0;
+    for (const TCompHeader& e : run.Headers) {
+      if (e.Action == TEntryAction::Drop) continue;
+      CentralRecordParts parts;
+      parts.header = e.Central;
+      parts.header.diskNumberStart = 0;
+      parts.name = e.StoredBytes;
+      parts.compressedSize = e.CompressedSize;
+      parts.uncompressedSize = e.UncompressedSize;
+      parts.localHeaderOffset = e.Offset;
+      parts.localZip64 = e.LocalZip64;
+      parts.otherExtra = e.CentralExtra;
+      parts.comment = e.Comment;
+      parts.encipher = e.EncipheredHeaders;
+      const std::vector<uint8_t> record = CentralRecordBytes(parts);
+      pending.insert(pending.end(), record.begin(), record.end());
+      if (pending.size() >= kDirectoryChunk) {
+        out.WriteBuffer(pending.data(), static_cast<int32_t>(pending.size()));
+        pending.clear();
+      }
+      ++entries;
+    }
+    if (!pending.empty()) out.WriteBuffer(pending.data(), static_cast<int32_t>(pending.size()));
+    const auto end = static_cast<uint64_t>(out.Position());
+    const std::vector<uint8_t> tail =
+        EndOfDirectoryBytes(entries, end - start, start, end, run.ArchiveComment);
+    out.WriteBuffer(tail.data(), static_cast<int32_t>(tail.size()));
+  } catch (const EStreamWrite& e) {
+    // A directory cut short would make an archive that loses entries: the
+    // update fails instead.
+    const int32_t code = IsDiskFullError(nullptr, e.OsError()) ? ec::DiskFull : ec::WriteError;
+    RaiseError(ArchiveFile(), "", "0", code);
+    throw E_RAISE(std::string(ErrorText(code)));
+  }
+}
+
+void TZipBase::WriteEmptyArchive(TUpdateRun& run) {
+  TStream32& out = run.Output->Stream();
+  const int64_t here = out.Seek(0, TSeekOrigin::soEnd);
+  EndRecord e;
+  // Zero without a program in front; otherwise where the directory would be.
+  e.centralDirOffset = static_cast<uint64_t>(here);
+  const std::vector<uint8_t> bytes = SerializeEndRecord(e);
+  try {
+    out.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  } catch (const EStreamWrite& ex) {
+    const int32_t code = IsDiskFullError(nullptr, ex.OsError()) ? ec::DiskFull : ec::WriteError;
+    RaiseError(ArchiveFile(), "", "0", code);
+    throw E_RAISE(std::string(ErrorText(code)));
+  }
+}
+
+void TZipBase::ReportWrittenEntries(TUpdateRun& run) {
+  if (!OnRead) return;
+  for (int32_t i = 0; i < run.Headers.Count(); ++i) {
+    const TCompHeader& e = run.Headers[i];
+    if (e.Action == TEntryAction::Drop) continue;
+    OnRead(this, static_cast<int32_t>(e.Offset), i);
+  }
+}
+
+}  // namespace arc

@@ -1,0 +1,155 @@
+//===-- zip/zip_copy.cpp - Copying entries of the old archive -------------===//
+//
+// An entry kept from the old archive is copied byte for byte: local header,
+// name, extra field, data and, when its flags say the sizes follow the data,
+// the data descriptor. One copied under a new name gets a new local header
+// in front of the same extra field and data. How much data there is comes
+// from the central directory (its Zip64 or high-part values applied); the
+// local header must be where the directory says, and everything must lie
+// inside the old file, or the update stops before the archive is touched.
+//
+//===----------------------------------------------------------------------===//
+#include <array>
+#include <span>
+
+#include "core/error_codes.h"
+#include "core/errors.h"
+#include "unzip/byte_reader.h"
+#include "zip/update_run.h"
+#include "zip/zip.h"
+#include "zip/zip_layout.h"
+
+namespace arc {
+namespace {
+
+/// General-purpose flag bit 3: sizes and CRC follow the data.
+constexpr uint16_t kFlagDataDescriptor = 0x0008;
+constexpr uint32_t kDataDescriptorSig = 0x08074B50;
+
+/// A local header of the old archive, deciphered.
+struct OldLocal {
+  LocalHeader header;
+  bool enciphered = false;
+  std::vector<uint8_t> extra;
+  uint64_t length = 0;  ///< 30 + name + extra
+};
+
+std::optional<OldLocal> ReadOldLocal(ByteSource& file, uint64_t offset) {
+  std::array<uint8_t, kLocalHeaderLen> fixed{};
+  if (offset > static_cast<uint64_t>(file.Size()) ||
+      !file.ReadExact(static_cast<int64_t>(offset), fixed))
+    return std::nullopt;
+  ByteReader sig(fixed);
+  const SignatureMatch match = ClassifySignature(sig.u32(), RecordKind::Local);
+  if (match.kind != RecordKind::Local) return std::nullopt;
+  if (match.enciphered) {
+    HeaderCipher cipher;
+    cipher.DecipherRecord(fixed);
+  }
+  const std::optional<LocalHeader> h = ParseLocalHeader(fixed);
+  if (!h) return std::nullopt;
+  OldLocal local;
+  local.header = *h;
+  local.enciphered = match.enciphered;
+  local.length = kLocalHeaderLen + uint64_t{h->nameLength} + uint64_t{h->extraLength};
+  local.extra.resize(h->extraLength);
+  if (!file.ReadExact(static_cast<int64_t>(offset + kLocalHeaderLen + h->nameLength), local.extra))
+    return std::nullopt;
+  return local;
+}
+
+/// Length of the data descriptor at `at`, 0 when the entry has none. Its
+/// signature is optional and its sizes are 4 or 8 bytes wide, so the values
+/// found are compared with the directory's.
+uint64_t DescriptorLength(ByteSource& file, const TCompHeader& e, const OldLocal& local,
+                          uint64_t at) {
+  if ((local.header.flags & kFlagDataDescriptor) == 0) return 0;
+  std::array<uint8_t, 24> d{};
+  const int32_t got =
+      file.ReadAt(static_cast<int64_t>(at), d.data(), static_cast<int32_t>(d.size()));
+  if (got < 12) return 0;
+  ByteReader r(std::span<const uint8_t>(d.data(), static_cast<size_t>(got)));
+  const uint32_t first = r.u32();
+  const bool signed_form = first == kDataDescriptorSig && first != e.Central.crc32;
+  const size_t base = signed_form ? 4 : 0;
+  ByteReader body(std::span<const uint8_t>(d.data() + base, static_cast<size_t>(got) - base));
+  const uint32_t crc = body.u32();
+  if (crc != e.Central.crc32) return 0;
+  ByteReader narrow = body;
+  if (narrow.u32() == static_cast<uint32_t>(e.CompressedSize) &&
+      narrow.u32() == static_cast<uint32_t>(e.UncompressedSize) && narrow)
+    return base + 12;
+  ByteReader wide = body;
+  if (wide.u64() == e.CompressedSize && wide.u64() == e.UncompressedSize && wide) return base + 20;
+  return base + 12;
+}
+
+}  // namespace
+
+void TZipBase::CopyUnchanged(TUpdateRun& run, int32_t index) {
+  TCompHeader& e = run.Headers[index];
+  ByteSource& file = *run.OldSource;
+  const std::optional<OldLocal> local = ReadOldLocal(file, e.Offset);
+  const uint64_t data_end = local ? e.Offset + local->length + e.CompressedSize : 0;
+  if (!local || data_end > static_cast<uint64_t>(file.Size())) {
+    RaiseError(ArchiveFile(), e.Name, "0", ec::BadFileHeader);
+    throw E_RAISE(std::string(ErrorText(ec::BadFileHeader)));
+  }
+  const uint64_t total =
+      local->length + e.CompressedSize + DescriptorLength(file, e, *local, data_end);
+  e.LocalZip64 = local->header.compressedSize == kZip64Marker32 ||
+                 local->header.uncompressedSize == kZip64Marker32;
+
+  TStream32& out = run.Output->Stream();
+  const int64_t offset = out.Seek(0, TSeekOrigin::soEnd);
+  run.OldStream->SetPosition(static_cast<int64_t>(e.Offset));
+  out.OwnerProgress = nullptr;  // copies are not reported as progress
+  out.CopyFrom(*run.OldStream, static_cast<int64_t>(total));
+  e.Offset = static_cast<uint64_t>(offset);
+}
+
+void TZipBase::CopyRenamed(TUpdateRun& run, int32_t index) {
+  TCompHeader& e = run.Headers[index];
+  ByteSource& file = *run.OldSource;
+  const std::optional<OldLocal> local = ReadOldLocal(file, e.Offset);
+  const uint64_t data_start = local ? e.Offset + local->length : 0;
+  if (!local || data_start + e.CompressedSize > static_cast<uint64_t>(file.Size())) {
+    RaiseError(ArchiveFile(), e.Name, "0", ec::WriteError);
+    throw E_RAISE(std::string(ErrorText(ec::WriteError)));
+  }
+  const uint64_t data =
+      e.CompressedSize + DescriptorLength(file, e, *local, data_start + e.CompressedSize);
+  e.LocalZip64 = local->header.compressedSize == kZip64Marker32 ||
+                 local->header.uncompressedSize == kZip64Marker32;
+
+  uint16_t flags = local->header.flags;
+  const std::string name = StoredBytesOf(e.Name, flags);
+  if (name.size() > 0xFFFF) {
+    RaiseError(ArchiveFile(), e.Name, "0", ec::InvalidFileName);
+    throw E_RAISE(std::string(ErrorText(ec::InvalidFileName)));
+  }
+  LocalHeader h = local->header;
+  h.flags = flags;
+  h.nameLength = static_cast<uint16_t>(name.size());
+  h.signature = BuildSignature(RecordKind::Local, e.EncipheredHeaders);
+  std::vector<uint8_t> bytes = LocalHeaderBytes(h, name, false, 0, 0, e.EncipheredHeaders);
+  bytes.insert(bytes.end(), local->extra.begin(), local->extra.end());
+
+  TStream32& out = run.Output->Stream();
+  const int64_t offset = out.Seek(0, TSeekOrigin::soEnd);
+  out.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  if (data > 0) {
+    run.OldStream->SetPosition(static_cast<int64_t>(data_start));
+    out.OwnerProgress = nullptr;
+    out.CopyFrom(*run.OldStream, static_cast<int64_t>(data));
+  }
+  e.Offset = static_cast<uint64_t>(offset);
+  e.StoredBytes = name;
+  e.Central.flags =
+      static_cast<uint16_t>((e.Central.flags & ~kFlagUtf8Name) | (flags & kFlagUtf8Name));
+  e.Central.nameLength = h.nameLength;
+  if ((e.Central.versionMadeBy >> 8) == 0 || (e.Central.versionMadeBy >> 8) == kHostNtfs)
+    e.Central.versionMadeBy = VersionMadeBy(e.Central.flags, e.Central.versionMadeBy);
+}
+
+}  // namespace arc

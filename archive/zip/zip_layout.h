@@ -1,0 +1,82 @@
+//===-- zip/zip_layout.h - Records as the writer puts them down --*- C++ -*-===//
+//
+// The byte images of the records the writer emits: a local header with its
+// name and Zip64 block, a central record with its name and extra field, the
+// end records. Sizes and offsets that do not fit their 32-bit field are
+// written in the standard Zip64 form: 0xFFFFFFFF in the field and the value
+// in a 0x0001 block, and for the directory a Zip64 end record and locator in
+// front of the end record.
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "unzip/zip_records.h"
+
+namespace arc {
+
+/// Version needed to extract, and version made by, of plain entries.
+inline constexpr uint16_t kVersionDefault = 20;
+/// Version of entries and records that use Zip64.
+inline constexpr uint16_t kVersionZip64 = 45;
+
+/// Host system of "version made by" for entries whose name is UTF-8: NTFS,
+/// whose attribute word is the DOS one we store. Under the DOS host some
+/// peers convert names from the OEM code page even when bit 11 marks them
+/// UTF-8, which garbles every non-ASCII character.
+inline constexpr uint16_t kHostNtfs = 11;
+
+/// "Version made by" of an entry with these flags and this version needed.
+inline uint16_t VersionMadeBy(uint16_t flags, uint16_t versionNeeded) {
+  const uint16_t host = (flags & kFlagUtf8Name) != 0 ? kHostNtfs : 0;
+  return static_cast<uint16_t>(host << 8 | (versionNeeded & 0xFF));
+}
+
+/// A file of this size or more gets a Zip64 block in its local header. Its
+/// compressed size is known only after the data, and the header's length
+/// cannot change then, so the block is reserved with a margin above what
+/// deflating can add to a file just below 4 GiB.
+inline constexpr uint64_t kZip64LocalThreshold = 0xFF000000u;
+
+/// A local header's Zip64 block: tag, size, uncompressed and compressed size.
+inline constexpr size_t kZip64LocalBlockLen = kExtraBlockHeaderLen + 16;
+
+/// 30 bytes of local header, the name and (when `zip64`) the Zip64 block with
+/// both sizes. With `encipher` the header and name are enciphered under the
+/// built-in header key state (the signature must be the enciphered form).
+std::vector<uint8_t> LocalHeaderBytes(const LocalHeader& h, const std::string& name, bool zip64,
+                                      uint64_t uncompressedSize, uint64_t compressedSize,
+                                      bool encipher);
+
+/// What goes into one central record.
+struct CentralRecordParts {
+  CentralHeader header;  ///< plain values; sizes and offset filled from below
+  std::string name;
+  uint64_t compressedSize = 0;
+  uint64_t uncompressedSize = 0;
+  uint64_t localHeaderOffset = 0;
+  /// The local header carries both sizes in a Zip64 block; the central record
+  /// then keeps them there as well.
+  bool localZip64 = false;
+  std::vector<uint8_t> otherExtra;  ///< blocks kept from an old record
+  std::vector<uint8_t> comment;
+  bool encipher = false;
+};
+
+/// The whole central record: 46 bytes, name, extra field, comment. Values of
+/// 4 GiB and more go into a Zip64 block; the version needed is raised to 45
+/// then. Kept blocks that would push the extra field beyond 65,535 bytes are
+/// left out.
+std::vector<uint8_t> CentralRecordBytes(const CentralRecordParts& parts);
+
+/// The end of the central directory: a Zip64 end record and locator when the
+/// entry count, the directory's size or its offset need them, then the end
+/// record with the archive comment. `here` is the position the bytes go to.
+std::vector<uint8_t> EndOfDirectoryBytes(uint64_t entries, uint64_t directorySize,
+                                         uint64_t directoryOffset, uint64_t here,
+                                         const std::vector<uint8_t>& comment);
+
+}  // namespace arc

@@ -1,0 +1,140 @@
+//===-- tools/arcz_add.cpp - arcz a: add files to an archive --------------===//
+//
+// Paths are stored as given relative to the current directory (a path
+// outside it is stored relative to the folder all paths share). A folder
+// stands for the files in it, and with -r for everything below it. A file
+// already in the archive is replaced when it changed and kept otherwise.
+//
+//===----------------------------------------------------------------------===//
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "arcz_cli.h"
+#include "arcz_report.h"
+#include "arcz_terminal.h"
+#include "arcz_writer.h"
+#include "support/paths.h"
+
+namespace arcz {
+namespace {
+
+void AddUsage() {
+  std::fprintf(stderr,
+               "usage: arcz a ARCHIVE [-r] [-0..-9 | --store] [-p PASSWORD] [-m] [-u] PATH...\n"
+               "  -r          recurse into folders\n"
+               "  -0 .. -9    compression level (-0 stores)\n"
+               "  --store     store without compressing\n"
+               "  -p PASSWORD encrypt the new entries\n"
+               "  -m          move: erase the files once the archive is written\n"
+               "  -u          refresh: only replace entries whose file changed\n");
+}
+
+arc::TDeflateType LevelType(char digit) {
+  if (digit == '0') return arc::dtDeflateS;
+  if (digit <= '3') return arc::dtDeflateF;
+  if (digit <= '6') return arc::dtDeflateN;
+  return arc::dtDeflateX;
+}
+
+bool HasWildcard(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
+
+}  // namespace
+
+void AttachConsole(arc::TZip& zip, ProgressBar& bar, Reporter& reporter) {
+  zip.OnError = [&reporter](arc::TObject*, const std::string& file, const std::string& ext,
+                            const std::string& volume,
+                            int32_t code) { reporter.Report(file, ext, volume, code); };
+  auto current = std::make_shared<std::string>();
+  zip.OnBegin = [current](arc::TObject*, const std::string& name, int32_t, bool&) {
+    *current = name;
+  };
+  zip.OnProgress = [&bar, current](arc::TObject*, uint8_t by_file, uint8_t by_archive) {
+    bar.Show(by_file, by_archive, *current);
+  };
+  zip.OnTmpFileProgress = [&bar](arc::TObject*, uint8_t by_file, uint8_t by_archive) {
+    bar.Show(by_file, by_archive, "(moving the archive into place)");
+  };
+}
+
+int RunAdd(const std::vector<std::string>& args) {
+  std::string archive;
+  std::vector<std::string> paths;
+  bool recurse = false;
+  bool store = false;
+  bool move = false;
+  bool refresh = false;
+  arc::TDeflateType type = arc::dtDeflateN;
+  std::string password;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "-r") {
+      recurse = true;
+    } else if (a == "--store") {
+      store = true;
+    } else if (a.size() == 2 && a[0] == '-' && a[1] >= '0' && a[1] <= '9') {
+      type = LevelType(a[1]);
+    } else if (a == "-p" && i + 1 < args.size()) {
+      password = args[++i];
+    } else if (a == "-m") {
+      move = true;
+    } else if (a == "-u") {
+      refresh = true;
+    } else if (a.size() > 1 && a[0] == '-') {
+      AddUsage();
+      return kExitUsage;
+    } else if (archive.empty()) {
+      archive = a;
+    } else {
+      paths.push_back(a);
+    }
+  }
+  if (archive.empty() || paths.empty() || (move && refresh)) {
+    AddUsage();
+    return kExitUsage;
+  }
+
+  std::vector<std::string> spec;
+  for (const std::string& p : paths) {
+    const std::string full = arc::ExpandPath(p);
+    spec.push_back(!HasWildcard(p) && arc::DirExists(full) ? arc::AppendSlash(full) + "*" : full);
+  }
+  const std::string cwd = arc::AppendSlash(arc::ExpandPath("."));
+  bool inside = true;
+  for (const std::string& line : spec) inside = inside && line.compare(0, cwd.size(), cwd) == 0;
+
+  arc::TZip zip;
+  ProgressBar bar;
+  Reporter reporter(bar);
+  AttachConsole(zip, bar, reporter);
+  zip.SetDefaultExt(".zip");
+  zip.SetArchiveFile(arc::ExpandPath(archive));
+  zip.SetFileSpec(spec);
+  zip.SetRecurseDirs(recurse);
+  zip.SetStoredDirNames(inside ? arc::sdExplorer_UserDefineDefaultDir : arc::sdExplorer_Auto);
+  zip.SetDefaultDir(cwd);
+  zip.SetDeflateType(type);
+  if (store) zip.SetCompressMethod(arc::cmStore);
+  zip.SetPassword(password);
+  zip.SetSwitch(move ? arc::swMove : refresh ? arc::swRefresh : arc::swAdd);
+  zip.SetDeleteOptions(arc::doFinal);
+  zip.OnReplaceFile = [](arc::TObject*, const std::string&, const std::string&, arc::TDateTime,
+                         arc::TDateTime, int64_t, int64_t, int32_t, int32_t,
+                         bool& replace) { replace = true; };
+  zip.OnRenameDupeFile = [](arc::TObject*, const std::string&, std::string&, bool& rename) {
+    rename = false;
+  };
+
+  const int32_t count = zip.Compress();
+  bar.Clear();
+  if (reporter.Count() == 0) {
+    std::printf("%s: %d file%s %s\n", zip.ArchiveFile().c_str(), count, count == 1 ? "" : "s",
+                refresh ? "refreshed"
+                : move  ? "moved in"
+                        : "added");
+  }
+  return reporter.Count() == 0 ? kExitOk : kExitErrors;
+}
+
+}  // namespace arcz

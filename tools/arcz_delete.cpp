@@ -1,0 +1,42 @@
+//===-- tools/arcz_delete.cpp - arcz d: delete entries from an archive ----===//
+//
+// Each MASK selects stored names: one with a folder ("docs/*.txt") names
+// entries in that folder, one without ("*.tmp") entries in any folder.
+//
+//===----------------------------------------------------------------------===//
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "arcz_cli.h"
+#include "arcz_report.h"
+#include "arcz_terminal.h"
+#include "arcz_writer.h"
+#include "support/paths.h"
+
+namespace arcz {
+
+int RunDelete(const std::vector<std::string>& args) {
+  if (args.size() < 2) {
+    std::fprintf(stderr, "usage: arcz d ARCHIVE MASK...\n");
+    return kExitUsage;
+  }
+  arc::TZip zip;
+  ProgressBar bar;
+  Reporter reporter(bar);
+  AttachConsole(zip, bar, reporter);
+  zip.SetDefaultExt(".zip");
+  zip.SetArchiveFile(arc::ExpandPath(args[0]));
+  zip.SetFileSpec(std::vector<std::string>(args.begin() + 1, args.end()));
+  zip.SetRecurseDirs(true);
+  zip.SetSwitch(arc::swDelete);
+  const int32_t count = zip.Compress();
+  bar.Clear();
+  if (reporter.Count() == 0) {
+    std::printf("%s: %d entr%s deleted\n", zip.ArchiveFile().c_str(), count,
+                count == 1 ? "y" : "ies");
+  }
+  return reporter.Count() == 0 ? kExitOk : kExitErrors;
+}
+
+}  // namespace arcz
