@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,9 +19,22 @@
 
 namespace {
 
+std::string& Root() {
+  static std::string root;
+  return root;
+}
+
+void RemoveRoot() {
+  std::error_code ec;
+  if (!Root().empty()) std::filesystem::remove_all(Root(), ec);
+}
+
 std::string MakeTempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "arcfuzz-XXXXXX").string();
-  return mkdtemp(pattern.data()) != nullptr ? pattern + "/" : std::string();
+  if (mkdtemp(pattern.data()) == nullptr) return {};
+  Root() = pattern + "/";
+  std::atexit(RemoveRoot);
+  return Root();
 }
 
 }  // namespace
