@@ -1,6 +1,7 @@
 //===-- zip/zip.cpp - The ZIP writer components: settings -----------------===//
 #include "zip/zip.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -35,7 +36,10 @@ void TZipBase::SetArchiveFile(const std::string& value) {
     StoreArchiveFile(std::filesystem::exists(value, ec) ? value : std::string());
     return;
   }
-  StoreArchiveFile(value);
+  // Local paths use '/'; a name typed with backslashes still means folders.
+  std::string name = value;
+  std::replace(name.begin(), name.end(), '\\', '/');
+  StoreArchiveFile(name);
   AddDefaultExt();
   old_central_pos_ = -1;
   *CancelFlag() = false;

@@ -2,7 +2,7 @@
 //
 // Writes a 4.5 GiB entry of zeros (from a sparse file), deflated and then
 // stored, each followed by a small file, and has the archives checked by
-// unzip, 7z, Python's zipfile and our own records. The stored archive is
+// unzip, 7z, Python's zipfile and our own reader. The stored archive is
 // itself larger than 4 GiB, so its second entry's offset and its central
 // directory need the Zip64 forms too. It takes minutes and 4.5 GB of disk:
 // ctest runs it only when asked (label "manual").
@@ -21,7 +21,7 @@ constexpr int64_t kLarge = 4608ll << 20;  // 4.5 GiB
 
 class LargeEntries : public ::testing::TestWithParam<TDeflateType> {};
 
-TEST_P(LargeEntries, PeersAndOurRecordsReadTheZip64Forms) {
+TEST_P(LargeEntries, PeersAndOurReaderReadTheZip64Forms) {
   test::TempDir dir;
   const std::string source = dir / "src/zeros.bin";
   test::WriteText(source, "");

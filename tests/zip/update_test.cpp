@@ -305,6 +305,14 @@ TEST_F(WriterUpdate, ArchiveNamesAndFolders) {
     ASSERT_EQ(rec.Count(ec::InvalidDirectory), 1) << name;
   }
   EXPECT_EQ(rec.reports.at(0).file, dir / "no/such/folder/");
+
+  // Names relative to a default directory need one.
+  rec.reports.clear();
+  zip.SetArchiveFile(dir / "backup.zip");
+  zip.SetStoredDirNames(sdExplorer_UserDefineDefaultDir);
+  EXPECT_EQ(zip.Compress(), 0);
+  ASSERT_EQ(rec.Count(ec::RequiredProperty), 1);
+  EXPECT_EQ(rec.reports.at(0).ext, "DefaultDir");
 }
 
 TEST_F(WriterUpdate, NewestDateAndEmptyFiles) {
