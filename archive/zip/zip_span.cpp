@@ -1,17 +1,41 @@
 //===-- zip/zip_span.cpp - Handing a finished archive to disk spanning ----===//
 //
-// Minimal bodies: no spanning writer yet, so an archive on a removable drive
-// is written there as one file like any other. The spanning writer replaces
-// this file.
+// On a removable drive the finished temporary archive is copied onto disks
+// by TDiskSpanObj and never moved into place. A run that does not complete
+// leaves nothing processed and an empty header list, so Compress returns 0;
+// the disks written so far stay as they are.
 //
 //===----------------------------------------------------------------------===//
+#include "zip/disk_span.h"
 #include "zip/update_run.h"
 #include "zip/zip.h"
 
 namespace arc {
 
-bool TZipBase::SpanningAvailable() const { return false; }
+bool TZipBase::SpanningAvailable() const { return true; }
 
-bool TZipBase::WriteSpanned(TUpdateRun& /*run*/) { return false; }
+bool TZipBase::WriteSpanned(TUpdateRun& run) {
+  // Every entry is in the temporary archive by now, and the old archive may
+  // be on the disk in the drive, about to be replaced.
+  run.OldStream.reset();
+  run.OldSource.reset();
+  bool spanned = false;
+  try {
+    TDiskSpanObj span(*this, run);
+    spanned = span.Run();
+  } catch (...) {
+    spanned = false;
+    processed_count_ = 0;
+    deleted_count_ = 0;
+    run.Headers.Clear();
+    throw;
+  }
+  if (!spanned) {
+    processed_count_ = 0;
+    deleted_count_ = 0;
+    run.Headers.Clear();
+  }
+  return spanned;
+}
 
 }  // namespace arc

@@ -1,0 +1,333 @@
+//===-- zip/disk_span.cpp - Copying the archive onto disks -----------------===//
+//
+// The run:
+//
+//   (0, 0) progress -> first disk -> [span marker] -> each entry: its local
+//   header, then the rest of it, every byte where the space on the disks
+//   allows -> central directory -> end records
+//
+// Where a record starts is taken once the disk in the drive can hold its
+// first byte: a disk filled to the last byte by one entry never receives
+// the next entry's central position, its header starts on the next disk.
+//
+// The directory and the end records go onto the last disk together when
+// they fit on one disk, so that whoever reads the set finds the whole
+// directory beside the end record; only a directory larger than a disk is
+// cut. The end records themselves are never cut.
+//
+//===----------------------------------------------------------------------===//
+#include "zip/disk_span.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+
+#include "core/error_codes.h"
+#include "support/stream32.h"
+#include "support/stream_memory.h"
+#include "unzip/byte_reader.h"
+#include "unzip/byte_source.h"
+#include "zip/update_run.h"
+#include "zip/zip.h"
+#include "zip/zip_layout.h"
+
+namespace arc {
+namespace {
+
+/// Pieces of the temporary archive are copied in blocks of this size.
+constexpr int64_t kCopyBlock = 65536;
+
+/// The finished temporary archive, read without the progress side effects of
+/// its stream (those belong to a move into place, which this is not).
+std::unique_ptr<ByteSource> OpenTemporary(TUpdateRun& run) {
+  const std::string name = run.Output->TempFileName();
+  if (!name.empty()) {
+    auto file = std::make_unique<FileSource>(name);
+    if (!file->IsOpen()) return nullptr;
+    return file;
+  }
+  auto* memory = dynamic_cast<TCustomMemoryStream32*>(&run.Output->Stream());
+  if (memory == nullptr) return nullptr;
+  const auto size = static_cast<size_t>(memory->Size());
+  return std::make_unique<MemorySource>(std::span<const uint8_t>(memory->Memory(), size));
+}
+
+}  // namespace
+
+TDiskSpanObj::TDiskSpanObj(TZipBase& zip, TUpdateRun& run)
+    : TDiskCommon(&zip.Drives()),
+      OnInsertDisk(zip.OnInsertDisk),
+      OnClearDisk(zip.OnClearDisk),
+      OnDiskSpanFileExists(zip.OnDiskSpanFileExists),
+      zip_(zip),
+      run_(run),
+      archive_(zip.ArchiveFile()),
+      cancel_(zip.CancelFlag()) {}
+
+TDiskSpanObj::~TDiskSpanObj() { CloseVolume(); }
+
+bool TDiskSpanObj::Fail(int32_t code, const std::string& extended) {
+  zip_.ReportError(archive_, extended.empty() ? zip_.EntryName() : extended,
+                   std::to_string(disk_number_), code);
+  return false;
+}
+
+bool TDiskSpanObj::Run() {
+  zip_.DispatchProgress(0, 0);
+  const std::unique_ptr<ByteSource> temporary = OpenTemporary(run_);
+  if (!temporary) return Fail(ec::OpenError);
+  if (!CollectEntries(*temporary)) return false;
+
+  disk_number_ = 1;
+  previous_serial_ = 0;
+  const int64_t leave = std::max<int64_t>(zip_.LeaveSpaceOnFirstDisk(), 0);
+  if (!PrepareDisk(leave + kRequiredSpace)) return false;
+
+  // As one plain volume the entries would stand where they stand now, less
+  // any program in front; that tells the directory's size exactly when the
+  // archive fits, and closely enough when it does not.
+  int64_t entryBytes = 0;
+  for (Piece& p : pieces_) {
+    p.disk = 0;
+    p.offset = entryBytes;
+    entryBytes += p.length;
+  }
+  const auto dirSize = static_cast<int64_t>(CentralDirectory().size());
+  const auto endSize = static_cast<int64_t>(
+      EndRecords(0, static_cast<uint64_t>(entryBytes), static_cast<uint64_t>(dirSize), 0,
+                 static_cast<uint64_t>(entryBytes + dirSize))
+          .size());
+  if (entryBytes + kRequiredSpace > free_ || entryBytes + dirSize + endSize > free_) {
+    std::array<uint8_t, 4> marker{};
+    ByteWriter(marker).u32(kSpanMarkerSig);
+    if (!WriteWithDiskChange(marker.data(), static_cast<int64_t>(marker.size()))) return false;
+  }
+
+  const auto total = static_cast<int64_t>(pieces_.size());
+  int64_t done = 0;
+  for (Piece& p : pieces_) {
+    // A cancelled run has no archive: the directory would name entries
+    // that are not on the disks.
+    if (*cancel_) return false;
+    zip_.SetEntryName(run_.Headers[p.index].Name);
+    if (free_ <= 0 && !NextDisk()) return false;
+    p.disk = static_cast<uint32_t>(ZipDiskNumber());
+    p.offset = volume_length_;
+    if (!CopyWithDiskChange(*temporary, p.source, static_cast<int64_t>(kLocalHeaderLen))) {
+      return false;
+    }
+    ++done;
+    const uint8_t percent = TZipCommon::Percent(total, done);
+    zip_.DispatchProgress(percent, percent);
+    if (!CopyWithDiskChange(*temporary, p.source + static_cast<int64_t>(kLocalHeaderLen),
+                            p.length - static_cast<int64_t>(kLocalHeaderLen))) {
+      return false;
+    }
+    zip_.Dialogs.PumpMessages();
+  }
+  zip_.SetEntryName("");
+  if (*cancel_) return false;
+  if (!WriteDirectory()) return false;
+  return CloseVolume();
+}
+
+bool TDiskSpanObj::CollectEntries(ByteSource& from) {
+  pieces_.clear();
+  for (int32_t i = 0; i < run_.Headers.Count(); ++i) {
+    if (run_.Headers[i].Action == TEntryAction::Drop) continue;
+    Piece p;
+    p.index = i;
+    p.source = static_cast<int64_t>(run_.Headers[i].Offset);
+    pieces_.push_back(p);
+  }
+  // The entries stand one after the other in list order, the last one
+  // reaching the end of the temporary archive; each one's extent is what
+  // lies up to the next, a data descriptor included.
+  const int64_t end = from.Size();
+  int64_t floor = run_.StubLength;
+  for (size_t k = 0; k < pieces_.size(); ++k) {
+    Piece& p = pieces_[k];
+    const TCompHeader& e = run_.Headers[p.index];
+    zip_.SetEntryName(e.Name);
+    const int64_t next = k + 1 < pieces_.size() ? pieces_[k + 1].source : end;
+    if (p.source < floor || next > end || next - p.source < static_cast<int64_t>(kLocalHeaderLen)) {
+      return Fail(ec::BadFileHeader);
+    }
+    std::array<uint8_t, kLocalHeaderLen> fixed{};
+    if (!from.ReadExact(p.source, fixed)) return Fail(ec::BadFileHeader);
+    const SignatureMatch local = ClassifySignature(ByteReader(fixed).u32(), RecordKind::Local);
+    const SignatureMatch central = ClassifySignature(
+        BuildSignature(RecordKind::Central, e.EncipheredHeaders), RecordKind::Central);
+    if (local.kind != RecordKind::Local || central.kind != RecordKind::Central) {
+      return Fail(ec::BadFileHeader);
+    }
+    if (local.enciphered) HeaderCipher().DecipherRecord(fixed);
+    const std::optional<LocalHeader> h = ParseLocalHeader(fixed);
+    if (!h) return Fail(ec::BadFileHeader);
+    const uint64_t header = kLocalHeaderLen + uint64_t{h->nameLength} + h->extraLength;
+    if (header + e.CompressedSize > static_cast<uint64_t>(next - p.source)) {
+      return Fail(ec::BadFileHeader);
+    }
+    p.length = next - p.source;
+    floor = next;
+  }
+  zip_.SetEntryName("");
+  return true;
+}
+
+bool TDiskSpanObj::WriteWithDiskChange(const uint8_t* data, int64_t count) {
+  while (count > 0) {
+    if (*cancel_) return false;
+    if (free_ <= 0 && !NextDisk()) return false;
+    const auto n = static_cast<int32_t>(std::min({count, free_, kCopyBlock}));
+    errno = 0;
+    const int32_t written = volume_->Write(data, n);
+    const int error = errno;
+    if (written > 0) fresh_disk_ = false;
+    volume_length_ += written;
+    free_ -= written;
+    data += written;
+    count -= written;
+    if (written < n) {
+      // The disk is full before its free space said so (file system
+      // overhead): what is left goes onto the next disk.
+      if (!IsDiskFullError(nullptr, error)) return Fail(ec::WriteError);
+      if (written == 0 && fresh_disk_) return Fail(ec::DiskFull);
+      free_ = 0;
+    }
+  }
+  return true;
+}
+
+bool TDiskSpanObj::CopyWithDiskChange(ByteSource& from, int64_t offset, int64_t count) {
+  std::vector<uint8_t> block(static_cast<size_t>(std::min(count, kCopyBlock)));
+  while (count > 0) {
+    if (*cancel_) return false;
+    const auto n = static_cast<int32_t>(std::min(count, kCopyBlock));
+    if (from.ReadAt(offset, block.data(), n) != n) return Fail(ec::ReadError);
+    if (!WriteWithDiskChange(block.data(), n)) return false;
+    offset += n;
+    count -= n;
+  }
+  return true;
+}
+
+std::vector<uint8_t> TDiskSpanObj::CentralDirectory() const {
+  std::vector<uint8_t> out;
+  for (const Piece& p : pieces_) {
+    const TCompHeader& e = run_.Headers[p.index];
+    CentralRecordParts parts;
+    parts.header = e.Central;
+    parts.header.diskNumberStart = static_cast<uint16_t>(p.disk);
+    parts.name = e.StoredBytes;
+    parts.compressedSize = e.CompressedSize;
+    parts.uncompressedSize = e.UncompressedSize;
+    parts.localHeaderOffset = static_cast<uint64_t>(p.offset);
+    parts.localZip64 = e.LocalZip64;
+    parts.otherExtra = e.CentralExtra;
+    parts.comment = e.Comment;
+    parts.encipher = e.EncipheredHeaders;
+    const std::vector<uint8_t> record = CentralRecordBytes(parts);
+    out.insert(out.end(), record.begin(), record.end());
+  }
+  return out;
+}
+
+std::vector<uint8_t> TDiskSpanObj::EndRecords(uint32_t dirDisk, uint64_t dirOffset,
+                                              uint64_t dirSize, uint32_t endDisk,
+                                              uint64_t here) const {
+  const uint64_t entries = pieces_.size();
+  const bool many = entries >= kZip64Marker16;
+  const bool big = dirSize >= kZip64Marker32;
+  const bool far = dirOffset >= kZip64Marker32;
+  std::vector<uint8_t> out;
+  if (many || big || far) {
+    // The Zip64 records carry the same disk numbers as the end record, and
+    // the locator names the disk that holds them.
+    Zip64EndRecord z;
+    z.versionMadeBy = kVersionZip64;
+    z.versionNeeded = kVersionZip64;
+    z.thisDisk = endDisk;
+    z.centralDirDisk = dirDisk;
+    z.entriesOnDisk = entries;
+    z.totalEntries = entries;
+    z.centralDirSize = dirSize;
+    z.centralDirOffset = dirOffset;
+    const auto record = SerializeZip64EndRecord(z);
+    out.insert(out.end(), record.begin(), record.end());
+    Zip64Locator l;
+    l.zip64EndDisk = endDisk;
+    l.zip64EndOffset = here;
+    l.totalDisks = endDisk + 1;
+    const auto locator = SerializeZip64Locator(l);
+    out.insert(out.end(), locator.begin(), locator.end());
+  }
+  EndRecord e;
+  e.signature = kEndRecordSig;
+  e.thisDisk = static_cast<uint16_t>(endDisk);
+  e.centralDirDisk = static_cast<uint16_t>(dirDisk);
+  // Both counts are the whole directory's, as readers of disk sets expect.
+  e.entriesOnDisk = many ? kZip64Marker16 : static_cast<uint16_t>(entries);
+  e.totalEntries = e.entriesOnDisk;
+  e.centralDirSize = big ? kZip64Marker32 : static_cast<uint32_t>(dirSize);
+  e.centralDirOffset = far ? kZip64Marker32 : dirOffset;
+  e.commentLength = 0;  // a disk set carries no archive comment
+  const std::vector<uint8_t> bytes = SerializeEndRecord(e);
+  out.insert(out.end(), bytes.begin(), bytes.end());
+  return out;
+}
+
+template <class Build>
+bool TDiskSpanObj::WriteWhole(Build build) {
+  for (;;) {
+    if (*cancel_) return false;
+    std::vector<uint8_t> bytes = build(static_cast<uint32_t>(ZipDiskNumber()), volume_length_);
+    const auto size = static_cast<int64_t>(bytes.size());
+    if (size > free_ && !fresh_disk_) {
+      if (!NextDisk()) return false;
+      continue;
+    }
+    const int64_t start = volume_length_;
+    errno = 0;
+    const int32_t written = volume_->Write(bytes.data(), static_cast<int32_t>(size));
+    const int error = errno;
+    if (written == size) {
+      volume_length_ += size;
+      free_ -= size;
+      fresh_disk_ = false;
+      return true;
+    }
+    // Take back what went out and start them afresh on the next disk.
+    if (!IsDiskFullError(nullptr, error) || fresh_disk_) {
+      return Fail(written == 0 && fresh_disk_ ? ec::DiskFull : ec::WriteError);
+    }
+    volume_->SetSize(start);
+    free_ = 0;
+    if (!NextDisk()) return false;
+  }
+}
+
+bool TDiskSpanObj::WriteDirectory() {
+  const std::vector<uint8_t> directory = CentralDirectory();
+  const auto dirSize = static_cast<int64_t>(directory.size());
+  // Written from the current position, or from a further disk when this one
+  // has no room for the directory and its end but an empty one would.
+  const int64_t endSize = static_cast<int64_t>(
+      EndRecords(0, static_cast<uint64_t>(volume_length_), static_cast<uint64_t>(dirSize), 0,
+                 0)
+          .size());
+  const int64_t leave = disk_number_ == 1 ? std::max<int64_t>(zip_.LeaveSpaceOnFirstDisk(), 0) : 0;
+  const bool wholeFits = dirSize + endSize <= info_.TotalBytes - leave;
+  if (free_ <= 0 || (dirSize + endSize > free_ && wholeFits && !fresh_disk_)) {
+    if (!NextDisk()) return false;
+  }
+  const auto dirDisk = static_cast<uint32_t>(ZipDiskNumber());
+  const auto dirOffset = static_cast<uint64_t>(volume_length_);
+  if (!WriteWithDiskChange(directory.data(), dirSize)) return false;
+  return WriteWhole([&](uint32_t disk, int64_t here) {
+    return EndRecords(dirDisk, dirOffset, static_cast<uint64_t>(dirSize), disk,
+                      static_cast<uint64_t>(here));
+  });
+}
+
+}  // namespace arc

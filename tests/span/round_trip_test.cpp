@@ -1,0 +1,73 @@
+//===-- tests/span/round_trip_test.cpp - Disk sets written and read back --===//
+//
+// About 1 MB of mixed files written onto disks of three sizes, read back by
+// our reader through its disk events, and the volumes handed to 7-Zip as a
+// split set (a spanned and a split archive share one layout).
+//
+//===----------------------------------------------------------------------===//
+#include "core/error_codes.h"
+#include "span_fixture.h"
+
+namespace arc {
+namespace {
+
+using test::ListCentral;
+using test::ReadText;
+
+class RoundTrip : public test::SpanFixture, public ::testing::WithParamInterface<int64_t> {};
+
+TEST_P(RoundTrip, WrittenOntoDisksAndReadBackByteForByte) {
+  const int64_t capacity = GetParam();
+  WriteSources(test::MixedSources());
+  AddDisks(20, capacity);
+  drives.Insert(0);
+  TZip zip;
+  Configure(zip);
+  ASSERT_EQ(zip.Compress(), static_cast<int32_t>(sources.size()));
+  EXPECT_TRUE(rec.reports.empty()) << rec.reports[0].code;
+
+  const std::vector<int32_t> disks = VolumeDisks();
+  ASSERT_FALSE(disks.empty());
+  const bool spanned = disks.size() > 1;
+  for (size_t i = 0; i < disks.size(); ++i) {
+    EXPECT_EQ(disks[i], static_cast<int32_t>(i));  // the disks in the order they were put in
+    EXPECT_EQ(drives.DiskAt(disks[i]).Label, SpanDiskLabel(static_cast<int32_t>(i) + 1));
+    EXPECT_LE(drives.UsedBytes(disks[i]), capacity);
+  }
+  // The first disk is taken as it is; every further one is asked for.
+  EXPECT_EQ(prompts.size(), disks.size() - 1);
+  const std::string first = ReadText(Volume(disks.front()));
+  EXPECT_EQ(first.compare(0, 4, "PK\x07\x08") == 0, spanned);
+
+  // The whole directory is beside the end record on the last disk.
+  const std::vector<test::ListedEntry> entries = ListCentral(Volume(disks.back()));
+  ASSERT_EQ(entries.size(), sources.size());
+  uint32_t lastDisk = 0;
+  for (const test::ListedEntry& e : entries) {
+    EXPECT_GE(e.extent.diskNumberStart, lastDisk) << e.name;
+    lastDisk = e.extent.diskNumberStart;
+  }
+  EXPECT_LE(lastDisk, disks.size() - 1);
+  if (!spanned) {
+    EXPECT_EQ(lastDisk, 0u);
+  }
+
+  std::string errors;
+  EXPECT_EQ(ExtractSet("out", errors), static_cast<int32_t>(sources.size()));
+  EXPECT_EQ(errors, "");
+  EXPECT_EQ(test::TreeDiff(test::Tree(dir / "out"), test::Tree(dir / "src")), "");
+
+  if (spanned) {
+    const test::ToolResult r = test::Run("7z t " + test::Quote(CopyAsSplitSet()));
+    EXPECT_EQ(r.status, 0) << r.output;
+  } else {
+    EXPECT_EQ(test::PeerFailures(Volume(disks.front())), "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(DiskSizes, RoundTrip,
+                         ::testing::Values(100 * 1024, 300 * 1024, 1536 * 1024),
+                         [](const auto& info) { return std::to_string(info.param / 1024) + "KB"; });
+
+}  // namespace
+}  // namespace arc
