@@ -87,6 +87,30 @@ TEST_F(Backup, FailingServerShowsTheEmptyMessageAndStaysOpen) {
   ExpectBackToRest();
 }
 
+TEST_F(Backup, WriterThatWritesNothingReportsItsErrorAndKeepsTheWorkFile) {
+  BackupInto(files + "no such folder/b.zip");
+
+  EXPECT_THAT(Dialogs().shown,
+              ElementsAre(kSaveDialog, std::string("box: ") + texts::kArchiveError));
+  EXPECT_EQ(Form().Operations().LastOutcome(), TOutcome::Failed);
+  EXPECT_TRUE(Form().isVisible());
+  EXPECT_TRUE(fs::exists(WorkFile()));
+  ExpectBackToRest();
+}
+
+TEST_F(Backup, ClicksWhileItRunsAreIgnored) {
+  int pumps = 0;
+  Dialogs().onPump = [&] {
+    ++pumps;
+    Form().BitBtn1->click();
+    Form().BitBtn2->click();
+  };
+  BackupInto(files + "b.zip");
+  EXPECT_GT(pumps, 0);
+  EXPECT_THAT(Dialogs().shown, ElementsAre(kSaveDialog, Shown("MsgForm2", 2, texts::kSuccess)));
+  EXPECT_EQ(EntriesOf(files + "b.zip"), "Zelvo10\n");
+}
+
 // A server that behaves as SQL Server does with a backup file: it cannot
 // write into a missing folder, and it adds a backup set to an existing file.
 class AppendingServer : public FakeConnection {

@@ -130,7 +130,9 @@ TEST_F(Restore, StopsBeforeTheDatabaseWhenTheBackupDoesNotReachTemp) {
   const std::string before = Dump(Company());
 
   RunRestore(locked);
-  EXPECT_EQ(Dialogs().shown.back(), Shown("MsgForm2", 3, texts::kProbablyInUse));
+  EXPECT_THAT(Dialogs().shown,
+              ElementsAre(Confirmation(), kOpenDialog, std::string("box: ") + texts::kArchiveError,
+                          Shown("MsgForm2", 3, texts::kProbablyInUse)));
   RunRestore(files + "x.bak");
   EXPECT_EQ(Dialogs().shown.back(), Shown("MsgForm2", 3, texts::kProbablyInUse));
 
@@ -153,14 +155,28 @@ TEST_F(Restore, ClicksWhileItRunsAreIgnored) {
 }
 
 TEST_F(Restore, DiskPromptsGoOnOnlyWhenAnsweredOk) {
+  TBackupRestore& operations = Form().Operations();
   bool cancel = true;  // as the reader presets it
   Dialogs().Answer(msg::mrCancel);
-  Form().Operations().UnZip1GetZipNextDisk(nullptr, "3", cancel);
+  operations.UnZip1GetZipNextDisk(nullptr, "3", cancel);
   EXPECT_TRUE(cancel);
   Dialogs().Answer(msg::mrOk);
-  Form().Operations().UnZip1GetZipNextDisk(nullptr, "3", cancel);
+  operations.UnZip1GetZipNextDisk(nullptr, "3", cancel);
   EXPECT_FALSE(cancel);
-  EXPECT_EQ(Dialogs().shown.back(), std::string("information: ") + texts::kInsertNextDisk + "3");
+
+  bool first = true;
+  bool last = true;
+  Dialogs().Answer(msg::mrOk);
+  operations.UnZip1GetZipFirstDisk(nullptr, first);
+  Dialogs().Answer(msg::mrCancel);
+  operations.UnZip1GetZipLastDisk(nullptr, last);
+  EXPECT_FALSE(first);
+  EXPECT_TRUE(last);
+
+  const std::string info = "information: ";
+  EXPECT_THAT(Dialogs().shown,
+              ElementsAre(info + texts::kInsertNextDisk + "3", info + texts::kInsertNextDisk + "3",
+                          info + texts::kInsertFirstDisk, info + texts::kInsertLastDisk));
 }
 
 }  // namespace
