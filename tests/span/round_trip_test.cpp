@@ -65,6 +65,22 @@ TEST_P(RoundTrip, WrittenOntoDisksAndReadBackByteForByte) {
   }
 }
 
+TEST_F(RoundTrip, EncryptedEntriesAreCopiedLikeAnyOther) {
+  WriteSources(test::MixedSources());
+  AddDisks(20, 100 * 1024);
+  drives.Insert(0);
+  TZip zip;
+  Configure(zip);
+  zip.SetPassword("disk set");
+  ASSERT_EQ(zip.Compress(), static_cast<int32_t>(sources.size()));
+  std::string errors;
+  EXPECT_EQ(ExtractSet("out", errors, "disk set"), static_cast<int32_t>(sources.size()));
+  EXPECT_EQ(errors, "");
+  EXPECT_EQ(test::TreeDiff(test::Tree(dir / "out"), test::Tree(dir / "src")), "");
+  const test::ToolResult r = test::Run("7z t -p'disk set' " + test::Quote(CopyAsSplitSet()));
+  EXPECT_EQ(r.status, 0) << r.output;
+}
+
 INSTANTIATE_TEST_SUITE_P(DiskSizes, RoundTrip,
                          ::testing::Values(100 * 1024, 300 * 1024, 1536 * 1024),
                          [](const auto& info) { return std::to_string(info.param / 1024) + "KB"; });

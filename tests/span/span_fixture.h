@@ -92,7 +92,8 @@ class SpanFixture : public ::testing::Test {
 
   /// Extracts the set with our reader into dir/`into`, asking for the disks
   /// through its events; the files written.
-  int32_t ExtractSet(const std::string& into, std::string& errors) {
+  int32_t ExtractSet(const std::string& into, std::string& errors,
+                     const std::string& password = {}) {
     const std::vector<int32_t> disks = VolumeDisks();
     if (disks.empty()) return 0;
     TUnZip unzip;
@@ -120,6 +121,7 @@ class SpanFixture : public ::testing::Test {
     unzip.SetExtractDir(dir / into);
     unzip.SetFileSpec({"*"});
     unzip.SetRecurseDirs(true);
+    if (!password.empty()) unzip.SetPasswords({password});
     return unzip.Extract();
   }
 
