@@ -133,10 +133,11 @@ int RunAdd(const std::vector<std::string>& args) {
 
   const int32_t count = zip.Compress();
   bar.Clear();
-  if (count == 0 && reporter.Count() == 0) {
-    // Only a stop at a disk prompt ends a run without a report.
+  if (count == 0 && disks.Stopped() && reporter.Count() == 0) {
+    // A stop at a disk prompt ends the run without a report of its own.
     std::fprintf(stderr, "arcz: stopped at %s; %s was not written\n",
-                 disks.Stopped() ? disks.StoppedAt().c_str() : "a disk", zip.ArchiveFile().c_str());
+                 disks.StoppedAt().empty() ? "a disk" : disks.StoppedAt().c_str(),
+                 zip.ArchiveFile().c_str());
     return kExitErrors;
   }
   if (reporter.Count() == 0) {

@@ -90,7 +90,9 @@ bool TDiskSpanObj::Run() {
 
   // As one plain volume the entries would stand where they stand now, less
   // any program in front; that tells the directory's size exactly when the
-  // archive fits, and closely enough when it does not.
+  // archive fits, and closely enough when it does not. An archive that
+  // leaves less than the usual margin free on the first disk is marked as a
+  // disk set from the start, before anyone knows whether it will spill.
   int64_t entryBytes = 0;
   for (Piece& p : pieces_) {
     p.disk = 0;
@@ -102,7 +104,7 @@ bool TDiskSpanObj::Run() {
       EndRecords(0, static_cast<uint64_t>(entryBytes), static_cast<uint64_t>(dirSize), 0,
                  static_cast<uint64_t>(entryBytes + dirSize))
           .size());
-  if (entryBytes + kRequiredSpace > free_ || entryBytes + dirSize + endSize > free_) {
+  if (entryBytes + dirSize + endSize + kRequiredSpace > free_) {
     std::array<uint8_t, 4> marker{};
     ByteWriter(marker).u32(kSpanMarkerSig);
     if (!WriteWithDiskChange(marker.data(), static_cast<int64_t>(marker.size()))) return false;

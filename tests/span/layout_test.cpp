@@ -53,8 +53,9 @@ class SpanLayout : public test::SpanFixture {
     Configure(zip);
     ASSERT_EQ(zip.Compress(), static_cast<int32_t>(sources.size()));
     EXPECT_TRUE(rec.reports.empty());
-    const test::ToolResult r = test::Run("7z t " + test::Quote(CopyAsSplitSet()));
-    EXPECT_EQ(r.status, 0) << r.output;
+    if (test::HaveSevenZip()) {
+      EXPECT_EQ(SevenZipFailures(), "");
+    }
   }
 
   /// Central records of the set, by their place in the temporary archive.
@@ -99,6 +100,38 @@ TEST_F(SpanLayout, DirectoryThatDoesNotFitGoesWholeOntoAFurtherDisk) {
   EXPECT_EQ(errors, "");
 }
 
+TEST_F(SpanLayout, FirstDiskWithTheMarginToSpareTakesAPlainArchive) {
+  const int64_t whole = entryBytes + dirSize + kEndRecord;
+  WriteSet(whole + 10000);
+  const std::vector<int32_t> disks = VolumeDisks();
+  ASSERT_EQ(disks.size(), 1u);
+  EXPECT_EQ(static_cast<int64_t>(fs::file_size(Volume(disks[0]))), whole);
+  EXPECT_EQ(ReadText(Volume(disks[0])), ReadText(dir / "one.zip"));
+  EXPECT_TRUE(prompts.empty());
+}
+
+TEST_F(SpanLayout, ArchiveWithinTheMarginIsMarkedAndStillReadFromOneDisk) {
+  // One byte short of the margin: the marker goes in front although the
+  // archive then fits, and the offsets count it.
+  const int64_t whole = entryBytes + dirSize + kEndRecord;
+  WriteSet(whole + 10000 - 1);
+  const std::vector<int32_t> disks = VolumeDisks();
+  ASSERT_EQ(disks.size(), 1u);
+  const std::string volume = ReadText(Volume(disks[0]));
+  EXPECT_EQ(static_cast<int64_t>(volume.size()), kMarker + whole);
+  EXPECT_EQ(volume.substr(0, 4), "PK\x07\x08");
+  const std::vector<test::ListedEntry> entries = Directory();
+  ASSERT_EQ(entries.size(), starts.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    EXPECT_EQ(entries[i].extent.diskNumberStart, 0u);
+    EXPECT_EQ(entries[i].extent.localHeaderOffset, starts[i] + kMarker);
+  }
+  std::string errors;
+  EXPECT_EQ(ExtractSet("out", errors), static_cast<int32_t>(sources.size()));
+  EXPECT_EQ(errors, "");
+  EXPECT_EQ(test::TreeDiff(test::Tree(dir / "out"), test::Tree(dir / "src")), "");
+}
+
 TEST_F(SpanLayout, EntryFillingADiskPutsTheNextHeaderOnTheNextDisk) {
   const size_t k = EntryFrom(20000);
   ASSERT_LT(k, starts.size());
@@ -125,6 +158,89 @@ TEST_F(SpanLayout, LocalHeaderIsNeverCut) {
   EXPECT_EQ(entries[k].extent.localHeaderOffset, 0u);
   EXPECT_EQ(static_cast<int64_t>(fs::file_size(Volume(VolumeDisks()[0]))),
             kMarker + static_cast<int64_t>(starts[k]));
+}
+
+TEST(SpanDirectory, DirectoryLargerThanADiskIsSpreadBetweenWholeRecords) {
+  // Long names make a directory of about 170 KB for disks of 100 KB.
+  test::TempDir dir;
+  fs::create_directories(dir / "tmp");
+  constexpr int kFiles = 1200;
+  const std::string padding(90, 'n');
+  for (int i = 0; i < kFiles; ++i) test::WriteText(dir / ("src/" + padding + std::to_string(i)), "x");
+  SimulatedDrives drives(dir / "drives", &DefaultDriveService());
+  for (int i = 0; i < 8; ++i) drives.AddDisk(100 * 1024);
+  drives.Insert(0);
+  TZip zip;
+  zip.SetDriveService(&drives);
+  zip.SetArchiveFile(drives.DrivePath() + "names.zip");
+  zip.SetFileSpec({dir / "src/*"});
+  zip.SetTempDir(dir / "tmp");
+  zip.SetCompressMethod(cmStore);
+  zip.OnInsertDisk = [&](TObject*, const std::string& volume, bool& cancel) {
+    cancel = false;
+    drives.Insert(std::stoi(volume) - 1);
+  };
+  test::Recorder rec;
+  rec.Attach(zip);
+  ASSERT_EQ(zip.Compress(), kFiles);
+  EXPECT_TRUE(rec.reports.empty());
+
+  std::vector<std::string> volumes;
+  for (int i = 0; i < drives.DiskCount(); ++i) {
+    const std::string name = drives.DiskAt(i).Folder + "names.zip";
+    if (fs::exists(name)) volumes.push_back(ReadText(name));
+  }
+  ASSERT_GE(volumes.size(), 4u);
+  const auto u16 = [](const std::string& v, size_t at) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(v[at]) | static_cast<uint8_t>(v[at + 1]) << 8);
+  };
+  const auto u32 = [&](const std::string& v, size_t at) { return u16(v, at) | u16(v, at + 2) << 16; };
+  const std::string& last = volumes.back();
+  ASSERT_GE(last.size(), 22u);
+  const size_t end = last.size() - 22;
+  ASSERT_EQ(last.substr(end, 4), "PK\x05\x06");
+  EXPECT_EQ(u16(last, end + 4), volumes.size() - 1);  // this disk
+  const uint32_t dirDisk = u16(last, end + 6);
+  EXPECT_LT(dirDisk, volumes.size() - 1);              // the directory starts further back
+  EXPECT_EQ(u16(last, end + 10), static_cast<uint32_t>(kFiles));
+
+  // Walking the records from where the end record says: none is cut, and
+  // together they are as long as it says.
+  size_t disk = dirDisk, at = u32(last, end + 16);
+  uint64_t bytes = 0;
+  int records = 0;
+  while (records < kFiles && disk < volumes.size()) {
+    const std::string& v = volumes[disk];
+    if (at == v.size() || (disk + 1 == volumes.size() && at == end)) {
+      ++disk;
+      at = 0;
+      continue;
+    }
+    ASSERT_LE(at + 46, v.size()) << "disk " << disk;
+    ASSERT_EQ(v.substr(at, 4), "PK\x01\x02") << "disk " << disk << " at " << at;
+    const size_t length = 46 + u16(v, at + 28) + u16(v, at + 30) + u16(v, at + 32);
+    ASSERT_LE(at + length, v.size()) << "record cut at the end of disk " << disk;
+    EXPECT_LT(u16(v, at + 34), volumes.size() - 1);  // local headers lie before the end
+    at += length;
+    bytes += length;
+    ++records;
+  }
+  EXPECT_EQ(records, kFiles);
+  EXPECT_EQ(bytes, u32(last, end + 12));
+  EXPECT_EQ(disk, volumes.size() - 1);
+  EXPECT_EQ(at, end);
+
+  if (!test::HaveSevenZip()) return;
+  const std::string split = dir / "split";
+  fs::create_directories(split);
+  for (size_t i = 0; i < volumes.size(); ++i) {
+    char ext[32];
+    std::snprintf(ext, sizeof ext, ".z%02zu", i + 1);
+    test::WriteText(split + "/names" + (i + 1 == volumes.size() ? ".zip" : ext), volumes[i]);
+  }
+  const test::ToolResult r = test::Run("7z t " + test::Quote(split + "/names.zip"));
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("Files: " + std::to_string(kFiles)), std::string::npos) << r.output;
 }
 
 TEST(SpanZip64, ManyEntriesGetZip64RecordsThatNameTheDisks) {
@@ -166,6 +282,7 @@ TEST(SpanZip64, ManyEntriesGetZip64RecordsThatNameTheDisks) {
   EXPECT_EQ(u16(end + 4), 1u);
   EXPECT_EQ(u16(end + 8), 0xFFFFu);  // the count is in the Zip64 record
 
+  if (!test::HaveSevenZip()) return;
   const std::string split = dir / "split";
   fs::create_directories(split);
   fs::copy_file(drives.DiskAt(0).Folder + "many.zip", split + "/many.z01");

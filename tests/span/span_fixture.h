@@ -35,6 +35,12 @@ inline std::map<std::string, std::string> MixedSources() {
   return files;
 }
 
+/// 7-Zip is there to check disk sets with.
+inline bool HaveSevenZip() {
+  static const bool have = Run("command -v 7z").status == 0;
+  return have;
+}
+
 class SpanFixture : public ::testing::Test {
  protected:
   SpanFixture() : drives(dir / "drives", &DefaultDriveService()) {
@@ -130,6 +136,7 @@ class SpanFixture : public ::testing::Test {
   std::string CopyAsSplitSet() {
     const std::vector<int32_t> disks = VolumeDisks();
     const std::string folder = dir / "split";
+    std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     for (size_t i = 0; i < disks.size(); ++i) {
       char ext[32];
@@ -138,6 +145,14 @@ class SpanFixture : public ::testing::Test {
       std::filesystem::copy_file(Volume(disks[i]), name);
     }
     return folder + "/set.zip";
+  }
+
+  /// What 7-Zip says against the volumes as a split set; empty when it
+  /// reads them all without fault.
+  std::string SevenZipFailures(const std::string& password = {}) {
+    const std::string pw = password.empty() ? "" : " -p" + Quote(password);
+    const ToolResult r = test::Run("7z t" + pw + " " + Quote(CopyAsSplitSet()));
+    return r.status == 0 ? "" : r.output;
   }
 
   TempDir dir;
