@@ -2,14 +2,20 @@
 #include "form1.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QCursor>
 #include <QFontMetrics>
 #include <QShowEvent>
 #include <QStyle>
 #include <algorithm>
 
 #include "app/alias_file.h"
+#include "app/archive_components.h"
+#include "app/qt_dialogs.h"
 #include "app/texts.h"
 #include "msg/design_font.h"
+#include "unzip/unzip.h"
+#include "zip/zip.h"
 
 namespace app {
 
@@ -81,6 +87,38 @@ TGauge* DesignGauge(QWidget* parent, const char* name, const QRect& rect) {
 
 }  // namespace
 
+// What the operations change in the window.
+class TForm1::THost : public TOperationHost {
+ public:
+  explicit THost(TForm1& form) : form_(form) {}
+
+  void SetGauge1(int32_t progress) override { form_.GaugeShow1->SetProgress(progress); }
+  void SetGauge2(int32_t progress) override { form_.GaugeShow2->SetProgress(progress); }
+  void SetBusyCursor(bool busy) override {
+    // One cursor for the whole application, set rather than stacked.
+    if (busy) {
+      if (QApplication::overrideCursor()) {
+        QApplication::changeOverrideCursor(Qt::WaitCursor);
+      } else {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+      }
+    } else {
+      while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+    }
+  }
+  void Repaint() override { form_.repaint(); }
+  void CloseMainWindow() override { form_.close(); }
+  void Terminate() override {
+    form_.terminateRequested_ = true;
+    QCoreApplication::quit();
+  }
+  // The window shows its own fixed messages, never the underlying error.
+  void NoteError(const std::string&) override {}
+
+ private:
+  TForm1& form_;
+};
+
 void AutoSizeKeepingRight(QLabel& label) {
   const int right = label.x() + label.width();
   const int width = QFontMetrics(label.font()).horizontalAdvance(label.text());
@@ -89,7 +127,8 @@ void AutoSizeKeepingRight(QLabel& label) {
 
 TForm1::TForm1(TFormEnvironment environment, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      exeDir_(std::move(environment.ExeDir)) {
+      exeDir_(std::move(environment.ExeDir)),
+      dialogs_(std::move(environment.Dialogs)) {
   setObjectName("Form1");
   setWindowTitle(QString::fromUtf8(texts::kFormCaption));
   setLayoutDirection(Qt::RightToLeft);
@@ -152,6 +191,8 @@ void TForm1::createControls() {
   SpeedButton1->setFocusPolicy(Qt::NoFocus);
   SpeedButton1->setIcon(QApplication::style()->standardIcon(QStyle::SP_DialogCloseButton));
   connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
+  connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+  connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
 
   GaugeShow1 = DesignGauge(Panel1, "GaugeShow1", {7, 78, 572, 12});
   GaugeShow2 = DesignGauge(Panel1, "GaugeShow2", {7, 89, 572, 12});
@@ -159,9 +200,9 @@ void TForm1::createControls() {
   BitBtn1->setFocus();
 }
 
-void TForm1::createMessages() {
-  auto configure = [this](const char* name, msg::TMsgBtn buttons) {
-    auto* form = new msg::TMsgForm(this);
+TMessageForms CreateMessageForms(QObject* owner) {
+  auto configure = [owner](const char* name, msg::TMsgBtn buttons) {
+    auto* form = new msg::TMsgForm(owner);
     form->setObjectName(name);
     form->SetAlignment(msg::TAlignment::taLeftJustify);
     form->SetScreenCenter(true);
@@ -179,22 +220,34 @@ void TForm1::createMessages() {
     form->SetMsgBtn(buttons);
     return form;
   };
-  MsgForm1 = configure("MsgForm1", msg::TMsgBtn::Yes_No);
-  MsgForm1->SetMessageList1({std::begin(texts::kConfirmRestore), std::end(texts::kConfirmRestore)});
-  MsgForm2 = configure("MsgForm2", msg::TMsgBtn::Ok);
-  MsgForm2->SetMessageList2({texts::kSuccess});
-  MsgForm2->SetMessageList3({texts::kDuplicateName});
+  TMessageForms forms;
+  forms.MsgForm1 = configure("MsgForm1", msg::TMsgBtn::Yes_No);
+  forms.MsgForm1->SetMessageList1(
+      {std::begin(texts::kConfirmRestore), std::end(texts::kConfirmRestore)});
+  forms.MsgForm2 = configure("MsgForm2", msg::TMsgBtn::Ok);
+  forms.MsgForm2->SetMessageList2({texts::kSuccess});
+  forms.MsgForm2->SetMessageList3({texts::kDuplicateName});
+  return forms;
 }
 
-// The ZIP reader UnZip1 and writer Zip1 belong here, created with the window
-// and bound to its event handlers. The reader runs with its defaults (automatic
-// CPU type) and the handlers for errors, progress, the next volume and the
-// first, next and last disk. The writer is set up for ZIP with Deflate, default
-// extension ".zip", attributes zero/read-only/archive/compressed/encrypted,
-// nothing excluded, moves to the trash on erase, no recursion until a backup
-// asks for it, switch "add", the handlers for errors and progress, and the
-// library's list of extensions that are stored without compression.
-void TForm1::createArchiveComponents() {}
+void TForm1::createMessages() {
+  const TMessageForms forms = CreateMessageForms(this);
+  MsgForm1 = forms.MsgForm1;
+  MsgForm2 = forms.MsgForm2;
+}
+
+void TForm1::createArchiveComponents() {
+  UnZip1 = std::make_unique<arc::TUnZip>();
+  ConfigureUnZip1(*UnZip1);
+  Zip1 = std::make_unique<arc::TZip>();
+  ConfigureZip1(*Zip1);
+  if (!dialogs_) dialogs_ = std::make_unique<TQtDialogs>(this);
+  host_ = std::make_unique<THost>(*this);
+  operations_ = std::make_unique<TBackupRestore>(
+      TOperationParts{exeDir_, databaseName_, *ADOConnection1, *ADOConnection2, *ADOTable1,
+                      *MsgForm1, *MsgForm2, OpenDialog1, SaveDialog1, *Zip1, *UnZip1},
+      *host_, *dialogs_);
+}
 
 void TForm1::FormShow() { LoadAliasDef(); }
 
@@ -207,6 +260,10 @@ void TForm1::LoadAliasDef() {
 void TForm1::SaveAliasDef(const std::string& id) { WriteWholeFile(AliasFilePath(exeDir_), id); }
 
 void TForm1::SpeedButton1Click() { close(); }
+
+void TForm1::BitBtn1Click() { operations_->BitBtn1Click(); }
+
+void TForm1::BitBtn2Click() { operations_->BitBtn2Click(); }
 
 void TForm1::setLabel2Caption(const std::string& caption) {
   Label2->setText(QString::fromStdString(caption));

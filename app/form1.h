@@ -11,6 +11,11 @@
 // up in the alias table, and the row found (or the first row) gives
 // DatabaseName and the caption of Label2.
 //
+// The backup and restore buttons run their operations (TBackupRestore) on the
+// window's components; the window lends them its gauges and cursor, and its
+// dialogs through the TDialogs it was given (Qt's own unless a test gives
+// scripted ones).
+//
 //===----------------------------------------------------------------------===//
 #pragma once
 
@@ -21,27 +26,27 @@
 #include <memory>
 #include <string>
 
+#include "app/backup_restore.h"
 #include "app/db/alias_table.h"
 #include "app/db/database.h"
+#include "app/dialogs.h"
 #include "app/gauge.h"
 #include "msg/bit_btn.h"
 #include "msg/msg_form.h"
 
-namespace app {
+namespace arc {
+class TZip;
+class TUnZip;
+}  // namespace arc
 
-/// The settings a file dialog is shown with. Filter holds description|pattern
-/// pairs separated by '|'.
-struct TFileDialogSettings {
-  std::string Filter;
-  std::string FileName;
-  std::string DefaultExt;
-};
+namespace app {
 
 /// What the window is built on.
 struct TFormEnvironment {
   std::string ExeDir;                      ///< the executable's folder, with a trailing '/'
   std::unique_ptr<TDbConnection> Master;   ///< becomes ADOConnection1
   std::unique_ptr<TDbConnection> Company;  ///< becomes ADOConnection2
+  std::unique_ptr<TDialogs> Dialogs = nullptr;  ///< empty: Qt dialogs over the window
 };
 
 class TForm1 : public QWidget {
@@ -67,6 +72,8 @@ class TForm1 : public QWidget {
   msg::TMsgForm* MsgForm2;                        ///< results and failures
   TFileDialogSettings OpenDialog1;
   TFileDialogSettings SaveDialog1;
+  std::unique_ptr<arc::TUnZip> UnZip1;
+  std::unique_ptr<arc::TZip> Zip1;
 
   /// The company database's name; empty until LoadAliasDef has run.
   const std::string& DatabaseName() const { return databaseName_; }
@@ -78,6 +85,15 @@ class TForm1 : public QWidget {
   /// Replaces DefAlias.dat with `id`; throws std::system_error.
   void SaveAliasDef(const std::string& id);
   void SpeedButton1Click();
+  /// The backup; a click while an operation runs is ignored.
+  void BitBtn1Click();
+  /// The restore; a click while an operation runs is ignored.
+  void BitBtn2Click();
+
+  /// The operations and the handlers of Zip1's and UnZip1's events.
+  TBackupRestore& Operations() { return *operations_; }
+  /// True once an operation has told the application to end.
+  bool TerminateRequested() const { return terminateRequested_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -89,9 +105,23 @@ class TForm1 : public QWidget {
   void createArchiveComponents();
   void setLabel2Caption(const std::string& caption);
 
+  class THost;
+
   std::string exeDir_;
   std::string databaseName_;
+  std::unique_ptr<TDialogs> dialogs_;
+  std::unique_ptr<THost> host_;
+  std::unique_ptr<TBackupRestore> operations_;
+  bool terminateRequested_ = false;
 };
+
+/// The two message components as the window is designed with them, owned by
+/// `owner`.
+struct TMessageForms {
+  msg::TMsgForm* MsgForm1 = nullptr;  ///< the confirmation before a restore (Yes, No)
+  msg::TMsgForm* MsgForm2 = nullptr;  ///< results and failures (OK)
+};
+TMessageForms CreateMessageForms(QObject* owner);
 
 /// Gives a label the width of its text, keeping its right edge where it is
 /// (a right-to-left label grows to the left).

@@ -24,4 +24,19 @@ inline constexpr const char* kConfirmRestore[] = {
 inline constexpr const char* kSuccess = "عمليات انتخابي با موفقيت انجام شد";
 inline constexpr const char* kDuplicateName = "نام انتخابي براي نسخه پشتيبان تكراري است ";
 
+/// The failure of a restore, in place of the duplicate-name line.
+inline constexpr const char* kProbablyInUse = ".احتمالا اين بانك توسط كاربر ديگري در حال استفاده ميباشد";
+/// Every error the writer or the reader reports.
+inline constexpr const char* kArchiveError = "خطا در فشرده سازي اطلاعات";
+
+/// The prompts for the disks of an archive spanned over removable disks; the
+/// next-disk text is followed directly by the number of the disk.
+inline constexpr const char* kInsertFirstDisk = "لطفا ديسكت شماره  1  را در دستگاه قرار دهيد";
+inline constexpr const char* kInsertLastDisk = "لطفا آخرين ديسكت را در دستگاه قرار دهيد";
+inline constexpr const char* kInsertNextDisk = "لطفا ديسكت بعدي را در دستگاه قرار دهيد disk# : ";
+
+/// The box that asks where a missing volume of a split archive is.
+inline constexpr const char* kNextVolumeCaption = "Enter new drv:\\directory...";
+inline constexpr const char* kNextVolumePrompt = "Filename: ";
+
 }  // namespace app::texts

@@ -1,0 +1,401 @@
+//===-- app/backup_restore.cpp - The backup and restore operations -*- C++ -*-===//
+#include "backup_restore.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <stdexcept>
+#include <string_view>
+#include <system_error>
+
+#include "app/commands.h"
+#include "app/db/alias_table.h"
+#include "app/db/database.h"
+#include "app/texts.h"
+#include "core/errors.h"
+#include "msg/msg_form.h"
+#include "support/erase.h"
+#include "unzip/unzip.h"
+#include "zip/zip.h"
+
+namespace app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+/// A failure of the program's own, caught with the server's errors by the
+/// operation's guarded block.
+class EOperationError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// Marks an operation as running for as long as it lives.
+class TRunning {
+ public:
+  explicit TRunning(bool& flag) : flag_(flag) { flag_ = true; }
+  ~TRunning() { flag_ = false; }
+  TRunning(const TRunning&) = delete;
+  TRunning& operator=(const TRunning&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+std::string Upper(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return text;
+}
+
+void CheckDatabaseName(const std::string& name) {
+  if (!IsUsableDatabaseName(name)) {
+    throw EOperationError("The database name '" + name + "' cannot name a file in Temp.");
+  }
+}
+
+/// Creates one folder level when it is missing; the outcome shows later, when
+/// the folder is written to.
+void CreateFolder(const std::string& folder) {
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) fs::create_directory(folder, ec);
+}
+
+/// True for a path below the extraction folder: relative, and no component
+/// empty, "." or "..".
+bool IsPlainRelativePath(std::string_view path) {
+  if (path.empty() || path.front() == '/') return false;
+  size_t at = 0;
+  while (at <= path.size()) {
+    size_t end = path.find('/', at);
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view part = path.substr(at, end - at);
+    if (part.empty() || part == "." || part == "..") return false;
+    at = end + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsUsableDatabaseName(const std::string& name) {
+  // The name becomes a file name in Temp/ and TempBackup/: it must not climb
+  // out of them, name the folder itself, or be taken as a mask by the trash.
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\\*?\0", 5)) == std::string::npos;
+}
+
+std::string FileExtension(const std::string& path) {
+  const size_t start = path.find_last_of('/') + 1;  // npos + 1 == 0
+  const size_t dot = path.find_last_of('.');
+  return dot != std::string::npos && dot >= start ? path.substr(dot) : std::string();
+}
+
+TBackupRestore::TBackupRestore(const TOperationParts& parts, TOperationHost& host,
+                               TDialogs& dialogs)
+    : parts_(parts), host_(host), dialogs_(dialogs) {
+  arc::TZip& zip = parts_.Zip1;
+  zip.OnProgress = [this](arc::TObject* s, uint8_t f, uint8_t a) { Zip1Progress(s, f, a); };
+  zip.OnError = [this](arc::TObject* s, const std::string& n, const std::string& m,
+                       const std::string& v, int32_t e) { Zip1Error(s, n, m, v, e); };
+
+  arc::TUnZip& unzip = parts_.UnZip1;
+  unzip.OnProgress = [this](arc::TObject* s, uint8_t f, uint8_t a) { UnZip1Progress(s, f, a); };
+  unzip.OnError = [this](arc::TObject* s, const std::string& n, const std::string& m,
+                         const std::string& v, int32_t e) { UnZip1Error(s, n, m, v, e); };
+  unzip.OnGetZipFirstDisk = [this](arc::TObject* s, bool& c) { UnZip1GetZipFirstDisk(s, c); };
+  unzip.OnGetZipNextDisk = [this](arc::TObject* s, const std::string& v, bool& c) {
+    UnZip1GetZipNextDisk(s, v, c);
+  };
+  unzip.OnGetZipLastDisk = [this](arc::TObject* s, bool& c) { UnZip1GetZipLastDisk(s, c); };
+  unzip.OnNextVolume = [this](arc::TObject* s, std::string& v, const std::string& id, bool e,
+                              bool& c) { UnZip1NextVolume(s, v, id, e, c); };
+
+  for (arc::TZipCommon* component : {static_cast<arc::TZipCommon*>(&zip),
+                                     static_cast<arc::TZipCommon*>(&unzip)}) {
+    arc::Prompts& prompts = component->Dialogs;
+    prompts.YesNo = [this](std::string_view caption, std::string_view text) {
+      return dialogs_.MessageDlg(std::string(caption), std::string(text), TMsgDlgType::Question,
+                                 TMsgDlgButtons::YesNo) == msg::mrYes;
+    };
+    prompts.RetryCancel = [this](std::string_view caption, std::string_view text) {
+      return dialogs_.MessageDlg(std::string(caption), std::string(text), TMsgDlgType::Error,
+                                 TMsgDlgButtons::RetryCancel) == mrRetry;
+    };
+    prompts.OkCancel = [this](std::string_view caption, std::string_view text) {
+      return dialogs_.MessageDlg(std::string(caption), std::string(text),
+                                 TMsgDlgType::Information,
+                                 TMsgDlgButtons::OkCancel) == msg::mrOk;
+    };
+    prompts.ProcessMessages = [this] { dialogs_.ProcessMessages(); };
+  }
+}
+
+// --- Backup ------------------------------------------------------------------
+
+void TBackupRestore::BitBtn1Click() {
+  // The progress handlers let the window take clicks; a second operation
+  // inside the first would share its components.
+  if (busy_) return;
+  TRunning running(busy_);
+  outcome_ = TOutcome::None;
+  runBackup();
+}
+
+void TBackupRestore::runBackup() {
+  host_.SetBusyCursor(true);
+  try {
+    parts_.SaveDialog1.FileName.clear();
+    if (!dialogs_.ExecuteFileDialog(TFileDialogKind::Save, parts_.SaveDialog1)) {
+      outcome_ = TOutcome::Cancelled;
+    } else {
+      const std::string ArchiveName = parts_.SaveDialog1.FileName;
+      const std::string& database = parts_.DatabaseName;
+      CheckDatabaseName(database);
+      const std::string SourceFile = BackupWorkFile(parts_.ExeDir, database);
+      host_.Repaint();
+      host_.SetGauge1(10);
+      host_.SetGauge2(10);
+
+      // The server cannot write into a missing folder, and it adds a backup
+      // set to an existing file instead of replacing it: a work file left by
+      // an earlier run would bring its older set along into the archive.
+      CreateFolder(TempFolder(parts_.ExeDir));
+      std::error_code ec;
+      fs::remove(SourceFile, ec);
+      if (ec) throw EOperationError("Cannot erase '" + SourceFile + "': " + ec.message());
+
+      parts_.ADOConnection1.Execute(DatabaseBackupCommand(parts_.ExeDir, database));
+      host_.Repaint();
+      host_.SetGauge1(30);
+      host_.SetGauge2(30);
+      host_.Repaint();
+      if (PrepareZipFile(ArchiveName, SourceFile)) {
+        arc::EraseFile(SourceFile, false);
+        dialogs_.ShowMessageIndex(parts_.MsgForm2, 2);
+        outcome_ = TOutcome::Succeeded;
+        host_.CloseMainWindow();
+      } else if (outcome_ == TOutcome::None) {
+        host_.NoteError("No file was written into '" + parts_.Zip1.ArchiveFile() + "'.");
+        outcome_ = TOutcome::Failed;
+      }
+    }
+  } catch (const std::exception& e) {
+    outcome_ = TOutcome::Failed;
+    host_.NoteError(e.what());
+    dialogs_.ShowMessageIndex(parts_.MsgForm2, 4);
+  }
+  host_.SetBusyCursor(false);
+  host_.SetGauge1(0);
+  host_.SetGauge2(0);
+}
+
+bool TBackupRestore::PrepareZipFile(const std::string& ArchiveName,
+                                    const std::string& SourceFile) {
+  bool Result = false;
+  host_.SetBusyCursor(true);
+  std::error_code ec;
+  if (fs::exists(ArchiveName, ec) && !fs::is_directory(ArchiveName, ec)) {
+    dialogs_.ShowMessageIndex(parts_.MsgForm2, 3);
+    arc::EraseFile(SourceFile, true);
+    outcome_ = TOutcome::Failed;
+    host_.NoteError("'" + ArchiveName + "' exists already.");
+    host_.CloseMainWindow();
+    return false;
+  }
+  arc::TZip& zip = parts_.Zip1;
+  zip.SetArchiveFile(ArchiveName);
+  zip.SetDateAttribute(arc::daFileDate);
+  zip.SetStoredDirNames(arc::sdRelative);
+  zip.SetCompressMethod(arc::cmDeflate);
+  zip.SetRecurseDirs(true);
+  zip.SetSwitch(arc::swAdd);
+  zip.SetStoreEmptySubDirs(false);
+  zip.SetEncryptHeaders(false);
+  zip.ExcludeSpec().clear();
+  zip.FileSpec().clear();
+  zip.FileSpec().push_back(SourceFile);
+  // Hidden, system and read-only work files are taken as well.
+  constexpr arc::TArcFileAttr kTaken[] = {arc::fsZeroAttr, arc::fsArchive, arc::fsDirectory,
+                                          arc::fsHidden,   arc::fsReadOnly, arc::fsSysFile};
+  for (arc::TArcFileAttr a : kTaken) zip.SetAttribute(a, true);
+  for (arc::TArcFileAttr a : kTaken) zip.SetAttributeEx(a, false);
+  Result = zip.Compress() > 0;
+  host_.SetBusyCursor(false);
+  return Result;
+}
+
+void TBackupRestore::Zip1Progress(arc::TObject*, uint8_t ProgressByFile,
+                                  uint8_t ProgressByArchive) {
+  host_.SetGauge1(ProgressByFile);
+  host_.SetGauge2(ProgressByArchive);
+  dialogs_.ProcessMessages();
+}
+
+void TBackupRestore::Zip1Error(arc::TObject*, const std::string& FileName,
+                               const std::string& ExtendedMsg, const std::string& VolumeID,
+                               int32_t ECode) {
+  reportArchiveError(FileName, ExtendedMsg, VolumeID, ECode);
+}
+
+void TBackupRestore::reportArchiveError(const std::string& FileName,
+                                        const std::string& ExtendedMsg,
+                                        const std::string& VolumeID, int32_t ECode) {
+  std::string detail = std::to_string(ECode) + " " + std::string(arc::ErrorText(ECode)) + ": " +
+                       FileName;
+  if (!ExtendedMsg.empty()) detail += " (" + ExtendedMsg + ")";
+  if (!VolumeID.empty() && VolumeID != "0") detail += ", volume " + VolumeID;
+  host_.NoteError(detail);
+  dialogs_.MessageDlg("", texts::kArchiveError, TMsgDlgType::None, TMsgDlgButtons::Ok);
+}
+
+// --- Restore -----------------------------------------------------------------
+
+void TBackupRestore::BitBtn2Click() {
+  if (busy_) return;
+  TRunning running(busy_);
+  outcome_ = TOutcome::None;
+  runRestore();
+}
+
+void TBackupRestore::runRestore() {
+  if (dialogs_.ShowMessageIndex(parts_.MsgForm1, 1) != msg::mrYes) {
+    outcome_ = TOutcome::Cancelled;
+    host_.SetGauge1(0);
+    return;
+  }
+  host_.SetBusyCursor(true);
+  try {
+    if (!dialogs_.ExecuteFileDialog(TFileDialogKind::Open, parts_.OpenDialog1)) {
+      outcome_ = TOutcome::Cancelled;
+    } else {
+      host_.Repaint();
+      const std::string& database = parts_.DatabaseName;
+      CheckDatabaseName(database);
+      CreateFolder(TempBackupFolder(parts_.ExeDir));
+      const std::string N = bringIntoTemp(parts_.OpenDialog1.FileName);
+      host_.SetGauge1(98);
+      host_.SetGauge2(98);
+      parts_.ADOConnection1.Execute(SafetyBackupCommand(parts_.ExeDir, database));
+      host_.Repaint();
+      host_.SetGauge1(99);
+      host_.SetGauge2(99);
+      RunRestoreOnMaster(parts_.ADOConnection2, parts_.ADOConnection1, parts_.ADOTable1,
+                         DatabaseRestoreCommand(parts_.ExeDir, database, N));
+      host_.SetGauge1(100);
+      host_.SetGauge2(100);
+      arc::EraseFile(RestoreSourceFile(parts_.ExeDir, N), false);
+      dialogs_.ShowMessageIndex(parts_.MsgForm2, 2);
+      outcome_ = TOutcome::Succeeded;
+      host_.Terminate();
+    }
+  } catch (const std::exception& e) {
+    outcome_ = TOutcome::Failed;
+    host_.NoteError(e.what());
+    parts_.MsgForm2.SetMessageList3({texts::kProbablyInUse});
+    dialogs_.ShowMessageIndex(parts_.MsgForm2, 3);
+    host_.Terminate();
+  }
+  host_.SetBusyCursor(false);
+  host_.SetGauge1(0);
+}
+
+std::string TBackupRestore::bringIntoTemp(const std::string& chosen) {
+  if (Upper(FileExtension(chosen)) == Upper(".zip")) {
+    host_.SetGauge1(0);
+    std::string N;
+    extractErrors_ = 0;
+    const int32_t written = UnzipFile(chosen, "*.*", N);
+    // Restoring after a failed extraction would take whatever lies in Temp/
+    // under that name: a partial file, or one left there by an earlier run.
+    if (written == 0 || extractErrors_ > 0 || !IsPlainRelativePath(N)) {
+      throw EOperationError("Nothing usable was extracted from '" + chosen + "'.");
+    }
+    return N;
+  }
+  // A plain backup file is copied; Temp/ may not exist yet on a fresh
+  // installation, and a failed copy must not let an older file of the same
+  // name be restored.
+  const std::string N = fs::path(chosen).filename().string();
+  CreateFolder(TempFolder(parts_.ExeDir));
+  std::error_code ec;
+  fs::copy_file(chosen, RestoreSourceFile(parts_.ExeDir, N), fs::copy_options::overwrite_existing,
+                ec);
+  if (ec) throw EOperationError("Cannot copy '" + chosen + "' into Temp: " + ec.message());
+  return N;
+}
+
+int32_t TBackupRestore::UnzipFile(const std::string& ArchiveName, const std::string& Spec,
+                                  std::string& ExtractedName) {
+  ExtractedName.clear();
+  arc::TUnZip& unzip = parts_.UnZip1;
+  unzip.SetArchiveFile(ArchiveName);
+  unzip.SetConfirmOverwrites(false);
+  unzip.SetRecurseDirs(false);
+  unzip.FileSpec().clear();
+  unzip.FileSpec().push_back(Spec);
+  const std::string folder = TempFolder(parts_.ExeDir);
+  CreateFolder(folder);
+  unzip.SetExtractDir(folder);
+  const int32_t written = unzip.Extract();
+  ExtractedName = unzip.StoredEntryName();
+  return written;
+}
+
+void TBackupRestore::UnZip1Progress(arc::TObject*, uint8_t ProgressByFile,
+                                    uint8_t ProgressByArchive) {
+  host_.SetGauge1(ProgressByFile);
+  host_.SetGauge2(ProgressByArchive);
+  dialogs_.ProcessMessages();
+}
+
+void TBackupRestore::UnZip1Error(arc::TObject*, const std::string& FileName,
+                                 const std::string& ExtendedMsg, const std::string& VolumeID,
+                                 int32_t ECode) {
+  ++extractErrors_;
+  reportArchiveError(FileName, ExtendedMsg, VolumeID, ECode);
+}
+
+void TBackupRestore::askForDisk(const std::string& text, bool& Cancel) {
+  dialogs_.ProcessMessages();
+  // The reader has preset Cancel to true: only OK goes on.
+  if (dialogs_.MessageDlg("", text, TMsgDlgType::Information, TMsgDlgButtons::OkCancel) ==
+      msg::mrOk) {
+    Cancel = false;
+  }
+}
+
+void TBackupRestore::UnZip1GetZipFirstDisk(arc::TObject*, bool& Cancel) {
+  askForDisk(texts::kInsertFirstDisk, Cancel);
+}
+
+void TBackupRestore::UnZip1GetZipNextDisk(arc::TObject*, const std::string& VolumeName,
+                                          bool& Cancel) {
+  askForDisk(texts::kInsertNextDisk + VolumeName, Cancel);
+}
+
+void TBackupRestore::UnZip1GetZipLastDisk(arc::TObject*, bool& Cancel) {
+  askForDisk(texts::kInsertLastDisk, Cancel);
+}
+
+void TBackupRestore::UnZip1NextVolume(arc::TObject*, std::string& VolumeName,
+                                      const std::string&, bool fExists, bool& Cancel) {
+  if (fExists) return;
+  std::string typed;
+  if (!dialogs_.InputQuery(texts::kNextVolumeCaption, texts::kNextVolumePrompt, typed)) {
+    Cancel = true;
+    return;
+  }
+  // Confirmed: the reader looks for the volume again. A folder typed into the
+  // box is where it looks; any other text is taken as the volume's file name.
+  if (typed.empty()) return;
+  std::error_code ec;
+  if (fs::is_directory(typed, ec)) {
+    VolumeName = (fs::path(typed) / fs::path(VolumeName).filename()).string();
+  } else {
+    VolumeName = typed;
+  }
+}
+
+}  // namespace app

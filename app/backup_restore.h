@@ -1,0 +1,154 @@
+//===-- app/backup_restore.h - The backup and restore operations -*- C++ -*-===//
+//
+// The two operations of the program and the handlers of the archive
+// components' events. Each operation runs whole inside one call on the GUI
+// thread: the archive components call back into the progress handlers, which
+// let the application process its messages, so the window stays painted.
+//
+// A backup: the save dialog names the archive; the server writes a full
+// backup of the company database into the work file Temp/<database>; the
+// writer packs that one file into the archive; the work file is erased and the
+// window closes. A restore: after a confirmation the open dialog picks a ZIP
+// archive (unpacked into Temp/) or a plain backup file (copied there); the
+// server writes a safety backup of the current database into
+// TempBackup/<database>.Bak and restores the database from the file in Temp/,
+// which is then erased; the program ends after its message.
+//
+// The operations do not know whether a window shows them: what they change
+// in their surroundings goes through TOperationHost, what they show the user
+// through TDialogs.
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/dialogs.h"
+#include "core/arc_events.h"
+
+namespace arc {
+class TZip;
+class TUnZip;
+}  // namespace arc
+
+namespace msg {
+class TMsgForm;
+}
+
+namespace app {
+
+class TAliasTable;
+class TDbConnection;
+
+/// What the operations change around them.
+class TOperationHost {
+ public:
+  virtual ~TOperationHost() = default;
+  /// GaugeShow1 and GaugeShow2, 0..100.
+  virtual void SetGauge1(int32_t progress) = 0;
+  virtual void SetGauge2(int32_t progress) = 0;
+  /// The hourglass (true) or the default cursor (false); not nested.
+  virtual void SetBusyCursor(bool busy) = 0;
+  /// Paints the window at once.
+  virtual void Repaint() = 0;
+  /// Closes the main window, which ends the program once the operation is over.
+  virtual void CloseMainWindow() = 0;
+  /// Tells the application to end once the operation is over.
+  virtual void Terminate() = 0;
+  /// The text of an error behind a fixed message; only a terminal shows it.
+  virtual void NoteError(const std::string& text) = 0;
+};
+
+/// What the operations work on; all of it belongs to the caller and outlives
+/// the operations.
+struct TOperationParts {
+  const std::string& ExeDir;        ///< with a trailing '/'
+  const std::string& DatabaseName;  ///< read afresh by every operation
+  TDbConnection& ADOConnection1;    ///< master
+  TDbConnection& ADOConnection2;    ///< the company database
+  TAliasTable& ADOTable1;
+  msg::TMsgForm& MsgForm1;  ///< the confirmation before a restore
+  msg::TMsgForm& MsgForm2;  ///< results and failures
+  TFileDialogSettings& OpenDialog1;
+  TFileDialogSettings& SaveDialog1;
+  arc::TZip& Zip1;
+  arc::TUnZip& UnZip1;
+};
+
+/// How the last operation ended.
+enum class TOutcome : uint8_t {
+  None,       ///< nothing has run, or a click was ignored
+  Cancelled,  ///< the user said no or cancelled the file dialog
+  Failed,
+  Succeeded,
+};
+
+class TBackupRestore {
+ public:
+  /// Binds the handlers below to the events of Zip1 and UnZip1 and points
+  /// both components' message boxes and message pump at `dialogs`.
+  TBackupRestore(const TOperationParts& parts, TOperationHost& host, TDialogs& dialogs);
+  TBackupRestore(const TBackupRestore&) = delete;
+  TBackupRestore& operator=(const TBackupRestore&) = delete;
+
+  /// The backup, whole. Ignored while an operation runs.
+  void BitBtn1Click();
+  /// The restore, whole. Ignored while an operation runs.
+  void BitBtn2Click();
+
+  /// Packs `SourceFile` into `ArchiveName` with Zip1; true when the writer
+  /// processed a file. An existing `ArchiveName` is left alone: the user is
+  /// told, the work file goes to the trash and the window closes.
+  bool PrepareZipFile(const std::string& ArchiveName, const std::string& SourceFile);
+
+  /// Extracts the entries of `ArchiveName` matching `Spec` into Temp/ (made
+  /// when missing); `ExtractedName` is the stored name of the last entry
+  /// handled. Returns the number of files written.
+  int32_t UnzipFile(const std::string& ArchiveName, const std::string& Spec,
+                    std::string& ExtractedName);
+
+  // Handlers of the archive components' events.
+  void Zip1Progress(arc::TObject* Sender, uint8_t ProgressByFile, uint8_t ProgressByArchive);
+  void Zip1Error(arc::TObject* Sender, const std::string& FileName, const std::string& ExtendedMsg,
+                 const std::string& VolumeID, int32_t ECode);
+  void UnZip1Progress(arc::TObject* Sender, uint8_t ProgressByFile, uint8_t ProgressByArchive);
+  void UnZip1Error(arc::TObject* Sender, const std::string& FileName,
+                   const std::string& ExtendedMsg, const std::string& VolumeID, int32_t ECode);
+  void UnZip1GetZipFirstDisk(arc::TObject* Sender, bool& Cancel);
+  void UnZip1GetZipNextDisk(arc::TObject* Sender, const std::string& VolumeName, bool& Cancel);
+  void UnZip1GetZipLastDisk(arc::TObject* Sender, bool& Cancel);
+  void UnZip1NextVolume(arc::TObject* Sender, std::string& VolumeName, const std::string& VolumeID,
+                        bool fExists, bool& Cancel);
+
+  /// True while an operation runs.
+  bool Busy() const { return busy_; }
+  TOutcome LastOutcome() const { return outcome_; }
+
+ private:
+  void runBackup();
+  void runRestore();
+  /// The file to restore from, in Temp/: unpacked or copied from `chosen`.
+  std::string bringIntoTemp(const std::string& chosen);
+  void reportArchiveError(const std::string& FileName, const std::string& ExtendedMsg,
+                          const std::string& VolumeID, int32_t ECode);
+  void askForDisk(const std::string& text, bool& Cancel);
+
+  TOperationParts parts_;
+  TOperationHost& host_;
+  TDialogs& dialogs_;
+  bool busy_ = false;
+  TOutcome outcome_ = TOutcome::None;
+  int32_t extractErrors_ = 0;  ///< errors the reader reported in this restore
+};
+
+/// True when `name` can stand in a file name inside Temp/ and TempBackup/:
+/// not empty, not "." or "..", no separator ('/' or '\'), no NUL and no
+/// wildcard ('*', '?').
+bool IsUsableDatabaseName(const std::string& name);
+
+/// The extension of the last component of `path`, from its last dot; empty
+/// when it has none.
+std::string FileExtension(const std::string& path);
+
+}  // namespace app

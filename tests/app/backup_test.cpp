@@ -1,0 +1,170 @@
+// The backup, end to end: the embedded server, the writer, scripted dialogs.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "fake_connection.h"
+#include "operation_fixture.h"
+
+namespace app::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+const std::string kSaveDialog = "save dialog [*.Zip]";
+
+class Backup : public OperationTest {
+ protected:
+  void BackupInto(const std::string& archive) {
+    Dialogs().Pick(archive);
+    Form().BitBtn1->click();
+  }
+  std::string EntriesOf(const std::string& archive) {
+    return ShellOutput("unzip -Z1 " + Quoted(archive));
+  }
+  void ExpectBackToRest() {
+    EXPECT_EQ(Form().GaugeShow1->Progress(), 0);
+    EXPECT_EQ(Form().GaugeShow2->Progress(), 0);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  }
+};
+
+TEST_F(Backup, IntoANewArchiveHoldsTheServerBackupAsItsOnlyEntryAndCloses) {
+  Form().SaveDialog1.FileName = "chosen before.zip";  // the dialog opens empty all the same
+  const std::string before = Dump(Company());
+  const std::string archive = files + "b.zip";
+  BackupInto(archive);
+
+  EXPECT_THAT(Dialogs().shown, ElementsAre(kSaveDialog, Shown("MsgForm2", 2, texts::kSuccess)));
+  EXPECT_EQ(Form().Operations().LastOutcome(), TOutcome::Succeeded);
+  EXPECT_FALSE(Form().isVisible());
+  EXPECT_FALSE(fs::exists(WorkFile()));
+  EXPECT_EQ(EntriesOf(archive), "Zelvo10\n");
+  EXPECT_EQ(Shell("unzip -tq " + Quoted(archive) + " >/dev/null"), 0);  // CRC included
+  ASSERT_EQ(Shell("unzip -p " + Quoted(archive) + " Zelvo10 > " + Quoted(files + "out")), 0);
+  EXPECT_EQ(Dump(files + "out"), before);
+  ExpectBackToRest();
+}
+
+TEST_F(Backup, ToAnExistingNameSaysSoTrashesTheWorkFileAndCloses) {
+  const std::string archive = files + "b.zip";
+  std::ofstream(archive) << "an older archive";
+  const int trashed = TrashedCount("Zelvo10");
+  int gaugeAtMessage = -1;
+  Dialogs().onShow = [&](const std::string&) { gaugeAtMessage = Form().GaugeShow1->Progress(); };
+  BackupInto(archive);
+
+  EXPECT_THAT(Dialogs().shown,
+              ElementsAre(kSaveDialog, Shown("MsgForm2", 3, texts::kDuplicateName)));
+  EXPECT_EQ(gaugeAtMessage, 30);
+  EXPECT_EQ(ReadFile(archive), "an older archive");
+  EXPECT_FALSE(fs::exists(WorkFile()));
+  EXPECT_EQ(TrashedCount("Zelvo10"), trashed + 1);
+  EXPECT_FALSE(Form().isVisible());
+  ExpectBackToRest();
+}
+
+TEST_F(Backup, ANameWithoutExtensionAddsToTheArchiveOfThatNameWithZip) {
+  std::ofstream(files + "other.txt") << "kept";
+  ASSERT_EQ(Shell("cd " + Quoted(files) + " && zip -q backup.zip other.txt"), 0);
+  BackupInto(files + "backup");
+
+  EXPECT_THAT(Dialogs().shown, ElementsAre(kSaveDialog, Shown("MsgForm2", 2, texts::kSuccess)));
+  EXPECT_EQ(EntriesOf(files + "backup.zip"), "other.txt\nZelvo10\n");
+  EXPECT_FALSE(fs::exists(files + "backup"));
+}
+
+TEST_F(Backup, FailingServerShowsTheEmptyMessageAndStaysOpen) {
+  Form();
+  fs::remove(Company());
+  BackupInto(files + "b.zip");
+
+  EXPECT_THAT(Dialogs().shown, ElementsAre(kSaveDialog, Shown("MsgForm2", 4, "")));
+  EXPECT_EQ(Form().Operations().LastOutcome(), TOutcome::Failed);
+  EXPECT_TRUE(Form().isVisible());
+  EXPECT_FALSE(fs::exists(files + "b.zip"));
+  ExpectBackToRest();
+}
+
+TEST_F(Backup, WriterThatWritesNothingReportsItsErrorAndKeepsTheWorkFile) {
+  BackupInto(files + "no such folder/b.zip");
+
+  EXPECT_THAT(Dialogs().shown,
+              ElementsAre(kSaveDialog, std::string("box: ") + texts::kArchiveError));
+  EXPECT_EQ(Form().Operations().LastOutcome(), TOutcome::Failed);
+  EXPECT_TRUE(Form().isVisible());
+  EXPECT_TRUE(fs::exists(WorkFile()));
+  ExpectBackToRest();
+}
+
+TEST_F(Backup, ClicksWhileItRunsAreIgnored) {
+  int pumps = 0;
+  Dialogs().onPump = [&] {
+    ++pumps;
+    Form().BitBtn1->click();
+    Form().BitBtn2->click();
+  };
+  BackupInto(files + "b.zip");
+  EXPECT_GT(pumps, 0);
+  EXPECT_THAT(Dialogs().shown, ElementsAre(kSaveDialog, Shown("MsgForm2", 2, texts::kSuccess)));
+  EXPECT_EQ(EntriesOf(files + "b.zip"), "Zelvo10\n");
+}
+
+// A server that behaves as SQL Server does with a backup file: it cannot
+// write into a missing folder, and it adds a backup set to an existing file.
+class AppendingServer : public FakeConnection {
+ public:
+  using FakeConnection::FakeConnection;
+  std::function<void(const fs::path& file)> onBackup;
+
+  void Execute(const std::string& command) override {
+    FakeConnection::Execute(command);
+    const size_t open = command.find('\'');
+    const fs::path file = command.substr(open + 1, command.rfind('\'') - open - 1);
+    if (onBackup) onBackup(file);
+    if (!fs::is_directory(file.parent_path())) throw EDatabaseError("Cannot open backup device");
+    std::ofstream(file, std::ios::app) << "backup set\n";
+  }
+};
+
+TEST_F(Backup, ServerWritesAFreshWorkFileIntoATempFolderMadeWhenMissing) {
+  auto master = std::make_unique<AppendingServer>("master");
+  master->rows = {{"1", "Zelvo10", "company", "", "1"}};
+  AppendingServer& server = *master;
+  FormOn({exeDir, std::move(master), std::make_unique<FakeConnection>("company")});
+  std::vector<std::string> seen;
+  server.onBackup = [&](const fs::path& file) {
+    seen.push_back(std::to_string(form->GaugeShow1->Progress()) +
+                   (fs::is_directory(file.parent_path()) ? " folder" : " no folder") +
+                   (fs::exists(file) ? " leftover" : " fresh"));
+  };
+  BackupInto(files + "first.zip");  // a fresh installation: no Temp/
+  fs::create_directories(exeDir + "Temp");
+  std::ofstream(WorkFile()) << "an older backup set\n";
+  BackupInto(files + "second.zip");
+
+  EXPECT_THAT(seen, ElementsAre("10 folder fresh", "10 folder fresh"));
+}
+
+TEST_F(Backup, ADatabaseNameLeavingTempIsRefusedByBothOperations) {
+  std::vector<std::string> log;
+  auto master = std::make_unique<FakeConnection>("master", &log);
+  master->rows = {{"1", "../Data/master.db", "company", "", "1"}};
+  FormOn({exeDir, std::move(master), std::make_unique<FakeConnection>("company", &log)});
+  fs::create_directories(DataDir());
+  std::ofstream(DataDir() + "master.db") << "keep";
+
+  BackupInto(files + "b.zip");
+  EXPECT_EQ(Dialogs().shown.back(), Shown("MsgForm2", 4, ""));
+  Dialogs().Answer(msg::mrYes);
+  Dialogs().Pick(files + "b.zip");
+  Form().BitBtn2->click();
+  EXPECT_EQ(Dialogs().shown.back(), Shown("MsgForm2", 3, texts::kProbablyInUse));
+
+  EXPECT_EQ(ReadFile(DataDir() + "master.db"), "keep");
+  EXPECT_THAT(log, ElementsAre("open master", "read Alias_Zelvo"));  // no command reached it
+}
+
+}  // namespace
+}  // namespace app::testing

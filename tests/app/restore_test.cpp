@@ -1,0 +1,183 @@
+// The restore, end to end: the embedded server, the reader, scripted dialogs.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "operation_fixture.h"
+
+namespace app::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+const std::string kOpenDialog = "open dialog [Zip Files|*.zip|All Files|*.*]";
+
+class Restore : public OperationTest {
+ protected:
+  std::string Confirmation() {
+    return Shown("MsgForm1", 1,
+                 std::string(texts::kConfirmRestore[0]) + " / " + texts::kConfirmRestore[1] +
+                     " / " + texts::kConfirmRestore[2]);
+  }
+  /// Answers the confirmation with yes and picks `chosen`, then clicks.
+  void RunRestore(const std::string& chosen) {
+    Dialogs().Answer(msg::mrYes);
+    Dialogs().Pick(chosen);
+    Form().BitBtn2->click();
+  }
+};
+
+class RestoreFrom : public Restore, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RestoreFrom, BringsBackTheBackedUpDataAfterASafetyBackup) {
+  const std::string name = GetParam();
+  const bool zipped = name != "x.bak";
+  const std::string chosen = zipped ? ZipOfBackup(name) : files + name;
+  if (!zipped) BackupInto(chosen);  // into a fresh installation without Temp/
+  const std::string backedUp = Dump(Company());
+  Change("DELETE FROM VoucherItems");
+  const std::string changed = Dump(Company());
+  ASSERT_NE(changed, backedUp);
+
+  int gaugeAtMessage = -1;
+  Dialogs().onShow = [&](const std::string&) { gaugeAtMessage = Form().GaugeShow1->Progress(); };
+  RunRestore(chosen);
+
+  EXPECT_EQ(Dump(Company()), backedUp);
+  EXPECT_EQ(Dump(SafetyBackup()), changed);
+  EXPECT_FALSE(fs::exists(exeDir + "Temp/" + (zipped ? "Zelvo10" : name)));
+  EXPECT_THAT(Dialogs().shown,
+              ElementsAre(Confirmation(), kOpenDialog, Shown("MsgForm2", 2, texts::kSuccess)));
+  EXPECT_EQ(gaugeAtMessage, 100);
+  EXPECT_TRUE(Form().TerminateRequested());
+  EXPECT_EQ(Form().GaugeShow1->Progress(), 0);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(ZipInAnyCaseOrPlainFile, RestoreFrom,
+                         ::testing::Values("x.zip", "x.ZIP", "x.Zip", "x.bak"));
+
+TEST_F(Restore, WhileTheDatabaseIsInUseSaysSoAndChangesNothing) {
+  const std::string chosen = ZipOfBackup("x.zip");
+  Change("DELETE FROM VoucherItems");
+  const std::string before = Dump(Company());
+  TSqliteDb reader = OpenSqlite(Company(), SQLITE_OPEN_READONLY);
+  ExecSqlite(reader.get(), "BEGIN; SELECT count(*) FROM Vouchers;");
+
+  int gaugeAtMessage = -1;
+  Dialogs().onShow = [&](const std::string&) { gaugeAtMessage = Form().GaugeShow1->Progress(); };
+  RunRestore(chosen);
+  reader.reset();
+
+  EXPECT_EQ(Dump(Company()), before);
+  EXPECT_THAT(Dialogs().shown, ElementsAre(Confirmation(), kOpenDialog,
+                                           Shown("MsgForm2", 3, texts::kProbablyInUse)));
+  EXPECT_EQ(gaugeAtMessage, 99);
+  EXPECT_TRUE(Form().TerminateRequested());
+  EXPECT_TRUE(fs::exists(WorkFile()));  // the extracted file stays for another try
+}
+
+TEST_F(Restore, RefusedConfirmationOrCancelledOpenDialogLeaveTheProgramOpen) {
+  Dialogs().Answer(msg::mrNo);
+  Form().BitBtn2->click();
+  EXPECT_EQ(Form().Operations().LastOutcome(), TOutcome::Cancelled);
+  Dialogs().Answer(msg::mrYes);
+  Dialogs().Cancel();
+  Form().BitBtn2->click();
+
+  EXPECT_THAT(Dialogs().shown, ElementsAre(Confirmation(), Confirmation(), kOpenDialog));
+  EXPECT_EQ(Form().Operations().LastOutcome(), TOutcome::Cancelled);
+  EXPECT_FALSE(Form().TerminateRequested());
+  EXPECT_TRUE(Form().isVisible());
+  EXPECT_FALSE(fs::exists(exeDir + "TempBackup"));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(Restore, FromASplitArchiveFindsAMovedVolumeThroughTheInputBox) {
+  // Random bytes do not compress: the archive needs three volumes of 64 KiB.
+  Change("CREATE TABLE Padding (b); INSERT INTO Padding VALUES (randomblob(150000));");
+  const std::string chosen = ZipOfBackup("x.zip", "-s 64k");
+  ASSERT_TRUE(fs::exists(files + "x.z02"));
+  const std::string backedUp = Dump(Company());
+  Change("DROP TABLE Padding");
+  fs::create_directory(files + "moved");
+  fs::rename(files + "x.z01", files + "moved/x.z01");
+
+  // The first volume is sought in the folder typed in; the next one is then
+  // sought there too, and the box comes again.
+  Dialogs().Answer(msg::mrYes);
+  Dialogs().Pick(chosen);
+  Dialogs().Type(files + "moved");
+  Dialogs().Type(files);
+  Form().BitBtn2->click();
+
+  const std::string input =
+      std::string("input: ") + texts::kNextVolumeCaption + " " + texts::kNextVolumePrompt;
+  EXPECT_THAT(Dialogs().shown, ElementsAre(Confirmation(), kOpenDialog, input, input,
+                                           Shown("MsgForm2", 2, texts::kSuccess)));
+  EXPECT_EQ(Dump(Company()), backedUp);
+}
+
+TEST_F(Restore, StopsBeforeTheDatabaseWhenTheBackupDoesNotReachTemp) {
+  // Files left in Temp/ by earlier runs must never be restored in place of
+  // the one chosen: not when the entry cannot be extracted (no password
+  // given), not when the plain file cannot be copied (a folder).
+  const std::string locked = ZipOfBackup("x.zip", "-P secret");
+  fs::create_directories(exeDir + "Temp");
+  BackupInto(WorkFile());
+  BackupInto(exeDir + "Temp/x.bak");
+  fs::create_directory(files + "x.bak");
+  Change("DELETE FROM VoucherItems");
+  const std::string before = Dump(Company());
+
+  RunRestore(locked);
+  EXPECT_THAT(Dialogs().shown,
+              ElementsAre(Confirmation(), kOpenDialog, std::string("box: ") + texts::kArchiveError,
+                          Shown("MsgForm2", 3, texts::kProbablyInUse)));
+  RunRestore(files + "x.bak");
+  EXPECT_EQ(Dialogs().shown.back(), Shown("MsgForm2", 3, texts::kProbablyInUse));
+
+  EXPECT_EQ(Dump(Company()), before);
+  EXPECT_FALSE(fs::exists(SafetyBackup()));
+}
+
+TEST_F(Restore, ClicksWhileItRunsAreIgnored) {
+  const std::string chosen = ZipOfBackup("x.zip");
+  int pumps = 0;
+  Dialogs().onPump = [&] {
+    ++pumps;
+    Form().BitBtn1->click();
+    Form().BitBtn2->click();
+  };
+  RunRestore(chosen);
+  EXPECT_GT(pumps, 0);
+  EXPECT_THAT(Dialogs().shown,
+              ElementsAre(Confirmation(), kOpenDialog, Shown("MsgForm2", 2, texts::kSuccess)));
+}
+
+TEST_F(Restore, DiskPromptsGoOnOnlyWhenAnsweredOk) {
+  TBackupRestore& operations = Form().Operations();
+  bool cancel = true;  // as the reader presets it
+  Dialogs().Answer(msg::mrCancel);
+  operations.UnZip1GetZipNextDisk(nullptr, "3", cancel);
+  EXPECT_TRUE(cancel);
+  Dialogs().Answer(msg::mrOk);
+  operations.UnZip1GetZipNextDisk(nullptr, "3", cancel);
+  EXPECT_FALSE(cancel);
+
+  bool first = true;
+  bool last = true;
+  Dialogs().Answer(msg::mrOk);
+  operations.UnZip1GetZipFirstDisk(nullptr, first);
+  Dialogs().Answer(msg::mrCancel);
+  operations.UnZip1GetZipLastDisk(nullptr, last);
+  EXPECT_FALSE(first);
+  EXPECT_TRUE(last);
+
+  const std::string info = "information: ";
+  EXPECT_THAT(Dialogs().shown,
+              ElementsAre(info + texts::kInsertNextDisk + "3", info + texts::kInsertNextDisk + "3",
+                          info + texts::kInsertFirstDisk, info + texts::kInsertLastDisk));
+}
+
+}  // namespace
+}  // namespace app::testing
