@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "arcz_cli.h"
+#include "arcz_disks.h"
 #include "arcz_report.h"
 #include "arcz_terminal.h"
 #include "arcz_writer.h"
@@ -28,7 +29,8 @@ void AddUsage() {
                "  --store     store without compressing\n"
                "  -p PASSWORD encrypt the new entries\n"
                "  -m          move: erase the files once the archive is written\n"
-               "  -u          refresh: only replace entries whose file changed\n");
+               "  -u          refresh: only replace entries whose file changed\n"
+               "On a removable drive the archive is spread over disks; arcz asks for each.\n");
 }
 
 arc::TDeflateType LevelType(char digit) {
@@ -126,8 +128,18 @@ int RunAdd(const std::vector<std::string>& args) {
     rename = false;
   };
 
+  // An archive on a removable drive goes onto as many disks as it needs.
+  DiskPrompts disks(zip, bar);
+
   const int32_t count = zip.Compress();
   bar.Clear();
+  if (count == 0 && disks.Stopped() && reporter.Count() == 0) {
+    // A stop at a disk prompt ends the run without a report of its own.
+    std::fprintf(stderr, "arcz: stopped at %s; %s was not written\n",
+                 disks.StoppedAt().empty() ? "a disk" : disks.StoppedAt().c_str(),
+                 zip.ArchiveFile().c_str());
+    return kExitErrors;
+  }
   if (reporter.Count() == 0) {
     std::printf("%s: %d file%s %s\n", zip.ArchiveFile().c_str(), count, count == 1 ? "" : "s",
                 refresh ? "refreshed"

@@ -3,17 +3,16 @@
 // The run:
 //
 //   (0, 0) progress -> first disk -> [span marker] -> each entry: its local
-//   header, then the rest of it, every byte where the space on the disks
-//   allows -> central directory -> end records
+//   header whole on one disk, then its data wherever the space on the disks
+//   allows -> central directory, record by record -> end records
 //
-// Where a record starts is taken once the disk in the drive can hold its
-// first byte: a disk filled to the last byte by one entry never receives
-// the next entry's central position, its header starts on the next disk.
+// Where a record starts is taken once the disk in the drive has room for
+// all of it, so a central record never points at the end of a full disk.
 //
 // The directory and the end records go onto the last disk together when
 // they fit on one disk, so that whoever reads the set finds the whole
 // directory beside the end record; only a directory larger than a disk is
-// cut. The end records themselves are never cut.
+// spread over disks, between its records.
 //
 //===----------------------------------------------------------------------===//
 #include "zip/disk_span.h"
@@ -36,6 +35,12 @@ namespace {
 
 /// Pieces of the temporary archive are copied in blocks of this size.
 constexpr int64_t kCopyBlock = 65536;
+
+int64_t DirectorySize(const std::vector<std::vector<uint8_t>>& records) {
+  int64_t size = 0;
+  for (const std::vector<uint8_t>& r : records) size += static_cast<int64_t>(r.size());
+  return size;
+}
 
 /// The finished temporary archive, read without the progress side effects of
 /// its stream (those belong to a move into place, which this is not).
@@ -85,19 +90,21 @@ bool TDiskSpanObj::Run() {
 
   // As one plain volume the entries would stand where they stand now, less
   // any program in front; that tells the directory's size exactly when the
-  // archive fits, and closely enough when it does not.
+  // archive fits, and closely enough when it does not. An archive that
+  // leaves less than the usual margin free on the first disk is marked as a
+  // disk set from the start, before anyone knows whether it will spill.
   int64_t entryBytes = 0;
   for (Piece& p : pieces_) {
     p.disk = 0;
     p.offset = entryBytes;
     entryBytes += p.length;
   }
-  const auto dirSize = static_cast<int64_t>(CentralDirectory().size());
+  const int64_t dirSize = DirectorySize(CentralRecords());
   const auto endSize = static_cast<int64_t>(
       EndRecords(0, static_cast<uint64_t>(entryBytes), static_cast<uint64_t>(dirSize), 0,
                  static_cast<uint64_t>(entryBytes + dirSize))
           .size());
-  if (entryBytes + kRequiredSpace > free_ || entryBytes + dirSize + endSize > free_) {
+  if (entryBytes + dirSize + endSize + kRequiredSpace > free_) {
     std::array<uint8_t, 4> marker{};
     ByteWriter(marker).u32(kSpanMarkerSig);
     if (!WriteWithDiskChange(marker.data(), static_cast<int64_t>(marker.size()))) return false;
@@ -110,19 +117,14 @@ bool TDiskSpanObj::Run() {
     // that are not on the disks.
     if (*cancel_) return false;
     zip_.SetEntryName(run_.Headers[p.index].Name);
-    if (free_ <= 0 && !NextDisk()) return false;
+    if (!RoomFor(p.header)) return false;
     p.disk = static_cast<uint32_t>(ZipDiskNumber());
     p.offset = volume_length_;
-    if (!CopyWithDiskChange(*temporary, p.source, static_cast<int64_t>(kLocalHeaderLen))) {
-      return false;
-    }
+    if (!CopyWithDiskChange(*temporary, p.source, p.header)) return false;
     ++done;
     const uint8_t percent = TZipCommon::Percent(total, done);
     zip_.DispatchProgress(percent, percent);
-    if (!CopyWithDiskChange(*temporary, p.source + static_cast<int64_t>(kLocalHeaderLen),
-                            p.length - static_cast<int64_t>(kLocalHeaderLen))) {
-      return false;
-    }
+    if (!CopyWithDiskChange(*temporary, p.source + p.header, p.length - p.header)) return false;
     zip_.Dialogs.PumpMessages();
   }
   zip_.SetEntryName("");
@@ -156,11 +158,7 @@ bool TDiskSpanObj::CollectEntries(ByteSource& from) {
     std::array<uint8_t, kLocalHeaderLen> fixed{};
     if (!from.ReadExact(p.source, fixed)) return Fail(ec::BadFileHeader);
     const SignatureMatch local = ClassifySignature(ByteReader(fixed).u32(), RecordKind::Local);
-    const SignatureMatch central = ClassifySignature(
-        BuildSignature(RecordKind::Central, e.EncipheredHeaders), RecordKind::Central);
-    if (local.kind != RecordKind::Local || central.kind != RecordKind::Central) {
-      return Fail(ec::BadFileHeader);
-    }
+    if (local.kind != RecordKind::Local) return Fail(ec::BadFileHeader);
     if (local.enciphered) HeaderCipher().DecipherRecord(fixed);
     const std::optional<LocalHeader> h = ParseLocalHeader(fixed);
     if (!h) return Fail(ec::BadFileHeader);
@@ -169,6 +167,7 @@ bool TDiskSpanObj::CollectEntries(ByteSource& from) {
       return Fail(ec::BadFileHeader);
     }
     p.length = next - p.source;
+    p.header = static_cast<int64_t>(header);
     floor = next;
   }
   zip_.SetEntryName("");
@@ -212,8 +211,9 @@ bool TDiskSpanObj::CopyWithDiskChange(ByteSource& from, int64_t offset, int64_t 
   return true;
 }
 
-std::vector<uint8_t> TDiskSpanObj::CentralDirectory() const {
-  std::vector<uint8_t> out;
+std::vector<std::vector<uint8_t>> TDiskSpanObj::CentralRecords() const {
+  std::vector<std::vector<uint8_t>> records;
+  records.reserve(pieces_.size());
   for (const Piece& p : pieces_) {
     const TCompHeader& e = run_.Headers[p.index];
     CentralRecordParts parts;
@@ -227,10 +227,9 @@ std::vector<uint8_t> TDiskSpanObj::CentralDirectory() const {
     parts.otherExtra = e.CentralExtra;
     parts.comment = e.Comment;
     parts.encipher = e.EncipheredHeaders;
-    const std::vector<uint8_t> record = CentralRecordBytes(parts);
-    out.insert(out.end(), record.begin(), record.end());
+    records.push_back(CentralRecordBytes(parts));
   }
-  return out;
+  return records;
 }
 
 std::vector<uint8_t> TDiskSpanObj::EndRecords(uint32_t dirDisk, uint64_t dirOffset,
@@ -277,6 +276,12 @@ std::vector<uint8_t> TDiskSpanObj::EndRecords(uint32_t dirDisk, uint64_t dirOffs
   return out;
 }
 
+bool TDiskSpanObj::RoomFor(int64_t size) {
+  // Only what an empty disk cannot hold either is cut.
+  if (size <= free_ || fresh_disk_) return true;
+  return NextDisk();
+}
+
 template <class Build>
 bool TDiskSpanObj::WriteWhole(Build build) {
   for (;;) {
@@ -308,22 +313,25 @@ bool TDiskSpanObj::WriteWhole(Build build) {
 }
 
 bool TDiskSpanObj::WriteDirectory() {
-  const std::vector<uint8_t> directory = CentralDirectory();
-  const auto dirSize = static_cast<int64_t>(directory.size());
-  // Written from the current position, or from a further disk when this one
-  // has no room for the directory and its end but an empty one would.
-  const int64_t endSize = static_cast<int64_t>(
-      EndRecords(0, static_cast<uint64_t>(volume_length_), static_cast<uint64_t>(dirSize), 0,
-                 0)
+  const std::vector<std::vector<uint8_t>> records = CentralRecords();
+  const int64_t dirSize = DirectorySize(records);
+  // From a further disk when this one has no room for the directory and its
+  // end but an empty one would hold them.
+  const auto endSize = static_cast<int64_t>(
+      EndRecords(0, static_cast<uint64_t>(volume_length_), static_cast<uint64_t>(dirSize), 0, 0)
           .size());
   const int64_t leave = disk_number_ == 1 ? std::max<int64_t>(zip_.LeaveSpaceOnFirstDisk(), 0) : 0;
   const bool wholeFits = dirSize + endSize <= info_.TotalBytes - leave;
   if (free_ <= 0 || (dirSize + endSize > free_ && wholeFits && !fresh_disk_)) {
     if (!NextDisk()) return false;
   }
+  if (!records.empty() && !RoomFor(static_cast<int64_t>(records.front().size()))) return false;
   const auto dirDisk = static_cast<uint32_t>(ZipDiskNumber());
   const auto dirOffset = static_cast<uint64_t>(volume_length_);
-  if (!WriteWithDiskChange(directory.data(), dirSize)) return false;
+  for (const std::vector<uint8_t>& record : records) {
+    const auto size = static_cast<int64_t>(record.size());
+    if (!RoomFor(size) || !WriteWithDiskChange(record.data(), size)) return false;
+  }
   return WriteWhole([&](uint32_t disk, int64_t here) {
     return EndRecords(dirDisk, dirOffset, static_cast<uint64_t>(dirSize), disk,
                       static_cast<uint64_t>(here));

@@ -10,11 +10,15 @@
 //   disk 2: ... data goes on, local header ...
 //   last:   ... central directory, end record
 //
-// Records are cut wherever a disk is full. Each central record gets the
-// 0-based number of the disk its local header starts on and its offset in
-// that disk's volume file; the end record names the last disk and the disk
-// and offset where the directory starts. An archive that fits on the first
-// disk is written as a plain archive: no marker, every disk number 0.
+// Entry data is cut wherever a disk is full, but a record never is: a local
+// header (with its name and extra field), a central record and the end
+// records each stand whole on one disk, going onto the next disk when the
+// rest of this one cannot hold them. Readers of disk sets look for a record
+// only on the disk its position names. Each central record gets the 0-based
+// number of the disk its local header is on and its offset in that disk's
+// volume file; the end record names the last disk and the disk and offset
+// where the directory starts. An archive that fits on the first disk is
+// written as a plain archive: no marker, every disk number 0.
 //
 // Disks are asked for through OnInsertDisk; a disk that is not empty goes
 // through OnClearDisk, one that already holds the archive through
@@ -78,6 +82,7 @@ class TDiskSpanObj : public TDiskCommon {
     int32_t index = 0;   ///< in the header list
     int64_t source = 0;  ///< offset in the temporary archive
     int64_t length = 0;  ///< local header to the next entry
+    int64_t header = 0;  ///< the local header with its name and extra field
     uint32_t disk = 0;   ///< ZIP disk number of the local header
     int64_t offset = 0;  ///< its offset in that disk's volume file
   };
@@ -113,18 +118,22 @@ class TDiskSpanObj : public TDiskCommon {
   bool CopyWithDiskChange(ByteSource& from, int64_t offset, int64_t count);
   /// Checks the entries of the temporary archive and where each one ends.
   bool CollectEntries(ByteSource& from);
-  /// The central directory for the entries where the pieces say they are.
-  std::vector<uint8_t> CentralDirectory() const;
+  /// The central records of the entries where the pieces say they are.
+  std::vector<std::vector<uint8_t>> CentralRecords() const;
   /// The records after the directory, for a directory that starts on disk
   /// `dirDisk` at `dirOffset` and an end written at `here` on disk `endDisk`.
   std::vector<uint8_t> EndRecords(uint32_t dirDisk, uint64_t dirOffset, uint64_t dirSize,
                                   uint32_t endDisk, uint64_t here) const;
   /// Writes the directory and the end records.
   bool WriteDirectory();
-  /// Writes `bytes` uncut onto one disk, on a further one when they do not
-  /// fit on this one; `build` makes them for a disk and position.
+  /// Writes the bytes `build` makes for a disk and position uncut onto one
+  /// disk: on a further disk when they do not fit on this one. Only bytes
+  /// that do not fit on an empty disk either are cut.
   template <class Build>
   bool WriteWhole(Build build);
+  /// A record of `size` bytes is about to be written: a further disk when
+  /// the rest of this one cannot hold it.
+  bool RoomFor(int64_t size);
   bool Fail(int32_t code, const std::string& extended = {});
 
   TZipBase& zip_;

@@ -20,21 +20,19 @@ bool TZipBase::WriteSpanned(TUpdateRun& run) {
   run.OldStream.reset();
   run.OldSource.reset();
   bool spanned = false;
-  try {
-    TDiskSpanObj span(*this, run);
-    spanned = span.Run();
-  } catch (...) {
-    spanned = false;
-    processed_count_ = 0;
-    deleted_count_ = 0;
-    run.Headers.Clear();
-    throw;
-  }
-  if (!spanned) {
-    processed_count_ = 0;
-    deleted_count_ = 0;
-    run.Headers.Clear();
-  }
+  struct OnFailure {
+    TZipBase& z;
+    TUpdateRun& run;
+    const bool& spanned;
+    ~OnFailure() {
+      if (spanned) return;
+      z.processed_count_ = 0;
+      z.deleted_count_ = 0;
+      run.Headers.Clear();
+    }
+  } on_failure{*this, run, spanned};
+  TDiskSpanObj span(*this, run);
+  spanned = span.Run();
   return spanned;
 }
 

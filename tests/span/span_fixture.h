@@ -35,6 +35,12 @@ inline std::map<std::string, std::string> MixedSources() {
   return files;
 }
 
+/// 7-Zip is there to check disk sets with.
+inline bool HaveSevenZip() {
+  static const bool have = Run("command -v 7z").status == 0;
+  return have;
+}
+
 class SpanFixture : public ::testing::Test {
  protected:
   SpanFixture() : drives(dir / "drives", &DefaultDriveService()) {
@@ -92,7 +98,8 @@ class SpanFixture : public ::testing::Test {
 
   /// Extracts the set with our reader into dir/`into`, asking for the disks
   /// through its events; the files written.
-  int32_t ExtractSet(const std::string& into, std::string& errors) {
+  int32_t ExtractSet(const std::string& into, std::string& errors,
+                     const std::string& password = {}) {
     const std::vector<int32_t> disks = VolumeDisks();
     if (disks.empty()) return 0;
     TUnZip unzip;
@@ -120,6 +127,7 @@ class SpanFixture : public ::testing::Test {
     unzip.SetExtractDir(dir / into);
     unzip.SetFileSpec({"*"});
     unzip.SetRecurseDirs(true);
+    if (!password.empty()) unzip.SetPasswords({password});
     return unzip.Extract();
   }
 
@@ -128,6 +136,7 @@ class SpanFixture : public ::testing::Test {
   std::string CopyAsSplitSet() {
     const std::vector<int32_t> disks = VolumeDisks();
     const std::string folder = dir / "split";
+    std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     for (size_t i = 0; i < disks.size(); ++i) {
       char ext[32];
@@ -136,6 +145,14 @@ class SpanFixture : public ::testing::Test {
       std::filesystem::copy_file(Volume(disks[i]), name);
     }
     return folder + "/set.zip";
+  }
+
+  /// What 7-Zip says against the volumes as a split set; empty when it
+  /// reads them all without fault.
+  std::string SevenZipFailures(const std::string& password = {}) {
+    const std::string pw = password.empty() ? "" : " -p" + Quote(password);
+    const ToolResult r = test::Run("7z t" + pw + " " + Quote(CopyAsSplitSet()));
+    return r.status == 0 ? "" : r.output;
   }
 
   TempDir dir;
