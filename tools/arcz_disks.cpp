@@ -72,7 +72,8 @@ DiskPrompts::DiskPrompts(arc::TZip& zip, ProgressBar& bar) : zip_(zip), bar_(bar
                                     arc::TOverwriteMode& mode) {
     std::string answer;
     const bool overwrite =
-        Ask(name + " is already on this disk. Overwrite it? (y/n): ", answer) && answer == "y";
+        Ask(Printable(name) + " is already on this disk. Overwrite it? (y/n): ", answer) &&
+        answer == "y";
     mode = overwrite ? arc::omOverwrite : arc::omSkip;
   };
 
