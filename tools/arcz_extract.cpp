@@ -20,7 +20,7 @@ void AnswerOnTerminal(arc::TUnZip& z, ProgressBar& bar) {
   z.OnGetPassword = [&bar](arc::TObject*, const std::string& file, std::string& password,
                            bool& tryAgain) {
     bar.Clear();
-    password = AskSecret("password for " + file + ": ");
+    password = AskSecret("password for " + Printable(file) + ": ");
     tryAgain = !password.empty();
   };
   z.OnNextVolume = [&bar](arc::TObject*, std::string& volume, const std::string& id,
@@ -31,7 +31,7 @@ void AnswerOnTerminal(arc::TUnZip& z, ProgressBar& bar) {
     }
     bar.Clear();
     const std::string answer =
-        AskLine("volume " + id + " (" + volume + ") is missing; its path, or Enter to stop: ");
+        AskLine("volume " + id + " (" + Printable(volume) + ") is missing; its path, or Enter to stop: ");
     cancel = answer.empty();
     if (!cancel) volume = answer;
   };

@@ -4,6 +4,7 @@
 
 #include "arcz_cli.h"
 #include "arcz_report.h"
+#include "arcz_terminal.h"
 #include "core/error_codes.h"
 #include "support/names.h"
 #include "unzip/arc_detect.h"
@@ -66,7 +67,7 @@ int RunList(const Options& o) {
     std::printf("%12llu %12llu  %-9s %04u-%02u-%02u %02u:%02u %08x  %s\n",
                 static_cast<unsigned long long>(e.uncompressedSize),
                 static_cast<unsigned long long>(e.compressedSize), MethodName(e).c_str(), d.year,
-                d.month, d.day, d.hour, d.minute, e.crc32, e.name.c_str());
+                d.month, d.day, d.hour, d.minute, e.crc32, Printable(e.name).c_str());
     length += e.uncompressedSize;
     packed += e.compressedSize;
   }

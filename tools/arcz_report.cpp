@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "arcz_terminal.h"
 #include "core/errors.h"
 
 namespace arcz {
@@ -11,7 +12,7 @@ void Reporter::Report(const std::string& fileName, const std::string& extendedMs
                       const std::string& volumeId, int32_t code) {
   bar_.Clear();
   const std::string text(arc::ErrorText(code));
-  std::string where = fileName;
+  std::string where = Printable(fileName);
   if (!extendedMsg.empty()) where += where.empty() ? extendedMsg : " [" + extendedMsg + "]";
   if (!volumeId.empty() && volumeId != "0") where += " (volume " + volumeId + ")";
   std::fprintf(stderr, "arcz: error %d (%s)%s%s\n", code, text.c_str(), where.empty() ? "" : ": ",

@@ -21,6 +21,24 @@ ProgressBar::ProgressBar() : enabled_(IsTerminal(STDERR_FILENO)) {}
 
 ProgressBar::~ProgressBar() { Clear(); }
 
+std::string Printable(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7F) {
+      out += '?';
+    } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      out += '?';
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 void ProgressBar::Show(uint8_t byFile, uint8_t byArchive, const std::string& name) {
   if (!enabled_) return;
   if (byFile == lastFile_ && byArchive == lastArchive_ && name == lastName_) return;
@@ -30,7 +48,8 @@ void ProgressBar::Show(uint8_t byFile, uint8_t byArchive, const std::string& nam
   const int filled = byArchive * kBarWidth / 100;
   std::string bar(static_cast<size_t>(filled), '#');
   bar.resize(kBarWidth, '.');
-  std::string shown = name.size() > kNameWidth ? "..." + name.substr(name.size() - kNameWidth + 3) : name;
+  const std::string safe = Printable(name);
+  std::string shown = safe.size() > kNameWidth ? "..." + safe.substr(safe.size() - kNameWidth + 3) : safe;
   std::fprintf(stderr, "\r[%s] %3d%%  %3d%%  %-*s", bar.c_str(), byArchive, byFile,
                static_cast<int>(kNameWidth), shown.c_str());
   std::fflush(stderr);

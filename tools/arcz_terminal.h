@@ -9,6 +9,11 @@ namespace arcz {
 /// True when `fd` is a terminal.
 bool IsTerminal(int fd);
 
+/// `text` (a name from an archive) safe to print: control characters, which
+/// a terminal would take as commands, are shown as '?'. That covers C0,
+/// DEL, and C1 in its UTF-8 form.
+std::string Printable(const std::string& text);
+
 /// A one-line progress bar on standard error, drawn only when standard error
 /// is a terminal and only when a figure changed.
 class ProgressBar {

@@ -6,6 +6,7 @@
 
 #include "core/error_codes.h"
 #include "unzip/byte_reader.h"
+#include "unzip/end_record.h"
 #include "unzip/zip_records.h"
 
 namespace arc {
@@ -22,14 +23,66 @@ bool IsLocalHeaderAt(ByteSource& archive, int64_t at) {
          ClassifySignature(SignatureOf(b), RecordKind::Local).kind == RecordKind::Local;
 }
 
+/// The totals serve progress only. Tens of thousands of entries that each
+/// claim 2^48 bytes must not overflow them: they stop at 2^62.
+constexpr int64_t kTotalCap = int64_t{1} << 62;
+
+int64_t AddCapped(int64_t total, int64_t n) {
+  return n > 0 && total > kTotalCap - n ? kTotalCap : total + n;
+}
+
 void Count(ZipEntryList& list, const ZipEntryItem& item) {
   const bool encrypted = (item.flags & kFlagEncrypted) != 0;
-  list.compressedTotal += static_cast<int64_t>(item.compressedSize) - (encrypted ? 12 : 0);
-  list.uncompressedTotal += static_cast<int64_t>(item.uncompressedSize);
+  list.compressedTotal = AddCapped(list.compressedTotal, static_cast<int64_t>(item.compressedSize) -
+                                                             (encrypted ? 12 : 0));
+  list.uncompressedTotal =
+      AddCapped(list.uncompressedTotal, static_cast<int64_t>(item.uncompressedSize));
   if (list.items.empty() || static_cast<int32_t>(item.dosDateTime) > list.newestDate) {
     list.newestDate = static_cast<int32_t>(item.dosDateTime);
   }
   list.items.push_back(item);
+}
+
+/// Entries whose local header lies where it cannot be: in the directory or
+/// after it, at the same place as another entry's, or inside the data of
+/// another entry. Such entries would have their bytes read twice or read
+/// from records, the way archives built to expand without end are made.
+/// The extent an entry is given (header and data, name and extra field left
+/// out) is a lower bound, and only one that ends before the directory counts:
+/// a damaged size must not hide the entries after it.
+std::vector<bool> FindOverlaps(const std::vector<ZipEntryItem>& items, int64_t directoryAt) {
+  std::vector<bool> overlapping(items.size(), false);
+  std::vector<size_t> order(items.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    return items[a].localPos < items[b].localPos;
+  });
+  int64_t coveredTo = 0;  // end of the data of the entries so far
+  int64_t previous = -1;
+  for (size_t i : order) {
+    const ZipEntryItem& item = items[i];
+    if (item.localPos >= directoryAt || item.localPos == previous || item.localPos < coveredTo) {
+      overlapping[i] = true;
+      continue;
+    }
+    previous = item.localPos;
+    const int64_t end = item.localPos + static_cast<int64_t>(kLocalHeaderLen) +
+                        static_cast<int64_t>(item.compressedSize);
+    if (end <= directoryAt) coveredTo = std::max(coveredTo, end);
+  }
+  return overlapping;
+}
+
+/// The number of entries the end record (or the Zip64 end record, when the
+/// short one holds its marker) says the directory has.
+uint64_t DeclaredEntries(const TArcOpenState& open) {
+  if (!HasHeader(open.HeaderState, htEnding)) return 0;
+  const uint16_t total = static_cast<uint16_t>(open.EndRecord[end_field::kTotalEntries] |
+                                               open.EndRecord[end_field::kTotalEntries + 1] << 8);
+  if (total != kZip64Marker16) return total;
+  if (!HasHeader(open.HeaderState, htZip64Ending)) return total;
+  const auto z64 = ParseZip64EndRecord(open.Zip64EndRecord);
+  return z64 ? z64->totalEntries : total;
 }
 
 }  // namespace
@@ -41,7 +94,13 @@ uint32_t LocalScanAttributes(const std::string& name) {
 ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open,
                                   const EntryListHost& host) {
   ZipEntryList list;
-  const bool checkLocal = host.arcType != atZipDS && host.arcType != atZipMV;
+  const bool singleFile = host.arcType != atZipDS && host.arcType != atZipMV;
+  // Every entry whose local header was found, selected or not: the overlap
+  // check needs them all.
+  std::vector<ZipEntryItem> found;
+  std::vector<bool> selected;
+  uint64_t records = 0;
+  bool stopped = false;  // cancelled, or a report ended the walk already
   // The directory is read in one pass from its first entry; it is expected
   // whole on the volume that holds the end record.
   int64_t pos = open.DataOffset;
@@ -51,7 +110,10 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open
     if (ClassifySignature(SignatureOf(fixed), RecordKind::Central).kind != RecordKind::Central) {
       break;
     }
-    if (host.cancelled && host.cancelled()) break;
+    if (host.cancelled && host.cancelled()) {
+      stopped = true;
+      break;
+    }
     // A deciphered copy tells the real lengths of name, extra field and comment.
     std::vector<uint8_t> head(fixed.begin(), fixed.end());
     HeaderCipher cipher;
@@ -67,31 +129,58 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open
     if (!record) {
       // The directory runs past the end of the file.
       if (host.report) host.report(std::string(), ec::BadFileHeader);
+      stopped = true;
       break;
     }
+    ++records;
     const std::string name =
         StoredNameToLocal(record->storedName, record->header.flags, host.translateOem);
-    if (host.selects && host.selects(name)) {
-      ZipEntryItem item;
-      item.name = name;
-      item.volume = static_cast<int32_t>(record->extent.diskNumberStart) + 1;
-      item.localPos = static_cast<int64_t>(record->extent.localHeaderOffset & k48Bits) +
-                      open.OffsetAdjustment;
-      item.externalAttributes = record->header.externalAttributes;
-      item.flags = record->header.flags;
-      item.method = record->header.method;
-      item.crc32 = record->header.crc32;
-      item.dosDateTime = record->header.dosDateTime;
-      item.compressedSize = record->extent.compressedSize & k48Bits;
-      item.uncompressedSize = record->extent.uncompressedSize & k48Bits;
-      if (checkLocal && !IsLocalHeaderAt(archive, item.localPos)) {
-        if (host.report) host.report(name, ec::BadFileHeader);
-      } else {
-        Count(list, item);
-      }
+    const bool wanted = host.selects && host.selects(name);
+    const EntryExtent& ext = record->extent;
+    // Zip64 values beyond 48 bits are no sizes or offsets but damage; cut
+    // down, they would turn into plausible wrong ones.
+    const bool plausible = ext.compressedSize <= k48Bits && ext.uncompressedSize <= k48Bits &&
+                           ext.localHeaderOffset <= k48Bits;
+    ZipEntryItem item;
+    item.name = name;
+    item.volume = static_cast<int32_t>(ext.diskNumberStart) + 1;
+    item.localPos = static_cast<int64_t>(ext.localHeaderOffset & k48Bits) + open.OffsetAdjustment;
+    item.externalAttributes = record->header.externalAttributes;
+    item.flags = record->header.flags;
+    item.method = record->header.method;
+    item.crc32 = record->header.crc32;
+    item.dosDateTime = record->header.dosDateTime;
+    item.compressedSize = ext.compressedSize & k48Bits;
+    item.uncompressedSize = ext.uncompressedSize & k48Bits;
+    if (!plausible || (singleFile && !IsLocalHeaderAt(archive, item.localPos))) {
+      if (wanted && host.report) host.report(name, ec::BadFileHeader);
+    } else {
+      found.push_back(std::move(item));
+      selected.push_back(wanted);
     }
-    if (host.cancelled && host.cancelled()) break;
+    if (host.cancelled && host.cancelled()) {
+      stopped = true;
+      break;
+    }
     pos += static_cast<int64_t>(record->recordLength);
+  }
+
+  std::vector<bool> overlapping(found.size(), false);
+  if (singleFile) {
+    overlapping = FindOverlaps(found, open.DataOffset);
+    // A directory that ends before the count its end record gives has lost
+    // entries (or never had them): said once for the archive.
+    if (!stopped && records < DeclaredEntries(open) && host.report) {
+      host.report(std::string(), ec::BadFileHeader);
+    }
+  }
+  for (size_t i = 0; i < found.size(); ++i) {
+    if (!selected[i]) continue;
+    if (overlapping[i]) {
+      if (host.report) host.report(found[i].name, ec::BadFileHeader);
+    } else {
+      Count(list, found[i]);
+    }
   }
   return list;
 }
@@ -122,7 +211,12 @@ ZipEntryList ListLocalHeaders(ByteSource& archive, const TArcOpenState& open,
     }
     const std::string name =
         StoredNameToLocal(record->storedName, record->header.flags, host.translateOem);
-    const uint64_t packed = record->extent.compressedSize & k48Bits;
+    if (record->extent.compressedSize > k48Bits || record->extent.uncompressedSize > k48Bits) {
+      // No size at all: the next header cannot be found from it.
+      if (host.report) host.report(name, ec::BadFileHeader);
+      break;
+    }
+    const uint64_t packed = record->extent.compressedSize;
     if (!name.empty() && host.selects && host.selects(name)) {
       ZipEntryItem item;
       item.name = name;
@@ -134,7 +228,7 @@ ZipEntryList ListLocalHeaders(ByteSource& archive, const TArcOpenState& open,
       item.crc32 = record->header.crc32;
       item.dosDateTime = record->header.dosDateTime;
       item.compressedSize = packed;
-      item.uncompressedSize = record->extent.uncompressedSize & k48Bits;
+      item.uncompressedSize = record->extent.uncompressedSize;
       item.fromCentral = false;
       Count(list, item);
     }

@@ -1,10 +1,15 @@
 //===-- unzip/output_path.h - Where an entry is written ---------*- C++ -*-===//
 //
 // Stored names are untrusted. Whatever a name says, the file it becomes lies
-// inside the extraction folder: a drive ("C:", "C:\"), roots ("/x", "\x",
-// "//server/share/x") and the components "." and ".." are dropped, and no
-// symbolic link found below the folder is followed while creating folders
-// and the file.
+// inside the extraction folder: a name ends at a NUL byte, a drive ("C:",
+// "C:\"), roots ("/x", "\x", "//server/share/x") and the components "." and
+// ".." are dropped, and no symbolic link found below the folder is followed
+// while creating folders and the file.
+//
+// Below the folder, folders are walked and made one at a time relative to
+// the descriptor of their parent, opened without following links, and the
+// file is created relative to the last of them. A link put in place by
+// someone else between two steps makes the step fail; it is never followed.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -14,9 +19,15 @@
 
 namespace arc {
 
-/// The stored name (converted: '/' between folders) made safe: no drive, no
-/// root, no "." or ".." component. A name that ends with '/' keeps it.
+/// The stored name (converted: '/' between folders) made safe: cut at a NUL
+/// byte, no drive, no root, no "." or ".." component. A name that ends with
+/// '/' keeps it.
 std::string SafeStoredName(std::string_view stored);
+
+/// True when making the stored name safe changes where it points: it holds
+/// a NUL byte, a drive, a root or a ".." component. ("." components and
+/// doubled separators change nothing and do not count.)
+bool IsHostileStoredName(std::string_view stored);
 
 /// The output file name of a stored name under `extractDir` (which ends with
 /// '/'): with `useStoredDirs` the name's folders are kept, otherwise only its
@@ -33,5 +44,11 @@ bool CreateFoldersUnder(const std::string& root, const std::string& path);
 /// descriptor, or -1. Its folders must exist. A symbolic link standing at
 /// `path` itself is replaced by the new file, never followed.
 int CreateOutputFile(const std::string& path);
+
+/// CreateFoldersUnder and CreateOutputFile in one, without a gap between
+/// checking a folder and using it: below `root`, the file is created
+/// relative to its folder's descriptor. A path of PATH_MAX bytes or more is
+/// refused before anything is made.
+int CreateOutputFileUnder(const std::string& root, const std::string& path);
 
 }  // namespace arc

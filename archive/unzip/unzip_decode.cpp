@@ -47,6 +47,7 @@ void ZipExtractor::Decompress(EntryInfo& info, bool encrypted) {
 }
 
 bool ZipExtractor::WriteBlock(uint8_t* data, uint32_t count, bool decipher) {
+  produced_ += count;
   if (!toFiles_) {
     // Testing: the data only goes through the CRC.
     if (decipher) z_.DecipherBlock(data, static_cast<int32_t>(count));
@@ -64,7 +65,9 @@ bool ZipExtractor::WriteBlock(uint8_t* data, uint32_t count, bool decipher) {
 
 void ZipExtractor::CopyStored(const EntryInfo& info, bool encrypted) {
   std::vector<uint8_t> buf(kCopyBlock);
-  const auto size = static_cast<int64_t>(info.uncompressedSize);
+  // Stored data is as long as both sizes say; where they disagree, never
+  // read past the entry's own bytes into the records that follow.
+  const auto size = static_cast<int64_t>(std::min(info.uncompressedSize, info.compressedSize));
   int64_t left = size;
   while (left > 0 && !z_.Cancel()) {
     const auto want = static_cast<int32_t>(std::min<int64_t>(left, kCopyBlock));

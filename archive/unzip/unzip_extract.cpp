@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <limits>
 
 #include "core/disk_manager.h"
 #include "core/error_codes.h"
@@ -23,6 +24,8 @@ namespace arc {
 namespace {
 
 constexpr uint32_t kAttrNormal = kAttrArchive;  // external attributes left alone
+/// General-purpose flag bit 3: sizes and CRC follow the data.
+constexpr uint16_t kFlagSizesFollowData = 0x0008;
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -195,10 +198,47 @@ void ZipExtractor::ExtractEntries() {
       continue;
     }
     z_.stored_entry_name_ = stored;
+    if (!CheckEntry(info, item.externalAttributes, stored)) {
+      SkipEntry(info.uncompressedSize);
+      continue;
+    }
     // Testing writes nothing: reports name the entry as stored.
     z_.SetEntryName(toFiles_ ? z_.EntryNameFromStored(stored) : stored);
     ExtractOne(info, item.externalAttributes);
   }
+}
+
+bool ZipExtractor::IsDirectoryEntry(uint32_t externalAttributes, const std::string& stored) {
+  // A name with a trailing separator cannot be a file on disk either.
+  return (externalAttributes & kAttrDirectory) != 0 || (!stored.empty() && stored.back() == '/');
+}
+
+bool ZipExtractor::CheckEntry(const EntryInfo& info, uint32_t externalAttributes,
+                              const std::string& stored) {
+  // A name that had to be changed to stay inside the folder is reported,
+  // also when testing: the archive tries to write where it should not. A
+  // file whose name is nothing once made safe cannot be written at all. A
+  // folder named "./" is the extraction folder itself, as some archivers
+  // store it: harmless, and taken as before.
+  const bool directory = IsDirectoryEntry(externalAttributes, stored);
+  const bool hostile = IsHostileStoredName(stored);
+  const std::string safe = SafeStoredName(stored);
+  const std::string file = safe.substr(safe.find_last_of('/') + 1);
+  const bool nothing = directory ? safe.empty() : file.empty();
+  if (hostile || (nothing && !directory)) {
+    z_.ReportError(stored, "", "0", ec::InvalidFileName);
+    if (nothing && toFiles_) return false;
+  }
+  // An encrypted entry too short for its 12-byte header is damaged; its
+  // password is not asked for. (Sizes that follow the data are not known
+  // to a local-header walk.)
+  const bool sizeKnown = info.fromCentral || (info.flags & kFlagSizesFollowData) == 0;
+  if (!directory && (info.flags & kFlagEncrypted) != 0 && CanDecode(info.method) && sizeKnown &&
+      info.compressedSize < kEncryptionHeaderLen) {
+    z_.ReportError(stored, "", "0", ec::BadFileHeader);
+    return false;
+  }
+  return true;
 }
 
 bool ZipExtractor::ReadLocalEntry(const ZipEntryItem& item, EntryInfo& info,
@@ -242,7 +282,12 @@ bool ZipExtractor::ReadLocalEntry(const ZipEntryItem& item, EntryInfo& info,
 }
 
 void ZipExtractor::SkipEntry(uint64_t size) {
-  z_.Totals().Remaining -= static_cast<int64_t>(size);
+  // Sizes come from the archive: the count stops at its lower bound rather
+  // than wrap around.
+  int64_t& remaining = z_.Totals().Remaining;
+  const auto n = static_cast<int64_t>(std::min<uint64_t>(size, uint64_t{1} << 62));
+  remaining = remaining < std::numeric_limits<int64_t>::min() + n ? std::numeric_limits<int64_t>::min()
+                                                                   : remaining - n;
   z_.DoProgress(z_.Totals().Total, static_cast<int64_t>(size), static_cast<int64_t>(size));
 }
 
@@ -283,8 +328,11 @@ bool ZipExtractor::BeginStep(bool directory) {
         } while (!z_.Cancel() && mode != omSkip && FileExists(output));
         z_.SetOverwriteMode(mode);
         z_.SetEntryName(output);
+        // A link standing there is replaced, not followed: what it points
+        // to keeps its attributes.
         struct stat st {};
-        if (!z_.Cancel() && mode != omSkip && ::stat(output.c_str(), &st) == 0 && IsReadOnly(st)) {
+        if (!z_.Cancel() && mode != omSkip && ::lstat(output.c_str(), &st) == 0 &&
+            !S_ISLNK(st.st_mode) && IsReadOnly(st)) {
           if (S_ISDIR(st.st_mode)) {
             z_.ReportError(output, "", "0", ec::WriteError);
             return false;
@@ -306,9 +354,7 @@ bool ZipExtractor::BeginStep(bool directory) {
 
 void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
   const std::string stored = z_.StoredEntryName();
-  // A name with a trailing separator cannot be a file on disk either.
-  const bool directory = (externalAttributes & kAttrDirectory) != 0 ||
-                         (!stored.empty() && stored.back() == '/');
+  const bool directory = IsDirectoryEntry(externalAttributes, stored);
   if (!BeginStep(directory)) {
     SkipEntry(info.uncompressedSize);
     return;
@@ -318,6 +364,7 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
   const bool encrypted =
       !directory && (info.flags & kFlagEncrypted) != 0 && CanDecode(info.method);
   reported_ = false;
+  shortData_ = false;
   uint32_t expected = info.crc32;
   bool reached = false;
   int32_t unreachedCode = 0;
@@ -366,9 +413,7 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
       reported_ = true;
     } else {
       const std::string output = z_.EntryName();
-      if (toFiles_) {
-        out_ = CreateFoldersUnder(z_.ExtractDir(), output) ? CreateOutputFile(output) : -1;
-      }
+      if (toFiles_) out_ = CreateOutputFileUnder(z_.ExtractDir(), output);
       if (toFiles_ && out_ < 0) {
         z_.ReportError(output, "", "0", ec::OpenError);
         reported_ = true;
@@ -379,8 +424,13 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
           expected = info.centralCrc;
         }
         reached = true;
+        produced_ = 0;
         Decompress(info, encrypted);
         z_.SetRunningCrc(z_.RunningCrc() ^ 0xFFFFFFFFu);
+        // Every decoder stops at the declared size; less means the data
+        // ended early. The method check leaves out what was reported as
+        // undecodable already.
+        shortData_ = CanDecode(info.method) && !z_.Cancel() && produced_ < info.uncompressedSize;
         if (toFiles_) Finish(info, externalAttributes);
       }
     }
@@ -404,29 +454,35 @@ void ZipExtractor::Finish(const EntryInfo& info, uint32_t externalAttributes) {
   const struct timespec times[2] = {{0, UTIME_OMIT}, {DosToFileTime(dos), 0}};
   ::futimens(out_, times);  // a date that cannot be set is no error
 
+  // Of the stored attributes only read-only has a meaning here. Set through
+  // the descriptor: the name may stand for something else by now.
+  struct stat st {};
+  if (z_.RestoreFileAttr() && externalAttributes != kAttrNormal &&
+      (externalAttributes & kAttrReadOnly) != 0 && ::fstat(out_, &st) == 0) {
+    ::fchmod(out_, st.st_mode & 07777 & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH));
+  }
   const std::string output = z_.EntryName();
   const int fd = out_;
   out_ = -1;
   if (::close(fd) != 0) z_.ReportError(output, "", "0", ec::CloseError);
-  // Of the stored attributes only read-only has a meaning here.
-  if (z_.RestoreFileAttr() && externalAttributes != kAttrNormal &&
-      (externalAttributes & kAttrReadOnly) != 0) {
-    SetFileReadOnly(output, true);
-  }
 }
 
 void ZipExtractor::EndStep(uint32_t expectedCrc, bool reached, int32_t unreachedCode) {
   // An entry that never reached its data fails; whatever stopped it was
   // reported on the way (or is reported here when nothing was).
   const uint32_t crc = z_.RunningCrc();
-  const bool pass = reached && !z_.Cancel() &&
-                    (expectedCrc == crc || expectedCrc == (crc ^ 0xFFFFFFFFu));
+  const bool crcPass = expectedCrc == crc || expectedCrc == (crc ^ 0xFFFFFFFFu);
+  // Data that ended before the declared size fails even when what came
+  // matches the CRC: the entry is not what the archive says it is.
+  const bool pass = reached && !z_.Cancel() && crcPass && !shortData_;
   const std::string output = z_.EntryName();
   if (z_.OnEnd) {
     z_.OnEnd(&z_, output, pass);
   } else if (!pass && z_.OnError) {
-    if (reached) {
+    if (reached && !crcPass) {
       z_.ReportError(output, "", "0", ec::CrcFailed);
+    } else if (reached && shortData_ && !z_.Cancel()) {
+      z_.ReportError(output, "", "0", ec::FileSizeDifferent);
     } else if (!reported_ && unreachedCode != 0) {
       z_.ReportError(output, "", "0", unreachedCode);
     }

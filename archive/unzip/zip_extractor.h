@@ -59,6 +59,10 @@ class ZipExtractor {
   bool OpenArchive(const std::string& name);
   void ExtractEntries();
   bool ReadLocalEntry(const ZipEntryItem& item, EntryInfo& info, std::string& storedName);
+  static bool IsDirectoryEntry(uint32_t externalAttributes, const std::string& stored);
+  /// Reports a hostile or empty name and an encrypted entry too short for
+  /// its header; false when the entry is passed over.
+  bool CheckEntry(const EntryInfo& info, uint32_t externalAttributes, const std::string& stored);
   void ExtractOne(EntryInfo& info, uint32_t externalAttributes);
   bool BeginStep(bool directory);
   void SkipEntry(uint64_t size);
@@ -93,6 +97,8 @@ class ZipExtractor {
   bool toFiles_ = true;       // false: decode and check only
   int out_ = -1;              // output file being written
   bool reported_ = false;     // the entry's failure was reported already
+  uint64_t produced_ = 0;     // bytes the entry's decoder gave so far
+  bool shortData_ = false;    // the entry's data ended before its declared size
   std::string baseVolume_;    // split archives: name the next volume is made from
   int32_t wantedDisk_ = 0;    // spanned archives: 0 last, 1 first, n disk n
   int64_t checkPos_ = 0;      // where a valid record must stand on the disk offered

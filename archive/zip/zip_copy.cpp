@@ -58,6 +58,12 @@ std::optional<OldLocal> ReadOldLocal(ByteSource& file, uint64_t offset) {
   return local;
 }
 
+/// True when `size` bytes could be in `file` at all. A Zip64 size near 2^64
+/// would otherwise wrap an offset + size sum into a small, plausible value.
+bool FitsIn(const ByteSource& file, uint64_t size) {
+  return size <= static_cast<uint64_t>(file.Size());
+}
+
 /// Length of the data descriptor at `at`, 0 when the entry has none. Its
 /// signature is optional and its sizes are 4 or 8 bytes wide, so the values
 /// found are compared with the directory's.
@@ -90,8 +96,10 @@ void TZipBase::CopyUnchanged(TUpdateRun& run, int32_t index) {
   TCompHeader& e = run.Headers[index];
   ByteSource& file = *run.OldSource;
   const std::optional<OldLocal> local = ReadOldLocal(file, e.Offset);
-  const uint64_t data_end = local ? e.Offset + local->length + e.CompressedSize : 0;
-  if (!local || data_end > static_cast<uint64_t>(file.Size())) {
+  // Each term is bounded by the file size first, so that the sum cannot wrap.
+  const bool fits = local && FitsIn(file, e.CompressedSize);
+  const uint64_t data_end = fits ? e.Offset + local->length + e.CompressedSize : 0;
+  if (!fits || data_end > static_cast<uint64_t>(file.Size())) {
     RaiseError(ArchiveFile(), e.Name, "0", ec::BadFileHeader);
     throw E_RAISE(std::string(ErrorText(ec::BadFileHeader)));
   }
@@ -113,7 +121,8 @@ void TZipBase::CopyRenamed(TUpdateRun& run, int32_t index) {
   ByteSource& file = *run.OldSource;
   const std::optional<OldLocal> local = ReadOldLocal(file, e.Offset);
   const uint64_t data_start = local ? e.Offset + local->length : 0;
-  if (!local || data_start + e.CompressedSize > static_cast<uint64_t>(file.Size())) {
+  if (!local || !FitsIn(file, e.CompressedSize) ||
+      data_start + e.CompressedSize > static_cast<uint64_t>(file.Size())) {
     RaiseError(ArchiveFile(), e.Name, "0", ec::WriteError);
     throw E_RAISE(std::string(ErrorText(ec::WriteError)));
   }
