@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "support/drive_simulated.h"
+#include "zip/disk_span.h"
 #include "zip/zip_test_util.h"
 
 namespace arc::test {
@@ -72,7 +73,8 @@ class SpanFixture : public ::testing::Test {
     zip.SetRecurseDirs(true);
     zip.SetTempDir(dir / "tmp");
     zip.SetDeleteOptions(doFinal);
-    zip.OnInsertDisk = [this](TObject*, const std::string& volume, bool& cancel) {
+    zip.OnInsertDisk = [this](TObject* sender, const std::string& volume, bool& cancel) {
+      EXPECT_NE(dynamic_cast<TDiskSpanObj*>(sender), nullptr);
       EXPECT_TRUE(cancel);
       prompts.push_back(volume);
       if (prompts.size() > 50) return;  // a prompt loop is a fault
