@@ -197,7 +197,24 @@ TEST_F(Extraction, DatesAndReadOnlyAttribute) {
   ASSERT_EQ(::stat((out + "ro.txt").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0222, 0u);
 
+  // A read-only file already there is still overwritten, asked or not.
+  for (bool ask : {false, true}) {
+    unzip.SetConfirmOverwrites(ask);
+    unzip.SetOverwriteMode(omOverwrite);
+    unzip.OnFileExists = [](TObject*, const std::string&, std::string&, TOverwriteMode& m) {
+      m = omOverwrite;
+    };
+    namespace fs = std::filesystem;
+    fs::permissions(out + "ro.txt", fs::perms::owner_write, fs::perm_options::add);
+    dir.Write("out/ro.txt", "stale");
+    fs::permissions(out + "ro.txt", fs::perms::all, fs::perm_options::remove);
+    fs::permissions(out + "ro.txt", fs::perms::owner_read, fs::perm_options::add);
+    EXPECT_EQ(unzip.Extract(), 2) << "asked: " << ask;
+    EXPECT_EQ(Read(out + "ro.txt"), "r");
+  }
+
   std::filesystem::remove_all(out);
+  unzip.SetConfirmOverwrites(false);
   unzip.SetDateAttribute(daMaxFileDate);
   unzip.SetRestoreFileAttr(false);
   EXPECT_EQ(unzip.Extract(), 2);
