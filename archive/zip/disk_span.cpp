@@ -235,45 +235,8 @@ std::vector<std::vector<uint8_t>> TDiskSpanObj::CentralRecords() const {
 std::vector<uint8_t> TDiskSpanObj::EndRecords(uint32_t dirDisk, uint64_t dirOffset,
                                               uint64_t dirSize, uint32_t endDisk,
                                               uint64_t here) const {
-  const uint64_t entries = pieces_.size();
-  const bool many = entries >= kZip64Marker16;
-  const bool big = dirSize >= kZip64Marker32;
-  const bool far = dirOffset >= kZip64Marker32;
-  std::vector<uint8_t> out;
-  if (many || big || far) {
-    // The Zip64 records carry the same disk numbers as the end record, and
-    // the locator names the disk that holds them.
-    Zip64EndRecord z;
-    z.versionMadeBy = kVersionZip64;
-    z.versionNeeded = kVersionZip64;
-    z.thisDisk = endDisk;
-    z.centralDirDisk = dirDisk;
-    z.entriesOnDisk = entries;
-    z.totalEntries = entries;
-    z.centralDirSize = dirSize;
-    z.centralDirOffset = dirOffset;
-    const auto record = SerializeZip64EndRecord(z);
-    out.insert(out.end(), record.begin(), record.end());
-    Zip64Locator l;
-    l.zip64EndDisk = endDisk;
-    l.zip64EndOffset = here;
-    l.totalDisks = endDisk + 1;
-    const auto locator = SerializeZip64Locator(l);
-    out.insert(out.end(), locator.begin(), locator.end());
-  }
-  EndRecord e;
-  e.signature = kEndRecordSig;
-  e.thisDisk = static_cast<uint16_t>(endDisk);
-  e.centralDirDisk = static_cast<uint16_t>(dirDisk);
-  // Both counts are the whole directory's, as readers of disk sets expect.
-  e.entriesOnDisk = many ? kZip64Marker16 : static_cast<uint16_t>(entries);
-  e.totalEntries = e.entriesOnDisk;
-  e.centralDirSize = big ? kZip64Marker32 : static_cast<uint32_t>(dirSize);
-  e.centralDirOffset = far ? kZip64Marker32 : dirOffset;
-  e.commentLength = 0;  // a disk set carries no archive comment
-  const std::vector<uint8_t> bytes = SerializeEndRecord(e);
-  out.insert(out.end(), bytes.begin(), bytes.end());
-  return out;
+  // A disk set carries no archive comment.
+  return EndOfDirectoryBytes(pieces_.size(), dirSize, dirOffset, here, {}, dirDisk, endDisk);
 }
 
 bool TDiskSpanObj::RoomFor(int64_t size) {

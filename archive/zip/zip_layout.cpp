@@ -98,7 +98,8 @@ std::vector<uint8_t> CentralRecordBytes(const CentralRecordParts& parts) {
 
 std::vector<uint8_t> EndOfDirectoryBytes(uint64_t entries, uint64_t directorySize,
                                          uint64_t directoryOffset, uint64_t here,
-                                         const std::vector<uint8_t>& comment) {
+                                         const std::vector<uint8_t>& comment,
+                                         uint32_t dirDisk, uint32_t endDisk) {
   const bool many = entries >= kZip64Marker16;
   const bool big = directorySize >= kZip64Marker32;
   const bool far = directoryOffset >= kZip64Marker32;
@@ -107,18 +108,23 @@ std::vector<uint8_t> EndOfDirectoryBytes(uint64_t entries, uint64_t directorySiz
     Zip64EndRecord z;
     z.versionMadeBy = kVersionZip64;
     z.versionNeeded = kVersionZip64;
+    z.thisDisk = endDisk;
+    z.centralDirDisk = dirDisk;
     z.entriesOnDisk = entries;
     z.totalEntries = entries;
     z.centralDirSize = directorySize;
     z.centralDirOffset = directoryOffset;
     Append(out, SerializeZip64EndRecord(z));
     Zip64Locator l;
+    l.zip64EndDisk = endDisk;
     l.zip64EndOffset = here;
-    l.totalDisks = 1;
+    l.totalDisks = endDisk + 1;
     Append(out, SerializeZip64Locator(l));
   }
   EndRecord e;
   e.signature = kEndRecordSig;
+  e.thisDisk = static_cast<uint16_t>(endDisk);
+  e.centralDirDisk = static_cast<uint16_t>(dirDisk);
   e.entriesOnDisk = many ? kZip64Marker16 : static_cast<uint16_t>(entries);
   e.totalEntries = e.entriesOnDisk;
   e.centralDirSize = big ? kZip64Marker32 : static_cast<uint32_t>(directorySize);

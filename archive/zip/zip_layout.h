@@ -75,8 +75,11 @@ std::vector<uint8_t> CentralRecordBytes(const CentralRecordParts& parts);
 /// The end of the central directory: a Zip64 end record and locator when the
 /// entry count, the directory's size or its offset need them, then the end
 /// record with the archive comment. `here` is the position the bytes go to.
+/// On a disk set the directory starts on disk `dirDisk` and these records
+/// are written on disk `endDisk`; both counts are the whole directory's.
 std::vector<uint8_t> EndOfDirectoryBytes(uint64_t entries, uint64_t directorySize,
                                          uint64_t directoryOffset, uint64_t here,
-                                         const std::vector<uint8_t>& comment);
+                                         const std::vector<uint8_t>& comment,
+                                         uint32_t dirDisk = 0, uint32_t endDisk = 0);
 
 }  // namespace arc
