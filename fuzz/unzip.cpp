@@ -15,27 +15,13 @@
 #include <fstream>
 #include <string>
 
+#include "scratch_dir.h"
+
 #include "unzip/unzip.h"
 
 namespace {
 
-std::string& Root() {
-  static std::string root;
-  return root;
-}
-
-void RemoveRoot() {
-  std::error_code ec;
-  if (!Root().empty()) std::filesystem::remove_all(Root(), ec);
-}
-
-std::string MakeTempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "arcfuzz-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) return {};
-  Root() = pattern + "/";
-  std::atexit(RemoveRoot);
-  return Root();
-}
+std::string MakeTempDir() { return fuzz::MakeScratchDir(); }
 
 }  // namespace
 

@@ -21,6 +21,8 @@
 #include <iterator>
 #include <string>
 
+#include "scratch_dir.h"
+
 #include "unzip/arc_detect.h"
 #include "unzip/entry_list.h"
 #include "zip/zip.h"
@@ -31,25 +33,13 @@ void Check(bool ok) {
   if (!ok) abort();
 }
 
-std::string& Root() {
-  static std::string root;
-  return root;
-}
-
-void RemoveRoot() {
-  std::error_code ec;
-  if (!Root().empty()) std::filesystem::remove_all(Root(), ec);
-}
-
 std::string MakeTempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "arcfuzz-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) return {};
-  Root() = pattern + "/";
-  std::atexit(RemoveRoot);
-  std::filesystem::create_directories(Root() + "src");
-  std::filesystem::create_directories(Root() + "tmp");
-  std::ofstream(Root() + "src/new.txt") << "a small file to add\n";
-  return Root();
+  const std::string root = fuzz::MakeScratchDir();
+  if (root.empty()) return root;
+  std::filesystem::create_directories(root + "src");
+  std::filesystem::create_directories(root + "tmp");
+  std::ofstream(root + "src/new.txt") << "a small file to add\n";
+  return root;
 }
 
 std::string ReadAll(const std::string& path) {
