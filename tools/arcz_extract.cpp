@@ -5,9 +5,7 @@
 #include "arcz_cli.h"
 #include "arcz_report.h"
 #include "arcz_terminal.h"
-#include "core/error_codes.h"
 #include "support/paths.h"
-#include "unzip/arc_detect.h"
 #include "unzip/unzip.h"
 
 namespace arcz {
@@ -55,15 +53,7 @@ int RunExtract(const Options& o, bool test) {
   arc::TUnZip z;
   z.OnError = [&reporter](arc::TObject*, const std::string& f, const std::string& m,
                           const std::string& v, int32_t c) { reporter.Report(f, m, v, c); };
-  z.SetArchiveFile(o.archive);
-  if (z.ArchiveFile().empty()) {
-    reporter.Report(o.archive, "", "0", arc::ec::FileNotFound);
-    return kExitErrors;
-  }
-  if (!arc::IsZipType(z.ArcType())) {
-    reporter.Fail(o.archive + ": not a ZIP archive");
-    return kExitErrors;
-  }
+  if (!OpenForReading(z, o.archive, reporter)) return kExitErrors;
   z.SetFileSpec(o.masks.empty() ? std::vector<std::string>{"*"} : o.masks);
   z.SetRecurseDirs(true);
   z.SetCreateStoredDirs(true);

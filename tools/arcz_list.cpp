@@ -34,15 +34,7 @@ int RunList(const Options& o) {
   ProgressBar bar;
   Reporter reporter(bar);
   arc::TUnZip z;
-  z.SetArchiveFile(o.archive);
-  if (z.ArchiveFile().empty()) {
-    reporter.Report(o.archive, "", "0", arc::ec::FileNotFound);
-    return kExitErrors;
-  }
-  if (!arc::IsZipType(z.ArcType())) {
-    reporter.Fail(o.archive + ": not a ZIP archive");
-    return kExitErrors;
-  }
+  if (!OpenForReading(z, o.archive, reporter)) return kExitErrors;
   arc::FileSource file(z.ArchiveFile());
   if (!file.IsOpen()) {
     reporter.Report(z.ArchiveFile(), "", "0", arc::ec::OpenError);

@@ -4,7 +4,10 @@
 #include <cstdio>
 
 #include "arcz_terminal.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
+#include "unzip/arc_detect.h"
+#include "unzip/unzip.h"
 
 namespace arcz {
 
@@ -24,6 +27,19 @@ void Reporter::Fail(const std::string& message) {
   bar_.Clear();
   std::fprintf(stderr, "arcz: %s\n", message.c_str());
   ++count_;
+}
+
+bool OpenForReading(arc::TUnZip& z, const std::string& archive, Reporter& reporter) {
+  z.SetArchiveFile(archive);
+  if (z.ArchiveFile().empty()) {
+    reporter.Report(archive, "", "0", arc::ec::FileNotFound);
+    return false;
+  }
+  if (!arc::IsZipType(z.ArcType())) {
+    reporter.Fail(archive + ": not a ZIP archive");
+    return false;
+  }
+  return true;
 }
 
 }  // namespace arcz

@@ -6,6 +6,10 @@
 
 #include "arcz_terminal.h"
 
+namespace arc {
+class TUnZip;
+}  // namespace arc
+
 namespace arcz {
 
 /// Prints each report as "arcz: error CODE (TEXT): FILE [ENTRY] [volume N]"
@@ -23,5 +27,9 @@ class Reporter {
   ProgressBar& bar_;
   int count_ = 0;
 };
+
+/// Names `archive` as the reader's archive file. A missing file or one that
+/// holds no ZIP archive is reported, and false returned.
+bool OpenForReading(arc::TUnZip& z, const std::string& archive, Reporter& reporter);
 
 }  // namespace arcz
