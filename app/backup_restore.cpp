@@ -247,7 +247,7 @@ void TBackupRestore::reportArchiveError(const std::string& FileName,
   if (!ExtendedMsg.empty()) detail += " (" + ExtendedMsg + ")";
   if (!VolumeID.empty() && VolumeID != "0") detail += ", volume " + VolumeID;
   host_.NoteError(detail);
-  dialogs_.MessageDlg("", texts::kArchiveError, TMsgDlgType::None, TMsgDlgButtons::Ok);
+  dialogs_.MessageDlg("", Tr(texts::kArchiveError), TMsgDlgType::None, TMsgDlgButtons::Ok);
 }
 
 // --- Restore -----------------------------------------------------------------
@@ -293,7 +293,7 @@ void TBackupRestore::runRestore() {
   } catch (const std::exception& e) {
     outcome_ = TOutcome::Failed;
     host_.NoteError(e.what());
-    parts_.MsgForm2.SetMessageList3({texts::kProbablyInUse});
+    parts_.MsgForm2.SetMessageList3({Tr(texts::kProbablyInUse)});
     dialogs_.ShowMessageIndex(parts_.MsgForm2, 3);
     host_.Terminate();
   }
@@ -367,16 +367,16 @@ void TBackupRestore::askForDisk(const std::string& text, bool& Cancel) {
 }
 
 void TBackupRestore::UnZip1GetZipFirstDisk(arc::TObject*, bool& Cancel) {
-  askForDisk(texts::kInsertFirstDisk, Cancel);
+  askForDisk(Tr(texts::kInsertFirstDisk), Cancel);
 }
 
 void TBackupRestore::UnZip1GetZipNextDisk(arc::TObject*, const std::string& VolumeName,
                                           bool& Cancel) {
-  askForDisk(texts::kInsertNextDisk + VolumeName, Cancel);
+  askForDisk(Tr(texts::kInsertNextDisk) + VolumeName, Cancel);
 }
 
 void TBackupRestore::UnZip1GetZipLastDisk(arc::TObject*, bool& Cancel) {
-  askForDisk(texts::kInsertLastDisk, Cancel);
+  askForDisk(Tr(texts::kInsertLastDisk), Cancel);
 }
 
 void TBackupRestore::UnZip1NextVolume(arc::TObject*, std::string& VolumeName,
