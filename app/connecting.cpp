@@ -20,7 +20,9 @@ namespace {
 // Where and how big the main window will be.
 const QRect kMainWindowArea(206, 240, 583, 107);
 
-std::unique_ptr<QWidget> ConnectingWindow() {
+}  // namespace
+
+std::unique_ptr<QWidget> CreateConnectingWindow() {
   auto window = std::make_unique<QWidget>(
       nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   window->setObjectName("Connecting");
@@ -41,8 +43,6 @@ std::unique_ptr<QWidget> ConnectingWindow() {
   return window;
 }
 
-}  // namespace
-
 void ConnectShowingProgress(const std::function<void()>& connect,
                             std::chrono::milliseconds delay) {
   QEventLoop loop;
@@ -57,7 +57,7 @@ void ConnectShowingProgress(const std::function<void()>& connect,
     }
     QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
   });
-  const std::unique_ptr<QWidget> window = ConnectingWindow();
+  const std::unique_ptr<QWidget> window = CreateConnectingWindow();
   QTimer showLater;
   showLater.setSingleShot(true);
   QObject::connect(&showLater, &QTimer::timeout, window.get(), &QWidget::show);

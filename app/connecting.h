@@ -11,8 +11,14 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
+
+class QWidget;
 
 namespace app {
+
+/// The window that says so, at the place of the main window, not shown yet.
+std::unique_ptr<QWidget> CreateConnectingWindow();
 
 /// Runs `connect` on a worker thread while the application processes its
 /// events; when it has not finished after `delay`, the window "Connecting"
