@@ -1,8 +1,9 @@
 //===-- app/alias_file.h - DefAlias.dat, the selected company ---*- C++ -*-===//
 //
-// DefAlias.dat (beside the executable, or where app/locations.h says) holds the alias id of the selected
-// company as text: the reader takes the first line without its line break
-// (CR, LF or CR LF) and trims nothing; the writer writes the id alone.
+// DefAlias.dat (beside the executable, or where app/locations.h says) holds
+// the alias id of the selected company as text: the reader takes the first
+// line without its line break (CR, LF or CR LF) and trims nothing; the writer
+// writes the id alone.
 //
 //===----------------------------------------------------------------------===//
 #pragma once

@@ -10,6 +10,7 @@
 #include <exception>
 #include <thread>
 
+#include "app/language.h"
 #include "app/texts.h"
 #include "msg/design_font.h"
 
@@ -27,8 +28,7 @@ std::unique_ptr<QWidget> CreateConnectingWindow() {
       nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   window->setObjectName("Connecting");
   window->setWindowTitle(QString::fromStdString(Tr(texts::kFormCaption)));
-  window->setLayoutDirection(Tr(texts::kLayoutDirection) == "LTR" ? Qt::LeftToRight
-                                                                   : Qt::RightToLeft);
+  window->setLayoutDirection(ReadingDirection());
   auto* text = new QLabel(QString::fromStdString(Tr(texts::kConnecting)), window.get());
   text->setObjectName("ConnectingText");
   text->setFont(msg::DesignFont("QRVZIBA", -16));

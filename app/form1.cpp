@@ -11,6 +11,7 @@
 
 #include "app/alias_file.h"
 #include "app/archive_components.h"
+#include "app/language.h"
 #include "app/locations.h"
 #include "app/qt_dialogs.h"
 #include "app/texts.h"
@@ -143,7 +144,7 @@ TForm1::TForm1(TFormEnvironment environment, QWidget* parent)
   setWindowTitle(Text(texts::kFormCaption));
   // The design reads right to left; a left-to-right translation reads the
   // window in a mirror (createControls).
-  setLayoutDirection(Tr(texts::kLayoutDirection) == "LTR" ? Qt::LeftToRight : Qt::RightToLeft);
+  setLayoutDirection(ReadingDirection());
   setFont(msg::DesignFont("MS Sans Serif", -11));
   QPalette face = palette();
   face.setColor(QPalette::Window, kButtonFace);
@@ -244,7 +245,8 @@ TMessageForms CreateMessageForms(QObject* owner) {
   TMessageForms forms;
   forms.MsgForm1 = configure("MsgForm1", msg::TMsgBtn::Yes_No);
   forms.MsgForm1->SetMessageList1(
-      {Tr(texts::kConfirmRestore[0]), Tr(texts::kConfirmRestore[1]), Tr(texts::kConfirmRestore[2])});
+      {Tr(texts::kConfirmRestore[0]), Tr(texts::kConfirmRestore[1]),
+       Tr(texts::kConfirmRestore[2])});
   forms.MsgForm2 = configure("MsgForm2", msg::TMsgBtn::Ok);
   forms.MsgForm2->SetMessageList2({Tr(texts::kSuccess)});
   forms.MsgForm2->SetMessageList3({Tr(texts::kDuplicateName)});

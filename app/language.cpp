@@ -35,6 +35,10 @@ std::string Tr(const char* text) {
   return QCoreApplication::translate("texts", text).toStdString();
 }
 
+Qt::LayoutDirection ReadingDirection() {
+  return Tr(texts::kLayoutDirection) == "LTR" ? Qt::LeftToRight : Qt::RightToLeft;
+}
+
 TLanguageChoice TakeLanguageOption(std::vector<std::string>& arguments,
                                    const QStringList& uiLanguages) {
   TLanguageChoice choice;
@@ -84,8 +88,7 @@ bool InstallTranslations(TLanguage language) {
   } else {
     loaded = Install(kEnglishTranslation);
   }
-  QGuiApplication::setLayoutDirection(Tr(texts::kLayoutDirection) == "LTR" ? Qt::LeftToRight
-                                                                           : Qt::RightToLeft);
+  QGuiApplication::setLayoutDirection(ReadingDirection());
   return loaded;
 }
 

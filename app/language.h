@@ -11,6 +11,7 @@
 #pragma once
 
 #include <QStringList>
+#include <Qt>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,6 +33,10 @@ TLanguageChoice TakeLanguageOption(std::vector<std::string>& arguments,
 
 /// The lines --help adds for the option.
 std::string LanguageUsageText();
+
+/// The reading direction of the texts in the language of the run: right to
+/// left unless a left-to-right translation is loaded.
+Qt::LayoutDirection ReadingDirection();
 
 /// Loads the translations of `language` into the application object and sets
 /// its reading direction. Returns false when a translation file could not be

@@ -35,7 +35,8 @@ std::string WithSeparator(std::string folder) {
 }
 
 bool SameFolder(const std::string& a, const std::string& b) {
-  return fs::path(WithSeparator(a)).lexically_normal() == fs::path(WithSeparator(b)).lexically_normal();
+  return fs::path(WithSeparator(a)).lexically_normal() ==
+         fs::path(WithSeparator(b)).lexically_normal();
 }
 
 }  // namespace
@@ -75,6 +76,15 @@ fs::path SettingsFile(const std::string& exeDir, std::string_view name) {
     if (fs::exists(folder / name, ec)) return folder / name;
   }
   return folders.front() / name;
+}
+
+std::string LocationsUsageText() {
+  return "\n"
+         "Run from its build tree, the program keeps Data/, Temp/, TempBackup/,\n"
+         "P_Restore.ini and DefAlias.dat beside itself. Installed, the data folders are\n"
+         "in $XDG_DATA_HOME/P_Restore (~/.local/share/P_Restore), and P_Restore.ini and\n"
+         "DefAlias.dat are looked up beside the program, in $XDG_CONFIG_HOME/P_Restore\n"
+         "(~/.config/P_Restore), then in /etc/P_Restore.\n";
 }
 
 fs::path WritableSettingsFile(const std::string& exeDir, std::string_view name) {

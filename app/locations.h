@@ -51,6 +51,9 @@ std::vector<std::filesystem::path> SettingsFolders(const std::string& exeDir);
 /// have in the first folder.
 std::filesystem::path SettingsFile(const std::string& exeDir, std::string_view name);
 
+/// The lines --help adds about these folders.
+std::string LocationsUsageText();
+
 /// Where the program writes the settings file `name`: beside the data in a
 /// build tree, in UserSettingsFolder() (created) when installed.
 std::filesystem::path WritableSettingsFile(const std::string& exeDir, std::string_view name);

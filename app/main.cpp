@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     case app::TCommandLine::Mode::Window:
       return RunWindow(argc, argv, language.Language);
     case app::TCommandLine::Mode::Help:
-      std::cout << app::UsageText() << app::LanguageUsageText();
+      std::cout << app::UsageText() << app::LanguageUsageText() << app::LocationsUsageText();
       return app::kExitSuccess;
     case app::TCommandLine::Mode::Invalid:
       std::cerr << "P_Restore: " << command.error << "\n\n" << app::UsageText();

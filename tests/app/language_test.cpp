@@ -83,7 +83,9 @@ TEST_F(English, WindowIsTheMirrorOfTheDesign) {
   form.show();
   EXPECT_EQ(form.layoutDirection(), Qt::LeftToRight);
   EXPECT_EQ(form.size(), QSize(583, 107));
-  const auto mirrored = [](QRect r) { return QRect(583 - r.x() - r.width(), r.y(), r.width(), r.height()); };
+  const auto mirrored = [](QRect r) {
+    return QRect(583 - r.x() - r.width(), r.y(), r.width(), r.height());
+  };
   EXPECT_EQ(form.BitBtn2->geometry(), mirrored({456, 51, 121, 25}));
   EXPECT_EQ(form.BitBtn1->geometry(), mirrored({336, 51, 121, 25}));
   EXPECT_EQ(form.SpeedButton1->geometry(), mirrored({8, 54, 33, 22}));
