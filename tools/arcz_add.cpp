@@ -9,6 +9,7 @@
 // says so.
 //
 //===----------------------------------------------------------------------===//
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -47,6 +48,16 @@ arc::TDeflateType LevelType(char digit) {
 }
 
 bool HasWildcard(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
+
+/// Why `path` (as given, and expanded) gives nothing to add; empty when it
+/// does. A link to nothing is not there; a pipe or a device is no file.
+std::string NothingToTake(const std::string& path, const std::string& full) {
+  if (HasWildcard(path)) return arc::FileExists(full) ? "" : ": matches nothing";
+  struct stat st {};
+  if (::stat(full.c_str(), &st) != 0) return ": no such file or folder";
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return ": is not a file or a folder";
+  return {};
+}
 
 }  // namespace
 
@@ -141,8 +152,8 @@ int RunAdd(const std::vector<std::string>& args) {
   std::vector<std::string> spec;
   for (const std::string& p : paths) {
     const std::string full = arc::ExpandPath(p);
-    if (!arc::FileExists(full)) {
-      reporter.Fail(Printable(p) + (HasWildcard(p) ? ": matches nothing" : ": no such file or folder"));
+    if (const std::string why = NothingToTake(p, full); !why.empty()) {
+      reporter.Fail(Printable(p) + why);
       continue;
     }
     spec.push_back(!HasWildcard(p) && arc::DirExists(full) ? arc::AppendSlash(full) + "*" : full);
