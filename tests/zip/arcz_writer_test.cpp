@@ -70,37 +70,26 @@ std::vector<std::string> SortedNames(const std::string& archive) {
 }
 
 TEST(ArczWriter, ArchivesThatMayNotBeReplacedAreSaidSoPlainly) {
-  struct Row {
-    const char* name;
-    const char* archive;
-    std::function<void(const test::TempDir&)> setup;
-    int status;
-    const char* said;
+  // A second run over each archive; a leading dot hides a file, it does not
+  // protect it.
+  const std::pair<const char*, const char*> rows[] = {
+      {"ro.zip", "ro.zip: is read-only"},
+      {"folder.zip", "folder.zip: is a folder"},
+      {".hidden.zip", "1 file added"},
   };
-  const Row rows[] = {
-      {"read-only archive", "ro.zip",
-       [](const test::TempDir& d) { ::chmod((d / "ro.zip").c_str(), 0444); }, 1,
-       "ro.zip: is read-only"},
-      {"a folder", "folder.zip",
-       [](const test::TempDir& d) { std::filesystem::create_directories(d / "folder.zip"); }, 1,
-       "folder.zip: is a folder"},
-      // A leading dot hides a file; it does not protect it.
-      {"hidden archive", ".hidden.zip", [](const test::TempDir&) {}, 0, "1 file added"},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.name);
+  for (const auto& [archive, said] : rows) {
+    SCOPED_TRACE(archive);
     test::TempDir dir;
     WriteText(dir / "f.txt", "data");
-    const std::string in_dir = "cd " + Quote(dir.path()) + " && " + Quote(Arcz());
-    if (r.archive != std::string("folder.zip")) {
-      ASSERT_EQ(test::Run(in_dir + " a " + r.archive + " f.txt").status, 0);
-    }
-    r.setup(dir);
-    WriteText(dir / "f.txt", "changed");
+    const std::string add = "cd " + Quote(dir.path()) + " && " + Quote(Arcz()) + " a ";
+    EXPECT_EQ(test::Run(add + archive + " f.txt").status, 0);
+    ::chmod((dir / "ro.zip").c_str(), 0444);
+    std::filesystem::remove(dir / "folder.zip");
+    std::filesystem::create_directories(dir / "folder.zip");
     test::SetMtime(dir / "f.txt", 1900000000);
-    const ToolResult res = test::Run(in_dir + " a " + r.archive + " f.txt");
-    EXPECT_EQ(res.status, r.status) << res.output;
-    EXPECT_NE(res.output.find(r.said), std::string::npos) << res.output;
+    const ToolResult r = test::Run(add + archive + " f.txt");
+    EXPECT_EQ(r.status, archive[0] == '.' ? 0 : 1) << r.output;
+    EXPECT_NE(r.output.find(said), std::string::npos) << r.output;
   }
 
   // As a user: a folder that takes no new files.
@@ -109,49 +98,40 @@ TEST(ArczWriter, ArchivesThatMayNotBeReplacedAreSaidSoPlainly) {
   WriteText(dir / "f.txt", "data");
   std::filesystem::create_directories(dir / "locked");
   ::chmod((dir / "locked").c_str(), 0555);
-  const std::string out = dir / "out.txt";
   const int status = test::RunUnprivileged([&] {
-    const ToolResult res = test::Run("cd " + Quote(dir.path()) + " && " + Quote(Arcz()) +
-                                     " a locked/new.zip f.txt");
-    WriteText(out, res.output);
-    return res.status;
+    const ToolResult r = test::Run("cd " + Quote(dir.path()) + " && " + Quote(Arcz()) +
+                                   " a locked/new.zip f.txt");
+    return r.status == 1 && r.output.find("locked/: folder is read-only") != std::string::npos
+               ? 0
+               : 1;
   });
-  EXPECT_EQ(status, 1);
-  EXPECT_NE(test::ReadText(out).find("locked/: folder is read-only"), std::string::npos)
-      << test::ReadText(out);
+  EXPECT_EQ(status, 0);
 }
 
 TEST(ArczWriter, RecursionTakesHiddenFoldersAndSaysWhatItCannotTake) {
+  // As a user, for whom a folder can be unreadable: what cannot be taken is
+  // reported, the rest is added.
   test::TempDir dir;
   ::chmod(dir.path().c_str(), 0777);
   WriteText(dir / "src/a.txt", "a");
   WriteText(dir / "src/.config/h.txt", "hidden");
   WriteText(dir / "src/back\\slash.txt", "one file, not a folder");
   WriteText(dir / "src/locked/secret.txt", "unreadable");
-  const std::string in_dir = "cd " + Quote(dir.path()) + " && " + Quote(Arcz());
-  const std::vector<std::string> taken = {"src/.config/h.txt", "src/a.txt",
-                                          "src/back\\slash.txt"};
-
-  // A path that is not there is reported; the rest is added.
-  ToolResult r = test::Run(in_dir + " a all.zip -r missing.txt src");
-  EXPECT_EQ(r.status, 1) << r.output;
-  EXPECT_NE(r.output.find("missing.txt: no such file or folder"), std::string::npos) << r.output;
-  std::vector<std::string> with_locked = taken;
-  with_locked.push_back("src/locked/secret.txt");
-  EXPECT_EQ(SortedNames(dir / "all.zip"), with_locked);
-
-  // As a user: a folder that cannot be read is reported; the rest is added.
   ::chmod((dir / "src/locked").c_str(), 0);
   const std::string out = dir / "out.txt";
   const int status = test::RunUnprivileged([&] {
-    const ToolResult res = test::Run(in_dir + " a user.zip -r src");
-    WriteText(out, res.output);
-    return res.status;
+    const ToolResult r = test::Run("cd " + Quote(dir.path()) + " && " + Quote(Arcz()) +
+                                   " a all.zip -r missing.txt src");
+    WriteText(out, r.output);
+    return r.status;
   });
   ::chmod((dir / "src/locked").c_str(), 0755);
-  EXPECT_EQ(status, 1) << test::ReadText(out);
-  EXPECT_NE(test::ReadText(out).find("src/locked/"), std::string::npos) << test::ReadText(out);
-  EXPECT_EQ(SortedNames(dir / "user.zip"), taken);
+  const std::string said = test::ReadText(out);
+  EXPECT_EQ(status, 1) << said;
+  EXPECT_NE(said.find("missing.txt: no such file or folder"), std::string::npos) << said;
+  EXPECT_NE(said.find("src/locked/"), std::string::npos) << said;
+  EXPECT_EQ(SortedNames(dir / "all.zip"),
+            (std::vector<std::string>{"src/.config/h.txt", "src/a.txt", "src/back\\slash.txt"}));
 }
 
 TEST(ArczWriter, SignalsDuringAnUpdateLeaveTheArchiveAndNoTemporaryFiles) {
@@ -159,27 +139,19 @@ TEST(ArczWriter, SignalsDuringAnUpdateLeaveTheArchiveAndNoTemporaryFiles) {
     SCOPED_TRACE(signal_number);
     test::TempDir dir;
     WriteText(dir / "small.txt", "small");
-    const std::string in_dir = "cd " + Quote(dir.path()) + " && " + Quote(Arcz());
-    ASSERT_EQ(test::Run(in_dir + " a backup.zip small.txt").status, 0);
+    const std::string in_dir = "cd " + Quote(dir.path()) + " && TMPDIR=" + Quote(dir / "tmp");
+    ASSERT_EQ(test::Run(in_dir + " " + Quote(Arcz()) + " a backup.zip small.txt").status, 0);
     const std::string before = test::ReadText(dir / "backup.zip");
     // Long enough to deflate that the signal comes in the middle; a hole, so
     // it takes no room.
     std::filesystem::create_directories(dir / "tmp");
-    { std::ofstream(dir / "big.bin"); }
+    std::ofstream(dir / "big.bin").close();
     std::filesystem::resize_file(dir / "big.bin", uint64_t{3} << 30);
-
-    const std::string tmpdir = "TMPDIR=" + dir / "tmp";
-    const std::string command = "cd " + Quote(dir.path()) + " && exec " + Quote(Arcz()) +
-                                " a backup.zip big.bin >/dev/null 2>&1";
+    const std::string command =
+        in_dir + " exec " + Quote(Arcz()) + " a backup.zip big.bin >/dev/null 2>&1";
     const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
-    std::vector<char*> env;
-    for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
-    env.push_back(const_cast<char*>(tmpdir.c_str()));
-    env.push_back(nullptr);
     pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv),
-                          env.data()),
-              0);
+    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
     // The temporary archive is named after the archive it belongs to.
     bool seen = false;
     for (int i = 0; i < 1000 && !seen; ++i) {
@@ -195,9 +167,6 @@ TEST(ArczWriter, SignalsDuringAnUpdateLeaveTheArchiveAndNoTemporaryFiles) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
     EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp"));
     EXPECT_TRUE(test::ReadText(dir / "backup.zip") == before);
-    EXPECT_EQ(SortedNames(dir / "backup.zip").size(), 1u);
-    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
-      EXPECT_EQ(e.path().filename().string().rfind("arc", 0), std::string::npos) << e.path();
   }
 }
 
