@@ -228,29 +228,5 @@ TEST(StreamDecoders, JoinedStreamsDecodeWholeWhenTheCompressedSizeIsKnown) {
   }
 }
 
-TEST(StreamDecoders, ErrorsStayUntilResetAndResetStartsAgain) {
-  const Bytes good = Peers::Get().File("p.zst");
-  ASSERT_FALSE(good.empty());
-  Bytes bad = good;
-  bad[0] ^= 0xFF;  // the frame's magic number
-  auto decoder = MakeStreamDecoder(kMethodZstd);
-  CodecStream s;
-  ASSERT_EQ(decoder->Init(s), res::Ok);
-  Bytes out(Peers::Get().plain.size());
-  s.next_in = bad.data();
-  s.avail_in = static_cast<uint32_t>(bad.size());
-  s.next_out = out.data();
-  s.avail_out = static_cast<uint32_t>(out.size());
-  EXPECT_EQ(decoder->Decode(s), res::DataError);
-  s.next_in = good.data();
-  s.avail_in = static_cast<uint32_t>(good.size());
-  EXPECT_EQ(decoder->Decode(s), res::DataError) << "sticky";
-  ASSERT_EQ(decoder->Reset(s), res::Ok);
-  EXPECT_EQ(decoder->Decode(s), res::StreamEnd);
-  EXPECT_EQ(s.total_out, out.size());
-  EXPECT_TRUE(out == Peers::Get().plain);
-  decoder->End(s);
-}
-
 }  // namespace
 }  // namespace arc
