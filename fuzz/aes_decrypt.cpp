@@ -14,6 +14,7 @@
 // same salt must give back the same bytes and the same code.
 //
 //===----------------------------------------------------------------------===//
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
