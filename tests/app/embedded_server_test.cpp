@@ -199,10 +199,11 @@ TEST_F(EmbeddedServer, NameWithBracketAndBlankWorksEndToEnd) {
   server.Run(DatabaseBackupCommand(exeDir, "Zelvo10"));
   server.Run(DatabaseRestoreCommand(exeDir, name, "Zelvo10"));
   EXPECT_TRUE(fs::exists(data / "Zel]vo 10.db"));
-  EXPECT_THROW(server.Run(SafetyBackupCommand(exeDir, name)), EDatabaseError);  // no folder yet
+  const std::string safety = NewSafetyBackupFile(exeDir, name, 0);
+  EXPECT_THROW(server.Run(SafetyBackupCommand(name, safety)), EDatabaseError);  // no folder yet
   fs::create_directory(TempBackupFolder(exeDir));
-  server.Run(SafetyBackupCommand(exeDir, name));
-  EXPECT_GT(CountRows(SafetyBackupFile(exeDir, name), "Accounts"), 0);
+  server.Run(SafetyBackupCommand(name, safety));
+  EXPECT_GT(CountRows(safety, "Accounts"), 0);
 }
 
 TEST_F(EmbeddedServer, ConnectionToAMissingCatalogFails) {

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/backup_history.h"
 #include "app/db/embedded_server.h"
 #include "app/db/sample_data.h"
 #include "app/db/sqlite_util.h"
@@ -144,7 +145,15 @@ class OperationTest : public ::testing::Test {
   std::string DataDir() { return exeDir + "Data/"; }
   std::string Company() { return DataDir() + "Zelvo10.db"; }
   std::string WorkFile() { return exeDir + "Temp/Zelvo10"; }
-  std::string SafetyBackup() { return exeDir + "TempBackup/Zelvo10.Bak"; }
+  /// The safety backups the restores left, newest first.
+  std::vector<TStampedFile> SafetyBackups() {
+    return FindStamped(exeDir + "TempBackup/", "Zelvo10", ".Bak");
+  }
+  /// The newest safety backup; empty when there is none.
+  std::string SafetyBackup() {
+    const auto all = SafetyBackups();
+    return all.empty() ? std::string() : all.front().Path;
+  }
 
   /// Changes the company's data.
   void Change(const std::string& sql) {
