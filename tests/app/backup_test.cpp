@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 
+#include "app/headless.h"
 #include "fake_connection.h"
 #include "operation_fixture.h"
 
@@ -11,6 +13,7 @@ namespace app::testing {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 
 const std::string kSaveDialog = "save dialog [*.Zip]";
 
@@ -168,6 +171,59 @@ TEST_F(Backup, ADatabaseNameLeavingTempIsRefusedByBothOperations) {
 
   EXPECT_EQ(ReadFile(DataDir() + "master.db"), "keep");
   EXPECT_THAT(log, ElementsAre("open master", "read Alias_Zelvo"));  // no command reached it
+}
+
+// A backup counts only once it reads back: the server checks its work file
+// before it is packed, and the reader tests every entry of the archive.
+TEST_F(Backup, ThatDoesNotReadBackFailsAndLeavesNoArchiveUnderItsName) {
+  EnsureSampleData(DataDir());
+  // A page of the company's file that SQLite copies as it is and its check
+  // then finds broken: the root page of VoucherItems loses its page type.
+  int64_t root = 0, pageSize = 0;
+  {
+    TSqliteDb db = OpenSqlite(Company(), SQLITE_OPEN_READONLY);
+    TSqliteStatement q = PrepareSqlite(
+        db.get(), "SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM sqlite_master "
+                  "WHERE name = 'VoucherItems'");
+    ASSERT_EQ(sqlite3_step(q.get()), SQLITE_ROW);
+    root = sqlite3_column_int64(q.get(), 0);
+    pageSize = sqlite3_column_int64(q.get(), 1);
+  }
+  const std::string sound = files + "sound.db";
+  fs::copy_file(Company(), sound);
+  {
+    std::fstream company(Company(), std::ios::in | std::ios::out | std::ios::binary);
+    company.seekp((root - 1) * pageSize);
+    company.put('\x00');
+  }
+  std::ostringstream out, err;
+  EXPECT_EQ(RunHeadless(ParseCommandLine({"--backup", files + "a.zip"}), exeDir, out, err),
+            kExitFailure);
+  EXPECT_THAT(out.str(), HasSubstr(std::string(texts::kBackupNotVerified) + "\nThe file '" +
+                                   WorkFile() + "' does not hold a valid database backup"));
+  EXPECT_FALSE(fs::exists(files + "a.zip"));
+  EXPECT_FALSE(fs::exists(WorkFile()));
+
+  // An archive the backup is added to (a name without .zip) whose older
+  // entry is damaged: the new archive is set aside, older entry and all.
+  fs::copy_file(sound, Company(), fs::copy_options::overwrite_existing);
+  std::ofstream(files + "old.txt") << std::string(1000, 'o');
+  ASSERT_EQ(Shell("cd " + Quoted(files) + " && zip -q -0 backup.zip old.txt"), 0);
+  {
+    std::fstream archive(files + "backup.zip", std::ios::in | std::ios::out | std::ios::binary);
+    archive.seekp(30 + 7 + 500);  // inside the stored data of old.txt
+    archive.put('x');
+  }
+  out.str("");
+  EXPECT_EQ(RunHeadless(ParseCommandLine({"--backup", files + "backup"}), exeDir, out, err),
+            kExitFailure);
+  EXPECT_THAT(out.str(), HasSubstr(std::string(texts::kBackupNotVerified) +
+                                   "\nThe archive '" + files +
+                                   "backup.zip' does not read back: File fails CRC check: "
+                                   "old.txt\n" + texts::kDamagedSetAside +
+                                   " " + files + "backup.zip.damaged\n"));
+  EXPECT_FALSE(fs::exists(files + "backup.zip"));
+  EXPECT_EQ(EntriesOf(files + "backup.zip.damaged"), "old.txt\nZelvo10\n");
 }
 
 }  // namespace
