@@ -272,11 +272,11 @@ class Server:
             raise ServerError(error(3108, "To restore the master database, the server must be "
                                           "running in single-user mode."),
                               terminating("RESTORE DATABASE"))
-        data = self.first_set(device, "RESTORE DATABASE")
         if "in-use" in self.faults:
             raise ServerError(error(3101, "Exclusive access could not be obtained because the "
                                           "database is in use."),
                               terminating("RESTORE DATABASE"))
+        data = self.first_set(device, "RESTORE DATABASE")
         self.pause()
         partial = target + ".part"
         with open(partial, "wb") as f:
