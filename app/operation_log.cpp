@@ -5,12 +5,21 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 
-#include "app/backup_history.h"
 
 namespace app {
 
 namespace {
+
+/// Local time as 2024-01-31T02:30:00: one word, sorted as text sorts.
+std::string LogTime(std::chrono::system_clock::time_point time) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  char text[32];
+  return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local));
+}
 
 std::string Value(const std::string& text) {
   std::string flat;
@@ -34,12 +43,10 @@ std::string Value(const std::string& text) {
 }  // namespace
 
 std::string FormatLogLine(const TLogRecord& record) {
-  using std::chrono::system_clock;
   const double seconds = std::chrono::duration<double>(record.End - record.Start).count();
   char secondsText[32];
   std::snprintf(secondsText, sizeof secondsText, "%.1f", seconds < 0 ? 0.0 : seconds);
-  std::string line = "start=" + Value(DisplayTime(system_clock::to_time_t(record.Start))) +
-                     " end=" + Value(DisplayTime(system_clock::to_time_t(record.End))) +
+  std::string line = "start=" + LogTime(record.Start) + " end=" + LogTime(record.End) +
                      " operation=" + Value(record.Operation) +
                      " database=" + Value(record.Database) + " archive=" + Value(record.Archive) +
                      " size=" + std::to_string(record.Size) + " seconds=" + secondsText +

@@ -4,7 +4,7 @@
 // the log (P_Restore.log in the data folder unless P_Restore.ini names
 // another file), in English, as fields of name=value:
 //
-//   start=2024-01-31 02:30:00 end=2024-01-31 02:30:04 operation=backup
+//   start=2024-01-31T02:30:00 end=2024-01-31T02:30:04 operation=backup
 //   database=Zelvo10 archive=/srv/backups/Zelvo10-20240131-023000.zip
 //   size=183402 seconds=4.2 result=succeeded
 //
