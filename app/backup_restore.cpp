@@ -305,41 +305,11 @@ void TBackupRestore::runBackup() {
       const std::string ArchiveName = parts_.SaveDialog1.FileName;
       const std::string& database = parts_.DatabaseName;
       CheckDatabaseName(database);
-      TLockedRun run(*this, "backup", ArchiveName);
-      if (!run.Locked()) {
-        refuse(run.Holder());
-      } else {
-        try {
-          const std::string SourceFile = BackupWorkFile(parts_.ExeDir, database);
-          host_.Repaint();
-          showStep(10);
-          SweepLeftovers(parts_.ExeDir, database);
-
-          // The server cannot write into a missing folder, and it adds a
-          // backup set to an existing file instead of replacing it: a work
-          // file left by an earlier run would bring its older set along.
-          CreateFolder(TempFolder(parts_.ExeDir));
-          std::error_code ec;
-          fs::remove(SourceFile, ec);
-          if (ec) throw EOperationError("Cannot erase '" + SourceFile + "': " + ec.message());
-
-          runOnMaster(DatabaseBackupCommand(parts_.ExeDir, database));
-          try {
-            runOnMaster(VerifyBackupCommand(SourceFile));
-          } catch (const EDatabaseError& e) {
-            arc::EraseFile(SourceFile, false);
-            throw EUnreadableBackup(e.what());
-          }
-          host_.Repaint();
-          host_.SetGauge1(30);
-          host_.SetGauge2(30);
-          host_.Repaint();
-          packAndCheck(ArchiveName, SourceFile);
-          if (outcome_ == TOutcome::Succeeded) run.Finish("succeeded");
-        } catch (const std::exception& e) {
-          log_.Cause = e.what();
-          throw;
-        }
+      backUpLocked(ArchiveName, database);
+      // Told once the company is free again: the message waits for the user.
+      if (outcome_ == TOutcome::Succeeded) {
+        dialogs_.ShowMessageIndex(parts_.MsgForm2, 2);
+        host_.CloseMainWindow();
       }
     }
   } catch (const EUnreadableBackup& e) {
@@ -356,6 +326,45 @@ void TBackupRestore::runBackup() {
   host_.SetBusyCursor(false);
   host_.SetGauge1(0);
   host_.SetGauge2(0);
+}
+
+void TBackupRestore::backUpLocked(const std::string& ArchiveName, const std::string& database) {
+  TLockedRun run(*this, "backup", ArchiveName);
+  if (!run.Locked()) {
+    refuse(run.Holder());
+    return;
+  }
+  try {
+    const std::string SourceFile = BackupWorkFile(parts_.ExeDir, database);
+    host_.Repaint();
+    showStep(10);
+    SweepLeftovers(parts_.ExeDir, database);
+
+    // The server cannot write into a missing folder, and it adds a backup set
+    // to an existing file instead of replacing it: a work file left by an
+    // earlier run would bring its older set along into the archive.
+    CreateFolder(TempFolder(parts_.ExeDir));
+    std::error_code ec;
+    fs::remove(SourceFile, ec);
+    if (ec) throw EOperationError("Cannot erase '" + SourceFile + "': " + ec.message());
+
+    runOnMaster(DatabaseBackupCommand(parts_.ExeDir, database));
+    try {
+      runOnMaster(VerifyBackupCommand(SourceFile));
+    } catch (const EDatabaseError& e) {
+      arc::EraseFile(SourceFile, false);
+      throw EUnreadableBackup(e.what());
+    }
+    host_.Repaint();
+    host_.SetGauge1(30);
+    host_.SetGauge2(30);
+    host_.Repaint();
+    packAndCheck(ArchiveName, SourceFile);
+    if (outcome_ == TOutcome::Succeeded) run.Finish("succeeded");
+  } catch (const std::exception& e) {
+    log_.Cause = e.what();
+    throw;
+  }
 }
 
 void TBackupRestore::refuse(const std::string& holder) {
@@ -395,9 +404,7 @@ void TBackupRestore::packAndCheck(const std::string& ArchiveName, const std::str
                             aside);
   }
   lastArchive_ = written;
-  dialogs_.ShowMessageIndex(parts_.MsgForm2, 2);
   outcome_ = TOutcome::Succeeded;
-  host_.CloseMainWindow();
 }
 
 bool TBackupRestore::PrepareZipFile(const std::string& ArchiveName,
@@ -484,31 +491,10 @@ void TBackupRestore::runRestore() {
       host_.Repaint();
       const std::string& database = parts_.DatabaseName;
       CheckDatabaseName(database);
-      TLockedRun run(*this, "restore", parts_.OpenDialog1.FileName);
-      if (!run.Locked()) {
-        refuse(run.Holder());
-      } else {
-        try {
-          SweepLeftovers(parts_.ExeDir, database);
-          CreateFolder(TempBackupFolder(parts_.ExeDir));
-          const std::string N = bringIntoTemp(parts_.OpenDialog1.FileName);
-          showStep(98);
-          log_.SafetyBackup = takeSafetyBackup(database);
-          host_.Repaint();
-          showStep(99);
-          RunRestoreOnMaster(parts_.ADOConnection2, parts_.ADOConnection1, parts_.ADOTable1,
-                             DatabaseRestoreCommand(parts_.ExeDir, database, N),
-                             [this](TDbConnection& master) { connect(master); });
-          host_.SetGauge1(100);
-          host_.SetGauge2(100);
-          arc::EraseFile(RestoreSourceFile(parts_.ExeDir, N), false);
-          run.Finish("succeeded");
-        } catch (const std::exception& e) {
-          log_.Cause = extractCause_.empty() ? e.what() : extractCause_ + "\n" + e.what();
-          throw;
-        }
+      restoreLocked(parts_.OpenDialog1.FileName, database);
+      // Told once the company is free again: the message waits for the user.
+      if (outcome_ == TOutcome::Succeeded) {
         dialogs_.ShowMessageIndex(parts_.MsgForm2, 2);
-        outcome_ = TOutcome::Succeeded;
         host_.Terminate();
       }
     }
@@ -524,6 +510,34 @@ void TBackupRestore::runRestore() {
   }
   host_.SetBusyCursor(false);
   host_.SetGauge1(0);
+}
+
+void TBackupRestore::restoreLocked(const std::string& chosen, const std::string& database) {
+  TLockedRun run(*this, "restore", chosen);
+  if (!run.Locked()) {
+    refuse(run.Holder());
+    return;
+  }
+  try {
+    SweepLeftovers(parts_.ExeDir, database);
+    CreateFolder(TempBackupFolder(parts_.ExeDir));
+    const std::string N = bringIntoTemp(chosen);
+    showStep(98);
+    log_.SafetyBackup = takeSafetyBackup(database);
+    host_.Repaint();
+    showStep(99);
+    RunRestoreOnMaster(parts_.ADOConnection2, parts_.ADOConnection1, parts_.ADOTable1,
+                       DatabaseRestoreCommand(parts_.ExeDir, database, N),
+                       [this](TDbConnection& master) { connect(master); });
+    host_.SetGauge1(100);
+    host_.SetGauge2(100);
+    arc::EraseFile(RestoreSourceFile(parts_.ExeDir, N), false);
+    outcome_ = TOutcome::Succeeded;
+    run.Finish("succeeded");
+  } catch (const std::exception& e) {
+    log_.Cause = extractCause_.empty() ? e.what() : extractCause_ + "\n" + e.what();
+    throw;
+  }
 }
 
 std::string TBackupRestore::takeSafetyBackup(const std::string& database) {

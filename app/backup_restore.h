@@ -153,6 +153,9 @@ class TBackupRestore {
 
   void runBackup();
   void runRestore();
+  /// The parts of the operations that hold the company's lock.
+  void backUpLocked(const std::string& ArchiveName, const std::string& database);
+  void restoreLocked(const std::string& chosen, const std::string& database);
   /// Packs the verified work file into `ArchiveName` and reads the archive
   /// back; throws EOperationError when it does not read back.
   void packAndCheck(const std::string& ArchiveName, const std::string& SourceFile);

@@ -114,31 +114,15 @@ TEST_F(Backup, ClicksWhileItRunsAreIgnored) {
   EXPECT_EQ(EntriesOf(files + "b.zip"), "Zelvo10\n");
 }
 
-// A server that behaves as SQL Server does with a backup file: it cannot
-// write into a missing folder, and it adds a backup set to an existing file.
-class AppendingServer : public FakeConnection {
- public:
-  using FakeConnection::FakeConnection;
-  std::function<void(const fs::path& file)> onBackup;
-
-  void Execute(const std::string& command) override {
-    FakeConnection::Execute(command);
-    if (command.starts_with("RESTORE VERIFYONLY")) return;  // every set is sound
-    const size_t open = command.find('\'');
-    const fs::path file = command.substr(open + 1, command.rfind('\'') - open - 1);
-    if (onBackup) onBackup(file);
-    if (!fs::is_directory(file.parent_path())) throw EDatabaseError("Cannot open backup device");
-    std::ofstream(file, std::ios::app) << "backup set\n";
-  }
-};
-
 TEST_F(Backup, ServerWritesAFreshWorkFileIntoATempFolderMadeWhenMissing) {
   auto master = std::make_unique<AppendingServer>("master");
   master->rows = {{"1", "Zelvo10", "company", "", "1"}};
   AppendingServer& server = *master;
   FormOn({exeDir, std::move(master), std::make_unique<FakeConnection>("company")});
   std::vector<std::string> seen;
-  server.onBackup = [&](const fs::path& file) {
+  server.onCommand = [&](const std::string& command) {
+    if (!command.starts_with("BACKUP")) return;
+    const fs::path file = AppendingServer::Device(command);
     seen.push_back(std::to_string(form->GaugeShow1->Progress()) +
                    (fs::is_directory(file.parent_path()) ? " folder" : " no folder") +
                    (fs::exists(file) ? " leftover" : " fresh"));

@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QEvent>
 #include <QTest>
 #include <chrono>
 #include <sstream>
@@ -96,23 +95,6 @@ TEST_F(OdbcEndToEnd, ServerErrorsReachTheUserWithTheirText) {
   EXPECT_FALSE(fs::exists(files + "f.zip"));
 }
 
-// Notes when Label3 is painted visible.
-class ConnectingWatch : public QObject {
- public:
-  explicit ConnectingWatch(QLabel& label) : label_(label) { label.installEventFilter(this); }
-  std::chrono::steady_clock::time_point shownAt{};
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint && label_.isVisible() &&
-        label_.text() == QString::fromUtf8(texts::kConnecting)) {
-      shownAt = std::chrono::steady_clock::now();
-    }
-    return false;
-  }
-
- private:
-  QLabel& label_;
-};
-
 // The restore connects afresh; a server that takes the connection and never
 // answers is given up after the configured login time-out, and the window
 // shows meanwhile that it is connecting.
@@ -121,13 +103,16 @@ TEST_F(OdbcEndToEnd, AServerThatNeverAnswersTimesOutWhileTheWindowShowsItConnect
   UseServer(server, "LoginTimeout=2");
   Form();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-  ConnectingWatch watch(*form->Label3);
+  std::chrono::steady_clock::time_point shownAt{};
+  PaintWatch watch(*form->Label3, [&] {
+    if (form->Label3->isVisible()) shownAt = std::chrono::steady_clock::now();
+  });
   std::ofstream(files + "x.bak") << "a backup file";
   double waited = -1;
   bool stillShown = true;
   Dialogs().onShow = [&](const std::string& line) {
     if (!line.starts_with("MsgForm2")) return;
-    waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - watch.shownAt).count();
+    waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - shownAt).count();
     stillShown = form->Label3->isVisible();
   };
   Dialogs().Answer(msg::mrYes);

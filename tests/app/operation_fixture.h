@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEvent>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -103,6 +105,21 @@ inline std::string ShellOutput(const std::string& command) {
   }
   return out;
 }
+
+/// Runs `onPaint` whenever `widget` is painted.
+class PaintWatch : public QObject {
+ public:
+  PaintWatch(QWidget& widget, std::function<void()> onPaint) : onPaint_(std::move(onPaint)) {
+    widget.installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) onPaint_();
+    return false;
+  }
+
+ private:
+  std::function<void()> onPaint_;
+};
 
 class OperationTest : public ::testing::Test {
  protected:

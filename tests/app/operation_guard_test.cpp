@@ -4,8 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QEvent>
-#include <QObject>
 #include <QTest>
 #include <sstream>
 
@@ -78,45 +76,17 @@ TEST_F(OperationGuard, TheWindowDoesNotCloseWhileAnOperationRuns) {
   EXPECT_TRUE(Form().SpeedButton1->isEnabled());
 }
 
-// Writes down the progress of a gauge each time it is painted.
-class PaintWatch : public QObject {
- public:
-  explicit PaintWatch(TGauge& gauge) : gauge_(gauge) { gauge.installEventFilter(this); }
-  int32_t painted = -1;
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) painted = gauge_.Progress();
-    return false;
-  }
-
- private:
-  TGauge& gauge_;
-};
-
-// A server that writes a file for every backup and lets a test look at the
-// window before each command.
-class WatchedServer : public FakeConnection {
- public:
-  using FakeConnection::FakeConnection;
-  std::function<void(const std::string&)> onCommand;
-  void Execute(const std::string& command) override {
-    FakeConnection::Execute(command);
-    if (onCommand) onCommand(command);
-    if (!command.starts_with("BACKUP")) return;
-    const size_t open = command.find('\'');
-    std::ofstream(command.substr(open + 1, command.rfind('\'') - open - 1)) << "backup set\n";
-  }
-};
-
 TEST_F(OperationGuard, TheGaugeShowsEachServerStepBeforeTheServerRunsIt) {
-  auto master = std::make_unique<WatchedServer>("master");
+  auto master = std::make_unique<AppendingServer>("master");
   master->rows = {{"1", "Zelvo10", "company", "", "1"}};
-  WatchedServer& server = *master;
+  AppendingServer& server = *master;
   FormOn({exeDir, std::move(master), std::make_unique<FakeConnection>("company")});
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-  PaintWatch watch(*form->GaugeShow1);
+  int32_t painted = -1;
+  PaintWatch watch(*form->GaugeShow1, [&] { painted = form->GaugeShow1->Progress(); });
   std::vector<std::string> seen;
   server.onCommand = [&](const std::string& command) {
-    seen.push_back(command.substr(0, command.find(' ')) + " " + std::to_string(watch.painted));
+    seen.push_back(command.substr(0, command.find(' ')) + " " + std::to_string(painted));
   };
   std::ofstream(files + "x.bak") << "a backup";
   Dialogs().Answer(msg::mrYes);

@@ -25,24 +25,21 @@ Faults, each switched on with --fault NAME (several may be given):
   in-use              RESTORE DATABASE fails: the database is in use
   fail-after-result   BACKUP DATABASE reports a first result, then fails
   damage-backups      BACKUP DATABASE writes a set whose checksum is wrong
-  hang                every connection is accepted and never answered
-  hang-after-login=N  the first N logins are served, later connections hang
+  hang-after-login=N  the first N logins are served; later connections are
+                      accepted and never answered
 
-Usage: tds_test_server.py DATA_DIR [--fault NAME]... [--port N] [--delay SECONDS]
-The port (0: any free one) is printed on the first line of standard output;
-the server runs until it is killed. --delay makes BACKUP and RESTORE take
-that long.
+Usage: tds_test_server.py DATA_DIR [--fault NAME]...
+The server listens on a free port of 127.0.0.1, prints it on the first line
+of standard output, and runs until it is killed.
 """
 
 import argparse
 import os
 import re
-import socket
 import socketserver
 import struct
 import sys
 import threading
-import time
 import zlib
 
 # Packet types.
@@ -125,17 +122,14 @@ def terminating(statement):
 
 
 class Server:
-    def __init__(self, data_dir, faults, delay):
+    def __init__(self, data_dir, faults):
         self.data_dir = data_dir
         self.faults = faults
-        self.delay = delay
         self.lock = threading.Lock()
         self.logins = 0
 
     def hang_after(self):
         for fault in self.faults:
-            if fault == "hang":
-                return 0
             if fault.startswith("hang-after-login="):
                 return int(fault.split("=", 1)[1])
         return None
@@ -206,10 +200,6 @@ class Server:
                     reply += struct.pack("<H", len(data)) + data
         return bytes(reply) + done(DONE_COUNT, len(rows))
 
-    def pause(self):
-        if self.delay:
-            time.sleep(self.delay)
-
     def backup(self, database, device):
         source = self.database_file(database)
         if not os.path.isfile(source):
@@ -221,7 +211,6 @@ class Server:
         if "damage-backups" in self.faults:
             crc ^= 1
         backup_set = BACKUP_MAGIC + struct.pack("<QI", len(data), crc) + data
-        self.pause()
         pages = len(data) // 8192 + 1
         processed = info(4035, "Processed %d pages for database '%s', file '%s' on file 1."
                          % (pages, database, database))
@@ -277,7 +266,6 @@ class Server:
                                           "database is in use."),
                               terminating("RESTORE DATABASE"))
         data = self.first_set(device, "RESTORE DATABASE")
-        self.pause()
         partial = target + ".part"
         with open(partial, "wb") as f:
             f.write(data)
@@ -412,11 +400,9 @@ def main():
     parser = argparse.ArgumentParser(description="TDS test server")
     parser.add_argument("data_dir")
     parser.add_argument("--fault", action="append", default=[])
-    parser.add_argument("--port", type=int, default=0)
-    parser.add_argument("--delay", type=float, default=0)
     args = parser.parse_args()
-    server = ThreadingServer(("127.0.0.1", args.port), Connection)
-    server.tds = Server(args.data_dir, set(args.fault), args.delay)
+    server = ThreadingServer(("127.0.0.1", 0), Connection)
+    server.tds = Server(args.data_dir, set(args.fault))
     print(server.server_address[1], flush=True)
     server.serve_forever()
 
