@@ -197,7 +197,7 @@ std::string UsageText() {
 
 namespace {
 
-int ListHeadless(const TCommandLine& command, const std::string& exeDir,
+int ListHeadless(const std::string& folder, const std::string& exeDir,
                  const std::string& databaseName, TDbConnection& master, std::ostream& out,
                  std::ostream& err) {
   TOperationLock lock;
@@ -206,8 +206,7 @@ int ListHeadless(const TCommandLine& command, const std::string& exeDir,
         << lock.Holder() << "); try again when it is over\n";
     return kExitBusy;
   }
-  const std::vector<TListedBackup> backups =
-      ListBackups(exeDir, databaseName, command.file, master);
+  const std::vector<TListedBackup> backups = ListBackups(exeDir, databaseName, folder, master);
   out << "Backups of " << databaseName << ", newest first:\n";
   if (backups.empty()) out << "(none)\n";
   out << FormatBackupList(backups);
@@ -258,7 +257,7 @@ int RunHeadless(const TCommandLine& command, const std::string& exeDir, std::ost
     aliasTable.Open();
     const std::string databaseName = SelectCompany(exeDir, aliasTable).DatabaseName;
     if (command.mode == Mode::List) {
-      return ListHeadless(command, exeDir, databaseName, master, out, err);
+      return ListHeadless(file, exeDir, databaseName, master, out, err);
     }
     const std::string folder = file;
     if (command.mode == Mode::BackupDir) {
