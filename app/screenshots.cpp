@@ -5,10 +5,10 @@
 //
 //   P_Restore_screenshots [--lang fa|en] OUTPUT_DIR
 //
-// writes form1, form1_gauge30 (the gauge at 30 %), msgform1 (the restore
-// confirmation), filedialog (Qt's save dialog as a backup shows it) and
-// connecting (the window while the program connects); in English each name
-// ends in _en.
+// writes form1, form1_gauge30 (the gauge at 30 %), form1_connecting (as while
+// a restore connects afresh), msgform1 (the restore confirmation), filedialog
+// (Qt's save dialog as a backup shows it) and connecting (the window while the
+// program connects at start-up); in English each name ends in _en.
 //
 //===----------------------------------------------------------------------===//
 #include <QApplication>
@@ -65,6 +65,10 @@ int main(int argc, char** argv) {
     form.GaugeShow1->SetProgress(30);
     ok = Save(form, output + "/form1_gauge30" + suffix) && ok;
     form.GaugeShow1->SetProgress(0);
+
+    form.Label3->show();  // as while a restore connects afresh to the server
+    ok = Save(form, output + "/form1_connecting" + suffix) && ok;
+    form.Label3->hide();
 
     std::unique_ptr<msg::TShowMsgForm> confirmation = form.MsgForm1->CreateShowForm();
     ok = Save(*confirmation, output + "/msgform1" + suffix) && ok;

@@ -34,6 +34,17 @@ inline constexpr const char* kDuplicateName = QT_TRANSLATE_NOOP("texts", "نام
 
 /// The failure of a restore, in place of the duplicate-name line.
 inline constexpr const char* kProbablyInUse = QT_TRANSLATE_NOOP("texts", ".احتمالا اين بانك توسط كاربر ديگري در حال استفاده ميباشد");
+/// A second operation on a company while one runs: it is refused.
+inline constexpr const char* kOperationRunning = QT_TRANSLATE_NOOP("texts",
+    "عمليات ديگري روي اين بانك اطلاعاتي در حال انجام است؛ لطفا پس از پايان آن دوباره سعي كنيد");
+/// A backup that does not read back; the cause follows on a line of its own.
+inline constexpr const char* kBackupNotVerified = QT_TRANSLATE_NOOP("texts", "كپي تهيه شده قابل بازخواني نيست و پذيرفته نشد");
+/// Followed by the name the damaged archive was given.
+inline constexpr const char* kDamagedSetAside = QT_TRANSLATE_NOOP("texts", "فايل خراب با اين نام كنار گذاشته شد:");
+/// While the program waits for the database server to take its login: at
+/// start-up in a window of its own, during an operation in the main window.
+inline constexpr const char* kConnecting = QT_TRANSLATE_NOOP("texts", "در حال اتصال به سرور ...");
+
 /// Every error the writer or the reader reports.
 inline constexpr const char* kArchiveError = QT_TRANSLATE_NOOP("texts", "خطا در فشرده سازي اطلاعات");
 
@@ -43,9 +54,6 @@ inline constexpr const char* kInsertFirstDisk = QT_TRANSLATE_NOOP("texts", "لط
 inline constexpr const char* kInsertLastDisk = QT_TRANSLATE_NOOP("texts", "لطفا آخرين ديسكت را در دستگاه قرار دهيد");
 inline constexpr const char* kInsertNextDisk = QT_TRANSLATE_NOOP("texts", "لطفا ديسكت بعدي را در دستگاه قرار دهيد disk# : ");
 
-/// Shown while the program connects to the database at start-up.
-inline constexpr const char* kConnecting =
-    QT_TRANSLATE_NOOP("texts", "در حال اتصال به بانك اطلاعاتي ...");
 /// The tip of the close button of the main window.
 inline constexpr const char* kCloseButtonTip = QT_TRANSLATE_NOOP("texts", "خروج");
 /// The reading direction of the program's windows, as Qt writes it: "RTL", or

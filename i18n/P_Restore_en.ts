@@ -91,16 +91,28 @@
         <translation>Please insert the next disk into the drive disk# : </translation>
     </message>
     <message>
-        <source>در حال اتصال به بانك اطلاعاتي ...</source>
-        <translation>Connecting to the database ...</translation>
-    </message>
-    <message>
         <source>خروج</source>
         <translation>Exit</translation>
     </message>
     <message>
         <source>RTL</source>
         <translation>LTR</translation>
+    </message>
+    <message>
+        <source>عمليات ديگري روي اين بانك اطلاعاتي در حال انجام است؛ لطفا پس از پايان آن دوباره سعي كنيد</source>
+        <translation>Another operation is running on this database; please try again when it has finished</translation>
+    </message>
+    <message>
+        <source>كپي تهيه شده قابل بازخواني نيست و پذيرفته نشد</source>
+        <translation>The backup copy does not read back and was not accepted</translation>
+    </message>
+    <message>
+        <source>فايل خراب با اين نام كنار گذاشته شد:</source>
+        <translation>The damaged file was set aside under this name:</translation>
+    </message>
+    <message>
+        <source>در حال اتصال به سرور ...</source>
+        <translation>Connecting to the server ...</translation>
     </message>
 </context>
 </TS>

@@ -66,7 +66,8 @@ TEST_F(English, EveryTextOfOursHasAnEnglishVersion) {
   for (const char* text : {kFormCaption, kTitle, kCompanyName, kRestoreButton, kBackupButton,
                            kConfirmRestore[0], kConfirmRestore[1], kConfirmRestore[2], kSuccess,
                            kDuplicateName, kProbablyInUse, kArchiveError, kInsertFirstDisk,
-                           kInsertLastDisk, kInsertNextDisk, kConnecting, kCloseButtonTip}) {
+                           kInsertLastDisk, kInsertNextDisk, kConnecting, kCloseButtonTip,
+                           kOperationRunning, kBackupNotVerified, kDamagedSetAside}) {
     const QString english = QString::fromStdString(Tr(text));
     EXPECT_FALSE(english.isEmpty() || HasArabicLetters(english)) << text;
   }
