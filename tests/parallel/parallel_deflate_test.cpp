@@ -121,7 +121,7 @@ TEST(ParallelDeflate, SizeStaysWithinOnePercentOfTheSingleStream) {
 
 TEST(ParallelDeflate, CancelStopsEveryWorkerBeforeTheCallReturns) {
   const Bytes data = test::TextSample(12 * kPiece, 3);
-  const int threads_before = test::ThreadCount();
+  const int threads_before = test::ThreadBaseline();
   Collector c;
   c.cancel_at = 3;
   ParallelDeflate engine(dtDeflateN, 2, kPiece);
@@ -138,7 +138,7 @@ TEST(ParallelDeflate, CancelStopsEveryWorkerBeforeTheCallReturns) {
 TEST(ParallelDeflate, WriteThatThrowsOnTheThirdPieceLeavesNoWorkerRunning) {
   // Small pieces of compressible text deflate to one Output each.
   const Bytes data = test::TextSample(12 * kPiece, 6);
-  const int threads_before = test::ThreadCount();
+  const int threads_before = test::ThreadBaseline();
   Collector c;
   c.throw_at = 2;
   ParallelDeflate engine(dtDeflateN, 2, kPiece);

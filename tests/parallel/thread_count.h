@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <thread>
 
 namespace arc::test {
 
@@ -11,6 +12,13 @@ inline int ThreadCount() {
   int n = 0;
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/task")) ++n;
   return n;
+}
+
+/// The count to come back to. A thread is started and joined first: a
+/// sanitizer's runtime starts a helper thread of its own with the first one.
+inline int ThreadBaseline() {
+  std::thread([] {}).join();
+  return ThreadCount();
 }
 
 }  // namespace arc::test

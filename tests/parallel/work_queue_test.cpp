@@ -48,7 +48,7 @@ TEST(OrderedWorkQueue, ResultsComeInSubmissionOrderWhateverOrderJobsEndIn) {
 }
 
 TEST(OrderedWorkQueue, AJobThatThrowsIsRethrownAtItsTurnAndTheOthersStillCome) {
-  const int threads_before = test::ThreadCount();
+  const int threads_before = test::ThreadBaseline();
   {
     OrderedWorkQueue<int> q(2, 3);
     q.Submit([](unsigned) { return 1; });
@@ -93,7 +93,7 @@ TEST(BlockPipeline, EveryByteReachesTheSinkInOrder) {
 }
 
 TEST(BlockPipeline, SinkThatThrowsOnTheThirdBlockStopsWritingAndSurfacesOnTheCaller) {
-  const int threads_before = test::ThreadCount();
+  const int threads_before = test::ThreadBaseline();
   int calls = 0;  // the sink's alone until the exception comes back
   BlockPipeline pipe(
       [&](const uint8_t*, uint32_t) {
@@ -111,7 +111,7 @@ TEST(BlockPipeline, SinkThatThrowsOnTheThirdBlockStopsWritingAndSurfacesOnTheCal
 }
 
 TEST(BlockPipeline, AbortWithBlocksQueuedJoinsTheWorker) {
-  const int threads_before = test::ThreadCount();
+  const int threads_before = test::ThreadBaseline();
   Latch release;
   {
     BlockPipeline pipe([&](const uint8_t*, uint32_t) { release.Wait(); }, 1024, 4);
