@@ -258,13 +258,13 @@ void TZipBase::ReadEntries() {
   int32_t number = 0;
   if (HasHeader(open.HeaderState, htCentral)) {
     WalkCentral(file, open.DataOffset, stop, [&](const CentralRecord&, int64_t after) {
-      OnRead(this, static_cast<int32_t>(after), ++number);
+      OnRead(this, after, ++number);
     });
   } else if (open.HeaderState == htLocal) {
     WalkLocal(file, open.DataOffset, stop, [&](const LocalRecord& rec, int64_t pos) {
       const int64_t after = pos + static_cast<int64_t>(rec.headerLength) +
                             static_cast<int64_t>(rec.extent.compressedSize);
-      OnRead(this, static_cast<int32_t>(after), ++number);
+      OnRead(this, after, ++number);
     });
   }
 }
