@@ -42,17 +42,20 @@
 //   support/stream_compress.cpp  TCompressStream holds a ParallelDeflate in
 //       place of its DeflateEngine (same Compress/Finish/End/Failed/TotalIn/
 //       TotalOut), made with a thread count given to its constructor. Its
-//       Client::Consumed skips the CRC update when the count is not 1 and only
-//       lowers the remaining count; after Finish, Control.CRC is set to the
-//       register form, Crc32() ^ 0xFFFFFFFF, when Control.KeepsCrc().
+//       Client::Consumed then only lowers the remaining count: the engine
+//       checksums on its workers, and Control.CRC becomes Crc32() ^
+//       0xFFFFFFFF after Finish when Control.KeepsCrc().
 //   support/stream_ops.cpp  DeflateStream takes the thread count and reads
 //       the CRC after adapter.Destroy() (the last piece is deflated there).
-//   zip/zip_entry.cpp  TZipBase::CompressFile passes the writer's Threads
-//       setting (0 = one per core) for a file of at least two pieces
-//       (size >= 2 * kParallelPieceSize) and 1 below, so that small files
-//       are compressed as today; the < 257-byte memory path is unchanged.
-//       Traditional encryption needs nothing: Output() still enciphers on the
-//       caller's thread, in order, and the pre-pass CRC is kept.
+//   zip/zip_entry.cpp  TZipBase::WriteFileEntry passes the writer's Threads
+//       setting (0 = one per core) to DeflateStream for a file of at least
+//       two pieces (size >= 2 * kParallelPieceSize) and 1 below, so that
+//       small files are compressed as today. The entry's CRC comes from the
+//       source's pass (TSourceFileStream::PassCrc) on the caller's thread;
+//       that pass and its text check are then the caller's main work beside
+//       reading and writing, and may use the engine's Crc32() for a deflated
+//       pass instead. Traditional encryption needs nothing: Output() still
+//       enciphers on the caller's thread, in order.
 //   Cancel, progress and write errors reach the writer exactly as today:
 //       Cancelled() is asked before every piece, Stepped() after every
 //       Compress(), and a throwing write leaves Compress/Finish by exception
