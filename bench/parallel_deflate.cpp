@@ -1,6 +1,7 @@
 //===-- bench/parallel_deflate.cpp - The parallel Deflate engine alone ----===//
 //
-//   bench_parallel_deflate [--runs N] [--repeat K] [--level 1|6|9] [--threads LIST] [FILE]
+//   bench_parallel_deflate [--runs N] [--repeat K] [--level 1|6|9] [--threads LIST]
+//                          [--pieces LIST] [FILE]
 //
 // Streams FILE (default /tmp/corpus/db_backup.bak; K times over with
 // --repeat, to see memory stay flat on a large entry) through, in one run:
@@ -8,7 +9,7 @@
 //             for any single-stream writer
 //   threads 1 ParallelDeflate with one thread (today's single stream)
 //   threads T ParallelDeflate, each thread count of LIST (default 2) with
-//             pieces of 128 KiB, 256 KiB, 512 KiB and 1 MiB
+//             pieces of each size of LIST in KiB (default 128,256,512,1024)
 // The input is read in the writer's 61,440-byte chunks and the output thrown
 // away as it comes, so memory is the engine's own. Each configuration runs
 // in a child process of its own (this program again), whose peak resident
@@ -71,6 +72,18 @@ bool Stream(const std::string& file, int repeat, Take&& take) {
     close(fd);
   }
   return true;
+}
+
+/// "2,4" -> {2, 4}.
+std::vector<unsigned> ParseList(const char* p) {
+  std::vector<unsigned> out;
+  while (*p != '\0') {
+    char* end = nullptr;
+    out.push_back(static_cast<unsigned>(std::strtoul(p, &end, 10)));
+    if (end == p) break;
+    p = *end == ',' ? end + 1 : end;
+  }
+  return out;
 }
 
 /// One configuration, in this process: prints "seconds cpu bytes crc".
@@ -161,6 +174,7 @@ int main(int argc, char** argv) {
   int repeat = 1;
   int level = 6;
   std::vector<unsigned> thread_list = {2};
+  std::vector<unsigned> piece_list = {128, 256, 512, 1024};
   std::string file = "/tmp/corpus/db_backup.bak";
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -175,13 +189,9 @@ int main(int argc, char** argv) {
     } else if (a == "--level" && i + 1 < argc) {
       level = std::atoi(argv[++i]);
     } else if (a == "--threads" && i + 1 < argc) {
-      thread_list.clear();
-      for (const char* p = argv[++i]; *p != '\0';) {
-        char* end = nullptr;
-        thread_list.push_back(static_cast<unsigned>(std::strtoul(p, &end, 10)));
-        p = *end == ',' ? end + 1 : end;
-        if (end == p && *p != '\0') break;
-      }
+      thread_list = ParseList(argv[++i]);
+    } else if (a == "--pieces" && i + 1 < argc) {
+      piece_list = ParseList(argv[++i]);
     } else {
       file = a;
     }
@@ -201,7 +211,7 @@ int main(int argc, char** argv) {
   };
   std::vector<Config> configs = {{"zlib", "zlib", 1, 0, {}}, {"threads 1", "engine", 1, 0, {}}};
   for (unsigned t : thread_list) {
-    for (uint32_t kib : {128u, 256u, 512u, 1024u}) {
+    for (const unsigned kib : piece_list) {
       configs.push_back({"threads " + std::to_string(t) + ", " + std::to_string(kib) + " KiB", "engine", t,
                          kib * 1024, {}});
     }
