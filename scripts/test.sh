@@ -11,14 +11,15 @@ jobs=$(nproc)
 fuzz_seconds=${FUZZ_SECONDS:-60}
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
-run_ctest() {   # run_ctest BUILD_DIR NAME
-  local log
+run_ctest() {   # run_ctest BUILD_DIR NAME [CTEST_ARGS...]
+  local log dir=$1 name=$2
+  shift 2
   log=$(mktemp)
   set +e
-  ctest --test-dir "$1" --output-on-failure -j "$jobs" -LE manual 2>&1 | tee "$log"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" -LE manual "$@" 2>&1 | tee "$log"
   local rc=${PIPESTATUS[0]}
   set -e
-  echo "== $2: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)"
+  echo "== $name: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)"
   rm -f "$log"
   return "$rc"
 }
@@ -37,6 +38,16 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DARC_WERROR=ON -DARC
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_ctest build-asan "sanitizer build"
+
+echo "== thread sanitizer build (the suites that run threads)"
+# Only the library and the thread suites are built: the Qt side runs no
+# threads of its own.
+tsan_suites=(parallel)
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARC_WERROR=ON -DARC_TSAN=ON \
+  -DARC_APP=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build-tsan -j "$jobs" --target "${tsan_suites[@]/#/test_}"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  run_ctest build-tsan "thread sanitizer build" -L "$(IFS='|'; echo "${tsan_suites[*]}")"
 
 if [ "$fuzz_seconds" != 0 ]; then
   echo "== fuzz targets, $fuzz_seconds s each"
