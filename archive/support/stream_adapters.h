@@ -24,6 +24,7 @@
 #include "codec/crc.h"
 #include "codec/deflate.h"
 #include "codec/inflate.h"
+#include "codec/stream_decoder.h"
 #include "support/stream32.h"
 
 namespace arc {
@@ -52,6 +53,12 @@ struct TransferControl {
   /// Enciphers (writing adapters) or deciphers (the reader) a block in place
   /// with the entry's continuing key state; must be set when Encrypted.
   std::function<void(uint8_t* data, uint32_t count)> Cipher;
+  /// An encrypted entry whose CRC is not needed before its data (AES): the
+  /// writing adapters keep the running CRC on the way, as for plain data.
+  bool CrcOnTheWay = false;
+
+  /// True when the writing adapters update CRC with the bytes they take.
+  bool KeepsCrc() const { return !Encrypted || CrcOnTheWay; }
 };
 
 /// Base of the adapters: the underlying stream (not owned), the position the
@@ -127,11 +134,15 @@ class TCompressStream : public TCustomStream {
   bool destroyed_ = false;
 };
 
-/// Inflates the source (Deflate or Deflate64) for whoever reads it.
+/// Decodes the source for whoever reads it: by default with the inflater
+/// (Deflate or Deflate64), or with any decoder of codec/stream_decoder.h.
 class TDecompressStream : public TCustomStream {
  public:
   TDecompressStream(TStream32& source, int32_t windowBits = kDeflateWindowBits,
                     InflateVariant variant = InflateVariant::Deflate);
+  /// With the given decoder (MakeStreamDecoder); a null one never starts
+  /// (InitResult is StreamError).
+  TDecompressStream(TStream32& source, std::unique_ptr<StreamDecoder> decoder);
   /// Moves the source back over the input it read but the engine did not use,
   /// so that it stands right after the compressed data, and releases the engine.
   ~TDecompressStream() override;
@@ -152,15 +163,16 @@ class TDecompressStream : public TCustomStream {
   int InitResult() const { return init_result_; }
 
  protected:
-  void InitInflate(int32_t windowBits);
+  /// Starts the decoder the adapter was made with.
+  void InitInflate();
   void ResetInflate();
   void EndInflate();
   int InflateStep();
 
  private:
-  InflateStream engine_;
+  CodecStream engine_;
   std::unique_ptr<uint8_t[]> buffer_;
-  InflateVariant variant_;
+  std::unique_ptr<StreamDecoder> decoder_;
   int init_result_ = inflate_result::StreamError;
   bool engine_started_ = false;
 };

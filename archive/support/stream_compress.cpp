@@ -13,7 +13,7 @@ class TCompressStream::Client final : public DeflateClient {
 
   bool Cancelled() const override { return s_.ControlCancelled(); }
   void Consumed(const uint8_t* data, uint32_t count) override {
-    if (!s_.Control.Encrypted) Crc32Update(data, static_cast<int32_t>(count), s_.Control.CRC);
+    if (s_.Control.KeepsCrc()) Crc32Update(data, static_cast<int32_t>(count), s_.Control.CRC);
     s_.LowerRemaining(count);
   }
   void Output(uint8_t* data, uint32_t count) override {

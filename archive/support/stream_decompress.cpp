@@ -8,8 +8,11 @@ namespace arc {
 
 TDecompressStream::TDecompressStream(TStream32& source, int32_t windowBits,
                                      InflateVariant variant)
-    : TCustomStream(source, kCrcKind32), buffer_(new uint8_t[kAdapterBufferSize]), variant_(variant) {
-  InitInflate(windowBits);
+    : TDecompressStream(source, MakeInflateDecoder(windowBits, variant)) {}
+
+TDecompressStream::TDecompressStream(TStream32& source, std::unique_ptr<StreamDecoder> decoder)
+    : TCustomStream(source, kCrcKind32), buffer_(new uint8_t[kAdapterBufferSize]), decoder_(std::move(decoder)) {
+  InitInflate();
 }
 
 TDecompressStream::~TDecompressStream() {
@@ -22,23 +25,23 @@ TDecompressStream::~TDecompressStream() {
   EndInflate();
 }
 
-void TDecompressStream::InitInflate(int32_t windowBits) {
+void TDecompressStream::InitInflate() {
   engine_.next_in = buffer_.get();
   engine_.avail_in = 0;
-  init_result_ = InflateInit(engine_, windowBits, variant_);
+  init_result_ = decoder_ ? decoder_->Init(engine_) : inflate_result::StreamError;
   engine_started_ = init_result_ == inflate_result::Ok;
 }
 
 void TDecompressStream::ResetInflate() {
-  if (engine_started_) InflateReset(engine_);
+  if (engine_started_) decoder_->Reset(engine_);
 }
 
 void TDecompressStream::EndInflate() {
-  if (engine_started_) InflateEnd(engine_);
+  if (engine_started_) decoder_->End(engine_);
   engine_started_ = false;
 }
 
-int TDecompressStream::InflateStep() { return Inflate(engine_, 0); }
+int TDecompressStream::InflateStep() { return decoder_->Decode(engine_); }
 
 int32_t TDecompressStream::Write(const void*, int32_t) { return -1; }
 

@@ -8,15 +8,15 @@ bool DeflateStream(TStream32& source, TStream32& destination, const TransferCont
                    uint32_t& crc, const std::function<void()>& processMessages) {
   TCompressStream adapter(destination, deflateType, windowBits);
   adapter.Control = control;
-  // Every entry's CRC covers its own data; an encrypted entry's was computed
-  // before and is not touched.
-  if (!control.Encrypted) adapter.Control.CRC = kCrc32Init;
+  // Every entry's CRC covers its own data; that of an entry encrypted with the
+  // traditional cipher was computed before and is not touched.
+  if (control.KeepsCrc()) adapter.Control.CRC = kCrc32Init;
   adapter.OwnerProgress = progress;
   adapter.ActiveProgress = progress;
   adapter.Cancel = control.Cancel;
   adapter.ProcessMessages = processMessages;
   adapter.CopyFrom(source, 0);
-  if (!control.Encrypted) {
+  if (control.KeepsCrc()) {
     crc = adapter.Control.CRC ^ 0xFFFFFFFFu;
     if (source.Size() == 0 && crc == 0xFFFFFFFFu) crc = 0;
   }

@@ -11,8 +11,9 @@ TStoreStream::TStoreStream(TStream32& destination, TProgressHandler progress, bo
     : TCustomStream(destination, crcKind), progress_(std::move(progress)), owner_cancel_(cancel) {
   Cancel = cancel;
   Control = control;
-  // An encrypted entry keeps the CRC the writer computed in its first pass.
-  if (!Control.Encrypted) {
+  // An entry encrypted with the traditional cipher keeps the CRC the writer
+  // computed in its first pass.
+  if (Control.KeepsCrc()) {
     if (crcKind == kCrcKind16) Control.CRC = 0;
     if (crcKind == kCrcKind32) Control.CRC = kCrc32Init;
   }
@@ -53,9 +54,8 @@ int64_t TStoreStream::Seek(int64_t, TSeekOrigin) { return -1; }
 int32_t TStoreStream::Write(const void* buffer, int32_t count) {
   if (count <= 0 || buffer == nullptr) return 0;
   const void* out = buffer;
-  if (!Control.Encrypted) {
-    UpdateCrc(Control.CRC, buffer, count);
-  } else if (Control.Cipher) {
+  if (Control.KeepsCrc()) UpdateCrc(Control.CRC, buffer, count);
+  if (Control.Encrypted && Control.Cipher) {
     // Enciphered in a copy: the caller's bytes stay as they were.
     cipher_buffer_.assign(static_cast<const uint8_t*>(buffer),
                           static_cast<const uint8_t*>(buffer) + count);

@@ -203,11 +203,13 @@ inline Bytes ReadFile(const std::string& path, size_t limit = SIZE_MAX) {
 /// One entry of a ZIP file as its central directory gives it.
 struct ZipEntry {
   std::string name;
+  uint16_t flags = 0;
   uint16_t method = 0;
   uint32_t crc = 0;
   uint32_t packedSize = 0;
   uint32_t size = 0;
-  Bytes data;  // the packed bytes
+  Bytes extra;  // the central entry's extra field
+  Bytes data;   // the packed bytes
 };
 
 /// Minimal central-directory walk for tests: no ZIP64, no multi-disk.
@@ -223,6 +225,7 @@ inline std::vector<ZipEntry> ReadZipEntries(const Bytes& zip) {
   const uint32_t count = u16(eocd + 10);
   for (uint32_t i = 0; i < count && u32(at) == 0x02014b50; ++i) {
     ZipEntry e;
+    e.flags = static_cast<uint16_t>(u16(at + 8));
     e.method = static_cast<uint16_t>(u16(at + 10));
     e.crc = u32(at + 16);
     e.packedSize = u32(at + 20);
@@ -230,6 +233,8 @@ inline std::vector<ZipEntry> ReadZipEntries(const Bytes& zip) {
     const uint32_t nameLen = u16(at + 28), extraLen = u16(at + 30), commentLen = u16(at + 32);
     const size_t local = u32(at + 42);
     e.name.assign(reinterpret_cast<const char*>(&zip.at(at + 46)), nameLen);
+    e.extra.assign(zip.begin() + static_cast<std::ptrdiff_t>(at + 46 + nameLen),
+                   zip.begin() + static_cast<std::ptrdiff_t>(at + 46 + nameLen + extraLen));
     const size_t data = local + 30 + u16(local + 26) + u16(local + 28);
     e.data.assign(zip.begin() + static_cast<std::ptrdiff_t>(data),
                   zip.begin() + static_cast<std::ptrdiff_t>(data + e.packedSize));

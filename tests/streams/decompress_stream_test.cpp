@@ -1,3 +1,5 @@
+#include <bzlib.h>
+
 #include <gtest/gtest.h>
 
 #include "codec/deflate.h"
@@ -120,6 +122,39 @@ TEST(DecompressStream, EncryptedInputIsDecipheredAsItIsRead) {
     for (uint32_t i = 0; i < n; ++i) p[i] ^= 0xA5;
   };
   EXPECT_EQ(ReadAll(d, c.plain.size(), 32768), c.plain);
+}
+
+
+// A library decoder told the entry's compressed size takes nothing past it,
+// so the adapter hands the rest back as it does for the inflater.
+TEST(DecompressStream, AnyMethodsDecoderReadsThroughTheAdapterAndStopsAtTheEntrysEnd) {
+  std::vector<uint8_t> plain = test::Sample(200'000);
+  std::vector<uint8_t> packed(plain.size() + 4096);
+  unsigned int packedLen = static_cast<unsigned int>(packed.size());
+  ASSERT_EQ(BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(packed.data()), &packedLen,
+                                     reinterpret_cast<char*>(plain.data()), static_cast<unsigned>(plain.size()),
+                                     9, 0, 0),
+            BZ_OK);
+  packed.resize(packedLen);
+  std::vector<uint8_t> archive = {'L', 'H'};
+  archive.insert(archive.end(), packed.begin(), packed.end());
+  archive.insert(archive.end(), {'P', 'K', 1, 2});
+  TMemoryStream32 source;
+  test::Fill(source, archive);
+  source.SetPosition(2);
+  DecoderOptions options;
+  options.compressedSize = packed.size();
+  {
+    TDecompressStream d(source, MakeStreamDecoder(kMethodBzip2, options));
+    ASSERT_EQ(d.InitResult(), inflate_result::Ok);
+    EXPECT_EQ(ReadAll(d, plain.size(), 32768), plain);
+    uint8_t b;
+    EXPECT_EQ(d.Read(&b, 1), 1);
+    EXPECT_TRUE(d.Control.EndOfData);
+  }
+  EXPECT_EQ(source.Position(), static_cast<int64_t>(2 + packed.size()));
+  TDecompressStream none(source, MakeStreamDecoder(12345));
+  EXPECT_EQ(none.InitResult(), inflate_result::StreamError);
 }
 
 }  // namespace

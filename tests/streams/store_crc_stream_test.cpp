@@ -94,5 +94,30 @@ TEST(StreamCrc32, GivesTheRegisterAndLeavesTheSourceAtItsStart) {
   EXPECT_EQ(cancelled.CRC(), kCrc32Init);
 }
 
+// AES entries need no CRC before their data: stored or deflated, the
+// enciphered bytes go out while the CRC covers the plain ones.
+TEST(CrcOnTheWay, EncipheredEntriesStillGetTheCrcOfTheirPlainBytes) {
+  const std::vector<uint8_t> data = test::Sample(70'000);
+  const uint32_t expected = crc32(0, data.data(), static_cast<uInt>(data.size()));
+  TransferControl control;
+  control.Encrypted = true;
+  control.CrcOnTheWay = true;
+  control.Cipher = [](uint8_t* p, uint32_t n) {
+    for (uint32_t i = 0; i < n; ++i) p[i] ^= 0x5A;
+  };
+  TMemoryStream32 source;
+  test::Fill(source, data);
+  TMemoryStream32 stored;
+  TStoreStream store(stored, {}, nullptr, control, kCrcKind32);
+  store.StoreFrom(source);
+  EXPECT_EQ(store.Control.CRC ^ 0xFFFFFFFFu, expected);
+  EXPECT_EQ(stored.Memory()[0], static_cast<uint8_t>(data[0] ^ 0x5A));
+
+  TMemoryStream32 deflated;
+  uint32_t crc = 0;
+  ASSERT_TRUE(DeflateStream(source, deflated, control, -15, {}, dtDeflateN, crc));
+  EXPECT_EQ(crc, expected);
+}
+
 }  // namespace
 }  // namespace arc
