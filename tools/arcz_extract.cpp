@@ -64,7 +64,8 @@ void AnswerOnTerminal(arc::TUnZip& z, ProgressBar& bar, Reporter& reporter,
 }
 
 /// The masks no entry of the archive matches, each tried on its own.
-std::vector<std::string> UnmatchedMasks(const arc::TUnZip& z, const std::vector<std::string>& masks) {
+std::vector<std::string> UnmatchedMasks(const arc::TUnZip& z,
+                                        const std::vector<std::string>& masks) {
   arc::FileSource file(z.ArchiveFile());
   if (masks.empty() || !file.IsOpen()) return {};
   std::vector<bool> matched(masks.size(), false);

@@ -38,7 +38,7 @@ std::string DateOf(const arc::ZipEntryItem& e) {
   bool precise = false;
   if (e.modified) {
     const auto t = static_cast<std::time_t>(e.modified->seconds);
-    precise = localtime_r(&t, &tm) != nullptr && tm.tm_year + 1900 >= 0 && tm.tm_year + 1900 <= 9999;
+    precise = localtime_r(&t, &tm) != nullptr && tm.tm_year >= -1900 && tm.tm_year <= 9999 - 1900;
   }
   char text[32];
   if (precise) {

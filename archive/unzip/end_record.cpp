@@ -159,7 +159,8 @@ int64_t SearchEndRecord(ByteSource& file, TArcOpenState& st) {
       endAt = i;
       match = m;
     }
-    std::vector<uint8_t> candidate(window.begin() + i, window.begin() + i + static_cast<int64_t>(fixed));
+    std::vector<uint8_t> candidate(window.begin() + i,
+                                   window.begin() + i + static_cast<int64_t>(fixed));
     HeaderCipher c;
     if (m.enciphered) c.DecipherRecord(candidate);
     const auto e = ParseEndRecord(candidate);
@@ -180,7 +181,9 @@ int64_t SearchEndRecord(ByteSource& file, TArcOpenState& st) {
   if (!end) return 0;
   std::copy_n(record.begin(), st.EndRecord.size(), st.EndRecord.begin());
   const int64_t endPos = windowStart + endAt;
-  if (endPos + static_cast<int64_t>(fixed) + end->commentLength > size) st.Damage |= kDamageComment;
+  if (endPos + static_cast<int64_t>(fixed) + end->commentLength > size) {
+    st.Damage |= kDamageComment;
+  }
 
   if (ReadSignature(file, endPos - kLocatorBack) == kZip64LocatorSig) {
     st.HeaderState |= htZip64Locator;

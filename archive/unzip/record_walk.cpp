@@ -82,8 +82,9 @@ std::optional<DataDescriptor> DescriptorAt(ByteSource& file, int64_t at, uint64_
     const DataDescriptor& d = forms[i];
     if (!RecordOrEndAt(file, at + static_cast<int64_t>(d.length))) continue;
     // Stored data is its own check: its size and CRC are those of the bytes.
-    if (plainStored && (d.uncompressedSize != distance ||
-                        !CrcOfRangeIs(file, at - static_cast<int64_t>(distance), distance, d.crc32))) {
+    const int64_t dataStart = at - static_cast<int64_t>(distance);
+    if (plainStored &&
+        (d.uncompressedSize != distance || !CrcOfRangeIs(file, dataStart, distance, d.crc32))) {
       continue;
     }
     return d;

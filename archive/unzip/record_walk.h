@@ -55,9 +55,9 @@ struct DirectoryWalk {
 /// position, until a record does not start with a central signature, runs
 /// past the end of the file, or `cancelled` says so (asked before each
 /// record; may be empty).
-DirectoryWalk WalkCentralDirectory(ByteSource& file, const TArcOpenState& open,
-                                   const std::function<bool()>& cancelled,
-                                   const std::function<void(const CentralRecord&, int64_t at)>& take);
+DirectoryWalk WalkCentralDirectory(
+    ByteSource& file, const TArcOpenState& open, const std::function<bool()>& cancelled,
+    const std::function<void(const CentralRecord&, int64_t at)>& take);
 
 /// One entry found by the local-header walk.
 struct LocalEntry {

@@ -394,7 +394,8 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
   writeFailed_ = false;
   // Data no decoder can read is turned down before anything is asked for or
   // touched: no file is made or emptied, and the entry is not counted.
-  const std::string undecodable = directory ? std::string() : UndecodableBecause(info, CanDecode(info.method));
+  const std::string undecodable =
+      directory ? std::string() : UndecodableBecause(info, CanDecode(info.method));
   if (!undecodable.empty()) {
     z_.ReportError(z_.EntryName(), undecodable, "0", ec::UnsupportedCompressionMethod);
     reported_ = true;

@@ -44,19 +44,23 @@ Outcome Arcz(const std::string& args, const std::string& env = {}) {
   return o;
 }
 
-std::string Save(const test::ScratchDir& dir, const std::string& name, const std::vector<uint8_t>& bytes) {
+std::string Save(const test::ScratchDir& dir, const std::string& name,
+                 const std::vector<uint8_t>& bytes) {
   const std::string path = dir / name;
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   return path;
 }
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 TEST(ArczReading, DamageFailsTheStatusOfListingAndTesting) {
   test::ScratchDir dir;
-  const std::vector<uint8_t> sound =
-      BuildHostile({HostileEntry::Stored("a.txt", "first"), HostileEntry::Deflated("b.txt", "second")});
+  const std::vector<uint8_t> sound = BuildHostile(
+      {HostileEntry::Stored("a.txt", "first"), HostileEntry::Deflated("b.txt", "second")});
   // Directory and end record cut off: entries only from the local headers.
   const size_t directory = std::string(sound.begin(), sound.end()).find("PK\x01\x02");
   const std::vector<uint8_t> cut(sound.begin(), sound.begin() + static_cast<long>(directory));
@@ -89,10 +93,12 @@ TEST(ArczReading, DamageFailsTheStatusOfListingAndTesting) {
 
 TEST(ArczReading, WhatIsSaidInsteadOfNoErrors) {
   test::ScratchDir dir;
-  const std::string good = Save(dir, "good.zip", BuildHostile({HostileEntry::Stored("a.txt", "A")}));
+  const std::string good =
+      Save(dir, "good.zip", BuildHostile({HostileEntry::Stored("a.txt", "A")}));
   HostileEntry bzip2 = HostileEntry::Stored("b.txt", "BZh9...");
   bzip2.method = 12;
-  const std::string mixed = Save(dir, "mixed.zip", BuildHostile({HostileEntry::Stored("a.txt", "A"), bzip2}));
+  const std::string mixed =
+      Save(dir, "mixed.zip", BuildHostile({HostileEntry::Stored("a.txt", "A"), bzip2}));
   const std::string out = dir.MakeDir("out");
   const struct {
     std::string args;
@@ -132,7 +138,8 @@ TEST(ArczReading, WhatIsSaidInsteadOfNoErrors) {
 TEST(ArczReading, ListingShowsThePreciseTimeOfAnExtraField) {
   test::ScratchDir dir;
   HostileEntry timed = HostileEntry::Stored("t.txt", "t");
-  timed.centralExtra = test::ExtraBlock(0x5455, std::string("\x01\x00\xF1\x53\x65", 5));  // 1700000000
+  // Modification time 1700000000, 2023-11-14 22:13:20 UTC.
+  timed.centralExtra = test::ExtraBlock(0x5455, std::string("\x01\x00\xF1\x53\x65", 5));
   const std::string archive = Save(dir, "t.zip", BuildHostile({timed}));
   const Outcome utc = Arcz("l '" + archive + "'", "TZ=UTC ");
   EXPECT_EQ(utc.status, 0);

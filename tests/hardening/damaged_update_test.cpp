@@ -31,16 +31,17 @@ std::string ReadAll(const std::string& path) {
 
 void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<uint8_t> ThreeEntries() {
-  return BuildHostile({HostileEntry::Stored("a.txt", "first"), HostileEntry::Stored("b.txt", "second"),
+  return BuildHostile({HostileEntry::Stored("a.txt", "first"),
+                       HostileEntry::Stored("b.txt", "second"),
                        HostileEntry::Deflated("c.txt", "third")});
 }
 
-/// Where the 2nd central record starts: after three local entries and one
-/// central record, each of the known lengths.
+/// Where the signature of the 2nd central record stands.
 size_t SecondCentralRecord(const std::vector<uint8_t>& bytes) {
   const std::string text(bytes.begin(), bytes.end());
   return text.find("PK\x01\x02", text.find("PK\x01\x02") + 4);
@@ -52,7 +53,8 @@ TEST(UpdatingADamagedArchive, EntriesThatCannotAllBeFoundStopTheUpdate) {
   test::HostileEnd threeOfTwo;
   threeOfTwo.entries = 3;
   const std::vector<uint8_t> countTooHigh = BuildHostile(
-      {HostileEntry::Stored("a.txt", "first"), HostileEntry::Stored("b.txt", "second")}, threeOfTwo);
+      {HostileEntry::Stored("a.txt", "first"), HostileEntry::Stored("b.txt", "second")},
+      threeOfTwo);
   // No directory, and the last entry's data runs past the end of the file.
   std::vector<uint8_t> cutInData = ThreeEntries();
   cutInData.resize(30 + 5 + 5 + 30 + 5 + 3);
@@ -97,10 +99,9 @@ TEST(UpdatingADamagedArchive, EntriesWithDataDescriptorsAreKeptFromAnArchiveWith
   // Sizes and CRC after the data (flag bit 3), and no directory: the local
   // headers lead from one entry to the next through the descriptors.
   HostileEntry streamed = HostileEntry::Deflated("a.txt", "streamed entry");
-  const std::string descriptor = std::string("PK\x07\x08", 4) +
-                                 std::string(reinterpret_cast<const char*>(&streamed.crc), 4) +
-                                 std::string(reinterpret_cast<const char*>(&streamed.compressedSize), 4) +
-                                 std::string(reinterpret_cast<const char*>(&streamed.uncompressedSize), 4);
+  auto le32 = [](uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+  const std::string descriptor = std::string("PK\x07\x08", 4) + le32(streamed.crc) +
+                                 le32(streamed.compressedSize) + le32(streamed.uncompressedSize);
   streamed.flags = 0x0008;
   streamed.crc = streamed.compressedSize = streamed.uncompressedSize = 0;
   streamed.data += descriptor;

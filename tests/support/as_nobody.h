@@ -47,8 +47,8 @@ inline void GiveToNobody(const std::string& path) {
     fs::permissions(p, fs::perms::others_exec, fs::perm_options::add, ec);
   }
   if (::lchown(path.c_str(), kNobody, kNobody) != 0) return;
-  for (auto it = fs::recursive_directory_iterator(path, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
+  for (auto it = fs::recursive_directory_iterator(path, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     if (::lchown(it->path().c_str(), kNobody, kNobody) != 0) return;
   }
 }

@@ -61,7 +61,8 @@ TEST_F(DamagedArchive, LocalWalkGoesPastDataDescriptorsOfEveryForm) {
                                 std::string("\x04\0\0\0\x04\0\0\0", 8) + "PK\x03\x04" + "tail";
   for (Form form : {Form::Signed32, Form::Bare32, Form::Signed64, Form::Bare64}) {
     for (uint16_t method : {uint16_t{0}, uint16_t{8}}) {
-      const std::string label = std::to_string(static_cast<int>(form)) + "/" + std::to_string(method);
+      const std::string label =
+          std::to_string(static_cast<int>(form)) + "/" + std::to_string(method);
       std::vector<uint8_t> bytes;
       AddStreamed(bytes, "a.txt", "first " + label, method, form);
       auto plain = ZipBuilder().Add({.name = "b.txt", .data = "second"}).Build();
@@ -128,10 +129,12 @@ TEST_F(DamagedArchive, DamageIsReportedAndSoundEntriesAreStillExtracted) {
       {"absurd Zip64 record behind markers", WithAbsurdZip64(true),
        {ec::BadFileHeader, ec::HeaderNotFound}},
       {"deflate stream longer than its size",
-       ZipBuilder().Add({.name = "ok.txt", .data = "", .method = 8, .packed = deflatedLonger}).Build(),
+       ZipBuilder().Add({.name = "ok.txt", .data = "", .method = 8, .packed = deflatedLonger})
+           .Build(),
        {ec::FileSizeDifferent}},
       {"stored data longer than its size",
-       ZipBuilder().Add({.name = "ok.txt", .data = "", .method = 0, .packed = storedLonger}).Build(),
+       ZipBuilder().Add({.name = "ok.txt", .data = "", .method = 0, .packed = storedLonger})
+           .Build(),
        {ec::FileSizeDifferent}},
   };
   for (const auto& c : cases) {

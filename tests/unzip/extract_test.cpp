@@ -148,7 +148,9 @@ TEST_F(Extraction, UndecodableEntriesTouchNothingAndAreNotCounted) {
                {77, 0, "method 77"},
                {8, 0x41, "strong encryption"}};
   for (const auto& c : cases) {
-    UseArchive(ZipBuilder().Add({.name = "b.bin", .data = "xyz", .method = c.method, .flags = c.flags}).Build());
+    UseArchive(ZipBuilder()
+                   .Add({.name = "b.bin", .data = "xyz", .method = c.method, .flags = c.flags})
+                   .Build());
     dir.Write("out/b.bin", "keep");
     errors.clear();
     EXPECT_EQ(unzip.Extract(), 0) << c.reason;
@@ -255,8 +257,9 @@ TEST_F(Extraction, TimesOfExtraFieldsAndOfAZeroDate) {
   // 1700000000 is 2023-11-14 22:13:20 UTC; NTFS counts 100 ns steps from 1601.
   const uint64_t ntfsTicks = (uint64_t{1700000000} + 11644473600u) * 10000000u + 1234567;
   const std::string unixBlock = test::ExtraBlock(0x5455, std::string("\x01\x00\xF1\x53\x65", 5));
-  const std::string ntfsBlock = test::ExtraBlock(
-      0x000A, std::string(4, '\0') + test::ExtraBlock(0x0001, test::Le64(ntfsTicks) + std::string(16, '\0')));
+  const std::string times = test::Le64(ntfsTicks) + std::string(16, '\0');  // access, creation
+  const std::string ntfsBlock =
+      test::ExtraBlock(0x000A, std::string(4, '\0') + test::ExtraBlock(0x0001, times));
   test::HostileEntry unixTime = test::HostileEntry::Stored("unix.txt", "u");
   unixTime.localExtra = unixBlock;
   test::HostileEntry ntfsTime = test::HostileEntry::Stored("ntfs.txt", "n");

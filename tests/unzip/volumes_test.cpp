@@ -134,8 +134,12 @@ class FlakyDrives final : public DriveService {
     if (failures > 0) return --failures, false;
     return inner_.ReadVolume(r, info, error);
   }
-  bool ReadSpace(const std::string& r, int64_t& f, int64_t& t) override { return inner_.ReadSpace(r, f, t); }
-  bool SetVolumeLabel(const std::string& r, const std::string& l) override { return inner_.SetVolumeLabel(r, l); }
+  bool ReadSpace(const std::string& r, int64_t& f, int64_t& t) override {
+    return inner_.ReadSpace(r, f, t);
+  }
+  bool SetVolumeLabel(const std::string& r, const std::string& l) override {
+    return inner_.SetVolumeLabel(r, l);
+  }
   bool ClearDisk(const std::string& r) override { return inner_.ClearDisk(r); }
 
  private:
