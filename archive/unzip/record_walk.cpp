@@ -44,24 +44,38 @@ bool RecordOrEndAt(ByteSource& file, int64_t at) {
   return at >= 0 && file.ReadExact(at, sig) && IsRecordSignature(U32At(sig, 0));
 }
 
-/// True when the `length` bytes at `start` have the CRC-32 `crc`.
-bool CrcOfRangeIs(ByteSource& file, int64_t start, uint64_t length, uint32_t crc) {
-  uint32_t running = kCrc32Init;
-  std::vector<uint8_t> buf;
-  for (uint64_t done = 0; done < length;) {
-    const auto want = static_cast<int32_t>(std::min<uint64_t>(length - done, kScanBlock));
-    buf = file.ReadVector(start + static_cast<int64_t>(done), want);
-    if (buf.size() != static_cast<size_t>(want)) return false;
-    Crc32Update(buf.data(), want, running);
-    done += static_cast<uint64_t>(want);
+/// The CRC-32 of the bytes from `start` up to a position, kept as the
+/// position moves on, so that every byte is read for it once.
+class RunningCrc {
+ public:
+  RunningCrc(ByteSource& file, int64_t start) : file_(file), pos_(start) {}
+  /// The CRC of the bytes from the start up to `to` (never before the last
+  /// position asked for); empty when they cannot be read.
+  std::optional<uint32_t> UpTo(int64_t to) {
+    while (ok_ && pos_ < to) {
+      const auto want = static_cast<int32_t>(std::min<int64_t>(to - pos_, kScanBlock));
+      buf_ = file_.ReadVector(pos_, want);
+      ok_ = buf_.size() == static_cast<size_t>(want);
+      if (ok_) Crc32Update(buf_.data(), want, value_);
+      pos_ += want;
+    }
+    if (!ok_ || pos_ != to) return std::nullopt;
+    return value_ ^ 0xFFFFFFFFu;
   }
-  return (running ^ 0xFFFFFFFFu) == crc;
-}
+
+ private:
+  ByteSource& file_;
+  int64_t pos_;
+  uint32_t value_ = kCrc32Init;
+  bool ok_ = true;
+  std::vector<uint8_t> buf_;
+};
 
 /// The descriptor forms that `b` (the bytes at `at`) could start with, given
 /// that the compressed size must be `distance`, checked against the file.
+/// `crc` gives the CRC-32 of the entry's data for stored data (else null).
 std::optional<DataDescriptor> DescriptorAt(ByteSource& file, int64_t at, uint64_t distance,
-                                           std::span<const uint8_t> b, bool plainStored) {
+                                           std::span<const uint8_t> b, RunningCrc* crc) {
   const auto d32 = static_cast<uint32_t>(distance);
   const bool narrowFits = distance <= 0xFFFFFFFFu;
   const bool signature = U32At(b, 0) == kDataDescriptorSig;
@@ -81,12 +95,7 @@ std::optional<DataDescriptor> DescriptorAt(ByteSource& file, int64_t at, uint64_
   for (size_t i = 0; i < count; ++i) {
     const DataDescriptor& d = forms[i];
     if (!RecordOrEndAt(file, at + static_cast<int64_t>(d.length))) continue;
-    // Stored data is its own check: its size and CRC are those of the bytes.
-    const int64_t dataStart = at - static_cast<int64_t>(distance);
-    if (plainStored &&
-        (d.uncompressedSize != distance || !CrcOfRangeIs(file, dataStart, distance, d.crc32))) {
-      continue;
-    }
+    if (crc != nullptr && (d.uncompressedSize != distance || crc->UpTo(at) != d.crc32)) continue;
     return d;
   }
   return std::nullopt;
@@ -149,6 +158,7 @@ DirectoryWalk WalkCentralDirectory(ByteSource& file, const TArcOpenState& open,
 
 std::optional<DataDescriptor> FindDataDescriptor(ByteSource& file, int64_t dataStart,
                                                  const LocalRecord& entry) {
+  // Stored data is its own check: its size and CRC are those of the bytes.
   const bool plainStored =
       entry.header.method == kMethodStored && (entry.header.flags & kFlagEncrypted) == 0;
   // A header that gives the size anyway names the one place to look first.
@@ -156,9 +166,17 @@ std::optional<DataDescriptor> FindDataDescriptor(ByteSource& file, int64_t dataS
   if (known > 0 && known <= k48Bits) {
     const int64_t at = dataStart + static_cast<int64_t>(known);
     const std::vector<uint8_t> b = file.ReadVector(at, static_cast<int32_t>(kLongestDescriptor));
-    if (auto d = DescriptorAt(file, at, known, b, plainStored)) return d;
+    RunningCrc crc(file, dataStart);
+    if (auto d = DescriptorAt(file, at, known, b, plainStored ? &crc : nullptr)) return d;
+    // Some writers set the flag, give the sizes and write no descriptor.
+    // Taken before any search: searching the rest of the file for each such
+    // entry would take time that grows with the square of the archive.
+    if (RecordOrEndAt(file, at)) {
+      return DataDescriptor{entry.header.crc32, known, entry.extent.uncompressedSize, 0};
+    }
   }
   const int64_t size = file.Size();
+  RunningCrc crc(file, dataStart);
   for (int64_t base = dataStart; base >= 0 && base < size; base += kScanBlock) {
     const std::vector<uint8_t> buf =
         file.ReadVector(base, kScanBlock + static_cast<int32_t>(kLongestDescriptor));
@@ -168,7 +186,9 @@ std::optional<DataDescriptor> FindDataDescriptor(ByteSource& file, int64_t dataS
     for (size_t i = 0; i < positions; ++i) {
       const int64_t at = base + static_cast<int64_t>(i);
       const auto distance = static_cast<uint64_t>(at - dataStart);
-      if (auto d = DescriptorAt(file, at, distance, all.subspan(i), plainStored)) return d;
+      if (auto d = DescriptorAt(file, at, distance, all.subspan(i), plainStored ? &crc : nullptr)) {
+        return d;
+      }
     }
   }
   return std::nullopt;
@@ -222,17 +242,12 @@ LocalWalk WalkLocalHeaders(ByteSource& file, int64_t start, const std::function<
     if (entry.compressedSize > k48Bits || entry.uncompressedSize > k48Bits) return broken(pos);
     const int64_t dataStart = pos + static_cast<int64_t>(record->headerLength);
     if ((record->header.flags & kFlagDataDescriptor) != 0) {
-      if (auto d = FindDataDescriptor(file, dataStart, *record)) {
-        entry.crc32 = d->crc32;
-        entry.compressedSize = d->compressedSize;
-        entry.uncompressedSize = d->uncompressedSize;
-        entry.descriptorLength = d->length;
-      } else if (entry.compressedSize == 0 ||
-                 !RecordOrEndAt(file, dataStart + static_cast<int64_t>(entry.compressedSize))) {
-        // Flag bit 3 without a descriptor is taken on the header's word
-        // only where its size leads to the next record.
-        return broken(pos);
-      }
+      const std::optional<DataDescriptor> d = FindDataDescriptor(file, dataStart, *record);
+      if (!d) return broken(pos);  // the entry's end cannot be found
+      entry.crc32 = d->crc32;
+      entry.compressedSize = d->compressedSize;
+      entry.uncompressedSize = d->uncompressedSize;
+      entry.descriptorLength = d->length;
     }
     entry.next = dataStart + static_cast<int64_t>(entry.compressedSize + entry.descriptorLength);
     take(entry);

@@ -95,12 +95,15 @@ LocalWalk WalkLocalHeaders(ByteSource& file, int64_t start, const std::function<
 /// first place after it where a descriptor (with or without its signature,
 /// 32- or 64-bit sizes) gives the compressed size as exactly the bytes
 /// before it, is followed by a record or the end of the file, and, for data
-/// that is stored as it is, gives the CRC-32 and size of those bytes.
+/// that is stored as it is, gives the CRC-32 and size of those bytes. The
+/// place the local header's own size names is tried first; when a record
+/// stands right there, the entry has no descriptor (length 0) and keeps
+/// its header's values.
 struct DataDescriptor {
   uint32_t crc32 = 0;
   uint64_t compressedSize = 0;
   uint64_t uncompressedSize = 0;
-  uint64_t length = 0;  ///< 12, 16, 20 or 24 bytes
+  uint64_t length = 0;  ///< 12, 16, 20 or 24 bytes; 0 for none
 };
 std::optional<DataDescriptor> FindDataDescriptor(ByteSource& file, int64_t dataStart,
                                                  const LocalRecord& entry);
