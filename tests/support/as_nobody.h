@@ -37,8 +37,8 @@ inline int RunAsNobody(const std::function<int()>& body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-/// Hands `path` and everything below it to user 65534 and lets others pass
-/// through its parent folders (a scratch folder is made for its owner only).
+/// Hands `path` and everything below it to user 65534, and lets others
+/// pass through its parent folders (a scratch folder is its owner's only).
 inline void GiveToNobody(const std::string& path) {
   namespace fs = std::filesystem;
   if (::geteuid() != 0) return;
@@ -46,11 +46,11 @@ inline void GiveToNobody(const std::string& path) {
   for (fs::path p = fs::path(path).parent_path(); p != p.root_path(); p = p.parent_path()) {
     fs::permissions(p, fs::perms::others_exec, fs::perm_options::add, ec);
   }
-  if (::lchown(path.c_str(), kNobody, kNobody) != 0) return;
   for (auto it = fs::recursive_directory_iterator(path, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (::lchown(it->path().c_str(), kNobody, kNobody) != 0) return;
+    (void)::lchown(it->path().c_str(), kNobody, kNobody);
   }
+  (void)::lchown(path.c_str(), kNobody, kNobody);
 }
 
 }  // namespace arc::test

@@ -25,31 +25,20 @@ using DamagedArchive = test::ExtractFixture;
 
 enum class Form { Signed32, Bare32, Signed64, Bare64 };
 
-/// A local header whose CRC and sizes are 0 and follow the data (flag bit 3),
-/// the data, and the data descriptor in `form`.
-void AddStreamed(std::vector<uint8_t>& out, const std::string& name, const std::string& contents,
-                 uint16_t method, Form form) {
-  const std::string packed = method == 8 ? test::DeflateRaw(contents) : contents;
-  B::U32(out, 0x04034B50);
-  B::U16(out, 20);
-  B::U16(out, 0x0008);
-  B::U16(out, method);
-  B::U32(out, 0x58C16000);
-  B::U32(out, 0);
-  B::U32(out, 0);
-  B::U32(out, 0);
-  B::U16(out, static_cast<uint16_t>(name.size()));
-  B::U16(out, 0);
-  B::Bytes(out, name);
-  B::Bytes(out, packed);
-  if (form == Form::Signed32 || form == Form::Signed64) B::U32(out, 0x08074B50);
-  B::U32(out, test::Crc32Of(contents));
-  if (form == Form::Signed32 || form == Form::Bare32) {
-    B::U32(out, static_cast<uint32_t>(packed.size()));
-    B::U32(out, static_cast<uint32_t>(contents.size()));
-  } else {
-    B::Bytes(out, test::Le64(packed.size()) + test::Le64(contents.size()));
-  }
+/// An entry whose CRC and sizes are 0 in its local header and follow its
+/// data (flag bit 3), in a data descriptor of `form`.
+test::HostileEntry Streamed(const std::string& name, const std::string& contents, uint16_t method,
+                            Form form) {
+  test::HostileEntry e = method == 8 ? test::HostileEntry::Deflated(name, contents)
+                                     : test::HostileEntry::Stored(name, contents);
+  auto le32 = [](uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+  const bool wide = form == Form::Signed64 || form == Form::Bare64;
+  if (form == Form::Signed32 || form == Form::Signed64) e.data += "PK\x07\x08";
+  e.data += le32(e.crc) + (wide ? test::Le64(e.compressedSize) + test::Le64(contents.size())
+                                : le32(e.compressedSize) + le32(e.uncompressedSize));
+  e.flags = 0x0008;
+  e.crc = e.compressedSize = e.uncompressedSize = 0;
+  return e;
 }
 
 TEST_F(DamagedArchive, LocalWalkGoesPastDataDescriptorsOfEveryForm) {
@@ -63,19 +52,18 @@ TEST_F(DamagedArchive, LocalWalkGoesPastDataDescriptorsOfEveryForm) {
     for (uint16_t method : {uint16_t{0}, uint16_t{8}}) {
       const std::string label =
           std::to_string(static_cast<int>(form)) + "/" + std::to_string(method);
-      std::vector<uint8_t> bytes;
-      AddStreamed(bytes, "a.txt", "first " + label, method, form);
-      auto plain = ZipBuilder().Add({.name = "b.txt", .data = "second"}).Build();
-      plain.resize(30 + 5 + 6);  // its local header and data only
-      bytes.insert(bytes.end(), plain.begin(), plain.end());
-      AddStreamed(bytes, "c.txt", method == 0 ? lookAlike : "third " + label, method, form);
+      const std::string third = method == 0 ? lookAlike : "third " + label;
+      auto bytes = test::BuildHostile({Streamed("a.txt", "first " + label, method, form),
+                                       test::HostileEntry::Stored("b.txt", "second"),
+                                       Streamed("c.txt", third, method, form)});
+      bytes.resize(std::string(bytes.begin(), bytes.end()).find("PK\x01\x02"));
       std::filesystem::remove_all(out);
       UseArchive(bytes);
       errors.clear();
       EXPECT_EQ(unzip.Extract(), 3) << label;
       EXPECT_EQ(Read(out + "a.txt"), "first " + label);
       EXPECT_EQ(Read(out + "b.txt"), "second");
-      EXPECT_EQ(Read(out + "c.txt"), method == 0 ? lookAlike : "third " + label);
+      EXPECT_EQ(Read(out + "c.txt"), third);
       EXPECT_EQ(Codes(), std::vector<int32_t>{ec::HeaderNotFound}) << label;
     }
   }
