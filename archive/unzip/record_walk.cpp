@@ -94,6 +94,7 @@ std::optional<DataDescriptor> DescriptorAt(ByteSource& file, int64_t at, uint64_
     forms[count++] = {U32At(b, 0), distance, U64At(b, 12), 20};
   for (size_t i = 0; i < count; ++i) {
     const DataDescriptor& d = forms[i];
+    if (d.uncompressedSize > k48Bits) continue;  // no size, but bytes that look alike
     if (!RecordOrEndAt(file, at + static_cast<int64_t>(d.length))) continue;
     if (crc != nullptr && (d.uncompressedSize != distance || crc->UpTo(at) != d.crc32)) continue;
     return d;

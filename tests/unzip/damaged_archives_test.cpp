@@ -67,6 +67,16 @@ TEST_F(DamagedArchive, LocalWalkGoesPastDataDescriptorsOfEveryForm) {
       EXPECT_EQ(Codes(), std::vector<int32_t>{ec::HeaderNotFound}) << label;
     }
   }
+  // A descriptor whose size no entry can have does not end one: the walk
+  // stops there, and says so.
+  test::HostileEntry absurd = Streamed("a.txt", "data", 0, Form::Signed64);
+  absurd.data.replace(absurd.data.size() - 8, 8, test::Le64(uint64_t{1} << 60));
+  auto bytes = test::BuildHostile({absurd});
+  bytes.resize(std::string(bytes.begin(), bytes.end()).find("PK\x01\x02"));
+  UseArchive(bytes);
+  errors.clear();
+  EXPECT_EQ(unzip.Extract(), 0);
+  EXPECT_EQ(Codes(), std::vector<int32_t>{ec::BadFileHeader});
 }
 
 /// An archive of one sound entry and, after the directory, a Zip64 end
