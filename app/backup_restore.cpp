@@ -1,14 +1,22 @@
 //===-- app/backup_restore.cpp - The backup and restore operations -*- C++ -*-===//
 #include "backup_restore.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
 
+#include "app/archive_check.h"
+#include "app/backup_history.h"
 #include "app/commands.h"
+#include "app/operation_lock.h"
 #include "app/db/alias_table.h"
 #include "app/db/database.h"
 #include "app/texts.h"
@@ -77,7 +85,62 @@ bool IsPlainRelativePath(std::string_view path) {
   return true;
 }
 
+/// A backup that was written but does not read back.
+class EUnreadableBackup : public EOperationError {
+ public:
+  explicit EUnreadableBackup(const std::string& what, std::string setAsideAs = {})
+      : EOperationError(what), setAsideAs_(std::move(setAsideAs)) {}
+  /// The damaged archive's new name; empty when there was no archive.
+  const std::string& SetAsideAs() const { return setAsideAs_; }
+
+ private:
+  std::string setAsideAs_;
+};
+
+/// Renames a damaged archive to `archive`.damaged (or .damaged-2 ... when
+/// taken) and returns the new name. It is kept rather than removed: when the
+/// backup was added to an existing archive, the older entries are in it.
+/// When it cannot be renamed it is removed, and the name is empty.
+std::string SetAside(const std::string& archive) {
+  std::error_code ec;
+  std::string aside = archive + ".damaged";
+  for (int n = 2; fs::exists(fs::symlink_status(aside, ec)); ++n) {
+    aside = archive + ".damaged-" + std::to_string(n);
+  }
+  fs::rename(archive, aside, ec);
+  if (!ec) return aside;
+  fs::remove(archive, ec);
+  return {};
+}
+
+/// Removes what a run killed half-way leaves of `database` in Temp/ and
+/// TempBackup/: the files the embedded server writes under a temporary name
+/// and the journals beside them. The caller holds the company's lock, so no
+/// run is writing them.
+void SweepLeftovers(const std::string& exeDir, const std::string& database) {
+  std::error_code ec;
+  const std::string work = BackupWorkFile(exeDir, database);
+  fs::remove(work + ".part", ec);
+  fs::remove(work + ".part-journal", ec);
+  for (const char* ext : {".Bak.part", ".Bak.part-journal"}) {
+    for (const TStampedFile& file : FindStamped(TempBackupFolder(exeDir), database, ext)) {
+      fs::remove(file.Path, ec);
+    }
+  }
+}
+
 }  // namespace
+
+std::string CauseLine(const std::string& text) {
+  std::string_view line = std::string_view(text).substr(0, text.find('\n'));
+  for (;;) {
+    while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+    const size_t close = line.find(']');
+    if (line.empty() || line.front() != '[' || close == std::string_view::npos) break;
+    line.remove_prefix(close + 1);
+  }
+  return std::string(line);
+}
 
 bool IsUsableDatabaseName(const std::string& name) {
   // The name becomes a file name in Temp/ and TempBackup/: it must not climb
@@ -132,6 +195,95 @@ TBackupRestore::TBackupRestore(const TOperationParts& parts, TOperationHost& hos
   }
 }
 
+// --- What every operation holds --------------------------------------------
+
+// From the moment its file is chosen to its end, an operation holds the
+// company's lock, creates files for their owner only, and owes the log a
+// line. A run that ends without Finish has failed.
+class TBackupRestore::TLockedRun {
+ public:
+  TLockedRun(TBackupRestore& owner, const char* operation, const std::string& file)
+      : owner_(owner), oldMask_(::umask(077)) {
+    TLogRecord& log = owner_.log_;
+    log = TLogRecord{};
+    log.Operation = operation;
+    log.Database = owner_.parts_.DatabaseName;
+    log.Archive = file;
+    log.Start = std::chrono::system_clock::now();
+    locked_ = lock_.TryLock(
+        LockFile(owner_.parts_.ExeDir, log.Database),
+        std::string(operation) + " of " + log.Database + " by process " +
+            std::to_string(::getpid()) + " since " +
+            DisplayTime(std::chrono::system_clock::to_time_t(log.Start)));
+  }
+
+  ~TLockedRun() {
+    if (!finished_) Finish(locked_ ? "failed" : "refused", owner_.log_.Cause);
+    ::umask(oldMask_);
+  }
+
+  TLockedRun(const TLockedRun&) = delete;
+  TLockedRun& operator=(const TLockedRun&) = delete;
+
+  bool Locked() const { return locked_; }
+  const std::string& Holder() const { return lock_.Holder(); }
+
+  void Finish(const char* result, const std::string& cause = {}) {
+    finished_ = true;
+    TLogRecord& log = owner_.log_;
+    log.End = std::chrono::system_clock::now();
+    log.Result = result;
+    log.Cause = cause;
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(log.Archive, ec);
+    log.Size = ec ? 0 : size;
+    const std::string& configured = owner_.parts_.Settings.LogFile;
+    const std::string file = configured.empty() ? owner_.parts_.ExeDir + kLogName : configured;
+    if (!AppendLogLine(file, FormatLogLine(log))) {
+      owner_.host_.NoteError("Cannot write the log '" + file + "'.");
+    }
+  }
+
+ private:
+  static constexpr const char* kLogName = "P_Restore.log";
+
+  TBackupRestore& owner_;
+  mode_t oldMask_;
+  TOperationLock lock_;
+  bool locked_ = false;
+  bool finished_ = false;
+};
+
+void TBackupRestore::connect(TDbConnection& connection) {
+  if (connection.Connected()) return;
+  host_.SetConnecting(true);
+  try {
+    connection.Open();
+  } catch (...) {
+    host_.SetConnecting(false);
+    throw;
+  }
+  host_.SetConnecting(false);
+}
+
+void TBackupRestore::runOnMaster(const std::string& command) {
+  connect(parts_.ADOConnection1);
+  parts_.ADOConnection1.Execute(command);
+}
+
+void TBackupRestore::showStep(int32_t progress) {
+  host_.SetGauge1(progress);
+  host_.SetGauge2(progress);
+  // The server's step blocks the thread: what is not painted now is not seen.
+  host_.Repaint();
+}
+
+void TBackupRestore::showNotice(const std::vector<std::string>& lines) {
+  parts_.MsgForm2.SetMessageList4(lines);
+  dialogs_.ShowMessageIndex(parts_.MsgForm2, 4);
+  parts_.MsgForm2.SetMessageList4({});
+}
+
 // --- Backup ------------------------------------------------------------------
 
 void TBackupRestore::BitBtn1Click() {
@@ -153,34 +305,19 @@ void TBackupRestore::runBackup() {
       const std::string ArchiveName = parts_.SaveDialog1.FileName;
       const std::string& database = parts_.DatabaseName;
       CheckDatabaseName(database);
-      const std::string SourceFile = BackupWorkFile(parts_.ExeDir, database);
-      host_.Repaint();
-      host_.SetGauge1(10);
-      host_.SetGauge2(10);
-
-      // The server cannot write into a missing folder, and it adds a backup
-      // set to an existing file instead of replacing it: a work file left by
-      // an earlier run would bring its older set along into the archive.
-      CreateFolder(TempFolder(parts_.ExeDir));
-      std::error_code ec;
-      fs::remove(SourceFile, ec);
-      if (ec) throw EOperationError("Cannot erase '" + SourceFile + "': " + ec.message());
-
-      parts_.ADOConnection1.Execute(DatabaseBackupCommand(parts_.ExeDir, database));
-      host_.Repaint();
-      host_.SetGauge1(30);
-      host_.SetGauge2(30);
-      host_.Repaint();
-      if (PrepareZipFile(ArchiveName, SourceFile)) {
-        arc::EraseFile(SourceFile, false);
+      backUpLocked(ArchiveName, database);
+      // Told once the company is free again: the message waits for the user.
+      if (outcome_ == TOutcome::Succeeded) {
         dialogs_.ShowMessageIndex(parts_.MsgForm2, 2);
-        outcome_ = TOutcome::Succeeded;
         host_.CloseMainWindow();
-      } else if (outcome_ == TOutcome::None) {
-        host_.NoteError("No file was written into '" + parts_.Zip1.ArchiveFile() + "'.");
-        outcome_ = TOutcome::Failed;
       }
     }
+  } catch (const EUnreadableBackup& e) {
+    outcome_ = TOutcome::Failed;
+    host_.NoteError(e.what());
+    std::vector<std::string> lines = {texts::kBackupNotVerified, CauseLine(e.what())};
+    if (!e.SetAsideAs().empty()) lines.push_back(texts::kDamagedSetAside + (" " + e.SetAsideAs()));
+    showNotice(lines);
   } catch (const std::exception& e) {
     outcome_ = TOutcome::Failed;
     host_.NoteError(e.what());
@@ -189,6 +326,85 @@ void TBackupRestore::runBackup() {
   host_.SetBusyCursor(false);
   host_.SetGauge1(0);
   host_.SetGauge2(0);
+}
+
+void TBackupRestore::backUpLocked(const std::string& ArchiveName, const std::string& database) {
+  TLockedRun run(*this, "backup", ArchiveName);
+  if (!run.Locked()) {
+    refuse(run.Holder());
+    return;
+  }
+  try {
+    const std::string SourceFile = BackupWorkFile(parts_.ExeDir, database);
+    host_.Repaint();
+    showStep(10);
+    SweepLeftovers(parts_.ExeDir, database);
+
+    // The server cannot write into a missing folder, and it adds a backup set
+    // to an existing file instead of replacing it: a work file left by an
+    // earlier run would bring its older set along into the archive.
+    CreateFolder(TempFolder(parts_.ExeDir));
+    std::error_code ec;
+    fs::remove(SourceFile, ec);
+    if (ec) throw EOperationError("Cannot erase '" + SourceFile + "': " + ec.message());
+
+    runOnMaster(DatabaseBackupCommand(parts_.ExeDir, database));
+    try {
+      runOnMaster(VerifyBackupCommand(SourceFile));
+    } catch (const EDatabaseError& e) {
+      arc::EraseFile(SourceFile, false);
+      throw EUnreadableBackup(e.what());
+    }
+    host_.Repaint();
+    host_.SetGauge1(30);
+    host_.SetGauge2(30);
+    host_.Repaint();
+    packAndCheck(ArchiveName, SourceFile);
+    if (outcome_ == TOutcome::Succeeded) run.Finish("succeeded");
+  } catch (const std::exception& e) {
+    log_.Cause = e.what();
+    throw;
+  }
+}
+
+void TBackupRestore::refuse(const std::string& holder) {
+  outcome_ = TOutcome::Refused;
+  host_.NoteError("Another operation on " + parts_.DatabaseName + " is running" +
+                  (holder.empty() ? "" : " (" + holder + ")") + "; nothing was done.");
+  showNotice({texts::kOperationRunning});
+}
+
+void TBackupRestore::packAndCheck(const std::string& ArchiveName, const std::string& SourceFile) {
+  if (!PrepareZipFile(ArchiveName, SourceFile)) {
+    // The writer has reported its errors, or the name was taken and the user
+    // told so; the work file stays for another try.
+    if (outcome_ == TOutcome::None) {
+      outcome_ = TOutcome::Failed;
+      log_.Cause = "No file was written into '" + parts_.Zip1.ArchiveFile() + "'.";
+    } else {
+      log_.Cause = "'" + ArchiveName + "' exists already.";
+    }
+    host_.NoteError(log_.Cause);
+    return;
+  }
+  // The writer has added its default extension to a name without one.
+  const std::string written = parts_.Zip1.ArchiveFile();
+  const TArchiveCheck check = CheckArchive(
+      written,
+      [this](uint8_t byFile, uint8_t byArchive) {
+        host_.SetGauge1(byFile);
+        host_.SetGauge2(byArchive);
+      },
+      [this] { dialogs_.ProcessMessages(); });
+  arc::EraseFile(SourceFile, false);
+  if (!check.Ok()) {
+    const std::string aside = SetAside(written);
+    lastArchive_ = aside;
+    throw EUnreadableBackup("The archive '" + written + "' does not read back: " + check.Cause,
+                            aside);
+  }
+  lastArchive_ = written;
+  outcome_ = TOutcome::Succeeded;
 }
 
 bool TBackupRestore::PrepareZipFile(const std::string& ArchiveName,
@@ -266,6 +482,8 @@ void TBackupRestore::runRestore() {
     return;
   }
   host_.SetBusyCursor(true);
+  extractErrors_ = 0;
+  extractCause_.clear();
   try {
     if (!dialogs_.ExecuteFileDialog(TFileDialogKind::Open, parts_.OpenDialog1)) {
       outcome_ = TOutcome::Cancelled;
@@ -273,27 +491,20 @@ void TBackupRestore::runRestore() {
       host_.Repaint();
       const std::string& database = parts_.DatabaseName;
       CheckDatabaseName(database);
-      CreateFolder(TempBackupFolder(parts_.ExeDir));
-      const std::string N = bringIntoTemp(parts_.OpenDialog1.FileName);
-      host_.SetGauge1(98);
-      host_.SetGauge2(98);
-      parts_.ADOConnection1.Execute(SafetyBackupCommand(parts_.ExeDir, database));
-      host_.Repaint();
-      host_.SetGauge1(99);
-      host_.SetGauge2(99);
-      RunRestoreOnMaster(parts_.ADOConnection2, parts_.ADOConnection1, parts_.ADOTable1,
-                         DatabaseRestoreCommand(parts_.ExeDir, database, N));
-      host_.SetGauge1(100);
-      host_.SetGauge2(100);
-      arc::EraseFile(RestoreSourceFile(parts_.ExeDir, N), false);
-      dialogs_.ShowMessageIndex(parts_.MsgForm2, 2);
-      outcome_ = TOutcome::Succeeded;
-      host_.Terminate();
+      restoreLocked(parts_.OpenDialog1.FileName, database);
+      // Told once the company is free again: the message waits for the user.
+      if (outcome_ == TOutcome::Succeeded) {
+        dialogs_.ShowMessageIndex(parts_.MsgForm2, 2);
+        host_.Terminate();
+      }
     }
   } catch (const std::exception& e) {
     outcome_ = TOutcome::Failed;
     host_.NoteError(e.what());
-    parts_.MsgForm2.SetMessageList3({texts::kProbablyInUse});
+    // The fixed line, then what went wrong: the reader's first error when
+    // the archive did not unpack, else the server's.
+    parts_.MsgForm2.SetMessageList3(
+        {texts::kProbablyInUse, extractCause_.empty() ? CauseLine(e.what()) : extractCause_});
     dialogs_.ShowMessageIndex(parts_.MsgForm2, 3);
     host_.Terminate();
   }
@@ -301,15 +512,63 @@ void TBackupRestore::runRestore() {
   host_.SetGauge1(0);
 }
 
+void TBackupRestore::restoreLocked(const std::string& chosen, const std::string& database) {
+  TLockedRun run(*this, "restore", chosen);
+  if (!run.Locked()) {
+    refuse(run.Holder());
+    return;
+  }
+  try {
+    SweepLeftovers(parts_.ExeDir, database);
+    CreateFolder(TempBackupFolder(parts_.ExeDir));
+    const std::string N = bringIntoTemp(chosen);
+    showStep(98);
+    log_.SafetyBackup = takeSafetyBackup(database);
+    host_.Repaint();
+    showStep(99);
+    RunRestoreOnMaster(parts_.ADOConnection2, parts_.ADOConnection1, parts_.ADOTable1,
+                       DatabaseRestoreCommand(parts_.ExeDir, database, N),
+                       [this](TDbConnection& master) { connect(master); });
+    host_.SetGauge1(100);
+    host_.SetGauge2(100);
+    arc::EraseFile(RestoreSourceFile(parts_.ExeDir, N), false);
+    outcome_ = TOutcome::Succeeded;
+    run.Finish("succeeded");
+  } catch (const std::exception& e) {
+    log_.Cause = extractCause_.empty() ? e.what() : extractCause_ + "\n" + e.what();
+    throw;
+  }
+}
+
+std::string TBackupRestore::takeSafetyBackup(const std::string& database) {
+  const std::string safety = NewSafetyBackupFile(parts_.ExeDir, database, std::time(nullptr));
+  runOnMaster(SafetyBackupCommand(database, safety));
+  // A restore never runs without a safety backup that would restore.
+  runOnMaster(VerifyBackupCommand(safety));
+  // A server of its own writes with its own file modes.
+  std::error_code ec;
+  fs::permissions(safety, fs::perms::owner_read | fs::perms::owner_write, ec);
+  const TOperationSettings& settings = parts_.Settings;
+  const std::vector<TStampedFile> kept =
+      FindStamped(TempBackupFolder(parts_.ExeDir), database, ".Bak");
+  for (const std::string& old : Expired(kept, settings.SafetyBackupsKept,
+                                        settings.SafetyBackupsMaxAgeDays, std::time(nullptr))) {
+    if (old != safety) fs::remove(old, ec);
+  }
+  return safety;
+}
+
 std::string TBackupRestore::bringIntoTemp(const std::string& chosen) {
   if (Upper(FileExtension(chosen)) == Upper(".zip")) {
     host_.SetGauge1(0);
     std::string N;
     extractErrors_ = 0;
+    extractCause_.clear();
     const int32_t written = UnzipFile(chosen, "*.*", N);
     // Restoring after a failed extraction would take whatever lies in Temp/
     // under that name: a partial file, or one left there by an earlier run.
     if (written == 0 || extractErrors_ > 0 || !IsPlainRelativePath(N)) {
+      if (extractCause_.empty()) extractCause_ = "Nothing usable was extracted from the archive.";
       throw EOperationError("Nothing usable was extracted from '" + chosen + "'.");
     }
     return N;
@@ -353,7 +612,10 @@ void TBackupRestore::UnZip1Progress(arc::TObject*, uint8_t ProgressByFile,
 void TBackupRestore::UnZip1Error(arc::TObject*, const std::string& FileName,
                                  const std::string& ExtendedMsg, const std::string& VolumeID,
                                  int32_t ECode) {
-  ++extractErrors_;
+  if (extractErrors_++ == 0) {
+    extractCause_ = std::string(arc::ErrorText(ECode)) + ": " + FileName;
+    if (!ExtendedMsg.empty()) extractCause_ += " (" + ExtendedMsg + ")";
+  }
   reportArchiveError(FileName, ExtendedMsg, VolumeID, ECode);
 }
 

@@ -6,13 +6,25 @@
 // let the application process its messages, so the window stays painted.
 //
 // A backup: the save dialog names the archive; the server writes a full
-// backup of the company database into the work file Temp/<database>; the
-// writer packs that one file into the archive; the work file is erased and the
-// window closes. A restore: after a confirmation the open dialog picks a ZIP
-// archive (unpacked into Temp/) or a plain backup file (copied there); the
-// server writes a safety backup of the current database into
-// TempBackup/<database>.Bak and restores the database from the file in Temp/,
-// which is then erased; the program ends after its message.
+// backup of the company database into the work file Temp/<database> and
+// checks it (RESTORE VERIFYONLY); the writer packs that one file into the
+// archive; the archive is read back, every entry decoded and its CRC checked;
+// only then is the work file erased and the window closed. An archive that
+// does not read back is renamed <archive>.damaged and the backup has failed.
+//
+// A restore: after a confirmation the open dialog picks a ZIP archive
+// (unpacked into Temp/) or a plain backup file (copied there; a safety backup
+// from TempBackup/ is one); the server writes a safety backup of the current
+// database into a new file TempBackup/<database>-<time>.Bak and checks it,
+// the oldest safety backups beyond what P_Restore.ini keeps are removed, and
+// the server restores the database from the file in Temp/, which is then
+// erased; the program ends after its message.
+//
+// Only one operation runs on a company at a time, in this process or any
+// other: each takes the company's lock (operation_lock.h) once its file is
+// chosen, and is refused at once when another holds it. Every operation that
+// gets that far writes a line to the log (operation_log.h). Files the
+// operations create are readable by their owner only.
 //
 // The operations do not know whether a window shows them: what they change
 // in their surroundings goes through TOperationHost, what they show the user
@@ -23,8 +35,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "app/config.h"
 #include "app/dialogs.h"
+#include "app/operation_log.h"
 #include "core/arc_events.h"
 
 namespace arc {
@@ -56,6 +71,9 @@ class TOperationHost {
   virtual void CloseMainWindow() = 0;
   /// Tells the application to end once the operation is over.
   virtual void Terminate() = 0;
+  /// Shows, at once, that the program waits for the database server to take
+  /// its login (true) or no longer does (false). The wait blocks the thread.
+  virtual void SetConnecting(bool connecting) = 0;
   /// The text of an error behind a fixed message; only a terminal shows it.
   virtual void NoteError(const std::string& text) = 0;
 };
@@ -74,12 +92,14 @@ struct TOperationParts {
   TFileDialogSettings& SaveDialog1;
   arc::TZip& Zip1;
   arc::TUnZip& UnZip1;
+  const TOperationSettings& Settings;
 };
 
 /// How the last operation ended.
 enum class TOutcome : uint8_t {
   None,       ///< nothing has run, or a click was ignored
   Cancelled,  ///< the user said no or cancelled the file dialog
+  Refused,    ///< another operation held the company; nothing was done
   Failed,
   Succeeded,
 };
@@ -124,12 +144,36 @@ class TBackupRestore {
   /// True while an operation runs.
   bool Busy() const { return busy_; }
   TOutcome LastOutcome() const { return outcome_; }
+  /// The archive of the last backup that succeeded (after the writer's
+  /// default extension), or the damaged one's new name after a failed read-back.
+  const std::string& LastArchive() const { return lastArchive_; }
 
  private:
+  class TLockedRun;
+
   void runBackup();
   void runRestore();
+  /// The parts of the operations that hold the company's lock.
+  void backUpLocked(const std::string& ArchiveName, const std::string& database);
+  void restoreLocked(const std::string& chosen, const std::string& database);
+  /// Packs the verified work file into `ArchiveName` and reads the archive
+  /// back; throws EOperationError when it does not read back.
+  void packAndCheck(const std::string& ArchiveName, const std::string& SourceFile);
   /// The file to restore from, in Temp/: unpacked or copied from `chosen`.
   std::string bringIntoTemp(const std::string& chosen);
+  /// Writes, checks and prunes the safety backups of `database`; returns the
+  /// new one.
+  std::string takeSafetyBackup(const std::string& database);
+  /// Connects `connection` when it is closed, showing that it does.
+  void connect(TDbConnection& connection);
+  /// Runs `command` on the master connection.
+  void runOnMaster(const std::string& command);
+  /// Both gauges at `progress`, painted before the next blocking call.
+  void showStep(int32_t progress);
+  /// MsgForm2 shows `lines` as its fourth message.
+  void showNotice(const std::vector<std::string>& lines);
+  /// Tells that another operation (`holder`) runs on the company.
+  void refuse(const std::string& holder);
   void reportArchiveError(const std::string& FileName, const std::string& ExtendedMsg,
                           const std::string& VolumeID, int32_t ECode);
   void askForDisk(const std::string& text, bool& Cancel);
@@ -140,7 +184,15 @@ class TBackupRestore {
   bool busy_ = false;
   TOutcome outcome_ = TOutcome::None;
   int32_t extractErrors_ = 0;  ///< errors the reader reported in this restore
+  std::string extractCause_;   ///< the first of them, in the reader's words
+  std::string lastArchive_;
+  TLogRecord log_;             ///< the line the running operation will log
 };
+
+/// The line of an error text that tells a user what went wrong: its first
+/// line without the driver's bracketed prefixes ("[42000] [FreeTDS][SQL
+/// Server]").
+std::string CauseLine(const std::string& text);
 
 /// True when `name` can stand in a file name inside Temp/ and TempBackup/:
 /// not empty, not "." or "..", no separator ('/' or '\'), no NUL and no

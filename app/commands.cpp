@@ -1,6 +1,7 @@
 //===-- app/commands.cpp - Backup and restore commands for the server -*- C++ -*-===//
 #include "commands.h"
 
+#include "backup_history.h"
 #include "db/alias_table.h"
 #include "db/database.h"
 
@@ -31,12 +32,17 @@ std::string BackupWorkFile(const std::string& exeDir, const std::string& databas
   return exeDir + "Temp/" + databaseName;
 }
 
-std::string SafetyBackupFile(const std::string& exeDir, const std::string& databaseName) {
-  return TempBackupFolder(exeDir) + databaseName + ".Bak";
+std::string NewSafetyBackupFile(const std::string& exeDir, const std::string& databaseName,
+                                std::time_t time) {
+  return UnusedStampedName(TempBackupFolder(exeDir), databaseName, time, ".Bak");
 }
 
 std::string RestoreSourceFile(const std::string& exeDir, const std::string& fileName) {
   return exeDir + "Temp/" + fileName;
+}
+
+std::string LockFile(const std::string& exeDir, const std::string& databaseName) {
+  return exeDir + "P_Restore-" + databaseName + ".lock";
 }
 
 std::string DatabaseBackupCommand(const std::string& exeDir, const std::string& databaseName) {
@@ -44,9 +50,12 @@ std::string DatabaseBackupCommand(const std::string& exeDir, const std::string& 
          " TO disk = " + Q(BackupWorkFile(exeDir, databaseName));
 }
 
-std::string SafetyBackupCommand(const std::string& exeDir, const std::string& databaseName) {
-  return "BACKUP DATABASE " + QuoteName(databaseName) +
-         " TO disk = " + Q(SafetyBackupFile(exeDir, databaseName));
+std::string SafetyBackupCommand(const std::string& databaseName, const std::string& safetyFile) {
+  return "BACKUP DATABASE " + QuoteName(databaseName) + " TO disk = " + Q(safetyFile);
+}
+
+std::string VerifyBackupCommand(const std::string& backupFile) {
+  return "RESTORE VERIFYONLY FROM DISK = " + Q(backupFile);
 }
 
 std::string DatabaseRestoreCommand(const std::string& exeDir, const std::string& databaseName,
@@ -56,10 +65,12 @@ std::string DatabaseRestoreCommand(const std::string& exeDir, const std::string&
 }
 
 void RunRestoreOnMaster(TDbConnection& company, TDbConnection& master, TAliasTable& aliasTable,
-                        const std::string& command) {
+                        const std::string& command,
+                        const std::function<void(TDbConnection&)>& connect) {
   company.Close();
   aliasTable.Close();
   master.Close();
+  if (connect) connect(master);
   master.Execute(command);
 }
 

@@ -1,16 +1,23 @@
 //===-- app/commands.h - Backup and restore commands for the server -*- C++ -*-===//
 //
 // The server writes and reads the backup files itself; the program only sends
-// command texts. E is the executable's folder with a trailing '/', D the
-// company's database name, N the name of the file to restore from.
+// command texts. E is the program's data folder with a trailing '/', D the
+// company's database name, N the name of the file to restore from, T the
+// local time a safety backup is taken (YYYYMMDD-HHMMSS).
 //
 //   backup work file     E + "Temp/" + D
-//   safety backup file   E + "TempBackup/" + D + ".Bak"
+//   safety backup file   E + "TempBackup/" + D + "-" + T + ".Bak"
 //   restore source file  E + "Temp/" + N
+//   lock file            E + "P_Restore-" + D + ".lock"
 //
 //   BACKUP DATABASE [D] TO disk = 'E/Temp/D'
-//   BACKUP DATABASE [D] TO disk = 'E/TempBackup/D.Bak'
+//   BACKUP DATABASE [D] TO disk = 'E/TempBackup/D-T.Bak'
+//   RESTORE VERIFYONLY FROM DISK = '<either of them>'
 //   RESTORE DATABASE [D] FROM DISK = 'E/Temp/N'
+//
+// Every restore keeps its own safety backup file (a second one within the
+// same second gets "-2" and so on, see backup_history.h), so none replaces or
+// adds to an earlier one.
 //
 // D comes from the alias table: it is data, never SQL, so it is always quoted
 // as an identifier; a name with a blank or a bracket names exactly that
@@ -20,6 +27,8 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <ctime>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -37,19 +46,25 @@ std::string QuoteName(std::string_view name);
 std::string TempFolder(const std::string& exeDir);        ///< E + "Temp" (no separator)
 std::string TempBackupFolder(const std::string& exeDir);  ///< E + "TempBackup/"
 std::string BackupWorkFile(const std::string& exeDir, const std::string& databaseName);
-std::string SafetyBackupFile(const std::string& exeDir, const std::string& databaseName);
+/// A safety backup file for a restore at `time` that no file has yet.
+std::string NewSafetyBackupFile(const std::string& exeDir, const std::string& databaseName,
+                                std::time_t time);
 std::string RestoreSourceFile(const std::string& exeDir, const std::string& fileName);
+std::string LockFile(const std::string& exeDir, const std::string& databaseName);
 
 std::string DatabaseBackupCommand(const std::string& exeDir, const std::string& databaseName);
-std::string SafetyBackupCommand(const std::string& exeDir, const std::string& databaseName);
+std::string SafetyBackupCommand(const std::string& databaseName, const std::string& safetyFile);
+std::string VerifyBackupCommand(const std::string& backupFile);
 std::string DatabaseRestoreCommand(const std::string& exeDir, const std::string& databaseName,
                                    const std::string& fileName);
 
 /// Runs a restore so that the program holds no connection to the company
 /// database meanwhile: closes the company connection, then the master
-/// connection and the alias table on it, then runs `command` on the master
-/// connection, which connects it afresh. Throws EDatabaseError.
+/// connection and the alias table on it, then connects the master
+/// connection afresh (through `connect` when given) and runs `command` on
+/// it. Throws EDatabaseError.
 void RunRestoreOnMaster(TDbConnection& company, TDbConnection& master, TAliasTable& aliasTable,
-                        const std::string& command);
+                        const std::string& command,
+                        const std::function<void(TDbConnection&)>& connect = {});
 
 }  // namespace app

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <fstream>
 #include <sstream>
 
@@ -28,6 +29,17 @@ std::string Lower(std::string_view text) {
   return lower;
 }
 
+int32_t Number(const std::string& key, const std::string& value, int32_t low, int32_t high) {
+  int32_t number = 0;
+  const char* end = value.data() + value.size();
+  const auto [stop, error] = std::from_chars(value.data(), end, number);
+  if (value.empty() || error != std::errc() || stop != end || number < low || number > high) {
+    throw EDatabaseError("P_Restore.ini: " + key + "=" + value + " is not a whole number from " +
+                         std::to_string(low) + " to " + std::to_string(high));
+  }
+  return number;
+}
+
 }  // namespace
 
 TDatabaseConfig ParseDatabaseConfig(std::string_view iniText) {
@@ -47,9 +59,21 @@ TDatabaseConfig ParseDatabaseConfig(std::string_view iniText) {
       continue;
     }
     const size_t equals = line.find('=');
-    if (section != "database" || equals == std::string_view::npos) continue;
+    if (equals == std::string_view::npos) continue;
     const std::string key = Lower(Trim(line.substr(0, equals)));
     const std::string value(Trim(line.substr(equals + 1)));
+    if (section == "backups") {
+      TOperationSettings& settings = config.Operations;
+      if (key == "safetybackupskept") {
+        settings.SafetyBackupsKept = Number("SafetyBackupsKept", value, 0, 100000);
+      } else if (key == "safetybackupsmaxagedays") {
+        settings.SafetyBackupsMaxAgeDays = Number("SafetyBackupsMaxAgeDays", value, 0, 100000);
+      } else if (key == "log") {
+        settings.LogFile = value;
+      }
+      continue;
+    }
+    if (section != "database") continue;
     if (key == "engine") {
       const std::string engine = Lower(value);
       if (engine == "embedded") {
@@ -66,6 +90,9 @@ TDatabaseConfig ParseDatabaseConfig(std::string_view iniText) {
       config.CompanyConnection = value;
     } else if (key == "companydatabase") {
       config.CompanyDatabase = value;
+    } else if (key == "logintimeout") {
+      config.LoginTimeoutSeconds =
+          static_cast<uint32_t>(Number("LoginTimeout", value, 1, 3600));
     }
   }
   if (config.Engine == TEngineKind::Odbc && config.MasterConnection.empty()) {
@@ -85,8 +112,12 @@ TDatabaseConfig ReadDatabaseConfig(const std::filesystem::path& iniFile) {
 TConnections CreateConnections(const TDatabaseConfig& config, const std::filesystem::path& exeDir) {
   TConnections connections;
   if (config.Engine == TEngineKind::Odbc) {
-    connections.Master = std::make_unique<TOdbcConnection>(config.MasterConnection);
-    connections.Company = std::make_unique<TOdbcConnection>(config.CompanyConnection);
+    connections.Master = std::make_unique<TOdbcConnection>(
+        config.MasterConnection, TOdbcConnection::kCommandTimeoutSeconds,
+        config.LoginTimeoutSeconds);
+    connections.Company = std::make_unique<TOdbcConnection>(
+        config.CompanyConnection, TOdbcConnection::kCommandTimeoutSeconds,
+        config.LoginTimeoutSeconds);
     return connections;
   }
   const std::filesystem::path dataDir = exeDir / "Data";

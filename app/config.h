@@ -8,6 +8,13 @@
 //   MasterConnection=<ODBC connection string whose catalog is master>
 //   CompanyConnection=<ODBC connection string of the company database>
 //   CompanyDatabase=Zelvo10      ; Embedded: the company connection's catalog
+//   LoginTimeout=15              ; ODBC: seconds to wait for the server's login
+//
+//   [Backups]
+//   SafetyBackupsKept=10         ; safety backups kept in TempBackup/ (0: all)
+//   SafetyBackupsMaxAgeDays=0    ; also drop those older than this (0: no limit)
+//   Log=<file>                   ; the operation log (default P_Restore.log in
+//                                ; the data folder)
 //
 // Lines starting with ; or # are comments; names are matched without regard
 // to letter case; a value is the rest of its line after the first '=', trimmed.
@@ -15,6 +22,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -26,15 +34,25 @@ namespace app {
 
 enum class TEngineKind { Embedded, Odbc };
 
+/// What the operations keep and where they write their log.
+struct TOperationSettings {
+  int32_t SafetyBackupsKept = 10;      ///< 0: keep every one
+  int32_t SafetyBackupsMaxAgeDays = 0;  ///< 0: no limit by age
+  std::string LogFile;                  ///< empty: P_Restore.log in the data folder
+};
+
 struct TDatabaseConfig {
   TEngineKind Engine = TEngineKind::Embedded;
   std::string MasterConnection;
   std::string CompanyConnection;
   std::string CompanyDatabase = "Zelvo10";
+  uint32_t LoginTimeoutSeconds = 15;
+  TOperationSettings Operations;
 };
 
-/// Reads the text of an ini file; throws EDatabaseError for an unknown engine
-/// or an ODBC engine without a master connection string.
+/// Reads the text of an ini file; throws EDatabaseError for an unknown engine,
+/// an ODBC engine without a master connection string or a number that is not
+/// a whole number in its range.
 TDatabaseConfig ParseDatabaseConfig(std::string_view iniText);
 
 /// Reads `iniFile`; a missing file gives the embedded defaults.

@@ -2,6 +2,7 @@
 #include "form1.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QFontMetrics>
@@ -107,13 +108,19 @@ class TForm1::THost : public TOperationHost {
     }
   }
   void Repaint() override { form_.repaint(); }
-  void CloseMainWindow() override { form_.close(); }
+  // The window refuses to close while the operation runs: it closes after.
+  void CloseMainWindow() override { form_.closeRequested_ = true; }
   void Terminate() override {
     form_.terminateRequested_ = true;
     QCoreApplication::quit();
   }
   // The window shows its own fixed messages, never the underlying error.
   void NoteError(const std::string&) override {}
+  void SetConnecting(bool connecting) override {
+    form_.Label3->setVisible(connecting);
+    // Connecting blocks the thread, so the label is painted before it starts.
+    form_.repaint();
+  }
 
  private:
   TForm1& form_;
@@ -128,6 +135,7 @@ void AutoSizeKeepingRight(QLabel& label) {
 TForm1::TForm1(TFormEnvironment environment, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       exeDir_(std::move(environment.ExeDir)),
+      settings_(std::move(environment.Settings)),
       dialogs_(std::move(environment.Dialogs)) {
   setObjectName("Form1");
   setWindowTitle(QString::fromUtf8(texts::kFormCaption));
@@ -194,6 +202,13 @@ void TForm1::createControls() {
   connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
   connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
 
+  // In the free space between the close button and the backup button.
+  Label3 = new QLabel(QString::fromUtf8(texts::kConnecting), Panel1);
+  Label3->setObjectName("Label3");
+  Label3->setGeometry(48, 54, 280, 22);
+  Label3->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);  // the reading side: right
+  Label3->hide();
+
   GaugeShow1 = DesignGauge(Panel1, "GaugeShow1", {7, 78, 572, 12});
   GaugeShow2 = DesignGauge(Panel1, "GaugeShow2", {7, 89, 572, 12});
   GaugeShow2->hide();
@@ -245,7 +260,8 @@ void TForm1::createArchiveComponents() {
   host_ = std::make_unique<THost>(*this);
   operations_ = std::make_unique<TBackupRestore>(
       TOperationParts{exeDir_, databaseName_, *ADOConnection1, *ADOConnection2, *ADOTable1,
-                      *MsgForm1, *MsgForm2, OpenDialog1, SaveDialog1, *Zip1, *UnZip1},
+                      *MsgForm1, *MsgForm2, OpenDialog1, SaveDialog1, *Zip1, *UnZip1,
+                      settings_},
       *host_, *dialogs_);
 }
 
@@ -261,9 +277,25 @@ void TForm1::SaveAliasDef(const std::string& id) { WriteWholeFile(AliasFilePath(
 
 void TForm1::SpeedButton1Click() { close(); }
 
-void TForm1::BitBtn1Click() { operations_->BitBtn1Click(); }
+template <typename Operation>
+void TForm1::runOperation(Operation operation) {
+  if (operations_->Busy()) return;  // a click inside a running operation
+  SpeedButton1->setEnabled(false);
+  operation();
+  SpeedButton1->setEnabled(true);
+  if (closeRequested_) {
+    closeRequested_ = false;
+    close();
+  }
+}
 
-void TForm1::BitBtn2Click() { operations_->BitBtn2Click(); }
+void TForm1::BitBtn1Click() {
+  runOperation([this] { operations_->BitBtn1Click(); });
+}
+
+void TForm1::BitBtn2Click() {
+  runOperation([this] { operations_->BitBtn2Click(); });
+}
 
 void TForm1::setLabel2Caption(const std::string& caption) {
   Label2->setText(QString::fromStdString(caption));
@@ -273,6 +305,14 @@ void TForm1::setLabel2Caption(const std::string& caption) {
 void TForm1::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (!event->spontaneous()) FormShow();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (operations_ && operations_->Busy()) {
+    event->ignore();
+    return;
+  }
+  QWidget::closeEvent(event);
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {

@@ -47,6 +47,7 @@ struct TFormEnvironment {
   std::unique_ptr<TDbConnection> Master;   ///< becomes ADOConnection1
   std::unique_ptr<TDbConnection> Company;  ///< becomes ADOConnection2
   std::unique_ptr<TDialogs> Dialogs = nullptr;  ///< empty: Qt dialogs over the window
+  TOperationSettings Settings = {};             ///< from P_Restore.ini
 };
 
 class TForm1 : public QWidget {
@@ -61,7 +62,8 @@ class TForm1 : public QWidget {
   QLabel* Label2;             ///< the company's description
   msg::TBitBtn* BitBtn2;      ///< restore
   msg::TBitBtn* BitBtn1;      ///< backup
-  QToolButton* SpeedButton1;  ///< closes the window
+  QToolButton* SpeedButton1;  ///< closes the window; disabled while an operation runs
+  QLabel* Label3;             ///< shown while the program connects to the server
   TGauge* GaugeShow1;
   TGauge* GaugeShow2;  ///< kept up to date but never shown
 
@@ -97,6 +99,10 @@ class TForm1 : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  /// Refused while an operation runs: the program never ends with one half
+  /// done. An operation that closes the window at its end is let close it
+  /// once it is over.
+  void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
@@ -104,11 +110,17 @@ class TForm1 : public QWidget {
   void createMessages();
   void createArchiveComponents();
   void setLabel2Caption(const std::string& caption);
+  /// Runs an operation of Operations(), then closes the window if the
+  /// operation asked for it.
+  template <typename Operation>
+  void runOperation(Operation operation);
 
   class THost;
 
   std::string exeDir_;
   std::string databaseName_;
+  TOperationSettings settings_;
+  bool closeRequested_ = false;
   std::unique_ptr<TDialogs> dialogs_;
   std::unique_ptr<THost> host_;
   std::unique_ptr<TBackupRestore> operations_;

@@ -50,7 +50,9 @@ int main(int argc, char** argv) {
       std::cerr << "P_Restore: " << command.error << "\n\n" << app::UsageText();
       return app::kExitUsage;
     case app::TCommandLine::Mode::Backup:
+    case app::TCommandLine::Mode::BackupDir:
     case app::TCommandLine::Mode::Restore:
+    case app::TCommandLine::Mode::List:
       break;
   }
   // Without a window the program needs no display: scheduled runs have none.

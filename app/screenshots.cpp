@@ -4,7 +4,7 @@
 // company) and the restore confirmation to PNG files, so that a person can
 // check the Persian texts and the layout:
 //
-//   P_Restore_screenshots OUTPUT_DIR   ->  OUTPUT_DIR/form1.png, msgform1.png
+//   P_Restore_screenshots OUTPUT_DIR   ->  OUTPUT_DIR/form1.png, msgform1.png, ...
 //
 //===----------------------------------------------------------------------===//
 #include <QApplication>
@@ -48,6 +48,10 @@ int main(int argc, char** argv) {
     form.GaugeShow1->SetProgress(30);
     ok = Save(form, output + "/form1_gauge30.png") && ok;
     form.GaugeShow1->SetProgress(0);
+
+    form.Label3->show();  // as while a restore connects afresh to the server
+    ok = Save(form, output + "/form1_connecting.png") && ok;
+    form.Label3->hide();
 
     std::unique_ptr<msg::TShowMsgForm> confirmation = form.MsgForm1->CreateShowForm();
     confirmation->show();

@@ -14,7 +14,8 @@ std::string ExecutableDir() { return QCoreApplication::applicationDirPath().toSt
 TFormEnvironment LoadEnvironment(const std::string& exeDir) {
   const TDatabaseConfig config = ReadDatabaseConfig(exeDir + "P_Restore.ini");
   TConnections connections = CreateConnections(config, exeDir);
-  return {exeDir, std::move(connections.Master), std::move(connections.Company)};
+  return {exeDir, std::move(connections.Master), std::move(connections.Company), nullptr,
+          config.Operations};
 }
 
 void SetApplicationFont() { QApplication::setFont(msg::DesignFont("MS Sans Serif", -11)); }

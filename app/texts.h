@@ -26,6 +26,16 @@ inline constexpr const char* kDuplicateName = "نام انتخابي براي ن
 
 /// The failure of a restore, in place of the duplicate-name line.
 inline constexpr const char* kProbablyInUse = ".احتمالا اين بانك توسط كاربر ديگري در حال استفاده ميباشد";
+/// A second operation on a company while one runs: it is refused.
+inline constexpr const char* kOperationRunning =
+    "عمليات ديگري روي اين بانك اطلاعاتي در حال انجام است؛ لطفا پس از پايان آن دوباره سعي كنيد";
+/// A backup that does not read back; the cause follows on a line of its own.
+inline constexpr const char* kBackupNotVerified = "كپي تهيه شده قابل بازخواني نيست و پذيرفته نشد";
+/// Followed by the name the damaged archive was given.
+inline constexpr const char* kDamagedSetAside = "فايل خراب با اين نام كنار گذاشته شد:";
+/// While the program waits for the database server to take its login.
+inline constexpr const char* kConnecting = "در حال اتصال به سرور ...";
+
 /// Every error the writer or the reader reports.
 inline constexpr const char* kArchiveError = "خطا در فشرده سازي اطلاعات";
 

@@ -4,9 +4,12 @@
 #include <vector>
 
 #include "arcz_cli.h"
+#include "arcz_signals.h"
 #include "arcz_writer.h"
 
 int main(int argc, char** argv) {
+  // A file that reaches the size limit is reported, not a silent death.
+  arcz::IgnoreFileSizeSignal();
   // The writer's commands parse their own options.
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "a" || command == "d") {

@@ -2,10 +2,16 @@
 //
 // Paths are stored as given relative to the current directory (a path
 // outside it is stored relative to the folder all paths share). A folder
-// stands for the files in it, and with -r for everything below it. A file
-// already in the archive is replaced when it changed and kept otherwise.
+// stands for the files in it, and with -r for everything below it, hidden
+// folders included. A file already in the archive is replaced when it
+// changed and kept otherwise. A path that is not there, or a folder that
+// cannot be read, is reported and the rest is added; the exit status then
+// says so.
 //
 //===----------------------------------------------------------------------===//
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -14,6 +20,7 @@
 #include "arcz_cli.h"
 #include "arcz_disks.h"
 #include "arcz_report.h"
+#include "arcz_signals.h"
 #include "arcz_terminal.h"
 #include "arcz_writer.h"
 #include "support/paths.h"
@@ -42,6 +49,16 @@ arc::TDeflateType LevelType(char digit) {
 
 bool HasWildcard(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
 
+/// Why `path` (as given, and expanded) gives nothing to add; empty when it
+/// does. A link to nothing is not there; a pipe or a device is no file.
+std::string NothingToTake(const std::string& path, const std::string& full) {
+  if (HasWildcard(path)) return arc::FileExists(full) ? "" : ": matches nothing";
+  struct stat st {};
+  if (::stat(full.c_str(), &st) != 0) return ": no such file or folder";
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return ": is not a file or a folder";
+  return {};
+}
+
 }  // namespace
 
 void AttachConsole(arc::TZip& zip, ProgressBar& bar, Reporter& reporter) {
@@ -58,6 +75,35 @@ void AttachConsole(arc::TZip& zip, ProgressBar& bar, Reporter& reporter) {
   zip.OnTmpFileProgress = [&bar](arc::TObject*, uint8_t by_file, uint8_t by_archive) {
     bar.Show(by_file, by_archive, "(moving the archive into place)");
   };
+  // An archive that may not be replaced is left alone, and said so plainly.
+  zip.OnNonWriteableArchive = [&reporter](arc::TObject*, const std::string& archive,
+                                          bool& write) {
+    write = false;
+    reporter.Fail(Printable(archive) +
+                  (arc::DirExists(archive) ? ": is a folder" : ": is read-only"));
+  };
+  // Runs between blocks of work: a stop signal cancels the update there.
+  zip.Dialogs.ProcessMessages = [&zip] {
+    if (StopSignal() != 0 && !zip.Cancel()) zip.SetCancel(true);
+  };
+  CatchStopSignals();
+}
+
+bool ArchiveFolderWritable(const arc::TZip& zip, Reporter& reporter) {
+  const std::string dir = arc::ExtractFilePath(zip.ArchiveFile());
+  // A missing folder is the library's to report.
+  if (dir.empty() || !arc::DirExists(dir) || ::access(dir.c_str(), W_OK) == 0) return true;
+  reporter.Fail(Printable(dir) + ": folder is read-only; " +
+                Printable(zip.ArchiveFile()) + " cannot be written");
+  return false;
+}
+
+int FinishWrite(const arc::TZip& zip, int32_t count) {
+  if (StopSignal() == 0) return kExitOk;
+  std::fprintf(stderr, "arcz: interrupted; %s %s\n", Printable(zip.ArchiveFile()).c_str(),
+               count > 0 ? "was written" : "was left as it was");
+  EndByStopSignal();
+  return kExitErrors;
 }
 
 int RunAdd(const std::vector<std::string>& args) {
@@ -97,23 +143,32 @@ int RunAdd(const std::vector<std::string>& args) {
     return kExitUsage;
   }
 
-  std::vector<std::string> spec;
-  for (const std::string& p : paths) {
-    const std::string full = arc::ExpandPath(p);
-    spec.push_back(!HasWildcard(p) && arc::DirExists(full) ? arc::AppendSlash(full) + "*" : full);
-  }
-  const std::string cwd = arc::AppendSlash(arc::ExpandPath("."));
-  bool inside = true;
-  for (const std::string& line : spec) inside = inside && line.compare(0, cwd.size(), cwd) == 0;
-
   arc::TZip zip;
   ProgressBar bar;
   Reporter reporter(bar);
   AttachConsole(zip, bar, reporter);
+
+  // A path that is not there is said so; the others are still added.
+  std::vector<std::string> spec;
+  for (const std::string& p : paths) {
+    const std::string full = arc::ExpandPath(p);
+    if (const std::string why = NothingToTake(p, full); !why.empty()) {
+      reporter.Fail(Printable(p) + why);
+      continue;
+    }
+    spec.push_back(!HasWildcard(p) && arc::DirExists(full) ? arc::AppendSlash(full) + "*" : full);
+  }
+  if (spec.empty()) return kExitErrors;
+  const std::string cwd = arc::AppendSlash(arc::ExpandPath("."));
+  bool inside = true;
+  for (const std::string& line : spec) inside = inside && line.compare(0, cwd.size(), cwd) == 0;
+
   zip.SetDefaultExt(".zip");
   zip.SetArchiveFile(arc::ExpandPath(archive));
   zip.SetFileSpec(spec);
   zip.SetRecurseDirs(recurse);
+  // As other archivers do: a hidden folder holds data like any other.
+  zip.SetIncludeHiddenDirs(recurse);
   zip.SetStoredDirNames(inside ? arc::sdExplorer_UserDefineDefaultDir : arc::sdExplorer_Auto);
   zip.SetDefaultDir(cwd);
   zip.SetDeflateType(type);
@@ -128,11 +183,13 @@ int RunAdd(const std::vector<std::string>& args) {
     rename = false;
   };
 
+  if (!ArchiveFolderWritable(zip, reporter)) return kExitErrors;
   // An archive on a removable drive goes onto as many disks as it needs.
   DiskPrompts disks(zip, bar);
 
   const int32_t count = zip.Compress();
   bar.Clear();
+  if (FinishWrite(zip, count) != kExitOk) return kExitErrors;
   if (count == 0 && disks.Stopped() && reporter.Count() == 0) {
     // A stop at a disk prompt ends the run without a report of its own.
     std::fprintf(stderr, "arcz: stopped at %s; %s was not written\n",

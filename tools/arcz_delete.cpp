@@ -30,8 +30,10 @@ int RunDelete(const std::vector<std::string>& args) {
   zip.SetFileSpec(std::vector<std::string>(args.begin() + 1, args.end()));
   zip.SetRecurseDirs(true);
   zip.SetSwitch(arc::swDelete);
+  if (!ArchiveFolderWritable(zip, reporter)) return kExitErrors;
   const int32_t count = zip.Compress();
   bar.Clear();
+  if (FinishWrite(zip, count) != kExitOk) return kExitErrors;
   if (reporter.Count() == 0) {
     std::printf("%s: %d entr%s deleted\n", zip.ArchiveFile().c_str(), count,
                 count == 1 ? "y" : "ies");

@@ -18,8 +18,17 @@
 
 namespace arcz {
 
-/// Errors of `zip` go to `reporter`, progress to `bar`.
+/// Errors of `zip` go to `reporter`, progress to `bar`; an archive that may
+/// not be replaced is reported plainly; a stop signal cancels the update
+/// (arcz_signals.h).
 void AttachConsole(arc::TZip& zip, ProgressBar& bar, Reporter& reporter);
+
+/// False (reported) when the archive's folder does not let it be replaced.
+bool ArchiveFolderWritable(const arc::TZip& zip, Reporter& reporter);
+
+/// After Compress: when a stop signal came, says what became of the archive
+/// and ends arcz as the signal would have; kExitOk otherwise.
+int FinishWrite(const arc::TZip& zip, int32_t count);
 
 int RunAdd(const std::vector<std::string>& args);
 int RunDelete(const std::vector<std::string>& args);

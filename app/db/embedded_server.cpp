@@ -1,6 +1,8 @@
 //===-- app/db/embedded_server.cpp - The embedded database server -*- C++ -*-===//
 #include "embedded_server.h"
 
+#include <cstring>
+#include <fstream>
 #include <system_error>
 
 #include "server_command.h"
@@ -26,23 +28,44 @@ int CopyDatabase(sqlite3* target, sqlite3* source) {
   return step == SQLITE_DONE ? finish : step;
 }
 
-void CheckIsDatabase(sqlite3* db, const std::string& device) {
+/// True when the file begins with the header of a SQLite database. SQLite
+/// takes an empty file for an empty database, which no backup ever is.
+bool HasDatabaseHeader(const std::string& file) {
+  static constexpr char kHeader[] = "SQLite format 3";  // and its NUL: 16 bytes
+  std::ifstream in(file, std::ios::binary);
+  char head[sizeof kHeader] = {};
+  return in.read(head, sizeof head) && std::memcmp(head, kHeader, sizeof head) == 0;
+}
+
+void CheckIsDatabase(sqlite3* db, const std::string& device, const std::string& statement) {
   std::string verdict;
-  try {
-    TSqliteStatement check = PrepareSqlite(db, "PRAGMA quick_check");
-    if (sqlite3_step(check.get()) == SQLITE_ROW) {
-      const auto* text = sqlite3_column_text(check.get(), 0);
-      verdict = text ? reinterpret_cast<const char*>(text) : "";
-    } else {
-      verdict = SqliteError(db);
+  if (!HasDatabaseHeader(device)) {
+    verdict = "no database header";
+  } else {
+    try {
+      TSqliteStatement check = PrepareSqlite(db, "PRAGMA quick_check");
+      if (sqlite3_step(check.get()) == SQLITE_ROW) {
+        const auto* text = sqlite3_column_text(check.get(), 0);
+        verdict = text ? reinterpret_cast<const char*>(text) : "";
+      } else {
+        verdict = SqliteError(db);
+      }
+    } catch (const EDatabaseError& e) {
+      verdict = e.what();
     }
-  } catch (const EDatabaseError& e) {
-    verdict = e.what();
   }
   if (verdict != "ok") {
     throw EDatabaseError("The file '" + device + "' does not hold a valid database backup (" +
-                         verdict + "). RESTORE DATABASE is terminating abnormally.");
+                         verdict + "). " + statement + " is terminating abnormally.");
   }
+}
+
+/// Removes a file SQLite was writing, with the rollback journal it may have
+/// left beside it when the write failed (a full disk leaves one).
+void RemoveWithJournal(const fs::path& file) {
+  std::error_code ec;
+  fs::remove(file, ec);
+  fs::remove(file.string() + "-journal", ec);
 }
 
 }  // namespace
@@ -58,10 +81,10 @@ fs::path TEmbeddedServer::DatabaseFile(std::string_view name) const {
 
 void TEmbeddedServer::Run(std::string_view commandText) const {
   const TServerCommand command = ParseServerCommand(commandText);
-  if (command.kind == TServerCommand::Kind::Backup) {
-    Backup(command.database, command.device);
-  } else {
-    Restore(command.database, command.device);
+  switch (command.kind) {
+    case TServerCommand::Kind::Backup: Backup(command.database, command.device); break;
+    case TServerCommand::Kind::Restore: Restore(command.database, command.device); break;
+    case TServerCommand::Kind::Verify: Verify(command.device); break;
   }
 }
 
@@ -81,25 +104,30 @@ void TEmbeddedServer::Backup(const std::string& database, const std::string& dev
   }
 
   // Built beside the target and moved over it, so that a failed backup never
-  // leaves a half-written file under the target's name.
+  // leaves a half-written file under the target's name. A journal left there
+  // by a run that died would be played into the new file: it goes too.
   const fs::path partial = device + ".part";
-  fs::remove(partial, ec);
-  {
-    TSqliteDb from = OpenSqlite(source.string(), SQLITE_OPEN_READONLY);
+  RemoveWithJournal(partial);
+  try {
+    // Opened for writing, so that a journal left beside the database by a
+    // writer that died (a restore killed half-way) is rolled back first; a
+    // read-only connection cannot do that and would fail on every backup.
+    TSqliteDb from = OpenSqlite(source.string(), SQLITE_OPEN_READWRITE);
     sqlite3_busy_timeout(from.get(), kBackupBusyMilliseconds);
     TSqliteDb to = OpenSqlite(partial.string(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     const int rc = CopyDatabase(to.get(), from.get());
     if (rc != SQLITE_OK) {
-      const std::string why = sqlite3_errstr(rc);
-      to.reset();
-      fs::remove(partial, ec);
       throw EDatabaseError("Backup of database '" + database + "' to '" + device +
-                           "' failed: " + why + ". BACKUP DATABASE is terminating abnormally.");
+                           "' failed: " + sqlite3_errstr(rc) +
+                           ". BACKUP DATABASE is terminating abnormally.");
     }
+  } catch (...) {
+    RemoveWithJournal(partial);
+    throw;
   }
   fs::rename(partial, target, ec);
   if (ec) {
-    fs::remove(partial, ec);
+    RemoveWithJournal(partial);
     throw EDatabaseError("Cannot write backup device '" + device +
                          "'. BACKUP DATABASE is terminating abnormally.");
   }
@@ -117,7 +145,7 @@ void TEmbeddedServer::Restore(const std::string& database, const std::string& de
                          "abnormally.");
   }
   TSqliteDb from = OpenSqlite(device, SQLITE_OPEN_READONLY);
-  CheckIsDatabase(from.get(), device);
+  CheckIsDatabase(from.get(), device, "RESTORE DATABASE");
 
   const bool created = !fs::exists(target, ec);
   int rc = SQLITE_OK;
@@ -128,7 +156,7 @@ void TEmbeddedServer::Restore(const std::string& database, const std::string& de
     if (rc == SQLITE_OK) ExecSqlite(to.get(), "PRAGMA journal_mode=DELETE");
   }
   if (rc == SQLITE_OK) return;
-  if (created) fs::remove(target, ec);
+  if (created) RemoveWithJournal(target);
   const int primary = rc & 0xFF;
   if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
     throw EDatabaseError("Exclusive access could not be obtained because the database '" +
@@ -136,6 +164,17 @@ void TEmbeddedServer::Restore(const std::string& database, const std::string& de
   }
   throw EDatabaseError("Restore of database '" + database + "' from '" + device + "' failed: " +
                        sqlite3_errstr(rc) + ". RESTORE DATABASE is terminating abnormally.");
+}
+
+void TEmbeddedServer::Verify(const std::string& device) const {
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::path(device), ec)) {
+    throw EDatabaseError("Cannot open backup device '" + device +
+                         "': the file does not exist. VERIFY DATABASE is terminating "
+                         "abnormally.");
+  }
+  TSqliteDb file = OpenSqlite(device, SQLITE_OPEN_READONLY);
+  CheckIsDatabase(file.get(), device, "VERIFY DATABASE");
 }
 
 TEmbeddedConnection::TEmbeddedConnection(fs::path dataDir, std::string catalog)

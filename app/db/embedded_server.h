@@ -2,8 +2,9 @@
 //
 // A server without a server: a folder (Data/ beside the executable) holds one
 // SQLite file per database, `master.db` among them, and the server runs the
-// BACKUP and RESTORE statements of server_command.h on those files with
-// SQLite's online backup. A backup file is itself a SQLite database.
+// BACKUP, RESTORE and RESTORE VERIFYONLY statements of server_command.h on
+// those files with SQLite's online backup. A backup file is itself a SQLite
+// database.
 //
 // The files use the rollback journal, so that a connection holding a database
 // in a transaction locks it, and a restore then fails as "in use" without
@@ -41,6 +42,10 @@ class TEmbeddedServer {
   /// Replaces `database` (creating it when missing) with the copy in `device`.
   /// Fails, changing nothing, while another connection holds the database.
   void Restore(const std::string& database, const std::string& device) const;
+
+  /// Checks that `device` holds a backup that can be restored: a database
+  /// file that passes SQLite's quick check. Changes nothing.
+  void Verify(const std::string& device) const;
 
  private:
   std::filesystem::path dataDir_;

@@ -65,13 +65,16 @@ INSERT INTO Alias_Zelvo (DatabaseNames, DatabaseDesc, DatabasePath, SortId)
 // interrupted first start leaves no half-made file behind.
 void CreateDatabase(const fs::path& file, const char* sql) {
   const fs::path partial = file.string() + ".part";
+  const fs::path journal = partial.string() + "-journal";
   std::error_code ec;
   fs::remove(partial, ec);
+  fs::remove(journal, ec);
   try {
     TSqliteDb db = OpenSqlite(partial.string(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     ExecSqlite(db.get(), sql);
   } catch (...) {
     fs::remove(partial, ec);
+    fs::remove(journal, ec);
     throw;
   }
   fs::rename(partial, file, ec);

@@ -30,7 +30,8 @@ class TCursor {
     throw EDatabaseError("Incorrect syntax near '" + near + "' (offset " + std::to_string(at_) +
                          "): " + std::string(what) +
                          ". The embedded server runs only BACKUP DATABASE <name> TO DISK = "
-                         "'<file>' and RESTORE DATABASE <name> FROM DISK = '<file>'.");
+                         "'<file>', RESTORE DATABASE <name> FROM DISK = '<file>' and RESTORE "
+                         "VERIFYONLY FROM DISK = '<file>'.");
   }
 
   void SkipBlanks() {
@@ -127,9 +128,13 @@ TServerCommand ParseServerCommand(std::string_view text) {
     cursor.Fail("BACKUP or RESTORE expected");
   }
   cursor.NeedBlanks();
-  cursor.Keyword("DATABASE");
-  cursor.NeedBlanks();
-  command.database = cursor.Name();
+  if (command.kind == TServerCommand::Kind::Restore && cursor.TryKeyword("VERIFYONLY")) {
+    command.kind = TServerCommand::Kind::Verify;
+  } else {
+    cursor.Keyword("DATABASE");
+    cursor.NeedBlanks();
+    command.database = cursor.Name();
+  }
   cursor.NeedBlanks();
   cursor.Keyword(command.kind == TServerCommand::Kind::Backup ? "TO" : "FROM");
   cursor.NeedBlanks();

@@ -1,9 +1,10 @@
 //===-- app/db/server_command.h - Statements the embedded server runs -*- C++ -*-===//
 //
-// The embedded server runs exactly two statement forms:
+// The embedded server runs exactly three statement forms:
 //
 //   BACKUP  DATABASE name TO   DISK = 'file'
 //   RESTORE DATABASE name FROM DISK = 'file'
+//   RESTORE VERIFYONLY    FROM DISK = 'file'
 //
 // Keywords in any letter case, separated by white space; `name` bare (letters,
 // digits, _ @ # $, not starting with a digit or $) or in square brackets with
@@ -19,9 +20,9 @@
 namespace app {
 
 struct TServerCommand {
-  enum class Kind { Backup, Restore };
+  enum class Kind { Backup, Restore, Verify };
   Kind kind = Kind::Backup;
-  std::string database;  ///< unquoted
+  std::string database;  ///< unquoted; empty for Verify
   std::string device;    ///< the file, unquoted
 };
 

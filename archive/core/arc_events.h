@@ -55,7 +55,7 @@ using TOnInsertDisk =
     std::function<void(TObject* Sender, const std::string& VolumeName, bool& Cancel)>;
 using TOnNonWriteableArchive = std::function<void(
     TObject* Sender, const std::string& ArchiveFile, bool& WriteToFile)>;
-using TOnRead = std::function<void(TObject* Sender, int32_t Offset, int32_t Filenum)>;
+using TOnRead = std::function<void(TObject* Sender, int64_t Offset, int32_t Filenum)>;
 using TOnRenameDupeFile =
     std::function<void(TObject* Sender, const std::string& FileName,
                        std::string& NewFileName, bool& Rename)>;

@@ -9,6 +9,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+
+#include "support/stream_errors.h"
 
 namespace arc {
 namespace {
@@ -157,6 +160,12 @@ std::string_view ErrorText(int32_t code) {
                                    [](const Row& r, int32_t c) { return r.code < c; });
   if (it == end || it->code != code) return {};
   return it->text;
+}
+
+int32_t WriteFailureCode(int osError) {
+  if (IsDiskFullError(nullptr, osError)) return ec::DiskFull;
+  if (osError == EFBIG) return ec::FileSizeExceedsOs;
+  return ec::WriteError;
 }
 
 std::vector<std::pair<int32_t, std::string_view>> AllErrorTexts() {

@@ -46,10 +46,11 @@ void TZipCommon::RaiseError(TExceptionClass ExceptionClass, const std::string& F
 }
 
 void TZipCommon::ReportShortWrite(int error_number) {
-  if (IsDiskFullError(nullptr, error_number)) {
-    RaiseError(ArchiveFile(), EntryName(), "0", ec::DiskFull);
+  const int32_t code = WriteFailureCode(error_number);
+  if (code == ec::DiskFull) {
+    RaiseError(ArchiveFile(), EntryName(), "0", code);
   } else {
-    ReportError(ArchiveFile(), EntryName(), "0", ec::WriteError);
+    ReportError(ArchiveFile(), EntryName(), "0", code);
   }
 }
 

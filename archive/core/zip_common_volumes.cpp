@@ -1,7 +1,9 @@
 //===-- core/zip_common_volumes.cpp - Volumes of multi-part archives ------===//
 //
-// Minimal bodies: a single-file archive is its own only volume. Reading
-// split and spanned archives replaces this file.
+// What the shared core knows of volumes: a single-file archive is its own
+// only volume and there is no other to ask for. The reader overrides both
+// for split and spanned sets (unzip/unzip_volumes.cpp); the writer keeps
+// these, since it updates only archives that are one file.
 //
 //===----------------------------------------------------------------------===//
 #include "core/zip_common.h"

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <memory>
 
@@ -181,7 +182,13 @@ void TArcFileScan::ScanDirectory(const std::string& dir, const TMultiMasks& mask
   if (OnRecurseDir) OnRecurseDir(this, dir);
   const std::string base = AppendSlash(dir);
   std::unique_ptr<DIR, int (*)(DIR*)> d(opendir(base.c_str()), closedir);
-  if (!d) return;  // missing or unreadable: contributes nothing
+  if (!d) {
+    // A folder that is not there contributes nothing; one that cannot be
+    // read is said so.
+    const int error = errno;
+    if (error != ENOENT && error != ENOTDIR && OnUnreadableDir) OnUnreadableDir(base, error);
+    return;
+  }
   struct stat self {};
   if (fstat(dirfd(d.get()), &self) != 0) return;
   open.emplace_back(uint64_t(self.st_dev), uint64_t(self.st_ino));
@@ -205,6 +212,7 @@ void TArcFileScan::ScanDirectory(const std::string& dir, const TMultiMasks& mask
       rec.Attr = AttributesFromStat(st, name);
       rec.Size = isDir ? 0 : int64_t(st.st_size);
       rec.Time = st.st_mtime;
+      rec.Mode = static_cast<uint32_t>(st.st_mode);
       if (PassesFilters(attributes_, attributesEx_, rec.Attr)) {
         if (isDir) {
           if (updateList_ && entryHandler_) entryHandler_(full + "/", rec);

@@ -43,6 +43,7 @@ struct TSearchRec {
   uint32_t Attr = 0;  ///< attribute bits as in support/paths.h
   int64_t Size = 0;
   std::time_t Time = 0;  ///< last write
+  uint32_t Mode = 0;     ///< type and permission bits (st_mode)
 };
 
 /// True when the attribute set selects a file with attribute bits `attr`.
@@ -91,6 +92,9 @@ class TArcFileScan : public TComponent {
   TOnFinishedEvent OnFinished;
   TOnRootDirChange OnRootDirChange;
   TOnRecurseDir OnRecurseDir;
+  /// A directory that is there but cannot be listed, with the system's
+  /// error; what it holds is left out.
+  std::function<void(const std::string& Dir, int Error)> OnUnreadableDir;
 
   /// Called after every directory entry; empty by default.
   std::function<void()> ProcessMessages;

@@ -10,6 +10,7 @@
 
 #include "core/error_codes.h"
 #include "core/errors.h"
+#include "support/paths.h"
 #include "support/temp_file.h"
 
 namespace arc {
@@ -38,7 +39,9 @@ void ReportIfDiskFull(const TTempReportError& report, const std::string& archive
 
 TTempFileStream::TTempFileStream(uint16_t mode, const std::string& archiveName,
                                  const std::string& tempDir)
-    : TFileStream32(mode == fmCreate ? arc::TempFileName(tempDir) : archiveName, mode),
+    : TFileStream32(
+          mode == fmCreate ? arc::TempFileName(tempDir, ExtractFileName(archiveName)) : archiveName,
+          mode),
       mode_(mode),
       temp_mode_(mode == fmCreate) {
   if (temp_mode_) {

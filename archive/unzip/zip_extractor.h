@@ -91,7 +91,6 @@ class ZipExtractor {
   bool NextVolumeForData(int64_t stillToRead);
   bool FetchDisk();
   bool CheckDisk();
-  std::string SplitVolumeName(int32_t index) const;
 
   TUnZip& z_;
   std::unique_ptr<TFileStream32> archive_;

@@ -65,7 +65,9 @@ struct TCompHeader {
   std::string StoredName;  ///< the stored name computed when it was found
   int64_t FileSize = 0;
   uint32_t FileDate = 0;    ///< DOS date-time of the last write, local time
+  int64_t FileMtime = 0;    ///< the last write, seconds since the epoch
   uint32_t Attributes = 0;  ///< attribute bits as in support/paths.h
+  uint32_t Mode = 0;        ///< type and permission bits (st_mode)
   bool IsDirectory = false;
   /// Came from the old archive (a refreshed entry keeps this and its place).
   bool FromOldArchive = false;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/arc_root.h"
@@ -38,6 +39,11 @@ struct TUpdateRun {
   int64_t StubLength = 0;
   /// The old archive's comment; written after the new end record.
   std::vector<uint8_t> ArchiveComment;
+
+  /// Entries of the old archive by their stored bytes; built when a name is
+  /// first not found by its local form.
+  std::unordered_map<std::string, int32_t> OldByStoredBytes;
+  bool OldByStoredBytesBuilt = false;
 
   /// The new archive.
   std::unique_ptr<TArchiveOutput> Output;

@@ -39,6 +39,7 @@ namespace arc {
 
 struct TUpdateRun;
 struct TCompHeader;
+struct TSearchRec;
 class TCompHeaderObj;
 class TStream32;
 
@@ -179,9 +180,10 @@ class TZipBase : public TCompBase {
   bool ArchiveWritable();
   /// Scans FileSpec and merges each file found.
   void ScanAndMerge(TUpdateRun& run);
-  /// Merges one file or directory found by the scan.
-  void MergeFound(TUpdateRun& run, const std::string& path, uint32_t attributes, int64_t size,
-                  int64_t mtime, const std::string& bareName);
+  /// Merges one file or directory found by the scan in `path`.
+  void MergeFound(TUpdateRun& run, const std::string& path, const TSearchRec& rec);
+  /// The entry of the old archive that a file found stands for, -1 when none.
+  int32_t FindOldEntry(TUpdateRun& run, const std::string& stored, const std::string& full) const;
   /// Works through the header list; false when the run must not be committed.
   void ProcessEntries(TUpdateRun& run);
   /// Erases the sources of a swMove run.
@@ -199,8 +201,12 @@ class TZipBase : public TCompBase {
   // --- Entry writer (zip_entry.cpp, zip_copy.cpp, zip_central.cpp) --------
 
   /// Compresses the source of entry `index` into the output; false when the
-  /// entry is not written (skipped, source missing, cancelled).
+  /// entry is not written (skipped, source missing, cancelled). OnBegin
+  /// comes first and OnEnd last, also when writing the entry fails.
   virtual bool CompressFile(TUpdateRun& run, int32_t index);
+  /// The entry proper, between OnBegin and OnEnd; `renamed` when OnRenameFile
+  /// gave it a new name.
+  bool WriteFileEntry(TUpdateRun& run, int32_t index, bool renamed);
   /// Writes a directory entry (no data).
   virtual bool WriteDirectoryEntry(TUpdateRun& run, int32_t index);
   /// Copies an old entry unchanged.
@@ -213,8 +219,12 @@ class TZipBase : public TCompBase {
   virtual void WriteEmptyArchive(TUpdateRun& run);
   /// Raises OnRead for each entry of the written archive.
   void ReportWrittenEntries(TUpdateRun& run);
-  /// Stored bytes and flag bit 11 of a local name.
-  std::string StoredBytesOf(const std::string& localName, uint16_t& flags) const;
+  /// Stored bytes and flag bit 11 of a local name: ASCII and bytes that are
+  /// not UTF-8 as they are, unflagged; other UTF-8 in the OEM code page when
+  /// `allowOem` and TranslateOemChar and it converts both ways (`inOem` then
+  /// set), else as it is, flagged.
+  std::string StoredBytesOf(const std::string& localName, uint16_t& flags, bool allowOem = true,
+                            bool* inOem = nullptr) const;
   /// The DOS date-time written for a new entry.
   uint32_t EntryDate(const TUpdateRun& run, uint32_t fileDate) const;
 

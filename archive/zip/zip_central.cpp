@@ -50,7 +50,7 @@ void TZipBase::WriteCentralDirectory(TUpdateRun& run) {
   } catch (const EStreamWrite& e) {
     // A directory cut short would make an archive that loses entries: the
     // update fails instead.
-    const int32_t code = IsDiskFullError(nullptr, e.OsError()) ? ec::DiskFull : ec::WriteError;
+    const int32_t code = WriteFailureCode(e.OsError());
     RaiseError(ArchiveFile(), "", "0", code);
     throw E_RAISE(std::string(ErrorText(code)));
   }
@@ -66,7 +66,7 @@ void TZipBase::WriteEmptyArchive(TUpdateRun& run) {
   try {
     out.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
   } catch (const EStreamWrite& ex) {
-    const int32_t code = IsDiskFullError(nullptr, ex.OsError()) ? ec::DiskFull : ec::WriteError;
+    const int32_t code = WriteFailureCode(ex.OsError());
     RaiseError(ArchiveFile(), "", "0", code);
     throw E_RAISE(std::string(ErrorText(code)));
   }
@@ -77,7 +77,7 @@ void TZipBase::ReportWrittenEntries(TUpdateRun& run) {
   for (int32_t i = 0; i < run.Headers.Count(); ++i) {
     const TCompHeader& e = run.Headers[i];
     if (e.Action == TEntryAction::Drop) continue;
-    OnRead(this, static_cast<int32_t>(e.Offset), i);
+    OnRead(this, static_cast<int64_t>(e.Offset), i);
   }
 }
 

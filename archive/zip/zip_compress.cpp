@@ -12,6 +12,7 @@
 
 #include "core/disk_manager.h"
 #include "core/error_codes.h"
+#include "core/errors.h"
 #include "support/paths.h"
 #include "support/stream_errors.h"
 #include "zip/stored_name.h"
@@ -69,8 +70,10 @@ int32_t TZipBase::Compress() {
   } catch (const E_RAISE&) {
     // Reported by RaiseError.
   } catch (const EStreamWrite& e) {
-    ReportError(ArchiveFile(), EntryName(), "0",
-                IsDiskFullError(nullptr, e.OsError()) ? ec::DiskFull : ec::WriteError);
+    ReportError(ArchiveFile(), EntryName(), "0", WriteFailureCode(e.OsError()));
+  } catch (const EFOpenError&) {
+    // The archive could not be created under its name: the old one stands.
+    ReportError(ArchiveFile(), "", "0", ec::OpenError);
   } catch (const EStreamRead&) {
     ReportError(ArchiveFile(), EntryName(), "0", ec::ReadError);
   } catch (const std::bad_alloc&) {
@@ -87,7 +90,9 @@ bool TZipBase::ArchiveWritable() {
   if (Cancel() || OverwriteMode() != omOverwrite) return false;
   const uint32_t attributes = FileAttributes(ArchiveFile());
   if (attributes == kInvalidAttributes) return false;
-  constexpr uint32_t kNotWritable = faReadOnly | faHidden | faSysFile | faDirectory;
+  // A hidden file (a name with a leading dot) is replaced like any other on
+  // this system; only these keep an update from replacing the archive.
+  constexpr uint32_t kNotWritable = faReadOnly | faSysFile | faDirectory;
   if ((attributes & kNotWritable) == 0) return true;
   if (!OnNonWriteableArchive) {
     ReportError(ArchiveFile(), "OnNonWriteableArchive", "0", ec::RequiredEvent);
@@ -96,8 +101,7 @@ bool TZipBase::ArchiveWritable() {
   bool write_to_file = false;
   OnNonWriteableArchive(this, ArchiveFile(), write_to_file);
   if (!write_to_file) return false;
-  // Made normal: a directory cannot be; a hidden name keeps its dot, which on
-  // this system does not keep anyone from replacing the file.
+  // Made normal: a directory cannot be.
   if ((attributes & faDirectory) != 0) return false;
   if ((attributes & faReadOnly) != 0 && !SetFileReadOnly(ArchiveFile(), false)) return false;
   return true;

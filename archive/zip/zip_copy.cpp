@@ -131,8 +131,12 @@ void TZipBase::CopyRenamed(TUpdateRun& run, int32_t index) {
   e.LocalZip64 = local->header.compressedSize == kZip64Marker32 ||
                  local->header.uncompressedSize == kZip64Marker32;
 
+  // An entry from a Unix host keeps it, and with it its mode: its new name
+  // is then never put into the OEM code page, which peers would not expect
+  // under that host.
+  const uint16_t old_host = e.Central.versionMadeBy >> 8;
   uint16_t flags = local->header.flags;
-  const std::string name = StoredBytesOf(e.Name, flags);
+  const std::string name = StoredBytesOf(e.Name, flags, old_host != kHostUnix);
   if (name.size() > 0xFFFF) {
     RaiseError(ArchiveFile(), e.Name, "0", ec::InvalidFileName);
     throw E_RAISE(std::string(ErrorText(ec::InvalidFileName)));
@@ -157,8 +161,8 @@ void TZipBase::CopyRenamed(TUpdateRun& run, int32_t index) {
   e.Central.flags =
       static_cast<uint16_t>((e.Central.flags & ~kFlagUtf8Name) | (flags & kFlagUtf8Name));
   e.Central.nameLength = h.nameLength;
-  if ((e.Central.versionMadeBy >> 8) == 0 || (e.Central.versionMadeBy >> 8) == kHostNtfs)
-    e.Central.versionMadeBy = VersionMadeBy(e.Central.flags, e.Central.versionMadeBy);
+  if (old_host == kHostDos || old_host == kHostNtfs)
+    e.Central.versionMadeBy = VersionMadeBy(DosFamilyHost(e.Central.flags), e.Central.versionMadeBy);
 }
 
 }  // namespace arc

@@ -3,14 +3,17 @@
 // The order of the writes for one file:
 //
 //   local header (prepared) + name [+ Zip64 block]    at the entry's offset
-//   [12-byte encryption header]                        after a CRC pre-pass
-//   data: stored, or deflated (small files through memory, falling back to
-//         storing when deflating would enlarge them)
+//   [12-byte encryption header]                        after a CRC pass
+//   data: deflated, or stored when that is asked for, when the extension
+//         says so, or when deflating would enlarge the data
 //   local header + name [+ Zip64 block] again          with the final values
 //
-// The entry's central record is kept in the header list for the directory.
-// A failed write raises and ends the whole update; a source that cannot be
-// opened only drops its entry.
+// The file is measured when it is opened and exactly that many bytes go into
+// the entry, so its headers always agree with its data even when another
+// program writes to the file meanwhile; a file that changed during the run
+// is reported. The entry's central record is kept in the header list for the
+// directory. A failed write raises and ends the whole update; a source that
+// cannot be opened or read in full only drops its entry.
 //
 //===----------------------------------------------------------------------===//
 #include <algorithm>
@@ -24,9 +27,8 @@
 #include "support/names.h"
 #include "support/paths.h"
 #include "support/stream_adapters.h"
-#include "support/stream_memory.h"
 #include "support/stream_ops.h"
-#include "unzip/byte_reader.h"
+#include "zip/source_stream.h"
 #include "zip/update_run.h"
 #include "zip/zip.h"
 #include "zip/zip_layout.h"
@@ -34,13 +36,14 @@
 namespace arc {
 namespace {
 
-/// Files shorter than this are deflated into memory first, so that one that
-/// deflating would enlarge can be stored instead.
-constexpr int64_t kSmallFile = 257;
-
 /// A handler of OnRenameFile that keeps answering with names already taken
 /// must not hold the update forever.
 constexpr int kMaxRenameQuestions = 1000;
+
+/// An encrypted entry's CRC is taken in a pass of its own before its data;
+/// when the data pass reads other bytes the entry is written again, this
+/// many times at most.
+constexpr int kMaxDataPasses = 3;
 
 uint16_t LevelBits(TDeflateType type) {
   switch (type) {
@@ -59,20 +62,67 @@ std::string ExtensionOf(const std::string& name) {
   return dot == std::string::npos ? std::string() : file.substr(dot);
 }
 
+/// Well-formed UTF-8: no stray continuation byte, no overlong form, no
+/// surrogate, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto b = static_cast<uint8_t>(s[i]);
+    size_t more = 0;
+    uint32_t cp = 0;
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    if (b >= 0xC2 && b <= 0xDF) {
+      more = 1;
+      cp = b & 0x1Fu;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      more = 2;
+      cp = b & 0x0Fu;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      more = 3;
+      cp = b & 0x07u;
+    } else {
+      return false;
+    }
+    if (i + more >= s.size()) return false;
+    for (size_t k = 1; k <= more; ++k) {
+      const auto c = static_cast<uint8_t>(s[i + k]);
+      if ((c & 0xC0u) != 0x80u) return false;
+      cp = cp << 6 | (c & 0x3Fu);
+    }
+    if ((more == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+        (more == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+      return false;
+    i += more + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
-std::string TZipBase::StoredBytesOf(const std::string& localName, uint16_t& flags) const {
+std::string TZipBase::StoredBytesOf(const std::string& localName, uint16_t& flags, bool allowOem,
+                                    bool* inOem) const {
   flags = static_cast<uint16_t>(flags & ~kFlagUtf8Name);
-  const std::string name = LocalToStoredName(localName, false);
-  if (IsAscii(name)) return name;
-  if (TranslateOemChar()) {
-    const std::string oem = LocalToOem(name, true);
+  if (inOem != nullptr) *inOem = false;
+  // A '\' is an ordinary character in a name on this system and is kept.
+  if (IsAscii(localName)) return localName;
+  // Bytes that are not UTF-8 are stored as the file system holds them and
+  // not marked: a name marked UTF-8 that is not makes peers that check the
+  // mark refuse the whole archive.
+  if (!IsValidUtf8(localName)) return localName;
+  if (allowOem && TranslateOemChar()) {
+    const std::string oem = LocalToOem(localName, true);
     // Only a name that comes back unchanged is stored in the OEM code page;
     // any other is kept as UTF-8 and marked so, rather than mangled.
-    if (Cp437ToUtf8(oem) == name) return oem;
+    if (Cp437ToUtf8(oem) == localName) {
+      if (inOem != nullptr) *inOem = true;
+      return oem;
+    }
   }
   flags = static_cast<uint16_t>(flags | kFlagUtf8Name);
-  return name;
+  return localName;
 }
 
 uint32_t TZipBase::EntryDate(const TUpdateRun& run, uint32_t fileDate) const {
@@ -85,7 +135,6 @@ uint32_t TZipBase::EntryDate(const TUpdateRun& run, uint32_t fileDate) const {
 }
 
 bool TZipBase::CompressFile(TUpdateRun& run, int32_t index) {
-  TStream32& out = run.Output->Stream();
   if (CompressMethod() == cmStore) SetDeflateType(dtDeflateS);
 
   TCompHeader* e = &run.Headers[index];
@@ -112,27 +161,46 @@ bool TZipBase::CompressFile(TUpdateRun& run, int32_t index) {
     }
   }
   e = &run.Headers[index];
+  const bool renamed = stored != e->StoredName;
   e->StoredName = stored;
   SetEntryName(stored);
 
-  std::string ext = ExtensionOf(stored);
+  // OnEnd follows OnBegin whatever becomes of the entry.
+  bool written = false;
+  try {
+    written = WriteFileEntry(run, index, renamed);
+  } catch (...) {
+    try {
+      Fire(OnEnd, this, stored, false);
+    } catch (...) {
+      // The failure that ends the update is the one to report.
+    }
+    throw;
+  }
+  Fire(OnEnd, this, stored, written);
+  return written;
+}
+
+bool TZipBase::WriteFileEntry(TUpdateRun& run, int32_t index, bool renamed) {
+  TStream32& out = run.Output->Stream();
+  TCompHeader* e = &run.Headers[index];
+  const std::string stored = e->StoredName;
+  const std::string path = e->SourcePath;
+
+  const std::string ext = ExtensionOf(stored);
   const TStrings& types = StoreFilesOfType();
   bool store = DeflateType() == dtDeflateS ||
                (!ext.empty() && std::any_of(types.begin(), types.end(), [&](const std::string& t) {
                  return SameTextIgnoringCase(t, ext);
                }));
 
-  TFileStream32 source(e->SourcePath, fmOpenRead | fmShareDenyNone);
+  TSourceFileStream source(path);
   if (!source.Valid()) {
-    ReportError(e->SourcePath, "", "0", ec::OpenError);
+    ReportError(path, "", "0", ec::OpenError);
     return false;
   }
   source.Cancel = CancelFlag();
   const int64_t size = source.Size();
-  if (size < 0) {
-    ReportError(e->SourcePath, "", "0", ec::ReadError);
-    return false;
-  }
   const bool encrypt = !Password().empty() && size > 0;
   if (size == 0) store = true;
 
@@ -142,11 +210,23 @@ bool TZipBase::CompressFile(TUpdateRun& run, int32_t index) {
   const int64_t remaining_before = totals.Remaining;
 
   uint16_t flags = 0;
-  const std::string name = StoredBytesOf(stored, flags);
+  bool oem = false;
+  std::string name;
+  if (e->FromOldArchive && !renamed && !e->StoredBytes.empty()) {
+    // Refreshed in its place: the name stays byte for byte what it was.
+    name = e->StoredBytes;
+    flags = e->Central.flags & kFlagUtf8Name;
+    oem = !IsAscii(name) && flags == 0 && (e->Central.versionMadeBy >> 8) != kHostUnix;
+  } else {
+    name = StoredBytesOf(stored, flags, true, &oem);
+  }
   if (name.size() > 0xFFFF) {
-    ReportError(e->SourcePath, "", "0", ec::InvalidFileName);
+    ReportError(path, "", "0", ec::InvalidFileName);
     return false;
   }
+  // Peers read an unflagged name under the Unix host as it stands, so a name
+  // in the OEM code page goes under the DOS host, without the file's mode.
+  const uint16_t host = oem ? kHostDos : kHostUnix;
   const bool zip64 = static_cast<uint64_t>(size) >= kZip64LocalThreshold;
 
   LocalHeader lh;
@@ -163,19 +243,6 @@ bool TZipBase::CompressFile(TUpdateRun& run, int32_t index) {
   out.WriteBuffer(prepared.data(), static_cast<int32_t>(prepared.size()));
   const int64_t data_start = out.Position();
 
-  uint32_t crc = 0;
-  if (encrypt) {
-    TransferControl pre;
-    pre.Cancel = CancelFlag();
-    const uint32_t reg =
-        StreamCrc32(source, pre, CancelFlag(), nullptr, 0, [this] { Dialogs.PumpMessages(); });
-    if (Cancel()) return false;
-    crc = reg ^ 0xFFFFFFFFu;
-    std::array<uint8_t, kEncryptionHeaderLen> header{};
-    Cipher().MakeEncryptionHeader(Password(), crc, header);
-    out.WriteBuffer(header.data(), static_cast<int32_t>(header.size()));
-  }
-
   TransferControl control;
   control.Encrypted = encrypt;
   control.CRC = kCrc32Init;
@@ -189,44 +256,72 @@ bool TZipBase::CompressFile(TUpdateRun& run, int32_t index) {
   };
   const auto pump = [this] { Dialogs.PumpMessages(); };
 
-  bool data_ok = true;
-  if (!store && size < kSmallFile) {
-    // Deflated in memory and plain, so that storing instead needs no new
-    // encryption header: the cipher has not moved past the first one.
-    TMemoryStream32 memory;
-    TransferControl plain;
-    plain.Cancel = CancelFlag();
-    uint32_t deflated_crc = 0;
-    data_ok = DeflateStream(source, memory, plain, kDeflateWindowBits, nullptr, DeflateType(),
-                            deflated_crc, pump);
-    if (data_ok && memory.Size() > size) {
-      store = true;
-      source.SetPosition(0);
-    } else if (data_ok) {
-      if (!encrypt) crc = deflated_crc;
-      std::vector<uint8_t> bytes(memory.Memory(), memory.Memory() + memory.Size());
-      if (encrypt) Cipher().Encipher(bytes);
-      out.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-      totals.Remaining -= size;
-      progress(source);
+  // Starts the data afresh at data_start: for an encrypted entry a new
+  // encryption header, which also restarts the cipher.
+  uint32_t crc = 0;
+  auto begin_data = [&] {
+    run.Output->CutBack(data_start);
+    totals.Remaining = remaining_before;
+    if (!encrypt) return;
+    std::array<uint8_t, kEncryptionHeaderLen> header{};
+    Cipher().MakeEncryptionHeader(Password(), crc, header);
+    out.WriteBuffer(header.data(), static_cast<int32_t>(header.size()));
+  };
+
+  bool method_store = store;
+  bool written = false;
+  bool reread_other_bytes = false;
+  try {
+    for (int pass = 0; pass < kMaxDataPasses && !written; ++pass) {
+      if (encrypt) {
+        TransferControl pre;
+        pre.Cancel = CancelFlag();
+        const uint32_t reg = StreamCrc32(source, pre, CancelFlag(), nullptr, 0, pump);
+        if (Cancel()) return false;
+        crc = reg ^ 0xFFFFFFFFu;
+      }
+      method_store = store;
+      begin_data();
+      bool data_ok = true;
+      if (!method_store) {
+        uint32_t unused_crc = 0;
+        data_ok = DeflateStream(source, out, control, kDeflateWindowBits, progress, DeflateType(),
+                                unused_crc, pump);
+        const int64_t header_len = encrypt ? static_cast<int64_t>(kEncryptionHeaderLen) : 0;
+        if (data_ok && out.Seek(0, TSeekOrigin::soEnd) - data_start - header_len > size) {
+          // Deflating enlarged the data: stored, it takes less room.
+          method_store = true;
+          begin_data();
+        }
+      }
+      if (data_ok && method_store && size > 0) {
+        TStoreStream adapter(out, progress, CancelFlag(), control, kCrcKind32);
+        adapter.ProcessMessages = pump;
+        adapter.StoreFrom(source);
+      }
+      if (Cancel()) return false;
+      if (!data_ok) {
+        // Not cancelled: the engine could not be started or made no progress.
+        ReportError(path, stored, "0", ec::OutOfMemory);
+        return false;
+      }
+      if (!source.PassComplete()) throw EStreamRead();
+      if (!encrypt) crc = source.PassCrc();
+      if (encrypt && source.PassCrc() != crc) {
+        // The file changed between the CRC pass and the data: the encryption
+        // header would promise another CRC than the data has.
+        reread_other_bytes = true;
+        continue;
+      }
+      written = true;
     }
-  } else if (!store) {
-    uint32_t deflated_crc = 0;
-    data_ok = DeflateStream(source, out, control, kDeflateWindowBits, progress, DeflateType(),
-                            deflated_crc, pump);
-    if (!encrypt) crc = deflated_crc;
+  } catch (const EStreamRead&) {
+    // The file shrank while it was read: the bytes measured are gone.
+    ReportError(path, stored, "0", ec::FileSizeDifferent);
+    return false;
   }
-  if (data_ok && store && size > 0) {
-    TStoreStream adapter(out, progress, CancelFlag(), control, kCrcKind32);
-    adapter.ProcessMessages = pump;
-    adapter.StoreFrom(source);
-    if (!encrypt) crc = adapter.Control.CRC ^ 0xFFFFFFFFu;
-  }
-  if (Cancel()) data_ok = false;
-  if (!data_ok) {
-    // Not cancelled: the engine could not be started or made no progress.
-    if (!Cancel()) ReportError(e->SourcePath, stored, "0", ec::OutOfMemory);
-    Fire(OnEnd, this, stored, false);
+  if (!written) {
+    ReportError(path, stored, "0", ec::FileSizeDifferent);
     return false;
   }
 
@@ -236,7 +331,7 @@ bool TZipBase::CompressFile(TUpdateRun& run, int32_t index) {
     RaiseError(ArchiveFile(), stored, "0", ec::MaxFileSizeExceeded);
     return false;
   }
-  lh.method = store ? kMethodStored : kMethodDeflated;
+  lh.method = method_store ? kMethodStored : kMethodDeflated;
   lh.flags = flags;
   if (encrypt) lh.flags |= kFlagEncrypted;
   if (lh.method == kMethodDeflated) lh.flags |= LevelBits(DeflateType());
@@ -251,6 +346,13 @@ bool TZipBase::CompressFile(TUpdateRun& run, int32_t index) {
   out.WriteBuffer(final_header.data(), static_cast<int32_t>(final_header.size()));
   out.Seek(0, TSeekOrigin::soEnd);
 
+  // What was written is consistent; that it may not be what the file holds
+  // now is worth saying.
+  const struct stat& opened = source.Opened();
+  if (reread_other_bytes || source.ChangedSinceOpened() || e->FileSize != size ||
+      (e->FileMtime != 0 && e->FileMtime != static_cast<int64_t>(opened.st_mtim.tv_sec)))
+    ReportError(path, stored, "0", ec::FileSizeDifferent);
+
   e = &run.Headers[index];
   e->StoredBytes = name;
   e->Offset = static_cast<uint64_t>(offset);
@@ -262,17 +364,19 @@ bool TZipBase::CompressFile(TUpdateRun& run, int32_t index) {
   e->CentralExtra.clear();
   CentralHeader& c = e->Central;
   c = CentralHeader{};
-  c.versionMadeBy = VersionMadeBy(lh.flags, lh.versionNeeded);
+  c.versionMadeBy = VersionMadeBy(host, lh.versionNeeded);
   c.versionNeeded = lh.versionNeeded;
   c.flags = lh.flags;
   c.method = lh.method;
   c.dosDateTime = lh.dosDateTime;
   c.crc32 = crc;
   c.nameLength = lh.nameLength;
-  c.internalAttributes = 1;
-  c.externalAttributes = AttributesToStore(e->Attributes);
+  c.internalAttributes = source.PassIsText() ? kInternalText : 0;
+  const uint32_t attributes =
+      AttributesToStore(AttributesFromStat(opened, ExtractFileName(path))) & 0xFFu;
+  c.externalAttributes =
+      host == kHostUnix ? UnixExternalAttributes(opened.st_mode, attributes) : attributes;
   SetRunningCrc(crc ^ 0xFFFFFFFFu);
-  Fire(OnEnd, this, stored, true);
   return true;
 }
 
@@ -280,11 +384,13 @@ bool TZipBase::WriteDirectoryEntry(TUpdateRun& run, int32_t index) {
   TStream32& out = run.Output->Stream();
   TCompHeader& e = run.Headers[index];
   uint16_t flags = 0;
-  const std::string name = StoredBytesOf(e.StoredName, flags);
+  bool oem = false;
+  const std::string name = StoredBytesOf(e.StoredName, flags, true, &oem);
   if (name.size() > 0xFFFF) {
     ReportError(e.SourcePath, "", "0", ec::InvalidFileName);
     return false;
   }
+  const uint16_t host = oem || e.Mode == 0 ? DosFamilyHost(flags) : kHostUnix;
   LocalHeader lh;
   lh.signature = BuildSignature(RecordKind::Local, EncryptHeaders());
   lh.versionNeeded = kVersionDefault;
@@ -304,13 +410,15 @@ bool TZipBase::WriteDirectoryEntry(TUpdateRun& run, int32_t index) {
   e.LocalZip64 = false;
   e.CentralExtra.clear();
   e.Central = CentralHeader{};
-  e.Central.versionMadeBy = VersionMadeBy(flags, kVersionDefault);
+  e.Central.versionMadeBy = VersionMadeBy(host, kVersionDefault);
   e.Central.versionNeeded = kVersionDefault;
   e.Central.flags = flags;
   e.Central.dosDateTime = lh.dosDateTime;
   e.Central.nameLength = lh.nameLength;
-  e.Central.internalAttributes = 1;
-  e.Central.externalAttributes = AttributesToStore(e.Attributes) | kAttrDirectory;
+  e.Central.internalAttributes = 0;  // no data, so no text
+  const uint32_t attributes = (AttributesToStore(e.Attributes) | kAttrDirectory) & 0xFFu;
+  e.Central.externalAttributes =
+      host == kHostUnix ? UnixExternalAttributes(e.Mode, attributes) : attributes;
   return true;
 }
 

@@ -23,16 +23,33 @@ inline constexpr uint16_t kVersionDefault = 20;
 /// Version of entries and records that use Zip64.
 inline constexpr uint16_t kVersionZip64 = 45;
 
-/// Host system of "version made by" for entries whose name is UTF-8: NTFS,
-/// whose attribute word is the DOS one we store. Under the DOS host some
-/// peers convert names from the OEM code page even when bit 11 marks them
-/// UTF-8, which garbles every non-ASCII character.
+/// Host systems in the high byte of "version made by". It says how the
+/// external attributes and an unflagged name are to be read.
+inline constexpr uint16_t kHostDos = 0;
+inline constexpr uint16_t kHostUnix = 3;
 inline constexpr uint16_t kHostNtfs = 11;
 
-/// "Version made by" of an entry with these flags and this version needed.
-inline uint16_t VersionMadeBy(uint16_t flags, uint16_t versionNeeded) {
-  const uint16_t host = (flags & kFlagUtf8Name) != 0 ? kHostNtfs : 0;
+/// "Version made by" of an entry from `host` with this version needed.
+inline uint16_t VersionMadeBy(uint16_t host, uint16_t versionNeeded) {
   return static_cast<uint16_t>(host << 8 | (versionNeeded & 0xFF));
+}
+
+/// The host of an entry whose external attributes hold only the DOS
+/// attribute byte: NTFS when its name is UTF-8, DOS otherwise. Under the DOS
+/// host some peers convert names from the OEM code page even when bit 11
+/// marks them UTF-8, which garbles every non-ASCII character.
+inline uint16_t DosFamilyHost(uint16_t flags) {
+  return (flags & kFlagUtf8Name) != 0 ? kHostNtfs : kHostDos;
+}
+
+/// Internal attributes of an entry whose data is text.
+inline constexpr uint16_t kInternalText = 1;
+
+/// External attributes of a file written on this system: its mode (type and
+/// permission bits) in the high 16 bits, as peers on Unix expect under the
+/// Unix host, and the DOS attribute byte in the low ones.
+inline uint32_t UnixExternalAttributes(uint32_t mode, uint32_t dosAttributes) {
+  return (mode & 0xFFFFu) << 16 | (dosAttributes & 0xFFu);
 }
 
 /// A file of this size or more gets a Zip64 block in its local header. Its

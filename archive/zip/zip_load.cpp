@@ -211,12 +211,11 @@ void TZipBase::ReadEntries() {
   int32_t number = 0;
   if (HasHeader(open.HeaderState, htCentral)) {
     WalkCentralDirectory(file, open, stop, [&](const CentralRecord& rec, int64_t at) {
-      const int64_t after = at + static_cast<int64_t>(rec.recordLength);
-      OnRead(this, static_cast<int32_t>(after), ++number);
+      OnRead(this, at + static_cast<int64_t>(rec.recordLength), ++number);
     });
   } else if (open.HeaderState == htLocal) {
     WalkLocalHeaders(file, open.DataOffset, stop, [&](const LocalEntry& found) {
-      OnRead(this, static_cast<int32_t>(found.next), ++number);
+      OnRead(this, found.next, ++number);
     });
   }
 }

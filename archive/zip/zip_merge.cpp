@@ -11,12 +11,16 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "core/error_codes.h"
 #include "support/dos_time.h"
+#include "support/file_scan.h"
 #include "support/paths.h"
+#include "unzip/byte_reader.h"
 #include "zip/update_run.h"
 #include "zip/zip.h"
+#include "zip/zip_layout.h"
 
 namespace arc {
 namespace {
@@ -24,6 +28,10 @@ namespace {
 /// A handler that keeps answering with names already taken must not hold
 /// the update forever.
 constexpr int kMaxRenameQuestions = 1000;
+
+/// Extended timestamp: a flags byte, then (bit 0) the modification time as
+/// signed 32-bit seconds since the epoch, UTC.
+constexpr uint16_t kExtraExtendedTime = 0x5455;
 
 std::string LowerExtension(const std::string& path) {
   const std::string name = ExtractFileName(path);
@@ -43,12 +51,71 @@ bool SameFile(const std::string& a, const std::string& b) {
          sa.st_ino == sb.st_ino;
 }
 
+/// The modification time of an extended-timestamp block among `extra`.
+std::optional<int64_t> ExtendedMtime(const std::vector<uint8_t>& extra) {
+  ByteReader r(extra);
+  while (r.remaining() >= kExtraBlockHeaderLen) {
+    const uint16_t tag = r.u16();
+    ByteReader block = r.sub(r.u16());
+    if (!r) break;
+    if (tag != kExtraExtendedTime || (block.u8() & 1u) == 0) continue;
+    const auto mtime = static_cast<int32_t>(block.u32());
+    if (block) return mtime;
+  }
+  return std::nullopt;
+}
+
+/// True when an entry of the old archive still describes the file found:
+/// the same size, modification time and mode. The mode is compared as its
+/// host wrote it: the permission bits from a Unix host, else the read-only
+/// and directory bits, the only DOS attributes a file here has of its own.
+bool Unchanged(const TCompHeader& old, const TSearchRec& rec) {
+  if (static_cast<int64_t>(old.UncompressedSize) != rec.Size) return false;
+  if (const std::optional<int64_t> mtime = ExtendedMtime(old.CentralExtra)) {
+    if (*mtime != static_cast<int64_t>(rec.Time)) return false;
+  } else {
+    // DOS times count in steps of two seconds; some writers round an odd
+    // second up, others down.
+    const uint32_t dos = old.Central.dosDateTime;
+    if (dos != FileTimeToDos(rec.Time) && dos != FileTimeToDos(rec.Time + 1)) return false;
+  }
+  const uint32_t external = old.Central.externalAttributes;
+  const uint32_t mode = external >> 16;
+  if ((old.Central.versionMadeBy >> 8) == kHostUnix && mode != 0)
+    return (mode & 07777u) == (rec.Mode & 07777u);
+  constexpr uint32_t kOwnBits = kAttrReadOnly | kAttrDirectory;
+  return (external & kOwnBits) == (AttributesToStore(rec.Attr) & kOwnBits);
+}
+
 }  // namespace
 
-void TZipBase::MergeFound(TUpdateRun& run, const std::string& path, uint32_t attributes,
-                          int64_t size, int64_t mtime, const std::string& bareName) {
+int32_t TZipBase::FindOldEntry(TUpdateRun& run, const std::string& stored,
+                               const std::string& full) const {
+  int32_t found = run.Headers.IndexOf(stored);
+  if (found < 0 && FileSpec().size() > 1) found = run.Headers.IndexOf(full);
+  if (found >= 0) return found;
+  // The names of the old archive are read as their flags say, which is not
+  // how every writer meant them: a name that is not UTF-8, or one a peer
+  // stored as the file system has it, is found by its bytes.
+  if (!run.OldByStoredBytesBuilt) {
+    run.OldByStoredBytesBuilt = true;
+    for (int32_t i = 0; i < run.Headers.Count(); ++i) {
+      const TCompHeader& e = run.Headers[i];
+      if (e.FromOldArchive) run.OldByStoredBytes.emplace(e.StoredBytes, i);
+    }
+  }
+  uint16_t flags = 0;
+  for (const std::string& bytes : {StoredBytesOf(stored, flags), stored}) {
+    const auto it = run.OldByStoredBytes.find(bytes);
+    if (it != run.OldByStoredBytes.end()) return it->second;
+  }
+  return -1;
+}
+
+void TZipBase::MergeFound(TUpdateRun& run, const std::string& path, const TSearchRec& rec) {
+  const uint32_t attributes = rec.Attr;
   const bool is_dir = (attributes & faDirectory) != 0;
-  const std::string full = is_dir ? path : path + bareName;
+  const std::string full = is_dir ? path : path + rec.Name;
   if (is_dir) {
     if (!StoreEmptySubDirs() || !DirHasNoFiles(full)) return;
   } else {
@@ -69,29 +136,32 @@ void TZipBase::MergeFound(TUpdateRun& run, const std::string& path, uint32_t att
   if (!is_dir && IsExcluded(stored, full, run.BaseDir, ExcludeSpec(), RecurseDirs(), run.Naming))
     return;
 
-  const uint32_t date = FileTimeToDos(static_cast<std::time_t>(mtime));
+  const int64_t size = rec.Size;
+  const uint32_t date = FileTimeToDos(rec.Time);
   if (!is_dir && date > run.MaxFileDate) run.MaxFileDate = date;
-  run.SomethingToDo = true;
+  // A refresh has something to do only where it refreshes an entry.
+  if (Switch() != swRefresh) run.SomethingToDo = true;
 
-  auto add_new = [&] {
-    TCompHeader e;
-    e.Name = full;
+  auto describe = [&](TCompHeader& e) {
     e.SourcePath = full;
-    e.StoredName = stored;
     e.BaseDirLength = static_cast<int32_t>(run.BaseDir.size());
     e.FileSize = size;
     e.FileDate = date;
+    e.FileMtime = static_cast<int64_t>(rec.Time);
     e.Attributes = attributes;
+    e.Mode = rec.Mode;
     e.IsDirectory = is_dir;
     e.Action = TEntryAction::Compress;
+  };
+  auto add_new = [&] {
+    TCompHeader e;
+    e.Name = full;
+    e.StoredName = stored;
+    describe(e);
     run.Headers.Add(std::move(e));
   };
 
-  int32_t found = -1;
-  if (!run.IsNew) {
-    found = run.Headers.IndexOf(stored);
-    if (found < 0 && FileSpec().size() > 1) found = run.Headers.IndexOf(full);
-  }
+  const int32_t found = run.IsNew ? -1 : FindOldEntry(run, stored, full);
   if (found < 0) {
     if (Switch() != swRefresh) add_new();
     return;
@@ -101,20 +171,12 @@ void TZipBase::MergeFound(TUpdateRun& run, const std::string& path, uint32_t att
 
   TCompHeader& old = run.Headers[found];
   const uint32_t old_attr = old.Central.externalAttributes & 0xFF;
-  const bool unchanged = static_cast<int64_t>(old.UncompressedSize) == size &&
-                         old.Central.dosDateTime == date &&
-                         old_attr == AttributesToStore(attributes);
-  if (!unchanged) {
+  if (!Unchanged(old, rec)) {
     if (Switch() == swRefresh) {
       // Compressed anew in its place, under its stored name.
-      old.Action = TEntryAction::Compress;
-      old.SourcePath = full;
       old.StoredName = old.Name;
-      old.BaseDirLength = static_cast<int32_t>(run.BaseDir.size());
-      old.FileSize = size;
-      old.FileDate = date;
-      old.Attributes = attributes;
-      old.IsDirectory = is_dir;
+      describe(old);
+      run.SomethingToDo = true;
       return;
     }
     bool replace = false;

@@ -20,6 +20,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "core/error_codes.h"
+#include "core/errors.h"
 #include "support/paths.h"
 #include "support/stream32.h"
 #include "support/stream_errors.h"
@@ -73,6 +75,11 @@ void SyncDirectoryOf(const std::string& path) {
 
 [[noreturn]] void ThrowSystem() { throw EStreamWrite(errno); }
 
+/// The archive's name could not be given to the new archive.
+[[noreturn]] void ThrowNotCreated() {
+  throw EFOpenError(std::string(ErrorText(ec::OpenError)), errno);
+}
+
 }  // namespace
 
 void TZipBase::MoveIntoPlace(TStream32& stream, const std::string& archive, int64_t size,
@@ -81,17 +88,20 @@ void TZipBase::MoveIntoPlace(TStream32& stream, const std::string& archive, int6
   const mode_t mode = ModeFor(target);
   if (sameDrive && !tempFileName.empty()) {
     if (::chmod(tempFileName.c_str(), mode) != 0) ThrowSystem();
-    if (::rename(tempFileName.c_str(), target.c_str()) != 0) ThrowSystem();
+    if (::rename(tempFileName.c_str(), target.c_str()) != 0) ThrowNotCreated();
     SyncDirectoryOf(target);
     return;
   }
 
   std::string dir = ExtractFilePath(target);
   if (dir.empty()) dir = AppendSlash(ExpandPath("."));
-  const std::string sibling = arc::TempFileName(dir);
+  // The new archive cannot be created in its folder: an open error, and the
+  // old archive stays.
+  const std::string sibling = arc::TempFileName(dir, ExtractFileName(target));
   if (sibling.empty() || ExtractFilePath(sibling) != AppendSlash(ExpandPath(dir))) {
+    const int error = errno != 0 ? errno : EACCES;
     if (!sibling.empty()) ::unlink(sibling.c_str());
-    throw EStreamWrite(errno != 0 ? errno : EACCES);
+    throw EFOpenError(std::string(ErrorText(ec::OpenError)), error);
   }
   try {
     TFileStream32 file(sibling, fmOpenReadWrite);
@@ -110,7 +120,8 @@ void TZipBase::MoveIntoPlace(TStream32& stream, const std::string& archive, int6
   if (::rename(sibling.c_str(), target.c_str()) != 0) {
     const int error = errno;
     ::unlink(sibling.c_str());
-    throw EStreamWrite(error);
+    errno = error;
+    ThrowNotCreated();
   }
   SyncDirectoryOf(target);
 }

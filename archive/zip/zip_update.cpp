@@ -162,9 +162,12 @@ void TZipBase::ScanAndMerge(TUpdateRun& run) {
   scan.OnRootDirChange = [&run](TObject*, const std::string& dir) {
     run.BaseDir = AppendSlash(dir);
   };
-  scan.SetEntryHandler([this, &run](const std::string& path, const TSearchRec& rec) {
-    MergeFound(run, path, rec.Attr, rec.Size, static_cast<int64_t>(rec.Time), rec.Name);
-  });
+  scan.SetEntryHandler(
+      [this, &run](const std::string& path, const TSearchRec& rec) { MergeFound(run, path, rec); });
+  // What a folder holds must not drop out of the archive without a word.
+  scan.OnUnreadableDir = [this](const std::string& dir, int) {
+    ReportError(dir, "", "0", ec::OpenError);
+  };
   scan.Scan();
 }
 

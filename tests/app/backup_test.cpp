@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 
+#include "app/headless.h"
 #include "fake_connection.h"
 #include "operation_fixture.h"
 
@@ -11,6 +13,7 @@ namespace app::testing {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 
 const std::string kSaveDialog = "save dialog [*.Zip]";
 
@@ -111,30 +114,15 @@ TEST_F(Backup, ClicksWhileItRunsAreIgnored) {
   EXPECT_EQ(EntriesOf(files + "b.zip"), "Zelvo10\n");
 }
 
-// A server that behaves as SQL Server does with a backup file: it cannot
-// write into a missing folder, and it adds a backup set to an existing file.
-class AppendingServer : public FakeConnection {
- public:
-  using FakeConnection::FakeConnection;
-  std::function<void(const fs::path& file)> onBackup;
-
-  void Execute(const std::string& command) override {
-    FakeConnection::Execute(command);
-    const size_t open = command.find('\'');
-    const fs::path file = command.substr(open + 1, command.rfind('\'') - open - 1);
-    if (onBackup) onBackup(file);
-    if (!fs::is_directory(file.parent_path())) throw EDatabaseError("Cannot open backup device");
-    std::ofstream(file, std::ios::app) << "backup set\n";
-  }
-};
-
 TEST_F(Backup, ServerWritesAFreshWorkFileIntoATempFolderMadeWhenMissing) {
   auto master = std::make_unique<AppendingServer>("master");
   master->rows = {{"1", "Zelvo10", "company", "", "1"}};
   AppendingServer& server = *master;
   FormOn({exeDir, std::move(master), std::make_unique<FakeConnection>("company")});
   std::vector<std::string> seen;
-  server.onBackup = [&](const fs::path& file) {
+  server.onCommand = [&](const std::string& command) {
+    if (!command.starts_with("BACKUP")) return;
+    const fs::path file = AppendingServer::Device(command);
     seen.push_back(std::to_string(form->GaugeShow1->Progress()) +
                    (fs::is_directory(file.parent_path()) ? " folder" : " no folder") +
                    (fs::exists(file) ? " leftover" : " fresh"));
@@ -160,10 +148,66 @@ TEST_F(Backup, ADatabaseNameLeavingTempIsRefusedByBothOperations) {
   Dialogs().Answer(msg::mrYes);
   Dialogs().Pick(files + "b.zip");
   Form().BitBtn2->click();
-  EXPECT_EQ(Dialogs().shown.back(), Shown("MsgForm2", 3, texts::kProbablyInUse));
+  EXPECT_EQ(Dialogs().shown.back(),
+            Shown("MsgForm2", 3,
+                  std::string(texts::kProbablyInUse) +
+                      " / The database name '../Data/master.db' cannot name a file in Temp."));
 
   EXPECT_EQ(ReadFile(DataDir() + "master.db"), "keep");
   EXPECT_THAT(log, ElementsAre("open master", "read Alias_Zelvo"));  // no command reached it
+}
+
+// A backup counts only once it reads back: the server checks its work file
+// before it is packed, and the reader tests every entry of the archive.
+TEST_F(Backup, ThatDoesNotReadBackFailsAndLeavesNoArchiveUnderItsName) {
+  EnsureSampleData(DataDir());
+  // A page of the company's file that SQLite copies as it is and its check
+  // then finds broken: the root page of VoucherItems loses its page type.
+  int64_t root = 0, pageSize = 0;
+  {
+    TSqliteDb db = OpenSqlite(Company(), SQLITE_OPEN_READONLY);
+    TSqliteStatement q = PrepareSqlite(
+        db.get(), "SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM sqlite_master "
+                  "WHERE name = 'VoucherItems'");
+    ASSERT_EQ(sqlite3_step(q.get()), SQLITE_ROW);
+    root = sqlite3_column_int64(q.get(), 0);
+    pageSize = sqlite3_column_int64(q.get(), 1);
+  }
+  const std::string sound = files + "sound.db";
+  fs::copy_file(Company(), sound);
+  {
+    std::fstream company(Company(), std::ios::in | std::ios::out | std::ios::binary);
+    company.seekp((root - 1) * pageSize);
+    company.put('\x00');
+  }
+  std::ostringstream out, err;
+  EXPECT_EQ(RunHeadless(ParseCommandLine({"--backup", files + "a.zip"}), exeDir, out, err),
+            kExitFailure);
+  EXPECT_THAT(out.str(), HasSubstr(std::string(texts::kBackupNotVerified) + "\nThe file '" +
+                                   WorkFile() + "' does not hold a valid database backup"));
+  EXPECT_FALSE(fs::exists(files + "a.zip"));
+  EXPECT_FALSE(fs::exists(WorkFile()));
+
+  // An archive the backup is added to (a name without .zip) whose older
+  // entry is damaged: the new archive is set aside, older entry and all.
+  fs::copy_file(sound, Company(), fs::copy_options::overwrite_existing);
+  std::ofstream(files + "old.txt") << std::string(1000, 'o');
+  ASSERT_EQ(Shell("cd " + Quoted(files) + " && zip -q -0 backup.zip old.txt"), 0);
+  {
+    std::fstream archive(files + "backup.zip", std::ios::in | std::ios::out | std::ios::binary);
+    archive.seekp(30 + 7 + 500);  // inside the stored data of old.txt
+    archive.put('x');
+  }
+  out.str("");
+  EXPECT_EQ(RunHeadless(ParseCommandLine({"--backup", files + "backup"}), exeDir, out, err),
+            kExitFailure);
+  EXPECT_THAT(out.str(), HasSubstr(std::string(texts::kBackupNotVerified) +
+                                   "\nThe archive '" + files +
+                                   "backup.zip' does not read back: File fails CRC check: "
+                                   "old.txt\n" + texts::kDamagedSetAside +
+                                   " " + files + "backup.zip.damaged\n"));
+  EXPECT_FALSE(fs::exists(files + "backup.zip"));
+  EXPECT_EQ(EntriesOf(files + "backup.zip.damaged"), "old.txt\nZelvo10\n");
 }
 
 }  // namespace

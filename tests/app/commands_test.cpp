@@ -16,8 +16,11 @@ TEST(Commands, TextsForZelvo10InAFolderWithASingleQuote) {
   const std::string e = "/srv/o'brien/app/";
   EXPECT_EQ(DatabaseBackupCommand(e, "Zelvo10"),
             "BACKUP DATABASE [Zelvo10] TO disk = '/srv/o''brien/app/Temp/Zelvo10'");
-  EXPECT_EQ(SafetyBackupCommand(e, "Zelvo10"),
-            "BACKUP DATABASE [Zelvo10] TO disk = '/srv/o''brien/app/TempBackup/Zelvo10.Bak'");
+  EXPECT_EQ(SafetyBackupCommand("Zelvo10", e + "TempBackup/Zelvo10-20240131-023000.Bak"),
+            "BACKUP DATABASE [Zelvo10] TO disk = "
+            "'/srv/o''brien/app/TempBackup/Zelvo10-20240131-023000.Bak'");
+  EXPECT_EQ(VerifyBackupCommand(e + "Temp/Zelvo10"),
+            "RESTORE VERIFYONLY FROM DISK = '/srv/o''brien/app/Temp/Zelvo10'");
   EXPECT_EQ(DatabaseRestoreCommand(e, "Zelvo10", "Zelvo10"),
             "RESTORE DATABASE [Zelvo10] FROM DISK = '/srv/o''brien/app/Temp/Zelvo10'");
   EXPECT_EQ(TempFolder(e), "/srv/o'brien/app/Temp");

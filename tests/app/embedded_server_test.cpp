@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
@@ -199,10 +202,36 @@ TEST_F(EmbeddedServer, NameWithBracketAndBlankWorksEndToEnd) {
   server.Run(DatabaseBackupCommand(exeDir, "Zelvo10"));
   server.Run(DatabaseRestoreCommand(exeDir, name, "Zelvo10"));
   EXPECT_TRUE(fs::exists(data / "Zel]vo 10.db"));
-  EXPECT_THROW(server.Run(SafetyBackupCommand(exeDir, name)), EDatabaseError);  // no folder yet
+  const std::string safety = NewSafetyBackupFile(exeDir, name, 0);
+  EXPECT_THROW(server.Run(SafetyBackupCommand(name, safety)), EDatabaseError);  // no folder yet
   fs::create_directory(TempBackupFolder(exeDir));
-  server.Run(SafetyBackupCommand(exeDir, name));
-  EXPECT_GT(CountRows(SafetyBackupFile(exeDir, name), "Accounts"), 0);
+  server.Run(SafetyBackupCommand(name, safety));
+  EXPECT_GT(CountRows(safety, "Accounts"), 0);
+}
+
+// A disk that fills during a backup: nothing of the partial file is left
+// beside the target, the journal SQLite leaves after a failed write included.
+TEST_F(EmbeddedServer, BackupOnAFullDiskLeavesNoPartialFileOrJournal) {
+  // More than SQLite's page cache holds, so that pages reach the file, and
+  // the journal must be written, before the copy is complete.
+  Exec(company, "CREATE TABLE Padding (b); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+                "SELECT i + 1 FROM n WHERE i < 3000) INSERT INTO Padding SELECT randomblob(1000) "
+                "FROM n;");
+  const fs::path folder = fs::path(exeDir) / "TempBackup";
+  fs::create_directory(folder);
+  // A limit on the size of files this process writes stands in for the full
+  // disk; writes past it fail with EFBIG instead of a signal.
+  struct rlimit saved {};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 1024 * 1024;
+  setrlimit(RLIMIT_FSIZE, &small);
+  EXPECT_THROW(TEmbeddedServer(data).Backup("Zelvo10", (folder / "Zelvo10.Bak").string()),
+               EDatabaseError);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, oldHandler);
+  EXPECT_TRUE(fs::is_empty(folder));
 }
 
 TEST_F(EmbeddedServer, ConnectionToAMissingCatalogFails) {

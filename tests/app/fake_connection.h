@@ -1,6 +1,9 @@
 // A connection that serves preset rows and writes what is done to it into a log.
 #pragma once
 
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +50,33 @@ class FakeConnection : public TDbConnection {
   std::string name_;
   std::vector<std::string>* log_;
   bool connected_ = false;
+};
+
+// A server that behaves as SQL Server does with a backup file: it cannot
+// write into a missing folder, and it adds a backup set to an existing file.
+// Every set verifies; a restore changes nothing.
+class AppendingServer : public FakeConnection {
+ public:
+  using FakeConnection::FakeConnection;
+  /// Runs before each command.
+  std::function<void(const std::string& command)> onCommand;
+
+  /// The file a command names.
+  static std::filesystem::path Device(const std::string& command) {
+    const size_t open = command.find('\'');
+    return command.substr(open + 1, command.rfind('\'') - open - 1);
+  }
+
+  void Execute(const std::string& command) override {
+    FakeConnection::Execute(command);
+    if (onCommand) onCommand(command);
+    if (!command.starts_with("BACKUP")) return;
+    const std::filesystem::path file = Device(command);
+    if (!std::filesystem::is_directory(file.parent_path())) {
+      throw EDatabaseError("Cannot open backup device");
+    }
+    std::ofstream(file, std::ios::app) << "backup set\n";
+  }
 };
 
 }  // namespace app::testing

@@ -6,15 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEvent>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
 
+#include "app/backup_history.h"
 #include "app/db/embedded_server.h"
 #include "app/db/sample_data.h"
 #include "app/db/sqlite_util.h"
@@ -103,6 +106,21 @@ inline std::string ShellOutput(const std::string& command) {
   return out;
 }
 
+/// Runs `onPaint` whenever `widget` is painted.
+class PaintWatch : public QObject {
+ public:
+  PaintWatch(QWidget& widget, std::function<void()> onPaint) : onPaint_(std::move(onPaint)) {
+    widget.installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) onPaint_();
+    return false;
+  }
+
+ private:
+  std::function<void()> onPaint_;
+};
+
 class OperationTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -144,7 +162,15 @@ class OperationTest : public ::testing::Test {
   std::string DataDir() { return exeDir + "Data/"; }
   std::string Company() { return DataDir() + "Zelvo10.db"; }
   std::string WorkFile() { return exeDir + "Temp/Zelvo10"; }
-  std::string SafetyBackup() { return exeDir + "TempBackup/Zelvo10.Bak"; }
+  /// The safety backups the restores left, newest first.
+  std::vector<TStampedFile> SafetyBackups() {
+    return FindStamped(exeDir + "TempBackup/", "Zelvo10", ".Bak");
+  }
+  /// The newest safety backup; empty when there is none.
+  std::string SafetyBackup() {
+    const auto all = SafetyBackups();
+    return all.empty() ? std::string() : all.front().Path;
+  }
 
   /// Changes the company's data.
   void Change(const std::string& sql) {

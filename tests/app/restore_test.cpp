@@ -2,12 +2,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "app/headless.h"
 #include "operation_fixture.h"
 
 namespace app::testing {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::StartsWith;
 
 const std::string kOpenDialog = "open dialog [Zip Files|*.zip|All Files|*.*]";
 
@@ -17,6 +21,10 @@ class Restore : public OperationTest {
     return Shown("MsgForm1", 1,
                  std::string(texts::kConfirmRestore[0]) + " / " + texts::kConfirmRestore[1] +
                      " / " + texts::kConfirmRestore[2]);
+  }
+  /// The failure message: the fixed line, then `cause`.
+  std::string Failure(const std::string& cause) {
+    return Shown("MsgForm2", 3, std::string(texts::kProbablyInUse) + " / " + cause);
   }
   /// Answers the confirmation with yes and picks `chosen`, then clicks.
   void RunRestore(const std::string& chosen) {
@@ -69,8 +77,11 @@ TEST_F(Restore, WhileTheDatabaseIsInUseSaysSoAndChangesNothing) {
   reader.reset();
 
   EXPECT_EQ(Dump(Company()), before);
-  EXPECT_THAT(Dialogs().shown, ElementsAre(Confirmation(), kOpenDialog,
-                                           Shown("MsgForm2", 3, texts::kProbablyInUse)));
+  EXPECT_THAT(Dialogs().shown,
+              ElementsAre(Confirmation(), kOpenDialog,
+                          Failure("Exclusive access could not be obtained because the database "
+                                  "'Zelvo10' is in use. RESTORE DATABASE is terminating "
+                                  "abnormally.")));
   EXPECT_EQ(gaugeAtMessage, 99);
   EXPECT_TRUE(Form().TerminateRequested());
   EXPECT_TRUE(fs::exists(WorkFile()));  // the extracted file stays for another try
@@ -132,9 +143,9 @@ TEST_F(Restore, StopsBeforeTheDatabaseWhenTheBackupDoesNotReachTemp) {
   RunRestore(locked);
   EXPECT_THAT(Dialogs().shown,
               ElementsAre(Confirmation(), kOpenDialog, std::string("box: ") + texts::kArchiveError,
-                          Shown("MsgForm2", 3, texts::kProbablyInUse)));
+                          StartsWith(Failure(""))));
   RunRestore(files + "x.bak");
-  EXPECT_EQ(Dialogs().shown.back(), Shown("MsgForm2", 3, texts::kProbablyInUse));
+  EXPECT_THAT(Dialogs().shown.back(), StartsWith(Failure("Cannot copy")));
 
   EXPECT_EQ(Dump(Company()), before);
   EXPECT_FALSE(fs::exists(SafetyBackup()));
@@ -152,6 +163,50 @@ TEST_F(Restore, ClicksWhileItRunsAreIgnored) {
   EXPECT_GT(pumps, 0);
   EXPECT_THAT(Dialogs().shown,
               ElementsAre(Confirmation(), kOpenDialog, Shown("MsgForm2", 2, texts::kSuccess)));
+}
+
+TEST_F(Restore, FromADamagedArchiveNamesTheDamageOnASecondLine) {
+  const std::string chosen = ZipOfBackup("x.zip", "-0");  // stored: a changed byte fails the CRC
+  {
+    std::fstream archive(chosen, std::ios::in | std::ios::out | std::ios::binary);
+    archive.seekp(static_cast<std::streamoff>(fs::file_size(chosen) / 2));
+    archive.put('\x5a');
+  }
+  RunRestore(chosen);
+  EXPECT_THAT(Dialogs().shown,
+              ElementsAre(Confirmation(), kOpenDialog, std::string("box: ") + texts::kArchiveError,
+                          Failure("File fails CRC check: " + WorkFile())));
+}
+
+// Each restore keeps the state it replaced in a safety backup of its own;
+// the oldest go only when P_Restore.ini says so, and any can be restored.
+TEST_F(Restore, EveryRestoreKeepsItsOwnSafetyBackupAndAnyCanBeRestored) {
+  std::ofstream(exeDir + "P_Restore.ini") << "[Backups]\nSafetyBackupsKept=2\n";
+  BackupInto(files + "s0.bak");
+  const std::string s0 = Dump(Company());
+  Change("DELETE FROM VoucherItems");
+  const std::string sa = Dump(Company());
+  const std::string a = ZipOfBackup("a.zip");
+  Change("DELETE FROM Vouchers");
+  const std::string sb = Dump(Company());
+  const std::string b = ZipOfBackup("b.zip");
+  TEmbeddedServer(DataDir()).Restore("Zelvo10", files + "s0.bak");
+
+  RunRestore(a);  // in the window
+  std::ostringstream out, err;
+  ASSERT_EQ(RunHeadless(ParseCommandLine({"--restore", b}), exeDir, out, err), kExitSuccess);
+  std::vector<TStampedFile> kept = SafetyBackups();
+  ASSERT_EQ(kept.size(), 2u);
+  EXPECT_EQ(Dump(kept[0].Path), sa);
+  EXPECT_EQ(Dump(kept[1].Path), s0);
+
+  ASSERT_EQ(RunHeadless(ParseCommandLine({"--restore", kept[1].Path}), exeDir, out, err),
+            kExitSuccess);
+  EXPECT_EQ(Dump(Company()), s0);
+  const std::vector<TStampedFile> now = SafetyBackups();
+  ASSERT_EQ(now.size(), 2u);  // the oldest went
+  EXPECT_EQ(Dump(now[0].Path), sb);
+  EXPECT_EQ(now[1].Path, kept[0].Path);
 }
 
 TEST_F(Restore, DiskPromptsGoOnOnlyWhenAnsweredOk) {

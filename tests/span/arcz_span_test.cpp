@@ -161,16 +161,16 @@ TEST_F(ArczOnDisks, StoppingAtAPromptWritesNoArchive) {
 }
 
 TEST(ArczPrompts, RunWithNothingToDoIsNoStopAtADisk) {
-  // Nobody was asked for a disk: a refresh that finds nothing changed
-  // succeeds with a count of 0.
+  // Nobody was asked for a disk: a refresh that finds nothing changed says
+  // there was nothing to do.
   test::TempDir dir;
   test::WriteText(dir / "docs/a.txt", "unchanged");
   const std::string in_dir =
       "cd " + test::Quote(dir.path()) + " && " + test::Quote(std::string(ARC_BIN_DIR) + "/arcz");
   ASSERT_EQ(test::Run(in_dir + " a backup.zip -r docs </dev/null").status, 0);
   const test::ToolResult r = test::Run(in_dir + " a backup.zip -u -r docs </dev/null");
-  EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_NE(r.output.find("0 files refreshed"), std::string::npos) << r.output;
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_NE(r.output.find("Nothing to do"), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("stopped"), std::string::npos) << r.output;
 }
 
