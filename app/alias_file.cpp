@@ -6,11 +6,12 @@
 #include <system_error>
 
 #include "app/db/alias_table.h"
+#include "app/locations.h"
 
 namespace app {
 
 std::filesystem::path AliasFilePath(const std::string& exeDir) {
-  return std::filesystem::path(exeDir) / "DefAlias.dat";
+  return SettingsFile(exeDir, "DefAlias.dat");
 }
 
 TCompany SelectCompany(const std::string& exeDir, TAliasTable& aliasTable) {

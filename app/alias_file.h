@@ -1,8 +1,9 @@
 //===-- app/alias_file.h - DefAlias.dat, the selected company ---*- C++ -*-===//
 //
-// DefAlias.dat beside the executable holds the alias id of the selected
-// company as text: the reader takes the first line without its line break
-// (CR, LF or CR LF) and trims nothing; the writer writes the id alone.
+// DefAlias.dat (beside the executable, or where app/locations.h says) holds
+// the alias id of the selected company as text: the reader takes the first
+// line without its line break (CR, LF or CR LF) and trims nothing; the writer
+// writes the id alone.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -27,7 +28,9 @@ struct TCompany {
 /// empty texts. Throws EDatabaseError when the table is closed.
 TCompany SelectCompany(const std::string& exeDir, TAliasTable& aliasTable);
 
-/// E + "DefAlias.dat", E being the executable's folder with a trailing '/'.
+/// DefAlias.dat of the program whose data folder is `exeDir` (with a trailing
+/// '/'): E + "DefAlias.dat" in a build tree, the first found in the settings
+/// folders when installed.
 std::filesystem::path AliasFilePath(const std::string& exeDir);
 
 /// The first line of `file`; empty when the file is missing or unreadable.

@@ -315,8 +315,8 @@ void TBackupRestore::runBackup() {
   } catch (const EUnreadableBackup& e) {
     outcome_ = TOutcome::Failed;
     host_.NoteError(e.what());
-    std::vector<std::string> lines = {texts::kBackupNotVerified, CauseLine(e.what())};
-    if (!e.SetAsideAs().empty()) lines.push_back(texts::kDamagedSetAside + (" " + e.SetAsideAs()));
+    std::vector<std::string> lines = {Tr(texts::kBackupNotVerified), CauseLine(e.what())};
+    if (!e.SetAsideAs().empty()) lines.push_back(Tr(texts::kDamagedSetAside) + " " + e.SetAsideAs());
     showNotice(lines);
   } catch (const std::exception& e) {
     outcome_ = TOutcome::Failed;
@@ -371,7 +371,7 @@ void TBackupRestore::refuse(const std::string& holder) {
   outcome_ = TOutcome::Refused;
   host_.NoteError("Another operation on " + parts_.DatabaseName + " is running" +
                   (holder.empty() ? "" : " (" + holder + ")") + "; nothing was done.");
-  showNotice({texts::kOperationRunning});
+  showNotice({Tr(texts::kOperationRunning)});
 }
 
 void TBackupRestore::packAndCheck(const std::string& ArchiveName, const std::string& SourceFile) {
@@ -463,7 +463,7 @@ void TBackupRestore::reportArchiveError(const std::string& FileName,
   if (!ExtendedMsg.empty()) detail += " (" + ExtendedMsg + ")";
   if (!VolumeID.empty() && VolumeID != "0") detail += ", volume " + VolumeID;
   host_.NoteError(detail);
-  dialogs_.MessageDlg("", texts::kArchiveError, TMsgDlgType::None, TMsgDlgButtons::Ok);
+  dialogs_.MessageDlg("", Tr(texts::kArchiveError), TMsgDlgType::None, TMsgDlgButtons::Ok);
 }
 
 // --- Restore -----------------------------------------------------------------
@@ -504,7 +504,7 @@ void TBackupRestore::runRestore() {
     // The fixed line, then what went wrong: the reader's first error when
     // the archive did not unpack, else the server's.
     parts_.MsgForm2.SetMessageList3(
-        {texts::kProbablyInUse, extractCause_.empty() ? CauseLine(e.what()) : extractCause_});
+        {Tr(texts::kProbablyInUse), extractCause_.empty() ? CauseLine(e.what()) : extractCause_});
     dialogs_.ShowMessageIndex(parts_.MsgForm2, 3);
     host_.Terminate();
   }
@@ -629,16 +629,16 @@ void TBackupRestore::askForDisk(const std::string& text, bool& Cancel) {
 }
 
 void TBackupRestore::UnZip1GetZipFirstDisk(arc::TObject*, bool& Cancel) {
-  askForDisk(texts::kInsertFirstDisk, Cancel);
+  askForDisk(Tr(texts::kInsertFirstDisk), Cancel);
 }
 
 void TBackupRestore::UnZip1GetZipNextDisk(arc::TObject*, const std::string& VolumeName,
                                           bool& Cancel) {
-  askForDisk(texts::kInsertNextDisk + VolumeName, Cancel);
+  askForDisk(Tr(texts::kInsertNextDisk) + VolumeName, Cancel);
 }
 
 void TBackupRestore::UnZip1GetZipLastDisk(arc::TObject*, bool& Cancel) {
-  askForDisk(texts::kInsertLastDisk, Cancel);
+  askForDisk(Tr(texts::kInsertLastDisk), Cancel);
 }
 
 void TBackupRestore::UnZip1NextVolume(arc::TObject*, std::string& VolumeName,

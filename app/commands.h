@@ -1,7 +1,8 @@
 //===-- app/commands.h - Backup and restore commands for the server -*- C++ -*-===//
 //
 // The server writes and reads the backup files itself; the program only sends
-// command texts. E is the program's data folder with a trailing '/', D the
+// command texts. E is the program's data folder with a trailing '/' (the
+// executable's folder in a build tree, see app/locations.h), D the
 // company's database name, N the name of the file to restore from, T the
 // local time a safety backup is taken (YYYYMMDD-HHMMSS).
 //

@@ -1,7 +1,8 @@
 //===-- app/config.h - P_Restore.ini: which database engine -----*- C++ -*-===//
 //
-// P_Restore.ini beside the executable chooses the database engine. Without the
-// file the embedded engine runs on Data/ beside the executable.
+// P_Restore.ini (beside the executable, or where app/locations.h says) chooses
+// the database engine. Without the file the embedded engine runs on Data/ in
+// the data folder.
 //
 //   [Database]
 //   Engine=ODBC                  ; or Embedded (the default)

@@ -12,6 +12,8 @@
 
 #include "app/alias_file.h"
 #include "app/archive_components.h"
+#include "app/language.h"
+#include "app/locations.h"
 #include "app/qt_dialogs.h"
 #include "app/texts.h"
 #include "msg/design_font.h"
@@ -35,6 +37,9 @@ constexpr int kPanelHeight = 103;
 // The gauges are anchored to the right edge of the panel.
 constexpr int kGaugeRightGap = kClientWidth - (7 + 572);
 
+// A text that runs toward the window's far edge stops this far from it.
+constexpr int kEdgeMargin = 8;
+
 // The stand-in face runs about an eighth wider than the design face. A fixed
 // caption that would overflow its designed box is drawn one or more pixels
 // smaller instead, so that the boxes keep their designed places.
@@ -49,16 +54,18 @@ void FitCaption(QWidget& widget, int available, Needed needed) {
   }
 }
 
+QString Text(const char* text) { return QString::fromStdString(Tr(text)); }
+
 QLabel* DesignLabel(QWidget* parent, const char* name, const QRect& rect, const char* caption,
                     const QColor& colour) {
-  auto* label = new QLabel(QString::fromUtf8(caption), parent);
+  auto* label = new QLabel(Text(caption), parent);
   label->setObjectName(name);
   label->setGeometry(rect);
   label->setFont(msg::DesignFont("QRVZIBA", -16));
   QPalette palette = label->palette();
   palette.setColor(QPalette::WindowText, colour);
   label->setPalette(palette);
-  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);  // the reading side: right
+  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);  // the reading side
   return label;
 }
 
@@ -67,7 +74,7 @@ msg::TBitBtn* DesignButton(QWidget* parent, const char* name, const QRect& rect,
   auto* button = new msg::TBitBtn(parent);
   button->setObjectName(name);
   button->setGeometry(rect);
-  button->setText(QString::fromUtf8(caption));
+  button->setText(Text(caption));
   button->setFont(msg::DesignFont("QRVZIBA", -15));
   button->SetGlyph(QApplication::style()->standardIcon(glyph).pixmap(16, 16));
   FitCaption(*button, rect.width(), [](const QWidget& w) { return w.sizeHint().width(); });
@@ -126,9 +133,13 @@ class TForm1::THost : public TOperationHost {
   TForm1& form_;
 };
 
-void AutoSizeKeepingRight(QLabel& label) {
-  const int right = label.x() + label.width();
+void AutoSizeFromReadingEdge(QLabel& label) {
   const int width = QFontMetrics(label.font()).horizontalAdvance(label.text());
+  if (label.layoutDirection() == Qt::LeftToRight) {
+    label.resize(width, label.height());
+    return;
+  }
+  const int right = label.x() + label.width();
   label.setGeometry(right - width, label.y(), width, label.height());
 }
 
@@ -138,8 +149,10 @@ TForm1::TForm1(TFormEnvironment environment, QWidget* parent)
       settings_(std::move(environment.Settings)),
       dialogs_(std::move(environment.Dialogs)) {
   setObjectName("Form1");
-  setWindowTitle(QString::fromUtf8(texts::kFormCaption));
-  setLayoutDirection(Qt::RightToLeft);
+  setWindowTitle(Text(texts::kFormCaption));
+  // The design reads right to left; a left-to-right translation reads the
+  // window in a mirror (createControls).
+  setLayoutDirection(ReadingDirection());
   setFont(msg::DesignFont("MS Sans Serif", -11));
   QPalette face = palette();
   face.setColor(QPalette::Window, kButtonFace);
@@ -173,18 +186,24 @@ void TForm1::createControls() {
   Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
   Panel1->setGeometry(0, 0, kClientWidth, kPanelHeight);
 
-  Label1 = DesignLabel(Panel1, "Label1", {282, 9, 288, 24}, texts::kTitle, kGreen);
+  // The controls are placed as designed, for reading right to left; left to
+  // right, each takes the mirrored place.
+  const bool mirrored = layoutDirection() == Qt::LeftToRight;
+  const auto at = [mirrored](int left, int top, int width, int height) {
+    return QRect(mirrored ? kClientWidth - left - width : left, top, width, height);
+  };
+  Label1 = DesignLabel(Panel1, "Label1", at(282, 9, 288, 24), texts::kTitle, kGreen);
   FitCaption(*Label1, Label1->width(), [](const QWidget& w) {
     const auto& label = static_cast<const QLabel&>(w);
     return QFontMetrics(label.font()).horizontalAdvance(label.text());
   });
-  AutoSizeKeepingRight(*Label1);
-  // Label2 shows data: it keeps its size of font and grows to the left.
-  Label2 = DesignLabel(Panel1, "Label2", {220, 9, 49, 24}, texts::kCompanyName, kMaroon);
-  AutoSizeKeepingRight(*Label2);
-  BitBtn2 = DesignButton(Panel1, "BitBtn2", {456, 51, 121, 25}, texts::kRestoreButton,
+  AutoSizeFromReadingEdge(*Label1);
+  // Label2 shows data: it keeps its size of font and grows away from Label1.
+  Label2 = DesignLabel(Panel1, "Label2", at(220, 9, 49, 24), texts::kCompanyName, kMaroon);
+  AutoSizeFromReadingEdge(*Label2);
+  BitBtn2 = DesignButton(Panel1, "BitBtn2", at(456, 51, 121, 25), texts::kRestoreButton,
                          QStyle::SP_DialogOpenButton);
-  BitBtn1 = DesignButton(Panel1, "BitBtn1", {336, 51, 121, 25}, texts::kBackupButton,
+  BitBtn1 = DesignButton(Panel1, "BitBtn1", at(336, 51, 121, 25), texts::kBackupButton,
                          QStyle::SP_DialogSaveButton);
   setTabOrder(BitBtn1, BitBtn2);
   // The two buttons read alike: both take the smaller of their fitted sizes.
@@ -195,22 +214,25 @@ void TForm1::createControls() {
 
   SpeedButton1 = new QToolButton(Panel1);
   SpeedButton1->setObjectName("SpeedButton1");
-  SpeedButton1->setGeometry(8, 54, 33, 22);
+  SpeedButton1->setGeometry(at(8, 54, 33, 22));
   SpeedButton1->setFocusPolicy(Qt::NoFocus);
   SpeedButton1->setIcon(QApplication::style()->standardIcon(QStyle::SP_DialogCloseButton));
+  SpeedButton1->setShortcut(QKeySequence(Qt::ALT | Qt::Key_X));
+  SpeedButton1->setToolTip(Text(texts::kCloseButtonTip) + " (" +
+                           SpeedButton1->shortcut().toString(QKeySequence::NativeText) + ")");
   connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
   connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
   connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
 
   // In the free space between the close button and the backup button.
-  Label3 = new QLabel(QString::fromUtf8(texts::kConnecting), Panel1);
+  Label3 = new QLabel(Text(texts::kConnecting), Panel1);
   Label3->setObjectName("Label3");
-  Label3->setGeometry(48, 54, 280, 22);
-  Label3->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);  // the reading side: right
+  Label3->setGeometry(at(48, 54, 280, 22));
+  Label3->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);  // the reading side
   Label3->hide();
 
-  GaugeShow1 = DesignGauge(Panel1, "GaugeShow1", {7, 78, 572, 12});
-  GaugeShow2 = DesignGauge(Panel1, "GaugeShow2", {7, 89, 572, 12});
+  GaugeShow1 = DesignGauge(Panel1, "GaugeShow1", at(7, 78, 572, 12));
+  GaugeShow2 = DesignGauge(Panel1, "GaugeShow2", at(7, 89, 572, 12));
   GaugeShow2->hide();
   BitBtn1->setFocus();
 }
@@ -238,10 +260,11 @@ TMessageForms CreateMessageForms(QObject* owner) {
   TMessageForms forms;
   forms.MsgForm1 = configure("MsgForm1", msg::TMsgBtn::Yes_No);
   forms.MsgForm1->SetMessageList1(
-      {std::begin(texts::kConfirmRestore), std::end(texts::kConfirmRestore)});
+      {Tr(texts::kConfirmRestore[0]), Tr(texts::kConfirmRestore[1]),
+       Tr(texts::kConfirmRestore[2])});
   forms.MsgForm2 = configure("MsgForm2", msg::TMsgBtn::Ok);
-  forms.MsgForm2->SetMessageList2({texts::kSuccess});
-  forms.MsgForm2->SetMessageList3({texts::kDuplicateName});
+  forms.MsgForm2->SetMessageList2({Tr(texts::kSuccess)});
+  forms.MsgForm2->SetMessageList3({Tr(texts::kDuplicateName)});
   return forms;
 }
 
@@ -273,7 +296,9 @@ void TForm1::LoadAliasDef() {
   setLabel2Caption(company.Description);
 }
 
-void TForm1::SaveAliasDef(const std::string& id) { WriteWholeFile(AliasFilePath(exeDir_), id); }
+void TForm1::SaveAliasDef(const std::string& id) {
+  WriteWholeFile(WritableSettingsFile(exeDir_, "DefAlias.dat"), id);
+}
 
 void TForm1::SpeedButton1Click() { close(); }
 
@@ -298,8 +323,16 @@ void TForm1::BitBtn2Click() {
 }
 
 void TForm1::setLabel2Caption(const std::string& caption) {
-  Label2->setText(QString::fromStdString(caption));
-  AutoSizeKeepingRight(*Label2);
+  // A description longer than the room toward the window's far edge is cut
+  // with an ellipsis; the tip shows it whole.
+  const QString text = QString::fromStdString(caption);
+  const int room = Label2->layoutDirection() == Qt::LeftToRight
+                       ? Panel1->width() - kEdgeMargin - Label2->x()
+                       : Label2->x() + Label2->width() - kEdgeMargin;
+  const QString shown = QFontMetrics(Label2->font()).elidedText(text, Qt::ElideRight, room);
+  Label2->setText(shown);
+  Label2->setToolTip(shown == text ? QString() : text);
+  AutoSizeFromReadingEdge(*Label2);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -318,6 +351,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   Panel1->resize(width(), kPanelHeight);
+  // The gauges are anchored to the right edge, or, mirrored, to the left one.
+  if (layoutDirection() == Qt::LeftToRight) return;
   for (TGauge* gauge : {GaugeShow1, GaugeShow2}) {
     gauge->move(Panel1->width() - kGaugeRightGap - gauge->width(), gauge->y());
   }

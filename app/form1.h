@@ -43,7 +43,7 @@ namespace app {
 
 /// What the window is built on.
 struct TFormEnvironment {
-  std::string ExeDir;                      ///< the executable's folder, with a trailing '/'
+  std::string ExeDir;                      ///< the data folder, with a trailing '/'
   std::unique_ptr<TDbConnection> Master;   ///< becomes ADOConnection1
   std::unique_ptr<TDbConnection> Company;  ///< becomes ADOConnection2
   std::unique_ptr<TDialogs> Dialogs = nullptr;  ///< empty: Qt dialogs over the window
@@ -79,7 +79,7 @@ class TForm1 : public QWidget {
 
   /// The company database's name; empty until LoadAliasDef has run.
   const std::string& DatabaseName() const { return databaseName_; }
-  /// The executable's folder with a trailing '/'.
+  /// The data folder with a trailing '/' (the executable's in a build tree).
   const std::string& ExeDir() const { return exeDir_; }
 
   void FormShow();
@@ -135,8 +135,9 @@ struct TMessageForms {
 };
 TMessageForms CreateMessageForms(QObject* owner);
 
-/// Gives a label the width of its text, keeping its right edge where it is
-/// (a right-to-left label grows to the left).
-void AutoSizeKeepingRight(QLabel& label);
+/// Gives a label the width of its text, keeping the edge its reading starts
+/// from where it is: a right-to-left label grows to the left, a left-to-right
+/// one to the right.
+void AutoSizeFromReadingEdge(QLabel& label);
 
 }  // namespace app

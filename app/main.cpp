@@ -1,24 +1,37 @@
 //===-- app/main.cpp - P_Restore: back up and restore a company -*- C++ -*-===//
 #include <QApplication>
 #include <QGuiApplication>
+#include <QIcon>
+#include <QLocale>
 #include <QMessageBox>
 #include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "app/connecting.h"
 #include "app/form1.h"
 #include "app/headless.h"
+#include "app/language.h"
+#include "app/locations.h"
 #include "app/startup.h"
 
 namespace {
 
-int RunWindow(int argc, char** argv) {
+int RunWindow(int argc, char** argv, app::TLanguage language) {
   QApplication application(argc, argv);
+  app::InstallTranslations(language);
+  QGuiApplication::setDesktopFileName("P_Restore");
+  QApplication::setWindowIcon(QIcon::fromTheme("P_Restore"));
   app::SetApplicationFont();
   std::unique_ptr<app::TForm1> form;
   try {
-    form = std::make_unique<app::TForm1>(app::LoadEnvironment(app::ExecutableDir()));
+    app::TFormEnvironment environment = app::LoadEnvironment(app::DataFolder());
+    // A server that does not answer keeps the program here up to its login
+    // time-out: the user sees that it is connecting.
+    app::TDbConnection& master = *environment.Master;
+    app::ConnectShowingProgress([&master] { master.Open(); });
+    form = std::make_unique<app::TForm1>(std::move(environment));
   } catch (const std::exception& e) {
     // Without its database the program cannot start: say why and end.
     QMessageBox::critical(nullptr, "P_Restore", QString::fromStdString(e.what()));
@@ -39,12 +52,19 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& t
 }  // namespace
 
 int main(int argc, char** argv) {
-  const app::TCommandLine command = app::ParseCommandLine({argv + 1, argv + argc});
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  const app::TLanguageChoice language =
+      app::TakeLanguageOption(arguments, QLocale::system().uiLanguages());
+  app::TCommandLine command = app::ParseCommandLine(arguments);
+  if (!language.Error.empty()) {
+    command.mode = app::TCommandLine::Mode::Invalid;
+    command.error = language.Error;
+  }
   switch (command.mode) {
     case app::TCommandLine::Mode::Window:
-      return RunWindow(argc, argv);
+      return RunWindow(argc, argv, language.Language);
     case app::TCommandLine::Mode::Help:
-      std::cout << app::UsageText();
+      std::cout << app::UsageText() << app::LanguageUsageText() << app::LocationsUsageText();
       return app::kExitSuccess;
     case app::TCommandLine::Mode::Invalid:
       std::cerr << "P_Restore: " << command.error << "\n\n" << app::UsageText();
@@ -59,5 +79,11 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler(QuietQtMessages);
   QGuiApplication application(argc, argv);
-  return app::RunHeadless(command, app::ExecutableDir(), std::cout, std::cerr);
+  app::InstallTranslations(language.Language);
+  try {
+    return app::RunHeadless(command, app::DataFolder(), std::cout, std::cerr);
+  } catch (const std::exception& e) {
+    std::cerr << "P_Restore: " << e.what() << '\n';
+    return app::kExitFailure;
+  }
 }

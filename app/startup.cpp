@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include "app/config.h"
+#include "app/locations.h"
 #include "msg/design_font.h"
 
 namespace app {
@@ -12,7 +13,7 @@ namespace app {
 std::string ExecutableDir() { return QCoreApplication::applicationDirPath().toStdString() + "/"; }
 
 TFormEnvironment LoadEnvironment(const std::string& exeDir) {
-  const TDatabaseConfig config = ReadDatabaseConfig(exeDir + "P_Restore.ini");
+  const TDatabaseConfig config = ReadDatabaseConfig(SettingsFile(exeDir, "P_Restore.ini"));
   TConnections connections = CreateConnections(config, exeDir);
   return {exeDir, std::move(connections.Master), std::move(connections.Company), nullptr,
           config.Operations};

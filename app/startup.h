@@ -11,9 +11,10 @@ namespace app {
 /// on every call. Needs the application object.
 std::string ExecutableDir();
 
-/// The window's environment for a program in `exeDir`: P_Restore.ini there
-/// chooses the engine (the embedded one when the file is missing), and the
-/// embedded engine's Data/ folder is prepared. Throws EDatabaseError.
+/// The window's environment for a program whose data folder is `exeDir`
+/// (app/locations.h): its P_Restore.ini chooses the engine (the embedded one
+/// when there is none), and the embedded engine's Data/ folder is prepared.
+/// Throws EDatabaseError.
 TFormEnvironment LoadEnvironment(const std::string& exeDir);
 
 /// The application-wide font of the program's windows.

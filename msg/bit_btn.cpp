@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QStyle>
 
 namespace msg {
@@ -34,6 +35,18 @@ QPixmap StockGlyph(TBitBtnKind kind) {
 }
 
 TBitBtn::TBitBtn(QWidget* parent) : QPushButton(parent) {}
+
+// A push button takes Enter only as a dialog's default button; outside dialogs
+// (the main window) it would be lost.
+void TBitBtn::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if (enter && modifiers == Qt::NoModifier && isEnabled()) {
+    click();
+    return;
+  }
+  QPushButton::keyPressEvent(event);
+}
 
 void TBitBtn::SetKind(TBitBtnKind kind) {
   kind_ = kind;

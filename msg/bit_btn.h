@@ -2,7 +2,8 @@
 //
 // A push button that carries the modal result it gives its window, a glyph, and
 // the two keyboard roles: the default button (Enter presses it) and the cancel
-// button (Escape presses it while it is visible). Setting a kind gives the
+// button (Escape presses it while it is visible). Enter, like Space, presses
+// the button that has the focus, in any window. Setting a kind gives the
 // button the stock glyph, modal result and role of that kind.
 //
 //===----------------------------------------------------------------------===//
@@ -45,6 +46,9 @@ class TBitBtn : public QPushButton {
   /// Escape presses a visible cancel button.
   bool Cancel() const { return cancel_; }
   void SetCancel(bool value) { cancel_ = value; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   TBitBtnKind kind_ = TBitBtnKind::bkCustom;

@@ -1,6 +1,7 @@
 //===-- msg/msg_form.cpp - The message component ----------------*- C++ -*-===//
 #include "msg_form.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -12,11 +13,15 @@ namespace msg {
 
 namespace {
 
-const char* const kCaptionOk = "تائيد";
-const char* const kCaptionCancel = "انصراف";
-const char* const kCaptionYes = "بلـه";
-const char* const kCaptionNo = "خيـر";
-const char* const kCaptionClose = "خروج";
+// The captions of the standard buttons; '&' marks the accelerator. Qt's
+// translation tools know them in the context "msg".
+const char* const kCaptionOk = QT_TRANSLATE_NOOP("msg", "&تائيد");
+const char* const kCaptionCancel = QT_TRANSLATE_NOOP("msg", "ان&صراف");
+const char* const kCaptionYes = QT_TRANSLATE_NOOP("msg", "&بلـه");
+const char* const kCaptionNo = QT_TRANSLATE_NOOP("msg", "&خيـر");
+const char* const kCaptionClose = QT_TRANSLATE_NOOP("msg", "خرو&ج");
+
+QString Caption(const char* caption) { return QCoreApplication::translate("msg", caption); }
 
 Qt::Alignment LabelAlignment(TAlignment alignment) {
   switch (alignment) {
@@ -33,7 +38,7 @@ Qt::Alignment LabelAlignment(TAlignment alignment) {
 void SetButton(TBitBtn& button, bool visible, TBitBtnKind kind, const char* caption) {
   button.setVisible(visible);
   button.SetKind(kind);
-  button.setText(QString::fromUtf8(caption));
+  button.setText(Caption(caption));
 }
 
 }  // namespace
@@ -68,7 +73,9 @@ std::unique_ptr<TShowMsgForm> TMsgForm::CreateShowForm() {
   auto* ownerWidget = qobject_cast<QWidget*>(parent());
   auto form = std::make_unique<TShowMsgForm>(ownerWidget ? ownerWidget->window() : nullptr);
 
-  form->setWindowTitle(QString::fromStdString(title_));
+  // Without a title the caption stays blank: an empty one would be replaced by
+  // the application's name.
+  form->setWindowTitle(title_.empty() ? QStringLiteral(" ") : QString::fromStdString(title_));
   int32_t height = height_;
   int32_t width = width_;
   form->SetWindowSize(width, height);
@@ -187,10 +194,10 @@ void TMsgForm::setButtons(TShowMsgForm& form, int32_t& count) const {
       second.show();
       second.SetModalResult(mrNo);
       second.SetGlyph(form.NoBmp->icon().pixmap(16, 16));
-      second.setText(QString::fromUtf8(kCaptionNo));
+      second.setText(Caption(kCaptionNo));
       third.show();
       third.SetModalResult(mrAbort);
-      third.setText(QString::fromUtf8(kCaptionClose));
+      third.setText(Caption(kCaptionClose));
       count = 3;
       break;
     case TMsgBtn::Ok_Cancel_Close:
@@ -198,7 +205,7 @@ void TMsgForm::setButtons(TShowMsgForm& form, int32_t& count) const {
       SetButton(second, true, TBitBtnKind::bkCancel, kCaptionCancel);
       third.show();
       third.SetModalResult(mrAbort);
-      third.setText(QString::fromUtf8(kCaptionClose));
+      third.setText(Caption(kCaptionClose));
       count = 3;
       break;
   }

@@ -3,7 +3,11 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QCoreApplication>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QTextOption>
+#include <QWindow>
 #include <QStyle>
 #include <algorithm>
 
@@ -16,6 +20,27 @@ namespace {
 
 constexpr int kButtonHeight = 25;
 constexpr int kStockPictureSize = 32;
+
+QString Caption(const char* caption) { return QCoreApplication::translate("msg", caption); }
+
+// The message text. Qt would choose the direction of each line from its first
+// letter, so that Persian lines of a left-justified message would end up flush
+// right, their punctuation on the wrong side; the lines are drawn in the
+// label's own direction instead.
+class TMsgLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setPen(palette().color(foregroundRole()));
+    QTextOption option(alignment());
+    option.setTextDirection(layoutDirection());
+    option.setWrapMode(QTextOption::NoWrap);
+    painter.drawText(QRectF(contentsRect()), text(), option);
+  }
+};
 
 QLabel* HiddenPicture(QWidget* parent, QStyle::StandardPixmap which, const char* name) {
   auto* label = new QLabel(parent);
@@ -61,12 +86,12 @@ TShowMsgForm::TShowMsgForm(QWidget* parent)
   PanelImage->setObjectName("PanelImage");
 
   BitBtnOk = DesignButton(Panel1, "BitBtnOk", {179, kButtonTop, 76, kButtonHeight},
-                          QString::fromUtf8("F2 تائيد"), mrOk);
+                          Caption(QT_TRANSLATE_NOOP("msg", "F2 تائيد")), mrOk);
   BitBtnOk->SetGlyph(StockGlyph(TBitBtnKind::bkOK));
   BitBtnCancel = DesignButton(Panel1, "BitBtnCancel", {96, kButtonTop, 75, kButtonHeight},
-                              QString::fromUtf8("انصراف"), mrCancel);
+                              Caption(QT_TRANSLATE_NOOP("msg", "ان&صراف")), mrCancel);
   BitBtnClose = DesignButton(Panel1, "BitBtnClose", {8, kButtonTop, 76, kButtonHeight},
-                             QString::fromUtf8("خروج"), mrAbort);
+                             Caption(QT_TRANSLATE_NOOP("msg", "خرو&ج")), mrAbort);
   BitBtnClose->SetGlyph(
       QApplication::style()->standardIcon(QStyle::SP_DialogCloseButton).pixmap(16, 16));
   BitBtnClose->hide();
@@ -96,7 +121,7 @@ TShowMsgForm::TShowMsgForm(QWidget* parent)
   NoBmp->setIcon(QApplication::style()->standardIcon(QStyle::SP_DialogNoButton));
   NoBmp->hide();
 
-  MsgLabel = new QLabel(QString::fromUtf8("4444"), this);
+  MsgLabel = new TMsgLabel(QStringLiteral("4444"), this);
   MsgLabel->setObjectName("MsgLabel");
   MsgLabel->setTextFormat(Qt::PlainText);
   MsgLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
@@ -161,8 +186,36 @@ void TShowMsgForm::SetPictureColumn(int32_t width) {
 }
 
 void TShowMsgForm::SetWindowSize(int32_t width, int32_t height) {
-  setFixedSize(std::max(1, width), std::max(1, height));
+  outerSize_ = QSize(std::max(1, width), std::max(1, height));
+  fitOuterSize();
+}
+
+QMargins TShowMsgForm::FrameMargins() const {
+  if (const QWindow* window = windowHandle()) return window->frameMargins();
+  // Not made yet: the frame will be like that of the window it opens over.
+  if (const QWidget* owner = parentWidget()) {
+    if (const QWindow* window = owner->window()->windowHandle()) return window->frameMargins();
+  }
+  return {};
+}
+
+void TShowMsgForm::fitOuterSize() {
+  frame_ = FrameMargins();
+  setFixedSize(std::max(1, outerSize_.width() - frame_.left() - frame_.right()),
+               std::max(1, outerSize_.height() - frame_.top() - frame_.bottom()));
   layoutPanels();
+}
+
+// The frame is known for certain once the window shows, and on X11 once the
+// window manager has framed it, which moves the window.
+void TShowMsgForm::showEvent(QShowEvent* event) {
+  fitOuterSize();
+  QDialog::showEvent(event);
+}
+
+void TShowMsgForm::moveEvent(QMoveEvent* event) {
+  QDialog::moveEvent(event);
+  if (FrameMargins() != frame_) fitOuterSize();
 }
 
 void TShowMsgForm::resizeEvent(QResizeEvent* event) {

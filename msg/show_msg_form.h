@@ -20,6 +20,8 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QMargins>
+#include <QSize>
 #include <QToolButton>
 #include <QWidget>
 #include <string>
@@ -51,12 +53,17 @@ class TShowMsgForm : public QDialog {
   const std::string& HelpFile() const { return helpFile_; }
   void SetHelpFile(const std::string& value) { helpFile_ = value; }
 
+  /// The window's outer size, its frame included (the client area is smaller
+  /// by the frame); the panels follow.
+  void SetWindowSize(int32_t width, int32_t height);
+  QSize OuterSize() const { return outerSize_; }
+  /// The frame the window manager puts around the window; before the window
+  /// is made, that of the window it opens over.
+  QMargins FrameMargins() const;
+
   /// Width of the picture column (PanelImage), which stays aligned to the right.
   int32_t PictureColumn() const { return pictureColumn_; }
   void SetPictureColumn(int32_t width);
-
-  /// Gives the window a fixed size and aligns its panels to it.
-  void SetWindowSize(int32_t width, int32_t height);
 
   /// Sets the message text, one line per entry, and sizes MsgLabel to it: as wide
   /// as its longest line, as high as its lines.
@@ -73,9 +80,15 @@ class TShowMsgForm : public QDialog {
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   void layoutPanels();
+  /// Gives the client area the fixed size that makes the outer size OuterSize().
+  void fitOuterSize();
+  QSize outerSize_;
+  QMargins frame_;
   int32_t pictureColumn_ = 53;
   std::string helpFile_ = "tpoMainFormWCenter";
 };

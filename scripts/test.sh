@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: a normal build with warnings as
-# errors, then the same tests under AddressSanitizer + UndefinedBehaviorSanitizer,
+# errors, its Debian package (checked by lintian, installed, used and removed),
+# then the same tests under AddressSanitizer + UndefinedBehaviorSanitizer,
 # then each fuzz target for FUZZ_SECONDS (default 60; 0 skips fuzzing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,6 +27,9 @@ echo "== normal build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARC_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 run_ctest build "normal build"
+
+echo "== Debian package"
+bash scripts/package_test.sh build
 
 echo "== sanitizer build (ASan + UBSan)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DARC_WERROR=ON -DARC_SANITIZE=ON \

@@ -1,17 +1,22 @@
 #include "app/form1.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QKeySequence>
+#include <QTest>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "app/startup.h"
 #include "fake_connection.h"
+#include "scripted_dialogs.h"
 
 namespace app {
 namespace {
@@ -19,6 +24,18 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string Text(const QString& text) { return text.toStdString(); }
+
+using ::testing::StartsWith;
+
+// Alt and the letter a caption underlines (QTest's keyClick knows only Latin
+// letters).
+void PressMnemonic(QWidget& window, const QString& caption) {
+  const QKeySequence key = QKeySequence::mnemonic(caption);
+  ASSERT_FALSE(key.isEmpty()) << caption.toStdString();
+  const QString text(QChar(key[0].key()).toLower());
+  for (const QTest::KeyAction action : {QTest::Press, QTest::Release})
+    QTest::sendKeyEvent(action, &window, key[0].key(), text, key[0].keyboardModifiers());
+}
 
 class Form1Test : public ::testing::Test {
  protected:
@@ -67,8 +84,8 @@ TEST_F(Form1Test, ControlsKeepTheirDesignedPlacesCaptionsAndColours) {
   EXPECT_EQ(form->GaugeShow1->geometry(), QRect(7, 78, 572, 12));
   EXPECT_EQ(form->GaugeShow2->geometry(), QRect(7, 89, 572, 12));
   EXPECT_EQ(Text(form->Label1->text()), "تهيه نسخه كپي و يا بازگرداندن اطلاعات از بانك اطلاعاتي ");
-  EXPECT_EQ(Text(form->BitBtn2->text()), "بازگرداندن اطلاعات");
-  EXPECT_EQ(Text(form->BitBtn1->text()), "كپي از اطلاعات");
+  EXPECT_EQ(Text(form->BitBtn2->text()), "&بازگرداندن اطلاعات");  // Alt+ب
+  EXPECT_EQ(Text(form->BitBtn1->text()), "ك&پي از اطلاعات");     // Alt+پ
   EXPECT_TRUE(form->SpeedButton1->text().isEmpty());
   EXPECT_FALSE(form->SpeedButton1->icon().isNull());
   // Titles right-aligned on the design's right edges, in their colours; a
@@ -170,6 +187,53 @@ TEST_F(Form1Test, Label2GrowsToTheLeftOfItsRightEdge) {
   form->show();
   EXPECT_EQ(form->Label2->geometry().right(), 220 + 49 - 1);
   EXPECT_GT(form->Label2->width(), 49);
+}
+
+// Cut with an ellipsis inside the window, rather than past its edge.
+TEST_F(Form1Test, LongCompanyDescriptionStaysInsideTheWindow) {
+  const std::string description = "شركت بازرگاني و توليدي بسيار بزرگ با نام طولاني و شعبه هاي "
+                                  "فراوان در سراسر كشور و خارج از آن";
+  auto form = MakeForm({{"1", "Zelvo10", description, "", "1"}});
+  form->show();
+  EXPECT_GE(form->Label2->x(), 8);
+  EXPECT_EQ(form->Label2->geometry().right(), 220 + 49 - 1);
+  EXPECT_TRUE(form->Label2->text().endsWith(QChar(0x2026)) || form->Label2->text().endsWith("..."));
+  EXPECT_EQ(Text(form->Label2->toolTip()), description);
+}
+
+// Enter presses the focused button; Alt and the underlined letter (Alt+X for
+// the close button) press any.
+TEST_F(Form1Test, KeyboardPressesEveryButton) {
+  struct {
+    const char* name;
+    std::function<void(TForm1&)> press;
+    const char* shown;  // the first dialog that opens; nullptr: the window closes
+  } rows[] = {
+      {"Enter", [](TForm1& f) { QTest::keyClick(f.BitBtn1, Qt::Key_Return); }, "save dialog"},
+      {"Alt+backup", [](TForm1& f) { PressMnemonic(f, f.BitBtn1->text()); }, "save dialog"},
+      {"Alt+restore", [](TForm1& f) { PressMnemonic(f, f.BitBtn2->text()); }, "MsgForm1 1"},
+      {"Alt+X", [](TForm1& f) { QTest::keyClick(&f, Qt::Key_X, Qt::AltModifier); }, nullptr},
+  };
+  for (const auto& row : rows) {
+    auto dialogs = std::make_unique<testing::TScriptedDialogs>();
+    testing::TScriptedDialogs& script = *dialogs;
+    script.Cancel();
+    auto master = std::make_unique<testing::FakeConnection>("master");
+    master->rows = ThreeCompanies();
+    TForm1 form(TFormEnvironment{exeDir, std::move(master),
+                                 std::make_unique<testing::FakeConnection>("company"),
+                                 std::move(dialogs)});
+    form.show();
+    form.activateWindow();  // shortcuts go to the active window
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    row.press(form);
+    if (row.shown) {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !script.shown.empty(); }, 2000)) << row.name;
+      EXPECT_THAT(script.shown, ::testing::Contains(StartsWith(row.shown))) << row.name;
+    } else {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isVisible(); }, 2000)) << row.name;
+    }
+  }
 }
 
 TEST_F(Form1Test, SaveAliasDefWritesTheIdAloneAndLoadFindsIt) {

@@ -5,12 +5,15 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QImage>
+#include <QKeySequence>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "msg/design_font.h"
 #include "msg/msg_layout.h"
@@ -72,6 +75,18 @@ void Give(TShowMsgForm& form, Answer answer) {
   }
 }
 
+// Alt and a letter: QTest's keyClick knows only Latin letters.
+void PressShortcut(QWidget& window, const QKeySequence& key) {
+  // Shortcuts go to the active window only.
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  const QString text(QChar(key[0].key()));
+  for (const QTest::KeyAction action : {QTest::Press, QTest::Release})
+    QTest::sendKeyEvent(action, &window, key[0].key(), text, key[0].keyboardModifiers());
+  // A shortcut presses its button the way a click looks: down, then up a moment later.
+  EXPECT_TRUE(QTest::qWaitFor([&window] { return !window.isVisible(); }, 2000));
+}
+
 void ConfirmationLike(TMsgForm& form) {
   form.SetFont(DesignFont("QRVZIBA", -13));
   form.SetScreen640(false);
@@ -116,9 +131,9 @@ TEST(MsgFormAnswers, HiddenButtonsFollowTheButtonSet) {
     TMsgBtn buttons;
     bool second, third;
     const char* firstCaption;
-  } rows[] = {{TMsgBtn::Ok, false, false, "تائيد"},
-              {TMsgBtn::Yes_No, true, false, "بلـه"},
-              {TMsgBtn::Yes_No_Close, true, true, "بلـه"}};
+  } rows[] = {{TMsgBtn::Ok, false, false, "&تائيد"},
+              {TMsgBtn::Yes_No, true, false, "&بلـه"},
+              {TMsgBtn::Yes_No_Close, true, true, "&بلـه"}};
   for (const auto& row : rows) {
     TMsgForm form;
     ConfirmationLike(form);
@@ -247,6 +262,85 @@ TEST(MsgFormLayout, OwnCaptionsGlyphsAndWidthsReplaceTheStandardOnes) {
   EXPECT_EQ(window->BitBtnCancel->width(), 91);
   EXPECT_EQ(window->BitBtnClose->width(), 92);
   EXPECT_TRUE(window->BitBtnOk->Glyph().isNull());
+}
+
+// W x H is the size of the whole window, its frame included, as it shows.
+TEST(MsgFormLayout, ComputedSizeIsTheOuterSizeOfTheShownWindow) {
+  TMsgForm form;
+  ConfirmationLike(form);
+  form.SetMsgBtn(TMsgBtn::Yes_No);
+  QSize outer, client;
+  WhenShown([&](TShowMsgForm& window) {
+    outer = window.frameGeometry().size();
+    client = window.size();
+    window.BitBtnOk->click();
+  });
+  form.ShowMessageIndex(1);
+  EXPECT_EQ(outer, QSize(form.Width(), 147));
+  EXPECT_LT(client.height(), 147) << "the platform gives the window no frame";
+}
+
+// Qt would pick each line's direction from its first letter: a Persian line
+// of a left-justified message would be drawn flush right.
+TEST(MsgFormLayout, EveryLineKeepsTheMessagesAlignment) {
+  for (const TAlignment alignment : {TAlignment::taLeftJustify, TAlignment::taRightJustify}) {
+    TMsgForm form;
+    ConfirmationLike(form);
+    form.SetAlignment(alignment);
+    auto window = form.CreateShowForm();
+    const QImage image = window->MsgLabel->grab().toImage();
+    const int lineHeight = image.height() / 3;
+    for (int line = 0; line < 3; ++line) {
+      int left = image.width(), right = -1;
+      for (int y = line * lineHeight; y < (line + 1) * lineHeight; ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+          if (qGray(image.pixel(x, y)) >= 128) continue;
+          left = std::min(left, x);
+          right = std::max(right, x);
+        }
+      }
+      if (alignment == TAlignment::taLeftJustify) {
+        EXPECT_LE(left, 3) << "line " << line;
+      } else {
+        EXPECT_GE(right, image.width() - 4) << "line " << line;
+      }
+    }
+  }
+}
+
+// An empty caption would be replaced by the application's name.
+TEST(MsgFormLayout, CaptionIsBlankWithoutTitle) {
+  TMsgForm form;
+  const QString untitled = form.CreateShowForm()->windowTitle();
+  EXPECT_FALSE(untitled.isEmpty());
+  EXPECT_TRUE(untitled.trimmed().isEmpty());
+  form.SetTitle("عنوان");
+  EXPECT_EQ(form.CreateShowForm()->windowTitle().toStdString(), "عنوان");
+}
+
+// Alt and the underlined letter press each button of every button set.
+TEST(MsgFormAnswers, EveryButtonHasItsOwnAccelerator) {
+  for (const TMsgBtn buttons : {TMsgBtn::Ok, TMsgBtn::Ok_Cancel, TMsgBtn::Yes_No,
+                                TMsgBtn::Yes_No_Close, TMsgBtn::Ok_Cancel_Close}) {
+    TMsgForm form;
+    ConfirmationLike(form);
+    form.SetMsgBtn(buttons);
+    auto window = form.CreateShowForm();
+    std::vector<TBitBtn*> shown;
+    for (TBitBtn* button : {window->BitBtnOk, window->BitBtnCancel, window->BitBtnClose}) {
+      if (!button->isHidden()) shown.push_back(button);
+    }
+    for (TBitBtn* button : shown) {
+      const QKeySequence key = QKeySequence::mnemonic(button->text());
+      ASSERT_FALSE(key.isEmpty()) << button->text().toStdString();
+      for (TBitBtn* other : shown) {
+        if (other == button) continue;
+        EXPECT_NE(QKeySequence::mnemonic(other->text()), key);
+      }
+      WhenShown([key](TShowMsgForm& w) { PressShortcut(w, key); });
+      EXPECT_EQ(form.ShowMessageIndex(1), button->ModalResult()) << button->text().toStdString();
+    }
+  }
 }
 
 TEST(MsgFormLists, IndexOutsideOneToThreeShowsTheFourthList) {
