@@ -1,11 +1,16 @@
 //===-- tools/arcz_extract.cpp - The t and x commands ---------------------===//
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "arcz_cli.h"
 #include "arcz_report.h"
 #include "arcz_terminal.h"
+#include "core/error_codes.h"
 #include "support/paths.h"
+#include "unzip/byte_source.h"
+#include "unzip/entry_list.h"
+#include "unzip/mask_select.h"
 #include "unzip/unzip.h"
 
 namespace arcz {
@@ -13,18 +18,27 @@ namespace {
 
 /// Connects the reader's questions to the terminal: passwords, missing
 /// volumes of a split archive, disks of a spanned one. Without a terminal
-/// every question is declined.
-void AnswerOnTerminal(arc::TUnZip& z, ProgressBar& bar) {
+/// every question is declined, and a volume or disk that is missing is
+/// reported as such (the reader would only see a cancel).
+void AnswerOnTerminal(arc::TUnZip& z, ProgressBar& bar, Reporter& reporter,
+                      std::string& missingVolume) {
   z.OnGetPassword = [&bar](arc::TObject*, const std::string& file, std::string& password,
                            bool& tryAgain) {
     bar.Clear();
     password = AskSecret("password for " + Printable(file) + ": ");
     tryAgain = !password.empty();
   };
-  z.OnNextVolume = [&bar](arc::TObject*, std::string& volume, const std::string& id,
-                          bool exists, bool& cancel) {
+  z.OnNextVolume = [&bar, &reporter, &missingVolume](arc::TObject*, std::string& volume,
+                                                      const std::string& id, bool exists,
+                                                      bool& cancel) {
     if (exists) {
       cancel = false;
+      return;
+    }
+    if (!IsTerminal(0)) {
+      reporter.Fail("missing volume " + Printable(volume));
+      missingVolume = volume;
+      cancel = true;
       return;
     }
     bar.Clear();
@@ -33,10 +47,14 @@ void AnswerOnTerminal(arc::TUnZip& z, ProgressBar& bar) {
     cancel = answer.empty();
     if (!cancel) volume = answer;
   };
-  auto insert = [&bar](const std::string& what) {
+  auto insert = [&bar, &reporter](const std::string& what) {
+    if (!IsTerminal(0)) {
+      reporter.Fail("missing " + what);
+      return false;
+    }
     bar.Clear();
     // Any answer but end of input goes on; an empty line counts as "done".
-    return IsTerminal(0) && (AskLine("insert " + what + " and press Enter (q to stop): ") != "q");
+    return AskLine("insert " + what + " and press Enter (q to stop): ") != "q";
   };
   z.OnGetZipLastDisk = [insert](arc::TObject*, bool& cancel) { cancel = !insert("the last disk"); };
   z.OnGetZipFirstDisk = [insert](arc::TObject*, bool& cancel) { cancel = !insert("disk 1"); };
@@ -45,21 +63,58 @@ void AnswerOnTerminal(arc::TUnZip& z, ProgressBar& bar) {
   };
 }
 
+/// The masks no entry of the archive matches, each tried on its own.
+std::vector<std::string> UnmatchedMasks(const arc::TUnZip& z,
+                                        const std::vector<std::string>& masks) {
+  arc::FileSource file(z.ArchiveFile());
+  if (masks.empty() || !file.IsOpen()) return {};
+  std::vector<bool> matched(masks.size(), false);
+  arc::EntryListHost host;
+  host.arcType = z.ArcType();
+  host.translateOem = z.TranslateOemChar();
+  host.selects = [&](const std::string& name) {
+    for (size_t i = 0; i < masks.size(); ++i) {
+      std::vector<std::string> one{masks[i]};
+      if (!matched[i] && arc::SelectStoredName(name, one, {}, z.RecurseDirs())) matched[i] = true;
+    }
+    return false;  // only the matching is wanted, not the list
+  };
+  // The extraction that follows reports whatever is wrong with the archive.
+  if (z.OpenState().HeaderState == arc::htLocal) {
+    arc::ListLocalHeaders(file, z.OpenState(), host);
+  } else {
+    arc::ListCentralDirectory(file, z.OpenState(), host);
+  }
+  std::vector<std::string> unmatched;
+  for (size_t i = 0; i < masks.size(); ++i) {
+    if (!matched[i]) unmatched.push_back(masks[i]);
+  }
+  return unmatched;
+}
+
 }  // namespace
 
 int RunExtract(const Options& o, bool test) {
   ProgressBar bar;
   Reporter reporter(bar);
   arc::TUnZip z;
-  z.OnError = [&reporter](arc::TObject*, const std::string& f, const std::string& m,
-                          const std::string& v, int32_t c) { reporter.Report(f, m, v, c); };
+  std::string missingVolume;
+  z.OnError = [&reporter, &missingVolume](arc::TObject*, const std::string& f,
+                                          const std::string& m, const std::string& v, int32_t c) {
+    // The cancel that follows a volume already reported missing says nothing new.
+    if (c == arc::ec::UserCanceled && !missingVolume.empty() && f == missingVolume) return;
+    reporter.Report(f, m, v, c);
+  };
   if (!OpenForReading(z, o.archive, reporter)) return kExitErrors;
   z.SetFileSpec(o.masks.empty() ? std::vector<std::string>{"*"} : o.masks);
   z.SetRecurseDirs(true);
   z.SetCreateStoredDirs(true);
+  for (const std::string& mask : UnmatchedMasks(z, o.masks)) {
+    reporter.Fail("no entry matches " + Printable(mask));
+  }
   if (!test) z.SetExtractDir(o.dir.empty() ? "." : o.dir);
   if (o.havePassword) z.SetPasswords({o.password});
-  AnswerOnTerminal(z, bar);
+  AnswerOnTerminal(z, bar, reporter, missingVolume);
   z.OnProgress = [&bar, &z](arc::TObject*, uint8_t byFile, uint8_t byArchive) {
     bar.Show(byFile, byArchive, z.StoredEntryName());
   };

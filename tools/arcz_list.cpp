@@ -1,11 +1,13 @@
 //===-- tools/arcz_list.cpp - The l command -------------------------------===//
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 #include "arcz_cli.h"
 #include "arcz_report.h"
 #include "arcz_terminal.h"
 #include "core/error_codes.h"
+#include "support/dos_time.h"
 #include "support/names.h"
 #include "unzip/arc_detect.h"
 #include "unzip/byte_source.h"
@@ -26,6 +28,29 @@ std::string MethodName(const arc::ZipEntryItem& e) {
     case 9: return arc::DeflateDisplayName(e.flags, true);
     default: return "Method" + std::to_string(e.method);
   }
+}
+
+/// "YYYY-MM-DD HH:MM" in local time: of the precise time a time block of
+/// the extra field gives, else of the DOS date-time (a zero or invalid date
+/// reads as 1980-01-01, as extraction sets it).
+std::string DateOf(const arc::ZipEntryItem& e) {
+  std::tm tm{};
+  bool precise = false;
+  if (e.modified) {
+    const auto t = static_cast<std::time_t>(e.modified->seconds);
+    precise = localtime_r(&t, &tm) != nullptr && tm.tm_year >= -1900 && tm.tm_year <= 9999 - 1900;
+  }
+  char text[32];
+  if (precise) {
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min);
+    return text;
+  }
+  arc::DosFields d = arc::UnpackDosDateTime(e.dosDateTime);
+  if (arc::DosToFileTime(e.dosDateTime) == -1) d = arc::UnpackDosDateTime(arc::kDosMinimum);
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u", d.year, d.month, d.day, d.hour,
+                d.minute);
+  return text;
 }
 
 }  // namespace
@@ -55,11 +80,10 @@ int RunList(const Options& o) {
               "Name");
   uint64_t length = 0, packed = 0;
   for (const arc::ZipEntryItem& e : list.items) {
-    const arc::DosFields d = arc::UnpackDosDateTime(e.dosDateTime);
-    std::printf("%12llu %12llu  %-9s %04u-%02u-%02u %02u:%02u %08x  %s\n",
+    std::printf("%12llu %12llu  %-9s %-16s %08x  %s\n",
                 static_cast<unsigned long long>(e.uncompressedSize),
-                static_cast<unsigned long long>(e.compressedSize), MethodName(e).c_str(), d.year,
-                d.month, d.day, d.hour, d.minute, e.crc32, Printable(e.name).c_str());
+                static_cast<unsigned long long>(e.compressedSize), MethodName(e).c_str(),
+                DateOf(e).c_str(), e.crc32, Printable(e.name).c_str());
     length += e.uncompressedSize;
     packed += e.compressedSize;
   }

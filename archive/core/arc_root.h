@@ -46,6 +46,9 @@ struct TArcOpenState {
   int32_t VolumeNumber = 0;
   /// DOS date-time of the archive file.
   uint32_t ArchiveDate = kUnknownArchiveDate;
+  /// Damage the end-record search saw that does not stop reading
+  /// (kDamage... of unzip/end_record.h); reported when entries are listed.
+  uint8_t Damage = 0;
 
   /// 1 January 1980, 00:01, for a file whose date cannot be read.
   static constexpr uint32_t kUnknownArchiveDate = 0x00210020;

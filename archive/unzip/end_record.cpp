@@ -2,8 +2,9 @@
 //
 // Search order:
 //
-//   1. the last 32 KiB (or the whole file but its first byte) is scanned
-//      backwards for an end record; the one nearest the end of the file wins;
+//   1. the last 64 KiB + 22 bytes (or the whole file but its first byte) is
+//      scanned backwards for an end record; the one nearest the end of the
+//      file whose comment ends where the file does wins, else the nearest;
 //   2. a Zip64 locator 20 bytes before it, and a Zip64 end record 76 bytes
 //      before it, are noted;
 //   3. the central directory is looked for where the records say it ends
@@ -88,11 +89,11 @@ std::optional<uint64_t> FirstLocalOffset(ByteSource& file, int64_t at) {
 /// Scans the first blocks of the file for a local header.
 int64_t ScanForLocalHeader(ByteSource& file, TArcOpenState& st) {
   for (int block = 0; block < kLocalScanBlocks; ++block) {
-    const int64_t base = int64_t{block} * kEndSearchWindow;
+    const int64_t base = int64_t{block} * kLocalScanBlock;
     // Three bytes more, so that a signature across the block boundary counts.
-    const auto buf = file.ReadVector(base, kEndSearchWindow + 3);
+    const auto buf = file.ReadVector(base, kLocalScanBlock + 3);
     if (buf.empty()) return block == 0 ? 0 : -1;
-    const size_t positions = std::min<size_t>(buf.size(), kEndSearchWindow);
+    const size_t positions = std::min<size_t>(buf.size(), kLocalScanBlock);
     for (size_t i = 0; i < positions && i + 4 <= buf.size(); ++i) {
       if (buf[i] != 'P') continue;
       if (ClassifySignature(SignatureAt(buf, i), RecordKind::Local).kind != RecordKind::Local) {
@@ -105,6 +106,22 @@ int64_t ScanForLocalHeader(ByteSource& file, TArcOpenState& st) {
   return -1;
 }
 
+/// False for a Zip64 end record whose values no archive can have: a record
+/// shorter than its fixed part, more entries than its directory has room
+/// for, or (for an archive in one file) a directory or record that would lie
+/// beyond the end of the file.
+bool PlausibleZip64(const Zip64EndRecord& z, const std::optional<Zip64Locator>& locator,
+                    int64_t fileSize) {
+  const auto size = static_cast<uint64_t>(fileSize);
+  if (z.recordSize < kZip64EndRecordLen - 12) return false;
+  if (z.totalEntries > z.centralDirSize / kCentralHeaderLen) return false;
+  if (z.entriesOnDisk > z.totalEntries) return false;
+  const bool oneFile = z.thisDisk == 0 && z.centralDirDisk == 0;
+  if (oneFile && (z.centralDirSize > size || z.centralDirOffset > size)) return false;
+  if (oneFile && locator && locator->zip64EndOffset > size) return false;
+  return true;
+}
+
 }  // namespace
 
 uint16_t EndRecordThisVolume(const TArcOpenState& open) {
@@ -114,6 +131,7 @@ uint16_t EndRecordThisVolume(const TArcOpenState& open) {
 
 int64_t SearchEndRecord(ByteSource& file, TArcOpenState& st) {
   st.HeaderState = 0;
+  st.Damage = 0;
   st.CommentPos = 0;
   st.OffsetAdjustment = 0;
   const int64_t size = file.Size();
@@ -125,16 +143,32 @@ int64_t SearchEndRecord(ByteSource& file, TArcOpenState& st) {
   const int64_t windowStart = size > kEndSearchWindow ? size - kEndSearchWindow : 1;
   const std::vector<uint8_t> window =
       file.ReadVector(windowStart, static_cast<int32_t>(size - windowStart));
+  // A comment may itself hold an end-record signature: the record whose
+  // comment ends exactly where the file does is the real one. Without such
+  // a record the nearest one is taken, as bytes may follow an archive.
   int64_t endAt = -1;
   SignatureMatch match;
   for (int64_t i = static_cast<int64_t>(window.size()) - 4; i >= 1; --i) {
-    match = ClassifySignature(SignatureAt(window, static_cast<size_t>(i)), RecordKind::End);
-    if (match.kind != RecordKind::End) continue;
-    const size_t fixed = match.wide ? kEndRecord64Len : kEndRecordLen;
+    const SignatureMatch m =
+        ClassifySignature(SignatureAt(window, static_cast<size_t>(i)), RecordKind::End);
+    if (m.kind != RecordKind::End) continue;
+    const size_t fixed = m.wide ? kEndRecord64Len : kEndRecordLen;
     // A record cut off by the end of the file is taken for comment bytes.
     if (static_cast<size_t>(i) + fixed > window.size()) continue;
-    endAt = i;
-    break;
+    if (endAt < 0) {
+      endAt = i;
+      match = m;
+    }
+    std::vector<uint8_t> candidate(window.begin() + i,
+                                   window.begin() + i + static_cast<int64_t>(fixed));
+    HeaderCipher c;
+    if (m.enciphered) c.DecipherRecord(candidate);
+    const auto e = ParseEndRecord(candidate);
+    if (e && windowStart + i + static_cast<int64_t>(fixed) + e->commentLength == size) {
+      endAt = i;
+      match = m;
+      break;
+    }
   }
   if (endAt < 0) return 0;
 
@@ -147,6 +181,9 @@ int64_t SearchEndRecord(ByteSource& file, TArcOpenState& st) {
   if (!end) return 0;
   std::copy_n(record.begin(), st.EndRecord.size(), st.EndRecord.begin());
   const int64_t endPos = windowStart + endAt;
+  if (endPos + static_cast<int64_t>(fixed) + end->commentLength > size) {
+    st.Damage |= kDamageComment;
+  }
 
   if (ReadSignature(file, endPos - kLocatorBack) == kZip64LocatorSig) {
     st.HeaderState |= htZip64Locator;
@@ -175,6 +212,7 @@ int64_t SearchEndRecord(ByteSource& file, TArcOpenState& st) {
       file.ReadExact(endPos - kZip64RecordBack, st.Zip64EndRecord);
       z64 = ParseZip64EndRecord(st.Zip64EndRecord);
     }
+    if (z64 && !PlausibleZip64(*z64, locator, size)) st.Damage |= kDamageZip64;
     if (locator && z64) {
       p = Difference(locator->zip64EndOffset, z64->centralDirSize);
       r = Difference(static_cast<uint64_t>(endPos - kZip64RecordBack), z64->centralDirSize);

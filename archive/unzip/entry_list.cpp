@@ -7,6 +7,7 @@
 #include "core/error_codes.h"
 #include "unzip/byte_reader.h"
 #include "unzip/end_record.h"
+#include "unzip/record_walk.h"
 #include "unzip/zip_records.h"
 
 namespace arc {
@@ -73,16 +74,11 @@ std::vector<bool> FindOverlaps(const std::vector<ZipEntryItem>& items, int64_t d
   return overlapping;
 }
 
-/// The number of entries the end record (or the Zip64 end record, when the
-/// short one holds its marker) says the directory has.
-uint64_t DeclaredEntries(const TArcOpenState& open) {
-  if (!HasHeader(open.HeaderState, htEnding)) return 0;
-  const uint16_t total = static_cast<uint16_t>(open.EndRecord[end_field::kTotalEntries] |
-                                               open.EndRecord[end_field::kTotalEntries + 1] << 8);
-  if (total != kZip64Marker16) return total;
-  if (!HasHeader(open.HeaderState, htZip64Ending)) return total;
-  const auto z64 = ParseZip64EndRecord(open.Zip64EndRecord);
-  return z64 ? z64->totalEntries : total;
+/// The damage opening saw: each kind once, for the archive.
+void ReportOpenDamage(const TArcOpenState& open, const EntryListHost& host) {
+  if (!host.report) return;
+  if ((open.Damage & kDamageComment) != 0) host.report(std::string(), ec::InvalidCommentHeader);
+  if ((open.Damage & kDamageZip64) != 0) host.report(std::string(), ec::BadFileHeader);
 }
 
 }  // namespace
@@ -94,86 +90,52 @@ uint32_t LocalScanAttributes(const std::string& name) {
 ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open,
                                   const EntryListHost& host) {
   ZipEntryList list;
+  ReportOpenDamage(open, host);
   const bool singleFile = host.arcType != atZipDS && host.arcType != atZipMV;
   // Every entry whose local header was found, selected or not: the overlap
   // check needs them all.
   std::vector<ZipEntryItem> found;
   std::vector<bool> selected;
-  uint64_t records = 0;
-  bool stopped = false;  // cancelled, or a report ended the walk already
   // The directory is read in one pass from its first entry; it is expected
   // whole on the volume that holds the end record.
-  int64_t pos = open.DataOffset;
-  for (;;) {
-    std::array<uint8_t, kCentralHeaderLen> fixed{};
-    if (pos < 0 || !archive.ReadExact(pos, fixed)) break;
-    if (ClassifySignature(SignatureOf(fixed), RecordKind::Central).kind != RecordKind::Central) {
-      break;
-    }
-    if (host.cancelled && host.cancelled()) {
-      stopped = true;
-      break;
-    }
-    // A deciphered copy tells the real lengths of name, extra field and comment.
-    std::vector<uint8_t> head(fixed.begin(), fixed.end());
-    HeaderCipher cipher;
-    if (ClassifySignature(SignatureOf(fixed), RecordKind::Central).enciphered) {
-      cipher.DecipherRecord(head);
-    }
-    const auto header = ParseCentralHeader(head);
-    if (!header) break;
-    const size_t recordLen = kCentralHeaderLen + size_t{header->nameLength} +
-                             header->extraLength + header->commentLength;
-    const std::vector<uint8_t> bytes = archive.ReadVector(pos, static_cast<int32_t>(recordLen));
-    const auto record = bytes.size() == recordLen ? ReadCentralRecord(bytes) : std::nullopt;
-    if (!record) {
-      // The directory runs past the end of the file.
-      if (host.report) host.report(std::string(), ec::BadFileHeader);
-      stopped = true;
-      break;
-    }
-    ++records;
-    const std::string name =
-        StoredNameToLocal(record->storedName, record->header.flags, host.translateOem);
-    const bool wanted = host.selects && host.selects(name);
-    const EntryExtent& ext = record->extent;
-    // Zip64 values beyond 48 bits are no sizes or offsets but damage; cut
-    // down, they would turn into plausible wrong ones.
-    const bool plausible = ext.compressedSize <= k48Bits && ext.uncompressedSize <= k48Bits &&
-                           ext.localHeaderOffset <= k48Bits;
-    ZipEntryItem item;
-    item.name = name;
-    item.volume = static_cast<int32_t>(ext.diskNumberStart) + 1;
-    item.localPos = static_cast<int64_t>(ext.localHeaderOffset & k48Bits) + open.OffsetAdjustment;
-    item.externalAttributes = record->header.externalAttributes;
-    item.flags = record->header.flags;
-    item.method = record->header.method;
-    item.crc32 = record->header.crc32;
-    item.dosDateTime = record->header.dosDateTime;
-    item.compressedSize = ext.compressedSize & k48Bits;
-    item.uncompressedSize = ext.uncompressedSize & k48Bits;
-    if (!plausible || (singleFile && !IsLocalHeaderAt(archive, item.localPos))) {
-      if (wanted && host.report) host.report(name, ec::BadFileHeader);
-    } else {
-      found.push_back(std::move(item));
-      selected.push_back(wanted);
-    }
-    if (host.cancelled && host.cancelled()) {
-      stopped = true;
-      break;
-    }
-    pos += static_cast<int64_t>(record->recordLength);
+  const DirectoryWalk walk = WalkCentralDirectory(
+      archive, open, host.cancelled, [&](const CentralRecord& record, int64_t) {
+        const std::string name =
+            StoredNameToLocal(record.storedName, record.header.flags, host.translateOem);
+        const bool wanted = host.selects && host.selects(name);
+        const EntryExtent& ext = record.extent;
+        // Zip64 values beyond 48 bits are no sizes or offsets but damage; cut
+        // down, they would turn into plausible wrong ones.
+        const bool plausible = ext.compressedSize <= k48Bits &&
+                               ext.uncompressedSize <= k48Bits && ext.localHeaderOffset <= k48Bits;
+        ZipEntryItem item;
+        item.name = name;
+        item.volume = static_cast<int32_t>(ext.diskNumberStart) + 1;
+        item.localPos =
+            static_cast<int64_t>(ext.localHeaderOffset & k48Bits) + open.OffsetAdjustment;
+        item.externalAttributes = record.header.externalAttributes;
+        item.flags = record.header.flags;
+        item.method = record.header.method;
+        item.crc32 = record.header.crc32;
+        item.dosDateTime = record.header.dosDateTime;
+        item.compressedSize = ext.compressedSize & k48Bits;
+        item.uncompressedSize = ext.uncompressedSize & k48Bits;
+        item.modified = ExtraModificationTime(record.extra);
+        if (!plausible || (singleFile && !IsLocalHeaderAt(archive, item.localPos))) {
+          if (wanted && host.report) host.report(name, ec::BadFileHeader);
+        } else {
+          found.push_back(std::move(item));
+          selected.push_back(wanted);
+        }
+      });
+  // The directory runs past the end of the file, or (said once for the
+  // archive) ends before the count its end record gives: entries are lost.
+  if (host.report && (walk.truncated || (singleFile && !walk.Complete() && !walk.cancelled))) {
+    host.report(std::string(), ec::BadFileHeader);
   }
 
   std::vector<bool> overlapping(found.size(), false);
-  if (singleFile) {
-    overlapping = FindOverlaps(found, open.DataOffset);
-    // A directory that ends before the count its end record gives has lost
-    // entries (or never had them): said once for the archive.
-    if (!stopped && records < DeclaredEntries(open) && host.report) {
-      host.report(std::string(), ec::BadFileHeader);
-    }
-  }
+  if (singleFile) overlapping = FindOverlaps(found, open.DataOffset);
   for (size_t i = 0; i < found.size(); ++i) {
     if (!selected[i]) continue;
     if (overlapping[i]) {
@@ -188,52 +150,33 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open
 ZipEntryList ListLocalHeaders(ByteSource& archive, const TArcOpenState& open,
                               const EntryListHost& host) {
   ZipEntryList list;
-  int64_t pos = open.DataOffset;
-  std::array<uint8_t, 4> sig{};
-  if (pos >= 0 && archive.ReadExact(pos, sig) && SignatureOf(sig) == kSpanMarkerSig) pos += 4;
-  for (;;) {
-    std::array<uint8_t, kLocalHeaderLen> fixed{};
-    if (pos < 0 || !archive.ReadExact(pos, fixed)) break;
-    const SignatureMatch match = ClassifySignature(SignatureOf(fixed), RecordKind::Local);
-    if (match.kind != RecordKind::Local) break;
-    if (host.cancelled && host.cancelled()) break;
-    std::vector<uint8_t> head(fixed.begin(), fixed.end());
-    HeaderCipher cipher;
-    if (match.enciphered) cipher.DecipherRecord(head);
-    const auto header = ParseLocalHeader(head);
-    if (!header) break;
-    const size_t recordLen = kLocalHeaderLen + size_t{header->nameLength} + header->extraLength;
-    const std::vector<uint8_t> bytes = archive.ReadVector(pos, static_cast<int32_t>(recordLen));
-    const auto record = bytes.size() == recordLen ? ReadLocalRecord(bytes) : std::nullopt;
-    if (!record) {
-      if (host.report) host.report(std::string(), ec::BadFileHeader);
-      break;
-    }
-    const std::string name =
-        StoredNameToLocal(record->storedName, record->header.flags, host.translateOem);
-    if (record->extent.compressedSize > k48Bits || record->extent.uncompressedSize > k48Bits) {
-      // No size at all: the next header cannot be found from it.
-      if (host.report) host.report(name, ec::BadFileHeader);
-      break;
-    }
-    const uint64_t packed = record->extent.compressedSize;
-    if (!name.empty() && host.selects && host.selects(name)) {
-      ZipEntryItem item;
-      item.name = name;
-      item.volume = 1;
-      item.localPos = pos;
-      item.externalAttributes = LocalScanAttributes(name);
-      item.flags = record->header.flags;
-      item.method = record->header.method;
-      item.crc32 = record->header.crc32;
-      item.dosDateTime = record->header.dosDateTime;
-      item.compressedSize = packed;
-      item.uncompressedSize = record->extent.uncompressedSize;
-      item.fromCentral = false;
-      Count(list, item);
-    }
-    // Every step moves forward by at least a header, so the walk ends.
-    pos += static_cast<int64_t>(record->headerLength + packed);
+  ReportOpenDamage(open, host);
+  const LocalWalk walk =
+      WalkLocalHeaders(archive, open.DataOffset, host.cancelled, [&](const LocalEntry& e) {
+        const LocalRecord& record = e.record;
+        const std::string name =
+            StoredNameToLocal(record.storedName, record.header.flags, host.translateOem);
+        if (name.empty() || !host.selects || !host.selects(name)) return;
+        ZipEntryItem item;
+        item.name = name;
+        item.volume = 1;
+        item.localPos = e.at;
+        item.externalAttributes = LocalScanAttributes(name);
+        item.flags = record.header.flags;
+        item.method = record.header.method;
+        item.crc32 = e.crc32;
+        item.dosDateTime = record.header.dosDateTime;
+        item.compressedSize = e.compressedSize;
+        item.uncompressedSize = e.uncompressedSize;
+        item.modified = ExtraModificationTime(record.extra);
+        item.fromCentral = false;
+        Count(list, item);
+      });
+  if (host.report) {
+    // Entries were found, but not through a directory: the archive lost its
+    // end (or never had one), and entries may be missing without a trace.
+    if (walk.records > 0) host.report(std::string(), ec::HeaderNotFound);
+    if (walk.broken) host.report(std::string(), ec::BadFileHeader);
   }
   return list;
 }

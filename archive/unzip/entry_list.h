@@ -11,11 +11,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/arc_root.h"
 #include "unzip/byte_source.h"
+#include "unzip/zip_records.h"
 
 namespace arc {
 
@@ -31,6 +33,8 @@ struct ZipEntryItem {
   uint32_t dosDateTime = 0;   ///< date of the directory entry
   uint64_t compressedSize = 0;    ///< 48-bit, counts an encryption header
   uint64_t uncompressedSize = 0;  ///< 48-bit
+  /// Precise modification time of a time block in the extra field.
+  std::optional<UtcTime> modified;
   bool fromCentral = true;    ///< false: found by the local-header walk
 };
 
@@ -57,10 +61,15 @@ struct EntryListHost {
 uint32_t LocalScanAttributes(const std::string& name);
 
 /// Lists the selected entries of the central directory at `open.DataOffset`.
+/// Reports the damage opening saw, a directory cut off or shorter than the
+/// end record says (25114), and entries whose local header is missing or
+/// lies where another entry's data is.
 ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open,
                                   const EntryListHost& host);
 
 /// Lists the selected entries by walking local headers from `open.DataOffset`.
+/// Entries found this way are reported as such (25259: the directory is
+/// missing), as is a walk that stops where a record should stand (25114).
 ZipEntryList ListLocalHeaders(ByteSource& archive, const TArcOpenState& open,
                               const EntryListHost& host);
 

@@ -117,6 +117,16 @@ int WalkFolders(const std::string& base, const std::vector<std::string>& folders
   return dir.release();
 }
 
+/// Gives a read-only file that is about to be replaced its owner's write
+/// permission, so that it can be opened for writing by an unprivileged
+/// user. Never through a link: a link swapped in meanwhile is left alone.
+void MakeWritable(int dir, const char* name) {
+  struct stat st {};
+  if (::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) return;
+  if ((st.st_mode & S_IWUSR) != 0) return;
+  ::fchmodat(dir, name, (st.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW);
+}
+
 }  // namespace
 
 std::string SafeStoredName(std::string_view stored) {
@@ -180,6 +190,7 @@ bool CreateFoldersUnder(const std::string& root, const std::string& path) {
 int CreateOutputFile(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) ::unlink(path.c_str());
+  else MakeWritable(AT_FDCWD, path.c_str());
   int fd;
   do {
     fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -206,6 +217,8 @@ int CreateOutputFileUnder(const std::string& root, const std::string& path) {
   struct stat st {};
   if (::fstatat(dir.get(), file.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
     ::unlinkat(dir.get(), file.c_str(), 0);
+  } else {
+    MakeWritable(dir.get(), file.c_str());
   }
   int fd;
   do {

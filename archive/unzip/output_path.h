@@ -41,7 +41,8 @@ std::string OutputPathOf(std::string_view stored, const std::string& extractDir,
 bool CreateFoldersUnder(const std::string& root, const std::string& path);
 
 /// Creates (or empties) the file `path` for writing and returns its
-/// descriptor, or -1. Its folders must exist. A symbolic link standing at
+/// descriptor, or -1. Its folders must exist. A read-only file standing
+/// there is made writable first: the caller has decided to replace it. A symbolic link standing at
 /// `path` itself is replaced by the new file, never followed.
 int CreateOutputFile(const std::string& path);
 

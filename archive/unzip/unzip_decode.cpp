@@ -60,7 +60,11 @@ bool ZipExtractor::WriteBlock(uint8_t* data, uint32_t count, bool decipher) {
   const auto n = static_cast<int32_t>(count);
   // A full disk raises the fatal 25160 inside; any other short write was
   // reported as 25136 and ends the entry.
-  return z_.WriteBlock(out, data, n, decipher ? TBlockCipher::Decipher : TBlockCipher::None) == n;
+  if (z_.WriteBlock(out, data, n, decipher ? TBlockCipher::Decipher : TBlockCipher::None) == n) {
+    return true;
+  }
+  writeFailed_ = true;
+  return false;
 }
 
 void ZipExtractor::CopyStored(const EntryInfo& info, bool encrypted) {
@@ -68,6 +72,8 @@ void ZipExtractor::CopyStored(const EntryInfo& info, bool encrypted) {
   // Stored data is as long as both sizes say; where they disagree, never
   // read past the entry's own bytes into the records that follow.
   const auto size = static_cast<int64_t>(std::min(info.uncompressedSize, info.compressedSize));
+  // More stored bytes than the entry's size: the rest is not silently dropped.
+  longData_ = info.compressedSize > info.uncompressedSize;
   int64_t left = size;
   while (left > 0 && !z_.Cancel()) {
     const auto want = static_cast<int32_t>(std::min<int64_t>(left, kCopyBlock));
@@ -172,6 +178,13 @@ void ZipExtractor::InflateData(const EntryInfo& info, bool encrypted, bool defla
       z_.Totals().Remaining -= expected;
       break;
     }
+  }
+  // All the declared bytes came; a stream that goes on decodes to more than
+  // the entry says it holds.
+  if (expected == 0 && !stream.Control.EndOfData && !z_.Cancel()) {
+    uint8_t beyond = 0;
+    stream.Read(&beyond, 1);
+    longData_ = stream.Engine().avail_out == 0;
   }
 }
 

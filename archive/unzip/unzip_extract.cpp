@@ -16,6 +16,7 @@
 #include "unzip/mask_select.h"
 #include "unzip/output_path.h"
 #include "unzip/password_search.h"
+#include "unzip/record_walk.h"
 #include "unzip/stream_source.h"
 #include "unzip/zip_extractor.h"
 #include "unzip/zip_records.h"
@@ -24,8 +25,27 @@ namespace arc {
 namespace {
 
 constexpr uint32_t kAttrNormal = kAttrArchive;  // external attributes left alone
-/// General-purpose flag bit 3: sizes and CRC follow the data.
-constexpr uint16_t kFlagSizesFollowData = 0x0008;
+
+/// What keeps an entry from being decoded, for the report ("bzip2 (method
+/// 12)"); empty when it can be.
+std::string UndecodableBecause(const EntryInfo& info, bool decodable) {
+  if ((info.flags & kFlagEncrypted) != 0 && (info.flags & kFlagStrongEncryption) != 0) {
+    return "strong encryption";
+  }
+  if (decodable) return {};
+  const char* name = nullptr;
+  switch (info.method) {
+    case 12: name = "bzip2"; break;
+    case 14: name = "LZMA"; break;
+    case 93: name = "Zstandard"; break;
+    case 95: name = "XZ"; break;
+    case 98: name = "PPMd"; break;
+    case 99: name = "AES encryption"; break;
+    default: break;
+  }
+  const std::string number = "method " + std::to_string(info.method);
+  return name ? std::string(name) + " (" + number + ")" : number;
+}
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -89,13 +109,21 @@ bool ZipExtractor::OpenArchive(const std::string& name) {
 int32_t ZipExtractor::Run(bool toFiles) {
   toFiles_ = toFiles;
   archiveName_ = z_.ArchiveFile();
-  if (archiveName_.empty()) {
-    z_.ReportError("", "", "0", ec::FileNotFound);
-    return 0;
-  }
-  if (IsMultiVolume() && !z_.DiskManager().CheckDrive(archiveName_, false)) return 0;
-  if (!OpenArchive(archiveName_)) {
-    z_.ReportError(archiveName_, "", "0", ec::OpenError);
+  z_.stored_entry_name_.clear();
+  // Nothing escapes to the caller: an event handler that throws ends the
+  // run with the count so far, wherever it was called.
+  try {
+    if (archiveName_.empty()) {
+      z_.ReportError("", "", "0", ec::FileNotFound);
+      return 0;
+    }
+    if (IsMultiVolume() && !z_.DiskManager().CheckDrive(archiveName_, false)) return 0;
+    if (!OpenArchive(archiveName_)) {
+      z_.ReportError(archiveName_, "", "0", ec::OpenError);
+      return 0;
+    }
+  } catch (...) {
+    archive_.reset();
     return 0;
   }
 
@@ -109,6 +137,7 @@ int32_t ZipExtractor::Run(bool toFiles) {
   if (z_.CpuType() == cpt80486) z_.SetCpuType(cptAuto);
   z_.ExcludeSpec().clear();
   z_.open_.VolumeNumber = 0;
+  z_.SetVolumeName(archiveName_);
   if (z_.ExtractDir().empty()) z_.SetExtractDir({});
   // Relative folders are taken from the current directory.
   const std::string dir = z_.ExtractDir().empty() ? std::string() : z_.ExtractDir();
@@ -230,10 +259,9 @@ bool ZipExtractor::CheckEntry(const EntryInfo& info, uint32_t externalAttributes
     if (nothing && toFiles_) return false;
   }
   // An encrypted entry too short for its 12-byte header is damaged; its
-  // password is not asked for. (Sizes that follow the data are not known
-  // to a local-header walk.)
-  const bool sizeKnown = info.fromCentral || (info.flags & kFlagSizesFollowData) == 0;
-  if (!directory && (info.flags & kFlagEncrypted) != 0 && CanDecode(info.method) && sizeKnown &&
+  // password is not asked for.
+  if (!directory && (info.flags & kFlagEncrypted) != 0 &&
+      (info.flags & kFlagStrongEncryption) == 0 && CanDecode(info.method) &&
       info.compressedSize < kEncryptionHeaderLen) {
     z_.ReportError(stored, "", "0", ec::BadFileHeader);
     return false;
@@ -259,8 +287,11 @@ bool ZipExtractor::ReadLocalEntry(const ZipEntryItem& item, EntryInfo& info,
   if (!record) return false;
 
   storedName = StoredNameToLocal(record->storedName, record->header.flags, z_.TranslateOemChar());
-  info.crc32 = record->header.crc32;
+  // The local walk took the CRC from the data descriptor where there is one.
+  info.crc32 = item.fromCentral ? record->header.crc32 : item.crc32;
   info.dosDateTime = record->header.dosDateTime;
+  info.modified = ExtraModificationTime(record->extra);
+  if (!info.modified) info.modified = item.modified;
   info.dataPos = item.localPos + static_cast<int64_t>(record->headerLength);
   info.fromCentral = item.fromCentral;
   if (item.fromCentral) {
@@ -357,47 +388,37 @@ bool ZipExtractor::BeginStep(bool directory) {
 void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
   const std::string stored = z_.StoredEntryName();
   const bool directory = IsDirectoryEntry(externalAttributes, stored);
+  reported_ = false;
+  shortData_ = false;
+  longData_ = false;
+  writeFailed_ = false;
+  // Data no decoder can read is turned down before anything is asked for or
+  // touched: no file is made or emptied, and the entry is not counted.
+  const std::string undecodable =
+      directory ? std::string() : UndecodableBecause(info, CanDecode(info.method));
+  if (!undecodable.empty()) {
+    z_.ReportError(z_.EntryName(), undecodable, "0", ec::UnsupportedCompressionMethod);
+    reported_ = true;
+    SkipEntry(info.uncompressedSize);
+    EndStep(info.crc32, false, 0);
+    return;
+  }
   if (!BeginStep(directory)) {
     SkipEntry(info.uncompressedSize);
     return;
   }
-  // An entry no decoder can read is reported as such; asking for its
-  // password first would only bother the user for nothing.
-  const bool encrypted =
-      !directory && (info.flags & kFlagEncrypted) != 0 && CanDecode(info.method);
-  reported_ = false;
-  shortData_ = false;
+  const bool encrypted = !directory && (info.flags & kFlagEncrypted) != 0;
+  const bool counted = !directory;  // BeginStep counted a file it accepted
+  bool written = false;
   uint32_t expected = info.crc32;
   bool reached = false;
   int32_t unreachedCode = 0;
   try {
-    if (encrypted && !passwordFailed_) {
+    bool opened = !encrypted;
+    if (encrypted) {
       PausedTimer paused(z_.Timer());
-      EncryptedEntry entry;
-      StreamSource source(*archive_);
-      if (source.ReadExact(info.dataPos, entry.header)) {
-        entry.flags = info.flags;
-        entry.crc32 = info.crc32;
-        entry.dosDateTime = info.dosDateTime;
-        entry.outputName = z_.EntryName();
-        PasswordSearchHost host;
-        host.Passwords = &z_.Passwords();
-        host.PasswordAttempts = z_.PasswordAttempts();
-        if (z_.OnGetPassword) {
-          host.OnGetPassword = [this](const std::string& f, std::string& p, bool& t) {
-            z_.OnGetPassword(&z_, f, p, t);
-          };
-        }
-        host.Cancel = [this] { return z_.Cancel(); };
-        host.ReportError = [this](const std::string& f, const std::string& m,
-                                  const std::string& v, int32_t c) { z_.ReportError(f, m, v, c); };
-        if (!SearchPassword(z_.Cipher(), password_, entry, host)) passwordFailed_ = true;
-      } else {
-        // The encryption header lies beyond the end of the archive.
-        z_.ReportError(z_.EntryName(), "", "0", ec::ReadError);
-        passwordFailed_ = true;
-      }
-      if (passwordFailed_) reported_ = true;
+      opened = FindPassword(info);
+      reported_ = !opened;
     }
 
     if (directory) {
@@ -408,11 +429,9 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
         z_.SetRunningCrc(expected);
         reached = true;
       }
-    } else if (encrypted && passwordFailed_) {
+    } else if (!opened) {
       SkipEntry(info.uncompressedSize);
-      --count_;
       z_.SetEntryName(stored);
-      reported_ = true;
     } else {
       const std::string output = z_.EntryName();
       if (toFiles_) out_ = CreateOutputFileUnder(z_.ExtractDir(), output);
@@ -420,7 +439,6 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
         z_.ReportError(output, "", "0", ec::OpenError);
         reported_ = true;
         SkipEntry(info.uncompressedSize);
-        --count_;
       } else {
         if (info.fromCentral && info.crc32 == 0 && info.centralCompressed != 0) {
           expected = info.centralCrc;
@@ -430,10 +448,10 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
         Decompress(info, encrypted);
         z_.SetRunningCrc(z_.RunningCrc() ^ 0xFFFFFFFFu);
         // Every decoder stops at the declared size; less means the data
-        // ended early. The method check leaves out what was reported as
-        // undecodable already.
-        shortData_ = CanDecode(info.method) && !z_.Cancel() && produced_ < info.uncompressedSize;
+        // ended early.
+        shortData_ = !z_.Cancel() && produced_ < info.uncompressedSize;
         if (toFiles_) Finish(info, externalAttributes);
+        written = !writeFailed_;
       }
     }
   } catch (...) {
@@ -443,17 +461,64 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
     ::close(out_);
     out_ = -1;
   }
+  // Only a file whose data went out whole counts as extracted.
+  if (counted && !written) --count_;
   EndStep(expected, reached, unreachedCode);
 }
 
-void ZipExtractor::Finish(const EntryInfo& info, uint32_t externalAttributes) {
-  uint32_t dos = info.dosDateTime;
-  if (z_.DateAttribute() == daSysDate) {
-    dos = FileTimeToDos(std::time(nullptr));
-  } else if (z_.DateAttribute() == daMaxFileDate) {
-    dos = static_cast<uint32_t>(list_.newestDate);
+bool ZipExtractor::FindPassword(const EntryInfo& info) {
+  EncryptedEntry entry;
+  StreamSource source(*archive_);
+  if (!source.ReadExact(info.dataPos, entry.header)) {
+    // The encryption header lies beyond the end of the archive.
+    z_.ReportError(z_.EntryName(), "", "0", ec::ReadError);
+    return false;
   }
-  const struct timespec times[2] = {{0, UTIME_OMIT}, {DosToFileTime(dos), 0}};
+  entry.flags = info.flags;
+  entry.crc32 = info.crc32;
+  entry.dosDateTime = info.dosDateTime;
+  entry.outputName = z_.EntryName();
+  PasswordSearchHost host;
+  host.Passwords = &z_.Passwords();
+  host.PasswordAttempts = z_.PasswordAttempts();
+  host.Cancel = [this] { return z_.Cancel(); };
+  // Once a search failed, the user is not asked again in this run; the
+  // passwords known are still tried on every entry, and an entry none of
+  // them opens is reported on its own.
+  const bool ask = !passwordFailed_;
+  if (ask && z_.OnGetPassword) {
+    host.OnGetPassword = [this](const std::string& f, std::string& p, bool& t) {
+      z_.OnGetPassword(&z_, f, p, t);
+    };
+  }
+  if (ask) {
+    host.ReportError = [this](const std::string& f, const std::string& m, const std::string& v,
+                              int32_t c) { z_.ReportError(f, m, v, c); };
+  }
+  if (SearchPassword(z_.Cipher(), password_, entry, host)) return true;
+  if (!ask) z_.ReportError(z_.EntryName(), "", "0", ec::PasswordFailed);
+  passwordFailed_ = true;
+  return false;
+}
+
+void ZipExtractor::Finish(const EntryInfo& info, uint32_t externalAttributes) {
+  struct timespec modified {};
+  if (z_.DateAttribute() == daFileDate && info.modified) {
+    // The precise UTC time a time block of the extra field gives.
+    modified.tv_sec = static_cast<std::time_t>(info.modified->seconds);
+    modified.tv_nsec = static_cast<long>(info.modified->nanoseconds);
+  } else {
+    uint32_t dos = info.dosDateTime;
+    if (z_.DateAttribute() == daSysDate) {
+      dos = FileTimeToDos(std::time(nullptr));
+    } else if (z_.DateAttribute() == daMaxFileDate) {
+      dos = static_cast<uint32_t>(list_.newestDate);
+    }
+    modified.tv_sec = DosToFileTime(dos);
+    // A zero or invalid DOS date reads as the first day it can hold.
+    if (modified.tv_sec == -1) modified.tv_sec = DosToFileTime(kDosMinimum);
+  }
+  const struct timespec times[2] = {{0, UTIME_OMIT}, modified};
   ::futimens(out_, times);  // a date that cannot be set is no error
 
   // Of the stored attributes only read-only has a meaning here. Set through
@@ -474,16 +539,18 @@ void ZipExtractor::EndStep(uint32_t expectedCrc, bool reached, int32_t unreached
   // reported on the way (or is reported here when nothing was).
   const uint32_t crc = z_.RunningCrc();
   const bool crcPass = expectedCrc == crc || expectedCrc == (crc ^ 0xFFFFFFFFu);
-  // Data that ended before the declared size fails even when what came
-  // matches the CRC: the entry is not what the archive says it is.
-  const bool pass = reached && !z_.Cancel() && crcPass && !shortData_;
+  // Data that ends before or goes on beyond the declared size fails even
+  // when the declared bytes match the CRC: the entry is not what the archive
+  // says it is.
+  const bool sizeDiffers = shortData_ || longData_;
+  const bool pass = reached && !z_.Cancel() && crcPass && !sizeDiffers;
   const std::string output = z_.EntryName();
   if (z_.OnEnd) {
     z_.OnEnd(&z_, output, pass);
   } else if (!pass && z_.OnError) {
     if (reached && !crcPass) {
       z_.ReportError(output, "", "0", ec::CrcFailed);
-    } else if (reached && shortData_ && !z_.Cancel()) {
+    } else if (reached && sizeDiffers && !z_.Cancel()) {
       z_.ReportError(output, "", "0", ec::FileSizeDifferent);
     } else if (!reported_ && unreachedCode != 0) {
       z_.ReportError(output, "", "0", unreachedCode);

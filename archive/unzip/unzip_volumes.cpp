@@ -81,6 +81,7 @@ bool ZipExtractor::RequestVolume(int32_t index) {
   }
   baseVolume_ = name;
   z_.open_.VolumeNumber = index + 1;
+  z_.SetVolumeName(name);
   if (!OpenArchive(name)) {
     z_.ReportError(name, "", id, ec::OpenError);
     return false;
@@ -102,7 +103,9 @@ bool ZipExtractor::NextVolumeForData(int64_t stillToRead) {
 }
 
 bool ZipExtractor::CheckDisk() {
-  if (!z_.DiskManager().CheckDrive(archiveName_, false)) return false;
+  // The drive's answer (its label) matters only for a file too short to
+  // show a record; a disk whose file holds one is judged by that alone.
+  const bool queried = z_.DiskManager().CheckDrive(archiveName_, false);
   const int32_t label = z_.DiskManager().Info().LabelDiskNumber;
   TFileStream32 disk(archiveName_, fmOpenRead | fmShareDenyWrite);
   if (!disk.Valid()) {
@@ -110,7 +113,9 @@ bool ZipExtractor::CheckDisk() {
     return false;
   }
   StreamSource source(disk);
-  if (source.Size() < checkPos_ + static_cast<int64_t>(kLocalHeaderLen)) return label == wantedDisk_;
+  if (source.Size() < checkPos_ + static_cast<int64_t>(kLocalHeaderLen)) {
+    return queried && label == wantedDisk_;
+  }
   std::array<uint8_t, 4> sig{};
   if (!source.ReadExact(checkPos_, sig)) return false;
   const uint32_t value = ByteReader(sig).u32();
@@ -130,11 +135,11 @@ bool ZipExtractor::FetchDisk() {
     z_.ReportError(archiveName_, eventName, std::to_string(wantedDisk_), ec::RequiredEvent);
   } else if (wantedDisk_ == 0) {
     // The open procedure runs on whatever disk is in the drive, until one
-    // holds the end record.
+    // holds the end record. Assigning the archive to itself is that
+    // procedure, and clears the cancel flag as every assignment does.
     auto reopen = [this] {
-      z_.StoreArchiveFile(archiveName_);
       z_.StoreArcType(atNA);
-      z_.DetectType();
+      z_.SetArchiveFile(archiveName_);
     };
     reopen();
     while (ok && !HasHeader(z_.OpenState().HeaderState, htEnding)) {
@@ -167,6 +172,7 @@ bool ZipExtractor::FetchDisk() {
     z_.ReportError(archiveName_, "", "0", ec::OpenError);
     return false;
   }
+  z_.SetVolumeName(archiveName_);
   return true;
 }
 

@@ -15,11 +15,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "support/stream32.h"
 #include "unzip/entry_list.h"
 #include "unzip/unzip.h"
+#include "unzip/zip_records.h"
 
 namespace arc {
 
@@ -35,6 +37,7 @@ struct EntryInfo {
   uint64_t centralCompressed = 0;
   bool fromCentral = true;
   int64_t dataPos = 0;            ///< first byte of the data in the open volume
+  std::optional<UtcTime> modified;  ///< precise time of an extra-field block
 };
 
 class ZipExtractor {
@@ -65,6 +68,9 @@ class ZipExtractor {
   bool CheckEntry(const EntryInfo& info, uint32_t externalAttributes, const std::string& stored);
   void ExtractOne(EntryInfo& info, uint32_t externalAttributes);
   bool BeginStep(bool directory);
+  /// The password search for an encrypted entry; false (reported) when no
+  /// password opens it.
+  bool FindPassword(const EntryInfo& info);
   void SkipEntry(uint64_t size);
   void EndStep(uint32_t expectedCrc, bool reached, int32_t unreachedCode);
   void Finish(const EntryInfo& info, uint32_t externalAttributes);
@@ -92,12 +98,16 @@ class ZipExtractor {
   ZipEntryList list_;
   int32_t count_ = 0;
   std::string password_;
+  /// A password search failed in this run: the user is not asked again, but
+  /// every encrypted entry is still tried with the passwords known.
   bool passwordFailed_ = false;
   bool toFiles_ = true;       // false: decode and check only
   int out_ = -1;              // output file being written
   bool reported_ = false;     // the entry's failure was reported already
+  bool writeFailed_ = false;  // a block of the entry could not be written
   uint64_t produced_ = 0;     // bytes the entry's decoder gave so far
   bool shortData_ = false;    // the entry's data ended before its declared size
+  bool longData_ = false;     // the entry's data goes on beyond its declared size
   std::string baseVolume_;    // split archives: name the next volume is made from
   int32_t wantedDisk_ = 0;    // spanned archives: 0 last, 1 first, n disk n
   int64_t checkPos_ = 0;      // where a valid record must stand on the disk offered

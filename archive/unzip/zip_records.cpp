@@ -362,6 +362,58 @@ EntryExtent WalkCentralExtraField(const CentralHeader& h, std::span<const uint8_
   return ext;
 }
 
+namespace {
+
+/// 100 ns steps from 1 January 1601 (NTFS) to 1 January 1970.
+constexpr uint64_t kNtfsTicksPerSecond = 10'000'000;
+constexpr uint64_t kNtfsEpochOffset = 11'644'473'600;
+
+std::optional<UtcTime> NtfsModificationTime(ByteReader data) {
+  data.skip(4);  // reserved
+  while (data.remaining() >= kExtraBlockHeaderLen) {
+    const uint16_t tag = data.u16();
+    const uint16_t size = data.u16();
+    ByteReader attribute = data.sub(size);
+    if (!data) return std::nullopt;
+    if (tag != 0x0001 || size < 24) continue;
+    const uint64_t ticks = attribute.u64();  // modification, access, creation follow
+    if (ticks == 0) return std::nullopt;
+    UtcTime t;
+    t.seconds = static_cast<int64_t>(ticks / kNtfsTicksPerSecond) -
+                static_cast<int64_t>(kNtfsEpochOffset);
+    t.nanoseconds = static_cast<uint32_t>(ticks % kNtfsTicksPerSecond) * 100;
+    return t;
+  }
+  return std::nullopt;
+}
+
+std::optional<UtcTime> ExtendedModificationTime(ByteReader data) {
+  const uint8_t present = data.u8();
+  // Bit 0: the modification time comes first (in a central entry it is the
+  // only time the block holds, whatever the other bits say).
+  if ((present & 0x01) == 0) return std::nullopt;
+  const auto seconds = static_cast<int32_t>(data.u32());
+  if (!data) return std::nullopt;
+  return UtcTime{seconds, 0};
+}
+
+}  // namespace
+
+std::optional<UtcTime> ExtraModificationTime(std::span<const uint8_t> extra) {
+  std::optional<UtcTime> ntfs;
+  std::optional<UtcTime> extended;
+  ByteReader r(extra);
+  while (r.remaining() >= kExtraBlockHeaderLen) {
+    const uint16_t tag = r.u16();
+    const uint16_t size = r.u16();
+    if (size > r.remaining()) break;
+    ByteReader data = r.sub(size);
+    if (tag == kExtraNtfs && !ntfs) ntfs = NtfsModificationTime(data);
+    else if (tag == kExtraExtendedTime && !extended) extended = ExtendedModificationTime(data);
+  }
+  return ntfs ? ntfs : extended;
+}
+
 std::vector<uint8_t> MakeHighPartsBlock(RecordKind kind, uint64_t compressedSize,
                                         uint64_t uncompressedSize,
                                         uint64_t localHeaderOffset) {
@@ -469,32 +521,12 @@ std::optional<CentralRecord> ReadCentralRecord(std::span<const uint8_t> bytes) {
 
 // --- Names ------------------------------------------------------------------
 
-namespace {
-
-// Length of `text` without a UTF-8 sequence that a cut left incomplete at its end.
-size_t WholeUtf8Prefix(std::string_view text) {
-  size_t lead = text.size();
-  size_t continuation = 0;
-  while (lead > 0 && continuation < 3 && (static_cast<uint8_t>(text[lead - 1]) & 0xC0) == 0x80) {
-    --lead;
-    ++continuation;
-  }
-  if (lead == 0) return text.size();
-  const uint8_t first = static_cast<uint8_t>(text[lead - 1]);
-  const size_t needed = first >= 0xF0 ? 3 : first >= 0xE0 ? 2 : first >= 0xC0 ? 1 : 0;
-  return needed > continuation ? lead - 1 : text.size();
-}
-
-}  // namespace
-
 std::string StoredNameToLocal(std::span<const uint8_t> stored, uint16_t flags,
                               bool translateOem) {
-  const size_t used = std::min(stored.size(), kMaxStoredNameUsed);
-  std::string_view name(reinterpret_cast<const char*>(stored.data()), used);
+  std::string_view name(reinterpret_cast<const char*>(stored.data()), stored.size());
   // Current tools mark UTF-8 names with bit 11; converting those from the OEM
   // code page would garble every non-ASCII character.
   const bool utf8 = (flags & kFlagUtf8Name) != 0;
-  if (utf8 && used < stored.size()) name = name.substr(0, WholeUtf8Prefix(name));
   return StoredToLocalName(name, translateOem && !utf8);
 }
 

@@ -57,9 +57,6 @@ inline constexpr size_t kZip64EndRecordLen = 56;  // + extensible data
 inline constexpr size_t kSpanMarkerLen = 4;
 inline constexpr size_t kExtraBlockHeaderLen = 4;  // tag + data size, then data
 
-/// Stored names longer than this are cut when read.
-inline constexpr size_t kMaxStoredNameUsed = 255;
-
 // --- Field offsets ----------------------------------------------------------
 
 namespace local_field {
@@ -303,6 +300,22 @@ EntryExtent WalkLocalExtraField(const LocalHeader& h, std::span<const uint8_t> e
 /// Walks the extra field of a central entry.
 EntryExtent WalkCentralExtraField(const CentralHeader& h, std::span<const uint8_t> extra);
 
+/// A moment in UTC, as the time blocks of an extra field record it.
+struct UtcTime {
+  int64_t seconds = 0;  ///< since 1 January 1970
+  uint32_t nanoseconds = 0;
+  friend bool operator==(const UtcTime&, const UtcTime&) = default;
+};
+
+/// Extra-field tags that record times.
+inline constexpr uint16_t kExtraNtfs = 0x000A;          // 64-bit times, 100 ns steps
+inline constexpr uint16_t kExtraExtendedTime = 0x5455;  // 32-bit Unix times
+
+/// The last-modification time an extra field (local or central) records:
+/// from an NTFS block, else from an extended-timestamp block; empty when
+/// neither holds one.
+std::optional<UtcTime> ExtraModificationTime(std::span<const uint8_t> extra);
+
 /// Data of a 0x0064 block (tag and size included) for an entry whose values
 /// need more than 32 bits: 8 bytes for a local header, 10 for a central entry.
 std::vector<uint8_t> MakeHighPartsBlock(RecordKind kind, uint64_t compressedSize,
@@ -367,10 +380,10 @@ std::optional<CentralRecord> ReadCentralRecord(std::span<const uint8_t> bytes);
 
 // --- Names ------------------------------------------------------------------
 
-/// The name the reader works with, from a stored name: at most the first 255
-/// bytes; converted from CP437 to UTF-8 when `translateOem`, unless flag bit
-/// 11 marks the name as UTF-8 already (then a character the cut split is
-/// dropped whole); every '\' made '/' so that either separator divides.
+/// The name the reader works with, from a stored name: all of it (a name
+/// cut short could stand for another file or a folder); converted from
+/// CP437 to UTF-8 when `translateOem`, unless flag bit 11 marks the name as
+/// UTF-8 already; every '\' made '/' so that either separator divides.
 std::string StoredNameToLocal(std::span<const uint8_t> stored, uint16_t flags,
                               bool translateOem);
 

@@ -2,12 +2,14 @@
 //
 // An update starts from the entries of the archive it replaces. They come
 // from the central directory, or, where the archive has none, from its local
-// headers in turn. Every length and offset is checked against the file
-// before it is used, nothing is allocated from a count found in the file,
-// and a record that cannot be read in full ends the walk.
+// headers in turn, by the same walks the reader lists them with. Every
+// length and offset is checked against the file before it is used, and
+// nothing is allocated from a count found in the file.
 //
 // Only single-file ZIP archives are updated. Any other kind of file is left
-// alone (25244): an update would replace it with an archive of its own.
+// alone (25244): an update would replace it with an archive of its own. An
+// archive whose entries cannot all be found is left alone too (25114): the
+// new archive would lack the ones that were not.
 //
 //===----------------------------------------------------------------------===//
 #include <algorithm>
@@ -19,14 +21,12 @@
 #include "unzip/byte_reader.h"
 #include "unzip/end_record.h"
 #include "unzip/mask_select.h"
+#include "unzip/record_walk.h"
 #include "zip/update_run.h"
 #include "zip/zip.h"
 
 namespace arc {
 namespace {
-
-/// General-purpose flag bit 3: sizes and CRC follow the data.
-constexpr uint16_t kFlagDataDescriptor = 0x0008;
 
 /// The extra-field blocks of a central record without the size blocks,
 /// which the directory writer makes anew for every record.
@@ -46,70 +46,18 @@ std::vector<uint8_t> OtherExtraBlocks(std::span<const uint8_t> extra) {
   return kept;
 }
 
-/// Calls `take` with each central record from `start` on and the position
-/// right after it, until a record is not a central record, cannot be read in
-/// full, or `stop` says so.
-void WalkCentral(ByteSource& file, int64_t start, const std::function<bool()>& stop,
-                 const std::function<void(const CentralRecord&, int64_t)>& take) {
-  int64_t pos = start;
-  std::vector<uint8_t> record;
-  while (!stop()) {
-    std::array<uint8_t, kCentralHeaderLen> fixed{};
-    if (pos < 0 || !file.ReadExact(pos, fixed)) return;
-    ByteReader r(fixed);
-    const SignatureMatch match = ClassifySignature(r.u32(), RecordKind::Central);
-    if (match.kind != RecordKind::Central) return;
-    // The lengths of an enciphered record are readable only once deciphered.
-    std::vector<uint8_t> plain(fixed.begin(), fixed.end());
-    HeaderCipher cipher;
-    if (match.enciphered) cipher.DecipherRecord(plain);
-    const std::optional<CentralHeader> h = ParseCentralHeader(plain);
-    if (!h) return;
-    const size_t length = kCentralHeaderLen + size_t{h->nameLength} + size_t{h->extraLength} +
-                          size_t{h->commentLength};
-    record.resize(length);
-    if (!file.ReadExact(pos, record)) return;
-    const std::optional<CentralRecord> rec = ReadCentralRecord(record);
-    if (!rec) return;
-    pos += static_cast<int64_t>(rec->recordLength);
-    take(*rec, pos);
+/// True when every entry of the archive can be found: its directory walked
+/// to the count the end record gives, or, without one, its local headers up
+/// to the end of the archive.
+bool AllEntriesFound(ByteSource& file, const TArcOpenState& open,
+                     const std::function<bool()>& stop) {
+  if (HasHeader(open.HeaderState, htCentral)) {
+    return WalkCentralDirectory(file, open, stop, [](const CentralRecord&, int64_t) {}).Complete();
   }
-}
-
-/// As WalkCentral for the local headers of an archive without a directory.
-/// An entry whose sizes follow its data (flag bit 3, zero sizes) cannot be
-/// stepped over and ends the walk.
-void WalkLocal(ByteSource& file, int64_t start, const std::function<bool()>& stop,
-               const std::function<void(const LocalRecord&, int64_t)>& take) {
-  int64_t pos = start;
-  std::vector<uint8_t> record;
-  std::array<uint8_t, kSpanMarkerLen> marker{};
-  if (file.ReadExact(pos, marker)) {
-    ByteReader r(marker);
-    if (r.u32() == kSpanMarkerSig) pos += kSpanMarkerLen;
+  if (open.HeaderState == htLocal) {
+    return WalkLocalHeaders(file, open.DataOffset, stop, [](const LocalEntry&) {}).Complete();
   }
-  while (!stop()) {
-    std::array<uint8_t, kLocalHeaderLen> fixed{};
-    if (pos < 0 || !file.ReadExact(pos, fixed)) return;
-    std::vector<uint8_t> plain(fixed.begin(), fixed.end());
-    ByteReader sig(plain);
-    const SignatureMatch match = ClassifySignature(sig.u32(), RecordKind::Local);
-    if (match.kind != RecordKind::Local) return;
-    HeaderCipher cipher;
-    if (match.enciphered) cipher.DecipherRecord(plain);
-    const std::optional<LocalHeader> h = ParseLocalHeader(plain);
-    if (!h) return;
-    record.resize(kLocalHeaderLen + size_t{h->nameLength} + size_t{h->extraLength});
-    if (!file.ReadExact(pos, record)) return;
-    const std::optional<LocalRecord> rec = ReadLocalRecord(record);
-    if (!rec) return;
-    if (rec->extent.compressedSize == 0 && (rec->header.flags & kFlagDataDescriptor) != 0) return;
-    const int64_t next = pos + static_cast<int64_t>(rec->headerLength) +
-                         static_cast<int64_t>(rec->extent.compressedSize);
-    if (next > file.Size() || next <= pos) return;
-    take(*rec, pos);
-    pos = next;
-  }
+  return false;
 }
 
 /// The comment of the end record that opening found.
@@ -160,6 +108,10 @@ bool TZipBase::OpenOldArchive(TUpdateRun& run) {
     ReportError(ArchiveFile(), "", "0", ec::UnsupportedArchiveType);
     return false;
   }
+  if (!AllEntriesFound(*run.OldSource, run.OldOpen, [this] { return Cancel(); })) {
+    ReportError(ArchiveFile(), "", "0", ec::BadFileHeader);
+    return false;
+  }
   run.ArchiveComment = ReadArchiveComment(*run.OldSource, run.OldOpen);
   return true;
 }
@@ -178,7 +130,7 @@ void TZipBase::LoadOldDirectory(TUpdateRun& run) {
   };
 
   if (HasHeader(open.HeaderState, htCentral)) {
-    WalkCentral(*run.OldSource, open.DataOffset, stop, [&](const CentralRecord& rec, int64_t) {
+    WalkCentralDirectory(*run.OldSource, open, stop, [&](const CentralRecord& rec, int64_t) {
       TCompHeader e;
       e.StoredBytes.assign(rec.storedName.begin(), rec.storedName.end());
       e.Name = StoredNameToLocal(rec.storedName, rec.header.flags, TranslateOemChar());
@@ -199,7 +151,8 @@ void TZipBase::LoadOldDirectory(TUpdateRun& run) {
       run.Headers.Add(std::move(e));
     });
   } else if (open.HeaderState == htLocal) {
-    WalkLocal(*run.OldSource, open.DataOffset, stop, [&](const LocalRecord& rec, int64_t pos) {
+    WalkLocalHeaders(*run.OldSource, open.DataOffset, stop, [&](const LocalEntry& found) {
+      const LocalRecord& rec = found.record;
       TCompHeader e;
       e.StoredBytes.assign(rec.storedName.begin(), rec.storedName.end());
       e.Name = StoredNameToLocal(rec.storedName, rec.header.flags, TranslateOemChar());
@@ -210,14 +163,14 @@ void TZipBase::LoadOldDirectory(TUpdateRun& run) {
       c.flags = rec.header.flags;
       c.method = rec.header.method;
       c.dosDateTime = rec.header.dosDateTime;
-      c.crc32 = rec.header.crc32;
+      c.crc32 = found.crc32;  // the data descriptor's, where the sizes follow the data
       c.nameLength = rec.header.nameLength;
       c.internalAttributes = 1;
       c.externalAttributes = e.Name.back() == '/' ? kAttrDirectory : kAttrArchive;
       e.Action = TEntryAction::Copy;
-      e.Offset = static_cast<uint64_t>(pos);
-      e.CompressedSize = rec.extent.compressedSize;
-      e.UncompressedSize = rec.extent.uncompressedSize;
+      e.Offset = static_cast<uint64_t>(found.at);
+      e.CompressedSize = found.compressedSize;
+      e.UncompressedSize = found.uncompressedSize;
       e.EncipheredHeaders = rec.encipheredHeader;
       e.FileSize = static_cast<int64_t>(e.UncompressedSize);
       e.FileDate = c.dosDateTime;
@@ -257,14 +210,12 @@ void TZipBase::ReadEntries() {
   auto stop = [this] { return Cancel(); };
   int32_t number = 0;
   if (HasHeader(open.HeaderState, htCentral)) {
-    WalkCentral(file, open.DataOffset, stop, [&](const CentralRecord&, int64_t after) {
-      OnRead(this, after, ++number);
+    WalkCentralDirectory(file, open, stop, [&](const CentralRecord& rec, int64_t at) {
+      OnRead(this, at + static_cast<int64_t>(rec.recordLength), ++number);
     });
   } else if (open.HeaderState == htLocal) {
-    WalkLocal(file, open.DataOffset, stop, [&](const LocalRecord& rec, int64_t pos) {
-      const int64_t after = pos + static_cast<int64_t>(rec.headerLength) +
-                            static_cast<int64_t>(rec.extent.compressedSize);
-      OnRead(this, after, ++number);
+    WalkLocalHeaders(file, open.DataOffset, stop, [&](const LocalEntry& found) {
+      OnRead(this, found.next, ++number);
     });
   }
 }

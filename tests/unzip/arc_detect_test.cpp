@@ -142,13 +142,12 @@ TEST(ArcDetect, PrefixedArchiveWithAndWithoutAdjustedOffsets) {
   EXPECT_TRUE(raw.open.HeaderState & htLocal);
 }
 
-TEST(ArcDetect, EndRecordOutOfReachOrAlone) {
-  // A 40 KiB comment puts the end record outside the search window: the
-  // archive is read from its first local header.
-  const Detection far = Detect(TwoEntries().Comment(std::string(40 * 1024, 'c')).Build());
+TEST(ArcDetect, EndRecordBehindTheLongestCommentOrAlone) {
+  // The longest comment there is leaves the end record inside the window.
+  const Detection far = Detect(TwoEntries().Comment(std::string(65535, 'c')).Build());
   EXPECT_EQ(far.type, atZip);
-  EXPECT_EQ(far.open.HeaderState, htLocal);
-  EXPECT_EQ(far.open.DataOffset, 0);
+  EXPECT_TRUE(far.open.HeaderState & htCentral);
+  EXPECT_EQ(far.open.Damage, 0);
 
   // An archive of nothing but an end record: the window starts at its
   // second byte, so no end record is found.

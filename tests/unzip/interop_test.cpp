@@ -115,10 +115,9 @@ TEST_F(Interop, ZipBzip2IsUnsupported) {
   Sh("cd src && zip -q -Z bzip2 ../bz.zip text.txt");
   UseFile(dir / "bz.zip");
   unzip.Extract();
-  ASSERT_FALSE(errors.empty());
+  ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0].code, ec::UnsupportedCompressionMethod);
-  EXPECT_TRUE(Exists("text.txt"));
-  EXPECT_EQ(Read(out + "text.txt"), "");
+  EXPECT_FALSE(Exists("text.txt"));
 }
 
 TEST_F(Interop, SevenZipDeflate64AndZipCrypto) {
@@ -163,13 +162,15 @@ TEST_F(Interop, PrefixAndLongComment) {
   // 100 bytes in front, offsets not adjusted.
   Sh("head -c 100 /dev/zero | tr '\\0' '#' > prefixed.zip && cat plain.zip >> prefixed.zip");
   ExpectAllExtracted("prefixed.zip");
-  // A 40 KiB comment hides the end record: the archive is read by walking
-  // its local headers.
-  Sh("head -c 40960 /dev/zero | tr '\\0' 'c' > comment.txt && cp plain.zip long.zip && "
-     "zip -q -z long.zip < comment.txt");
+  // A comment of 64 KiB less one byte, the longest there is (zip -z cuts
+  // comments short; Python writes it whole): the end record is still found,
+  // and the archive read through its directory.
+  if (!Have("python3")) GTEST_SKIP() << "python3 missing";
+  Sh("cp plain.zip long.zip && python3 -c \"import zipfile; z = zipfile.ZipFile('long.zip', 'a'); "
+     "z.comment = b'c' * 65535; z.close()\"");
   std::filesystem::remove_all(out);
   ExpectAllExtracted("long.zip");
-  EXPECT_EQ(unzip.OpenState().HeaderState, htLocal);
+  EXPECT_TRUE(unzip.OpenState().HeaderState & htCentral);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "core/error_codes.h"
 #include "extract_fixture.h"
+#include "support/drive_service.h"
 #include "support/drive_simulated.h"
 
 namespace arc {
@@ -35,6 +36,7 @@ TEST_F(SplitVolumes, VolumesAreAskedForInOrder) {
   const std::vector<std::pair<std::string, std::string>> expected = {
       {"backup.z01", "1"}, {"backup.z02", "2"}, {"backup.zip", "3"}};
   EXPECT_EQ(asked, expected);
+  EXPECT_EQ(unzip.VolumeName(), dir / "backup.zip");  // the volume read last
 }
 
 TEST_F(SplitVolumes, MissingHandlerOrMissingFile) {
@@ -118,6 +120,64 @@ TEST_F(SpannedDisks, LastDiskIsAskedForUntilItIsThere) {
   errors.clear();
   EXPECT_EQ(unzip.Extract(), 0);
   EXPECT_TRUE(unzip.Cancel());
+}
+
+/// The simulated drives, whose next volume queries can be made to fail.
+class FlakyDrives final : public DriveService {
+ public:
+  explicit FlakyDrives(DriveService& inner) : inner_(inner) {}
+  int failures = 0;
+  std::string DriveRoot(const std::string& p) override { return inner_.DriveRoot(p); }
+  bool IsReady(const std::string& r) override { return inner_.IsReady(r); }
+  bool IsWriteProtected(const std::string& r) override { return inner_.IsWriteProtected(r); }
+  bool ReadVolume(const std::string& r, DriveInfo& info, std::string& error) override {
+    if (failures > 0) return --failures, false;
+    return inner_.ReadVolume(r, info, error);
+  }
+  bool ReadSpace(const std::string& r, int64_t& f, int64_t& t) override {
+    return inner_.ReadSpace(r, f, t);
+  }
+  bool SetVolumeLabel(const std::string& r, const std::string& l) override {
+    return inner_.SetVolumeLabel(r, l);
+  }
+  bool ClearDisk(const std::string& r) override { return inner_.ClearDisk(r); }
+
+ private:
+  DriveService& inner_;
+};
+
+TEST_F(SpannedDisks, DiskWithARecordNeedsNoDriveAnswer) {
+  // The drive does not answer when the first disk is checked: a disk whose
+  // file shows a record where one must stand is still the right one (the
+  // answer, its label, matters only for a file too short to show one).
+  FlakyDrives flaky(drives);
+  unzip.SetDriveService(&flaky);
+  drives.Insert(2);
+  UseFile(drives.DrivePath() + "set.zip");
+  unzip.OnGetZipFirstDisk = [&](TObject*, bool& cancel) {
+    flaky.failures = 1;
+    prompts.push_back("first");
+    drives.Insert(0);
+    cancel = prompts.size() > 5;
+  };
+  EXPECT_EQ(unzip.Extract(), 4);
+  EXPECT_EQ(prompts, (std::vector<std::string>{"first", "next 2", "next 3"}));
+  EXPECT_EQ(Codes(), std::vector<int32_t>{ec::NotAccessible});  // the query that failed
+  EXPECT_EQ(unzip.VolumeName(), drives.DrivePath() + "set.zip");
+}
+
+TEST_F(SpannedDisks, ReopeningTheLastDiskClearsCancel) {
+  // The last disk is opened again by assigning the archive to itself, which
+  // clears a cancel made while the user was asked for it.
+  drives.Insert(0);
+  UseFile(drives.DrivePath() + "set.zip");
+  unzip.OnGetZipLastDisk = [&](TObject*, bool& cancel) {
+    unzip.SetCancel(true);
+    drives.Insert(2);
+    cancel = false;
+  };
+  EXPECT_EQ(unzip.Extract(), 4);
+  EXPECT_FALSE(unzip.Cancel());
 }
 
 TEST_F(SpannedDisks, MissingDiskEvent) {
