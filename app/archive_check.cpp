@@ -1,7 +1,7 @@
 //===-- app/archive_check.cpp - Reading a backup archive back ---*- C++ -*-===//
 #include "archive_check.h"
 
-#include "core/errors.h"
+#include "support/errors.h"
 #include "unzip/arc_detect.h"
 #include "unzip/unzip.h"
 

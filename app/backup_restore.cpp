@@ -20,7 +20,7 @@
 #include "app/db/alias_table.h"
 #include "app/db/database.h"
 #include "app/texts.h"
-#include "core/errors.h"
+#include "support/errors.h"
 #include "msg/msg_form.h"
 #include "support/erase.h"
 #include "unzip/unzip.h"

@@ -15,7 +15,7 @@
 #include <span>
 #include <vector>
 
-#include "unzip/trad_cipher.h"
+#include "codec/trad_cipher.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "unzip/legacy/legacy_io.h"
 
 namespace arc::fuzz {

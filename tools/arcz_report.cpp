@@ -10,8 +10,8 @@
 #include <cstring>
 
 #include "arcz_terminal.h"
-#include "core/error_codes.h"
-#include "core/errors.h"
+#include "support/error_codes.h"
+#include "support/errors.h"
 #include "unzip/arc_detect.h"
 #include "unzip/unzip.h"
 

@@ -21,6 +21,7 @@
 #include "core/component.h"
 
 namespace arc {
+class ByteSource;
 class DriveService;
 }
 
@@ -92,6 +93,12 @@ class TArcRoot : public TComponent {
   /// Runs type detection on ArchiveFile and replaces the opening state;
   /// false when the file cannot be opened (the type is then atNA).
   bool DetectType();
+
+  /// Recognises the archive in `file` (ArchiveFile): returns its type and
+  /// fills `open` with its layout. The root knows no archive format: the
+  /// reader and the writer answer with the reader's detection
+  /// (unzip/arc_detect.h). Here nothing is recognised.
+  virtual TArcType DetectArchive(ByteSource& file, TArcOpenState& open);
 
   /// Plain stores, without the side effects of the setters.
   void StoreArchiveFile(const std::string& value) { archive_file_ = value; }

@@ -2,8 +2,9 @@
 //
 // Assigning ArchiveFile looks at the file at once: its type, where the
 // archive data begins, and for ZIP where the end record and the central
-// directory lie. The work is ArcDetector's; this file keeps the component's
-// side of it (the name, the state, the drive question).
+// directory lie. The work is the reader's detection, reached through
+// DetectArchive; this file keeps the component's side of it (the name, the
+// state, the archive date).
 //
 //===----------------------------------------------------------------------===//
 #include <sys/stat.h>
@@ -12,12 +13,12 @@
 #include <cctype>
 
 #include "core/arc_root.h"
-#include "core/errors.h"
+#include "support/errors.h"
 #include "support/dos_time.h"
 #include "support/drive_service.h"
 #include "support/paths.h"
+#include "support/byte_source.h"
 #include "support/stream_errors.h"
-#include "unzip/arc_detect.h"
 
 namespace arc {
 namespace {
@@ -43,23 +44,15 @@ int32_t VolumeFromExtension(const std::string& name) {
 
 DriveService& TArcRoot::Drives() const { return drives_ ? *drives_ : DefaultDriveService(); }
 
+TArcType TArcRoot::DetectArchive(ByteSource& /*file*/, TArcOpenState& /*open*/) { return atNA; }
+
 bool TArcRoot::DetectType() {
   open_ = TArcOpenState{};
   arc_type_ = atNA;
   FileSource file(archive_file_);
   if (!file.IsOpen()) return false;
 
-  DriveService& drives = Drives();
-  DiskSetQuery query = [&drives](const std::string& path) -> std::optional<DiskSetDrive> {
-    DriveInfo info;
-    DriveQueryHandlers handlers;
-    handlers.NeedWritable = false;
-    if (!drives.DriveQuery(path, handlers, info)) return std::nullopt;
-    return DiskSetDrive{info.DriveType == kDriveRemovable, info.VolumeLabel};
-  };
-  const Detection found = ArcDetector(file, archive_file_, std::move(query)).Detect();
-  arc_type_ = found.type;
-  open_ = found.open;
+  arc_type_ = DetectArchive(file, open_);
 
   struct stat st {};
   open_.ArchiveDate =

@@ -1,14 +1,17 @@
 //===-- core/zip_common.cpp - Shared core of writer and reader ------------===//
 #include "core/zip_common.h"
 
+#include "codec/trad_cipher.h"
 #include "core/disk_manager.h"
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "support/dos_time.h"
 
 namespace arc {
 
 TZipCommon::TZipCommon(TComponent* Owner)
-    : TArcRoot(Owner), disk_manager_(std::make_unique<TDiskManager>(*this)) {
+    : TArcRoot(Owner),
+      cipher_(std::make_unique<TradCipher>()),
+      disk_manager_(std::make_unique<TDiskManager>(*this)) {
   ResetProgressDispatcher();
 }
 

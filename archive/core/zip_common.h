@@ -34,12 +34,12 @@
 #include "core/arc_timer.h"
 #include "core/arc_types.h"
 #include "support/prompts.h"
-#include "unzip/trad_cipher.h"
 
 namespace arc {
 
 class TDiskManager;
 class TStream32;
+class TradCipher;
 
 /// What a block writer does to a block before it goes out.
 enum class TBlockCipher : uint8_t {
@@ -231,7 +231,7 @@ class TZipCommon : public TArcRoot {
   void SetRunningCrc(uint32_t value) { running_crc_ = value; }
 
   /// Key state of the entry being ciphered.
-  TradCipher& Cipher() { return cipher_; }
+  TradCipher& Cipher() { return *cipher_; }
 
   /// Moves a finished temporary archive over the archive file: a rename when
   /// `sameDrive` (the stream's handle is closed by then), else a copy from
@@ -288,8 +288,8 @@ class TZipCommon : public TArcRoot {
   bool own_cancel_ = false;
   bool* cancel_ = &own_cancel_;
 
-  uint32_t running_crc_ = kCrc32Init;
-  TradCipher cipher_;
+  uint32_t running_crc_ = 0xFFFFFFFF;  // kCrc32Init
+  std::unique_ptr<TradCipher> cipher_;
 
   TArcTimer timer_;
   std::unique_ptr<TDiskManager> disk_manager_;

@@ -3,6 +3,7 @@
 #include <span>
 
 #include "codec/crc.h"
+#include "codec/trad_cipher.h"
 #include "core/zip_common.h"
 #include "support/stream32.h"
 
@@ -24,14 +25,14 @@ int32_t TZipCommon::WriteBlock(TStream32& out, uint8_t* buffer, int32_t count,
   if (cipher == TBlockCipher::Decipher) DecipherBlock(buffer, count);
   Crc32Update(buffer, count, running_crc_);
   if (cipher == TBlockCipher::Encipher) {
-    cipher_.Encipher(std::span<uint8_t>(buffer, static_cast<size_t>(count)));
+    cipher_->Encipher(std::span<uint8_t>(buffer, static_cast<size_t>(count)));
   }
   return WriteRoutine(out, buffer, count);
 }
 
 void TZipCommon::DecipherBlock(uint8_t* buffer, int32_t count) {
   if (count <= 0) return;
-  cipher_.Decipher(std::span<uint8_t>(buffer, static_cast<size_t>(count)));
+  cipher_->Decipher(std::span<uint8_t>(buffer, static_cast<size_t>(count)));
 }
 
 int32_t TZipCommon::WriteRoutine(TStream32& out, const uint8_t* buffer, int32_t count) {

@@ -2,8 +2,8 @@
 #include <cmath>
 #include <string>
 
-#include "core/error_codes.h"
-#include "core/errors.h"
+#include "support/error_codes.h"
+#include "support/errors.h"
 #include "core/zip_common.h"
 #include "support/stream_errors.h"
 

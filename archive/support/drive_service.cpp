@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "core/error_codes.h"
-#include "core/errors.h"
+#include "support/error_codes.h"
+#include "support/errors.h"
 #include "support/paths.h"
 
 namespace arc {

@@ -8,8 +8,8 @@
 #include <exception>
 #include <filesystem>
 
-#include "core/error_codes.h"
-#include "core/errors.h"
+#include "support/error_codes.h"
+#include "support/errors.h"
 #include "support/paths.h"
 #include "support/temp_file.h"
 

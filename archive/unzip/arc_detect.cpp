@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "support/drive_service.h"
 #include "unzip/end_record.h"
 #include "unzip/pe_resources.h"
 #include "unzip/zip_records.h"
@@ -406,6 +407,17 @@ bool ArcDetector::SignatureScan(int64_t start) {
     }
   }
   return false;
+}
+
+Detection DetectArchiveFile(ByteSource& file, const std::string& fileName, DriveService& drives) {
+  DiskSetQuery query = [&drives](const std::string& path) -> std::optional<DiskSetDrive> {
+    DriveInfo info;
+    DriveQueryHandlers handlers;
+    handlers.NeedWritable = false;
+    if (!drives.DriveQuery(path, handlers, info)) return std::nullopt;
+    return DiskSetDrive{info.DriveType == kDriveRemovable, info.VolumeLabel};
+  };
+  return ArcDetector(file, fileName, std::move(query)).Detect();
 }
 
 }  // namespace arc

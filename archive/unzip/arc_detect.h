@@ -16,17 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "unzip/byte_source.h"
+#include "support/byte_source.h"
 #include "core/arc_root.h"
 #include "unzip/end_record.h"
 
 namespace arc {
-
-/// The types whose entries the ZIP reader lists and extracts.
-constexpr bool IsZipType(TArcType t) {
-  return t == atZip || t == atZipExe || t == atZipDS || t == atZipMV || t == atJar ||
-         t == atJarExe;
-}
 
 /// What detection found: the type and, for ZIP, the layout.
 struct Detection {
@@ -71,6 +65,13 @@ bool LooksUuencoded(std::span<const uint8_t> head);
 /// True when `header` (512 bytes or more) is a tar header with a valid
 /// checksum; a volume header ('V' at 156) is passed over once.
 bool LooksLikeTar(std::span<const uint8_t> head, int64_t fileSize);
+
+class DriveService;
+
+/// The detection the components run when ArchiveFile is assigned: `file`
+/// holds the archive `fileName`, and `drives` answers for its drive in the
+/// disk-set decision.
+Detection DetectArchiveFile(ByteSource& file, const std::string& fileName, DriveService& drives);
 
 class ArcDetector {
  public:

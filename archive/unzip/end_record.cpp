@@ -25,7 +25,7 @@
 #include <optional>
 #include <vector>
 
-#include "unzip/byte_reader.h"
+#include "support/byte_reader.h"
 #include "unzip/zip_records.h"
 
 namespace arc {

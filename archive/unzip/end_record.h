@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "unzip/byte_source.h"
+#include "support/byte_source.h"
 #include "core/arc_root.h"
 
 namespace arc {

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <array>
 
-#include "core/error_codes.h"
-#include "unzip/byte_reader.h"
+#include "support/error_codes.h"
+#include "support/byte_reader.h"
 #include "unzip/end_record.h"
 #include "unzip/record_walk.h"
 #include "unzip/zip_records.h"

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "core/arc_root.h"
-#include "unzip/byte_source.h"
+#include "support/byte_source.h"
 #include "unzip/zip_records.h"
 
 namespace arc {

@@ -3,7 +3,8 @@
 
 #include <algorithm>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
+#include "unzip/zip_records.h"
 
 namespace arc {
 
@@ -20,8 +21,8 @@ void MoveToFront(std::vector<std::string>& list, const std::string& password) {
 bool SearchPassword(TradCipher& cipher, std::string& currentPassword,
                     const EncryptedEntry& entry, const PasswordSearchHost& host) {
   auto verify = [&](const std::string& candidate) {
-    return cipher.VerifyPassword(candidate, entry.header, entry.flags, entry.crc32,
-                                 entry.dosDateTime);
+    return cipher.VerifyPassword(candidate, entry.header,
+                                 PasswordCheckByte(entry.flags, entry.crc32, entry.dosDateTime));
   };
   auto report = [&](int32_t code, const std::string& extended) {
     if (host.ReportError) host.ReportError(entry.outputName, extended, "0", code);

@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "unzip/byte_source.h"
+#include "support/byte_source.h"
 
 namespace arc {
 

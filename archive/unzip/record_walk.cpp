@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "codec/crc.h"
-#include "unzip/byte_reader.h"
+#include "support/byte_reader.h"
 #include "unzip/end_record.h"
 
 namespace arc {

@@ -21,18 +21,13 @@
 #include <optional>
 
 #include "core/arc_root.h"
-#include "unzip/byte_source.h"
+#include "support/byte_source.h"
 #include "unzip/zip_records.h"
 
 namespace arc {
 
-/// General-purpose flag bit 3: CRC and sizes follow the data, in a data
-/// descriptor; the local header's fields may be 0.
-inline constexpr uint16_t kFlagDataDescriptor = 0x0008;
 /// Bit 6: strong encryption, which this library does not implement.
 inline constexpr uint16_t kFlagStrongEncryption = 0x0040;
-
-inline constexpr uint32_t kDataDescriptorSig = 0x08074B50;
 
 /// The number of entries the end record (or the Zip64 end record, when the
 /// short one holds its marker and the Zip64 record is sound) says the

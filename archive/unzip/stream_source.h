@@ -2,7 +2,7 @@
 #pragma once
 
 #include "support/stream32.h"
-#include "unzip/byte_source.h"
+#include "support/byte_source.h"
 
 namespace arc {
 

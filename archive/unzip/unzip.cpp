@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "support/paths.h"
+#include "unzip/arc_detect.h"
 
 namespace arc {
 
@@ -17,6 +18,12 @@ void TUnZip::SetExtractDir(const std::string& value) {
 
 void TUnZip::SetZipCmntBufSize(int32_t value) {
   zip_cmnt_buf_size_ = std::clamp<int32_t>(value, 2000, 32767);
+}
+
+TArcType TUnZip::DetectArchive(ByteSource& file, TArcOpenState& open) {
+  Detection found = DetectArchiveFile(file, ArchiveFile(), Drives());
+  open = found.open;
+  return found.type;
 }
 
 }  // namespace arc

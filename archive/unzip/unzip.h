@@ -73,6 +73,9 @@ class TUnZip : public TUnBase {
   TUnBase_OnFileExists OnFileExists;
   TOnCorruptZipHeader OnCorruptZipHeader;
 
+ protected:
+  TArcType DetectArchive(ByteSource& file, TArcOpenState& open) override;
+
  private:
   friend class ZipExtractor;
 

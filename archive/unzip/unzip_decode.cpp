@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "support/stream_adapters.h"
 #include "support/stream_memory.h"
 #include "unzip/legacy/legacy_io.h"

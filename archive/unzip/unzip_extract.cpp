@@ -8,11 +8,11 @@
 #include <limits>
 
 #include "core/disk_manager.h"
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "support/dos_time.h"
 #include "support/paths.h"
 #include "unzip/arc_detect.h"
-#include "unzip/byte_reader.h"
+#include "support/byte_reader.h"
 #include "unzip/mask_select.h"
 #include "unzip/output_path.h"
 #include "unzip/password_search.h"

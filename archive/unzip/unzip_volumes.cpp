@@ -12,9 +12,9 @@
 #include <cstdio>
 
 #include "core/disk_manager.h"
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "support/paths.h"
-#include "unzip/byte_reader.h"
+#include "support/byte_reader.h"
 #include "unzip/end_record.h"
 #include "unzip/stream_source.h"
 #include "unzip/zip_extractor.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "support/names.h"
-#include "unzip/byte_reader.h"
+#include "support/byte_reader.h"
 
 namespace arc {
 

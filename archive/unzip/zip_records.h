@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "unzip/trad_cipher.h"
+#include "codec/trad_cipher.h"
 
 namespace arc {
 
@@ -44,6 +44,8 @@ inline constexpr uint32_t kZip64EndRecordSig = 0x06064B50;
 inline constexpr uint32_t kZip64LocatorSig = 0x07064B50;
 /// Stands alone at the very start of the first volume of a multi-volume set.
 inline constexpr uint32_t kSpanMarkerSig = 0x08074B50;
+/// Opens a data descriptor (which may also go without it).
+inline constexpr uint32_t kDataDescriptorSig = 0x08074B50;
 
 // --- Fixed lengths ----------------------------------------------------------
 
@@ -128,10 +130,13 @@ inline constexpr size_t kCentralDirOffset = 48;
 
 // --- Field values -----------------------------------------------------------
 
-/// General-purpose flags (bit 3, kFlagCheckByteFromTime, is in trad_cipher.h).
+/// General-purpose flags.
 inline constexpr uint16_t kFlagEncrypted = 0x0001;
 inline constexpr uint16_t kFlagImplode8kWindow = 0x0002;  // method 6
 inline constexpr uint16_t kFlagImplode3Trees = 0x0004;    // method 6
+/// CRC and sizes follow the data, in a data descriptor; the local header's
+/// fields may be 0. The password check byte then comes from the DOS time.
+inline constexpr uint16_t kFlagDataDescriptor = 0x0008;
 inline constexpr uint16_t kFlagDeflateMaximum = 0x0002;   // method 8, written only
 inline constexpr uint16_t kFlagDeflateFast = 0x0004;      // method 8, written only
 /// The stored name (and comment) is UTF-8, not the OEM code page.
@@ -162,6 +167,15 @@ inline constexpr uint16_t kHighPartsCentralLen = 6;  // + local-header offset
 /// A header field that says "the value is in the Zip64 block".
 inline constexpr uint32_t kZip64Marker32 = 0xFFFFFFFF;
 inline constexpr uint16_t kZip64Marker16 = 0xFFFF;
+
+/// The byte the last deciphered byte of an entry's encryption header must
+/// equal: the high byte of the DOS time for an entry with a data descriptor
+/// (its CRC-32 was not known when the header was written), else the high
+/// byte of the CRC-32.
+inline uint8_t PasswordCheckByte(uint16_t flags, uint32_t crc32, uint32_t dosDateTime) {
+  if (flags & kFlagDataDescriptor) return static_cast<uint8_t>(dosDateTime >> 8);
+  return static_cast<uint8_t>(crc32 >> 24);
+}
 
 // --- Records ----------------------------------------------------------------
 

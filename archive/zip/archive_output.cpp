@@ -7,8 +7,8 @@
 #include <exception>
 
 #include "core/arc_error.h"
-#include "core/error_codes.h"
-#include "core/errors.h"
+#include "support/error_codes.h"
+#include "support/errors.h"
 #include "support/stream_errors.h"
 
 namespace arc {

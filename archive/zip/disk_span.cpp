@@ -21,11 +21,11 @@
 #include <array>
 #include <cerrno>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "support/stream32.h"
 #include "support/stream_memory.h"
-#include "unzip/byte_reader.h"
-#include "unzip/byte_source.h"
+#include "support/byte_reader.h"
+#include "support/byte_source.h"
 #include "zip/update_run.h"
 #include "zip/zip.h"
 #include "zip/zip_layout.h"

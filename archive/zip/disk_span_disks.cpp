@@ -19,7 +19,7 @@
 
 #include <algorithm>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "support/dos_time.h"
 #include "support/paths.h"
 #include "support/stream32.h"

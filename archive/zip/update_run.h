@@ -16,7 +16,7 @@
 
 #include "core/arc_root.h"
 #include "support/stream32.h"
-#include "unzip/byte_source.h"
+#include "support/byte_source.h"
 #include "zip/archive_output.h"
 #include "zip/header_list.h"
 #include "zip/stored_name.h"

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "unzip/arc_detect.h"
 #include "zip/update_run.h"
 
 namespace arc {
@@ -48,6 +49,12 @@ void TZipBase::SetArchiveFile(const std::string& value) {
 void TZipBase::SetArcType(TArcType /*value*/) {
   StoreArcType(atZip);
   AddDefaultExt();
+}
+
+TArcType TZipBase::DetectArchive(ByteSource& file, TArcOpenState& open) {
+  Detection found = DetectArchiveFile(file, ArchiveFile(), Drives());
+  open = found.open;
+  return found.type;
 }
 
 void TZipBase::AddDefaultExt() {

@@ -85,6 +85,7 @@ class TZipBase : public TCompBase {
   void SetArchiveFile(const std::string& value) override;
   /// Always stores atZip and adds DefaultExt to an ArchiveFile without one.
   void SetArcType(TArcType value) override;
+  TArcType DetectArchive(ByteSource& file, TArcOpenState& open) override;
 
   /// Attributes that keep a file out.
   TArcFileAttrs AttributesEx() const { return attributes_ex_; }

@@ -1,6 +1,6 @@
 //===-- zip/zip_central.cpp - Central directory and end record ------------===//
-#include "core/error_codes.h"
-#include "core/errors.h"
+#include "support/error_codes.h"
+#include "support/errors.h"
 #include "support/stream_errors.h"
 #include "zip/update_run.h"
 #include "zip/zip.h"

@@ -6,7 +6,7 @@
 // record, built in a temporary file and moved into place like any update.
 //
 //===----------------------------------------------------------------------===//
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "unzip/end_record.h"
 #include "zip/update_run.h"
 #include "zip/zip.h"

@@ -11,8 +11,8 @@
 #include <new>
 
 #include "core/disk_manager.h"
-#include "core/error_codes.h"
-#include "core/errors.h"
+#include "support/error_codes.h"
+#include "support/errors.h"
 #include "support/paths.h"
 #include "support/stream_errors.h"
 #include "zip/stored_name.h"

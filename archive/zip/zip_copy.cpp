@@ -12,19 +12,15 @@
 #include <array>
 #include <span>
 
-#include "core/error_codes.h"
-#include "core/errors.h"
-#include "unzip/byte_reader.h"
+#include "support/error_codes.h"
+#include "support/errors.h"
+#include "support/byte_reader.h"
 #include "zip/update_run.h"
 #include "zip/zip.h"
 #include "zip/zip_layout.h"
 
 namespace arc {
 namespace {
-
-/// General-purpose flag bit 3: sizes and CRC follow the data.
-constexpr uint16_t kFlagDataDescriptor = 0x0008;
-constexpr uint32_t kDataDescriptorSig = 0x08074B50;
 
 /// A local header of the old archive, deciphered.
 struct OldLocal {

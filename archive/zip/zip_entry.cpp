@@ -21,7 +21,7 @@
 #include <ctime>
 #include <span>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "support/cp437.h"
 #include "support/dos_time.h"
 #include "support/names.h"

@@ -15,10 +15,10 @@
 #include <algorithm>
 #include <functional>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "support/paths.h"
 #include "unzip/arc_detect.h"
-#include "unzip/byte_reader.h"
+#include "support/byte_reader.h"
 #include "unzip/end_record.h"
 #include "unzip/mask_select.h"
 #include "unzip/record_walk.h"

@@ -13,11 +13,11 @@
 #include <algorithm>
 #include <optional>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "support/dos_time.h"
-#include "support/file_scan.h"
+#include "zip/file_scan.h"
 #include "support/paths.h"
-#include "unzip/byte_reader.h"
+#include "support/byte_reader.h"
 #include "zip/update_run.h"
 #include "zip/zip.h"
 #include "zip/zip_layout.h"

@@ -20,8 +20,8 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "core/error_codes.h"
-#include "core/errors.h"
+#include "support/error_codes.h"
+#include "support/errors.h"
 #include "support/paths.h"
 #include "support/stream32.h"
 #include "support/stream_errors.h"

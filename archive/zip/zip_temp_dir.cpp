@@ -1,8 +1,8 @@
 //===-- zip/zip_temp_dir.cpp - Where the new archive is built ------------===//
 #include <string>
 
-#include "core/error_codes.h"
-#include "core/errors.h"
+#include "support/error_codes.h"
+#include "support/errors.h"
 #include "support/paths.h"
 #include "support/temp_file.h"
 #include "zip/zip.h"

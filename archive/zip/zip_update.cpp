@@ -15,9 +15,9 @@
 //===----------------------------------------------------------------------===//
 #include <sys/stat.h>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "support/erase.h"
-#include "support/file_scan.h"
+#include "zip/file_scan.h"
 #include "support/paths.h"
 #include "zip/update_run.h"
 #include "zip/zip.h"

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "codec/crc.h"
+#include "codec/trad_cipher.h"
 #include "fake_streams.h"
 #include "support/stream_memory.h"
 #include "unzip/unzip.h"

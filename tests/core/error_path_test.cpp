@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "fake_streams.h"
 #include "zip/zip.h"
 

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "hostile_zip.h"
 #include "support/scratch_dir.h"
 #include "unzip/unzip.h"

@@ -11,7 +11,7 @@
 
 #include <filesystem>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "hostile_zip.h"
 #include "unzip/extract_fixture.h"
 

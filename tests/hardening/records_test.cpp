@@ -10,7 +10,7 @@
 
 #include <filesystem>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "hostile_zip.h"
 #include "unzip/arc_detect.h"
 #include "unzip/entry_list.h"

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <map>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "unzip/extract_fixture.h"
 
 namespace arc {

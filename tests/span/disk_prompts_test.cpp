@@ -8,7 +8,7 @@
 //===----------------------------------------------------------------------===//
 #include <algorithm>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "span_fixture.h"
 #include "zip/disk_span.h"
 

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "scratch_dir.h"
 #include "support/drive_linux.h"
 #include "support/drive_simulated.h"

@@ -1,4 +1,4 @@
-#include "support/file_scan.h"
+#include "zip/file_scan.h"
 
 #include <sys/stat.h>
 

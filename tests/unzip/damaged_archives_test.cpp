@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "extract_fixture.h"
 #include "hardening/hostile_zip.h"
 #include "zip_builder.h"

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "extract_fixture.h"
 #include "hardening/hostile_zip.h"
 #include "support/as_nobody.h"

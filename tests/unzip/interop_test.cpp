@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <random>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "extract_fixture.h"
 
 namespace arc {

@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
+#include "unzip/zip_records.h"
 
 namespace arc {
 namespace {
@@ -31,7 +32,7 @@ class PasswordSearchTest : public ::testing::Test {
     // The wrong candidates used below must fail the one-byte check on this header.
     TradCipher probe;
     for (const char* wrong : {"wrong", "typo", "guess", "stale"})
-      ASSERT_FALSE(probe.VerifyPassword(wrong, entry_.header, 0, entry_.crc32, 0)) << wrong;
+      ASSERT_FALSE(probe.VerifyPassword(wrong, entry_.header, PasswordCheckByte(0, entry_.crc32, 0))) << wrong;
 
     host_.Passwords = &passwords_;
     host_.ReportError = [this](const std::string& f, const std::string& x, const std::string& v,

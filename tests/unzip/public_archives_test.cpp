@@ -13,7 +13,7 @@
 #include <regex>
 #include <set>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "extract_fixture.h"
 
 namespace arc {

@@ -1,4 +1,4 @@
-#include "unzip/trad_cipher.h"
+#include "codec/trad_cipher.h"
 
 #include <array>
 #include <string>
@@ -37,7 +37,7 @@ TEST(TradCipher, HeaderAndDataReadBackInPiecesWithTheKeysVerificationLeaves) {
 
   TradCipher reader;
   const Header stored = header;
-  ASSERT_TRUE(reader.VerifyPassword("k3y", header, 0, crc, 0));
+  ASSERT_TRUE(reader.VerifyPassword("k3y", header, PasswordCheckByte(0, crc, 0)));
   EXPECT_EQ(header, stored);  // each attempt starts from the stored bytes
   reader.Decipher(std::span(data).first(7));
   reader.Decipher(std::span(data).subspan(7));
@@ -58,7 +58,7 @@ TEST(TradCipher, PasswordFeedsItsLengthModulo256AndAnEmptyOneNothing) {
   EXPECT_EQ(a.Keys(), b.Keys());  // untouched
   Header header{};
   EXPECT_FALSE(a.MakeEncryptionHeader("", 1, kFixedRandom, header));
-  EXPECT_FALSE(a.VerifyPassword("", header, 0, 1, 0));
+  EXPECT_FALSE(a.VerifyPassword("", header, PasswordCheckByte(0, 1, 0)));
 }
 
 TEST(TradCipher, CheckByteIsTheCrcHighByteOrWithFlagBit3TheTimeHighByte) {
@@ -72,11 +72,11 @@ TEST(TradCipher, CheckByteIsTheCrcHighByteOrWithFlagBit3TheTimeHighByte) {
   Header byTime{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0x00, 0x7C};
   w.Encipher(byTime);
 
-  EXPECT_TRUE(c.VerifyPassword("secret", byCrc, 0, crc, dosDateTime));
-  EXPECT_FALSE(c.VerifyPassword("secret", byCrc, 0, crc ^ 0x01000000, dosDateTime));
-  EXPECT_FALSE(c.VerifyPassword("secret", byCrc, kFlagCheckByteFromTime, crc, dosDateTime));
-  EXPECT_TRUE(c.VerifyPassword("secret", byTime, kFlagCheckByteFromTime, crc, dosDateTime));
-  EXPECT_FALSE(c.VerifyPassword("secret", byTime, 0, crc, dosDateTime));
+  EXPECT_TRUE(c.VerifyPassword("secret", byCrc, PasswordCheckByte(0, crc, dosDateTime)));
+  EXPECT_FALSE(c.VerifyPassword("secret", byCrc, PasswordCheckByte(0, crc ^ 0x01000000, dosDateTime)));
+  EXPECT_FALSE(c.VerifyPassword("secret", byCrc, PasswordCheckByte(kFlagDataDescriptor, crc, dosDateTime)));
+  EXPECT_TRUE(c.VerifyPassword("secret", byTime, PasswordCheckByte(kFlagDataDescriptor, crc, dosDateTime)));
+  EXPECT_FALSE(c.VerifyPassword("secret", byTime, PasswordCheckByte(0, crc, dosDateTime)));
 }
 
 // --- Exchanges with the peer tools ------------------------------------------
@@ -126,7 +126,7 @@ TEST_F(PeerZip, EntriesMadeWithAPasswordAreVerifiedAndDeciphered) {
     std::vector<uint8_t> body(data + kEncryptionHeaderLen, data + h.compressedSize);
 
     TradCipher c;
-    ASSERT_TRUE(c.VerifyPassword("secret", header, h.flags, h.crc32, h.dosDateTime));
+    ASSERT_TRUE(c.VerifyPassword("secret", header, PasswordCheckByte(h.flags, h.crc32, h.dosDateTime)));
     c.Decipher(body);
     EXPECT_EQ(h.method == kMethodStored ? body : Inflate(body), Bytes(content_));
   }

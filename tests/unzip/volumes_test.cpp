@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "extract_fixture.h"
 #include "support/drive_service.h"
 #include "support/drive_simulated.h"

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "unzip/trad_cipher.h"
+#include "codec/trad_cipher.h"
 
 namespace arc::test {
 

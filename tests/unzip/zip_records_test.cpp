@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "peer_files.h"
-#include "unzip/byte_reader.h"
+#include "support/byte_reader.h"
 
 namespace arc {
 namespace {

@@ -6,7 +6,7 @@
 //===----------------------------------------------------------------------===//
 #include <gtest/gtest.h>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "zip_test_util.h"
 
 namespace arc {

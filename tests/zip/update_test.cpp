@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <csignal>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 #include "zip_test_util.h"
 
 namespace arc {

@@ -28,7 +28,7 @@
 
 #include "core/arc_events.h"
 #include "unzip/arc_detect.h"
-#include "unzip/byte_source.h"
+#include "support/byte_source.h"
 #include "unzip/end_record.h"
 #include "unzip/unzip.h"
 #include "unzip/zip_records.h"

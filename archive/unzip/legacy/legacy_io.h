@@ -68,7 +68,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 
 namespace arc {
 

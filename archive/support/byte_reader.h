@@ -1,4 +1,4 @@
-//===-- unzip/byte_reader.h - Bounds-checked little-endian cursors -*- C++ -*-===//
+//===-- support/byte_reader.h - Bounds-checked little-endian cursors --*- C++ -*-===//
 //
 // Every ZIP record is read through ByteReader and written through ByteWriter;
 // no other code does pointer arithmetic on archive bytes.

@@ -1,4 +1,4 @@
-//===-- support/file_scan.h - Directory scanning by masks -------*- C++ -*-===//
+//===-- zip/file_scan.h - Directory scanning by masks -----------*- C++ -*-===//
 //
 // TArcFileScan finds the files that the FileSpec lines select. Each
 // FileSpec line is [directory/]mask; lines with the same directory are

@@ -1,4 +1,4 @@
-#include "unzip/byte_reader.h"
+#include "support/byte_reader.h"
 
 #include <array>
 

@@ -1,5 +1,5 @@
-//===-- support/file_scan.cpp - Directory scanning by masks -----*- C++ -*-===//
-#include "support/file_scan.h"
+//===-- zip/file_scan.cpp - Directory scanning by masks ---------*- C++ -*-===//
+#include "zip/file_scan.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/errors.h"
+#include "support/errors.h"
 
 namespace arc {
 namespace {

@@ -1,4 +1,4 @@
-//===-- unzip/trad_cipher.h - Traditional ZIP stream cipher -----*- C++ -*-===//
+//===-- codec/trad_cipher.h - Traditional ZIP stream cipher -----*- C++ -*-===//
 //
 // The traditional ZIP cipher: three 32-bit key words stepped by every plain
 // byte, and a key-stream byte drawn from the third word. An encrypted entry's
@@ -26,11 +26,6 @@ inline constexpr size_t kEncryptionHeaderLen = 12;
 /// Number of random bytes that open the encryption header.
 inline constexpr size_t kEncryptionRandomLen = 10;
 
-/// General-purpose flag bit 3: the password check byte is the high byte of the
-/// DOS time instead of the high byte of the CRC-32 (entries whose CRC was not
-/// known when the header was written).
-inline constexpr uint16_t kFlagCheckByteFromTime = 0x0008;
-
 /// The three key words.
 struct TradKeys {
   uint32_t key0;
@@ -41,12 +36,6 @@ struct TradKeys {
 
 /// Key words before any password byte has been fed.
 inline constexpr TradKeys kTradInitialKeys{0x12345678u, 0x23456789u, 0x34567890u};
-
-/// The check byte the 12th deciphered header byte must equal.
-inline uint8_t PasswordCheckByte(uint16_t flags, uint32_t crc32, uint32_t dosDateTime) {
-  if (flags & kFlagCheckByteFromTime) return static_cast<uint8_t>(dosDateTime >> 8);
-  return static_cast<uint8_t>(crc32 >> 24);
-}
 
 class TradCipher {
  public:
@@ -95,12 +84,13 @@ class TradCipher {
   /// The key state taken right after the last FeedPassword.
   TradKeys SavedKeys() const { return saved_; }
 
-  /// True when `password` deciphers the stored encryption header to the check
-  /// byte of PasswordCheckByte. The stored bytes are not changed. On success
-  /// the keys stand ready to decipher the data that follows the header.
+  /// True when `password` deciphers the stored encryption header to
+  /// `checkByte` in its last position (the entry's PasswordCheckByte, see
+  /// unzip/zip_records.h). The stored bytes are not changed. On success the
+  /// keys stand ready to decipher the data that follows the header.
   bool VerifyPassword(std::string_view password,
                       std::span<const uint8_t, kEncryptionHeaderLen> storedHeader,
-                      uint16_t flags, uint32_t crc32, uint32_t dosDateTime);
+                      uint8_t checkByte);
 
   /// Builds the enciphered encryption header of a new entry: `random` bytes,
   /// then bits 16..23 and 24..31 of the entry's CRC-32, enciphered after the

@@ -1,11 +1,11 @@
-//===-- core/errors.cpp - The string table of error texts ----------------===//
+//===-- support/errors.cpp - The string table of error texts --------------===//
 //
 // Texts are kept exactly as the library has always shown them, spelling
 // included ("hearder", "Inconsistant", "paran"): callers and tests compare
 // them verbatim.
 //
 //===----------------------------------------------------------------------===//
-#include "core/errors.h"
+#include "support/errors.h"
 
 #include <algorithm>
 #include <array>

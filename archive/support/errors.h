@@ -1,4 +1,4 @@
-//===-- core/errors.h - Error texts by code ---------------------*- C++ -*-===//
+//===-- support/errors.h - Error texts by code ------------------*- C++ -*-===//
 #pragma once
 
 #include <cstdint>
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/error_codes.h"
+#include "support/error_codes.h"
 
 namespace arc {
 

@@ -1,5 +1,5 @@
-//===-- unzip/trad_cipher.cpp - Traditional ZIP stream cipher ---*- C++ -*-===//
-#include "unzip/trad_cipher.h"
+//===-- codec/trad_cipher.cpp - Traditional ZIP stream cipher ---*- C++ -*-===//
+#include "codec/trad_cipher.h"
 
 #include <algorithm>
 #include <random>
@@ -27,13 +27,13 @@ bool TradCipher::FeedPassword(std::string_view password) {
 
 bool TradCipher::VerifyPassword(std::string_view password,
                                 std::span<const uint8_t, kEncryptionHeaderLen> storedHeader,
-                                uint16_t flags, uint32_t crc32, uint32_t dosDateTime) {
+                                uint8_t checkByte) {
   if (!FeedPassword(password)) return false;
   // Work on a copy so that every attempt starts from the stored bytes.
   std::array<uint8_t, kEncryptionHeaderLen> header;
   std::copy(storedHeader.begin(), storedHeader.end(), header.begin());
   Decipher(header);
-  return header[kEncryptionHeaderLen - 1] == PasswordCheckByte(flags, crc32, dosDateTime);
+  return header[kEncryptionHeaderLen - 1] == checkByte;
 }
 
 bool TradCipher::MakeEncryptionHeader(std::string_view password, uint32_t crc32,

@@ -1,5 +1,5 @@
-//===-- unzip/byte_source.cpp - Positional reads of an archive file -------===//
-#include "unzip/byte_source.h"
+//===-- support/byte_source.cpp - Positional reads of an archive file -----===//
+#include "support/byte_source.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
