@@ -1,9 +1,9 @@
 //===-- app/archive_check.cpp - Reading a backup archive back ---*- C++ -*-===//
 #include "archive_check.h"
 
-#include "support/errors.h"
-#include "unzip/arc_detect.h"
-#include "unzip/unzip.h"
+#include <arc/support/errors.h>
+#include <arc/core/arc_types.h>
+#include <arc/unzip/unzip.h>
 
 namespace app {
 

@@ -1,8 +1,8 @@
 //===-- app/archive_components.cpp - The window's ZIP writer and reader -*- C++ -*-===//
 #include "archive_components.h"
 
-#include "unzip/unzip.h"
-#include "zip/zip.h"
+#include <arc/unzip/unzip.h>
+#include <arc/zip/zip.h>
 
 namespace app {
 

@@ -20,11 +20,11 @@
 #include "app/db/alias_table.h"
 #include "app/db/database.h"
 #include "app/texts.h"
-#include "support/errors.h"
+#include <arc/support/errors.h>
 #include "msg/msg_form.h"
-#include "support/erase.h"
-#include "unzip/unzip.h"
-#include "zip/zip.h"
+#include <arc/support/erase.h>
+#include <arc/unzip/unzip.h>
+#include <arc/zip/zip.h>
 
 namespace app {
 

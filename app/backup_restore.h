@@ -40,7 +40,7 @@
 #include "app/config.h"
 #include "app/dialogs.h"
 #include "app/operation_log.h"
-#include "core/arc_events.h"
+#include <arc/core/arc_events.h>
 
 namespace arc {
 class TZip;

@@ -17,8 +17,8 @@
 #include "app/qt_dialogs.h"
 #include "app/texts.h"
 #include "msg/design_font.h"
-#include "unzip/unzip.h"
-#include "zip/zip.h"
+#include <arc/unzip/unzip.h>
+#include <arc/zip/zip.h>
 
 namespace app {
 

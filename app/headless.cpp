@@ -21,8 +21,8 @@
 #include "app/form1.h"
 #include "app/startup.h"
 #include "msg/msg_form.h"
-#include "unzip/unzip.h"
-#include "zip/zip.h"
+#include <arc/unzip/unzip.h>
+#include <arc/zip/zip.h>
 
 namespace app {
 

@@ -21,7 +21,7 @@
 #include <random>
 #include <vector>
 
-#include "codec/crc.h"
+#include <arc/codec/crc.h>
 
 namespace {
 

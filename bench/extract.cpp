@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "unzip/unzip.h"
+#include <arc/unzip/unzip.h>
 
 namespace {
 

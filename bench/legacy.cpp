@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/crc.h"
+#include <arc/codec/crc.h>
 #include "unzip/legacy/legacy_io.h"
 
 namespace {

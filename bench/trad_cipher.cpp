@@ -15,7 +15,7 @@
 #include <span>
 #include <vector>
 
-#include "codec/trad_cipher.h"
+#include <arc/codec/trad_cipher.h>
 
 namespace {
 

@@ -10,3 +10,10 @@ function(arc_glob_sources var)
   file(GLOB_RECURSE found CONFIGURE_DEPENDS ${globs})
   set(${var} ${found} PARENT_SCOPE)
 endfunction()
+
+# arc_private_access(TARGET) - lets a test, fuzz or bench target include the
+# library's private headers (beside its sources), as the library does itself.
+# Programs over the library (arcz, the application) use only include/arc/.
+function(arc_private_access target)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/archive)
+endfunction()

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "unzip/legacy/legacy_io.h"
 
 namespace arc::fuzz {

@@ -17,7 +17,7 @@
 
 #include "scratch_dir.h"
 
-#include "unzip/unzip.h"
+#include <arc/unzip/unzip.h>
 
 namespace {
 

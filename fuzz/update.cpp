@@ -24,8 +24,8 @@
 #include "scratch_dir.h"
 
 #include "unzip/arc_detect.h"
-#include "unzip/entry_list.h"
-#include "zip/zip.h"
+#include <arc/unzip/entry_list.h>
+#include <arc/zip/zip.h>
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "arcz_signals.h"
 #include "arcz_terminal.h"
 #include "arcz_writer.h"
-#include "support/paths.h"
+#include <arc/support/paths.h>
 
 namespace arcz {
 namespace {

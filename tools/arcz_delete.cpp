@@ -12,7 +12,7 @@
 #include "arcz_report.h"
 #include "arcz_terminal.h"
 #include "arcz_writer.h"
-#include "support/paths.h"
+#include <arc/support/paths.h>
 
 namespace arcz {
 

@@ -9,7 +9,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "support/drive_simulated.h"
+#include <arc/support/drive_simulated.h>
 
 namespace arcz {
 namespace {

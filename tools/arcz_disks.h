@@ -11,7 +11,7 @@
 // is answered "stop".
 //
 // Test seam: when ARCZ_SIMULATED_DRIVE names a folder, that folder holds a
-// set of simulated removable disks (support/drive_simulated.h) instead of a
+// set of simulated removable disks (arc/support/drive_simulated.h) instead of a
 // real drive. Its file disks.txt lists the disks, one per line as
 // "capacity serial label" (serial 0: one is made up; the label is the rest
 // of the line), and its file "inserted" the number (from 1) of the disk in
@@ -26,7 +26,7 @@
 #include <string>
 
 #include "arcz_terminal.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 
 namespace arc {
 class SimulatedDrives;

@@ -6,12 +6,12 @@
 #include "arcz_cli.h"
 #include "arcz_report.h"
 #include "arcz_terminal.h"
-#include "support/error_codes.h"
-#include "support/paths.h"
-#include "support/byte_source.h"
-#include "unzip/entry_list.h"
-#include "unzip/mask_select.h"
-#include "unzip/unzip.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/paths.h>
+#include <arc/support/byte_source.h>
+#include <arc/unzip/entry_list.h>
+#include <arc/unzip/mask_select.h>
+#include <arc/unzip/unzip.h>
 
 namespace arcz {
 namespace {

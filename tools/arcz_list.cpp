@@ -6,14 +6,14 @@
 #include "arcz_cli.h"
 #include "arcz_report.h"
 #include "arcz_terminal.h"
-#include "support/error_codes.h"
-#include "support/dos_time.h"
-#include "support/names.h"
-#include "unzip/arc_detect.h"
-#include "support/byte_source.h"
-#include "unzip/entry_list.h"
-#include "unzip/unzip.h"
-#include "unzip/zip_records.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/dos_time.h>
+#include <arc/support/names.h>
+#include <arc/core/arc_types.h>
+#include <arc/support/byte_source.h>
+#include <arc/unzip/entry_list.h>
+#include <arc/unzip/unzip.h>
+#include <arc/unzip/zip_records.h>
 
 namespace arcz {
 namespace {

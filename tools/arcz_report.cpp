@@ -10,10 +10,10 @@
 #include <cstring>
 
 #include "arcz_terminal.h"
-#include "support/error_codes.h"
-#include "support/errors.h"
-#include "unzip/arc_detect.h"
-#include "unzip/unzip.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/errors.h>
+#include <arc/core/arc_types.h>
+#include <arc/unzip/unzip.h>
 
 namespace arcz {
 

@@ -14,7 +14,7 @@
 
 #include "arcz_report.h"
 #include "arcz_terminal.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 
 namespace arcz {
 

@@ -6,7 +6,7 @@
 // register (it takes and returns the inverted register, hence the two ~).
 //
 //===----------------------------------------------------------------------===//
-#include "codec/crc.h"
+#include <arc/codec/crc.h>
 
 #include <zlib.h>
 

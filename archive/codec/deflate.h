@@ -27,7 +27,7 @@
 #include <memory>
 #include <vector>
 
-#include "codec/deflate_type.h"
+#include <arc/codec/deflate_type.h>
 
 namespace arc {
 

@@ -1,5 +1,5 @@
 //===-- codec/trad_cipher.cpp - Traditional ZIP stream cipher ---*- C++ -*-===//
-#include "codec/trad_cipher.h"
+#include <arc/codec/trad_cipher.h>
 
 #include <algorithm>
 #include <random>

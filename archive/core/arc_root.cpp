@@ -1,5 +1,5 @@
 //===-- core/arc_root.cpp - Root class of the archive components ----------===//
-#include "core/arc_root.h"
+#include <arc/core/arc_root.h>
 
 namespace arc {
 

@@ -12,12 +12,12 @@
 #include <algorithm>
 #include <cctype>
 
-#include "core/arc_root.h"
-#include "support/errors.h"
-#include "support/dos_time.h"
-#include "support/drive_service.h"
-#include "support/paths.h"
-#include "support/byte_source.h"
+#include <arc/core/arc_root.h>
+#include <arc/support/errors.h>
+#include <arc/support/dos_time.h>
+#include <arc/support/drive_service.h>
+#include <arc/support/paths.h>
+#include <arc/support/byte_source.h>
 #include "support/stream_errors.h"
 
 namespace arc {

@@ -1,5 +1,5 @@
 //===-- core/arc_timer.cpp - Stopwatch of an archive operation ------------===//
-#include "core/arc_timer.h"
+#include <arc/core/arc_timer.h>
 
 #include <chrono>
 #include <utility>

@@ -1,5 +1,5 @@
 //===-- core/comp_base.cpp - Base of the archive writer -------------------===//
-#include "core/comp_base.h"
+#include <arc/core/comp_base.h>
 
 namespace arc {
 

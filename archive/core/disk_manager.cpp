@@ -1,7 +1,7 @@
 //===-- core/disk_manager.cpp - Drive checks of a component --------------===//
 #include "core/disk_manager.h"
 
-#include "core/zip_common.h"
+#include <arc/core/zip_common.h>
 
 namespace arc {
 

@@ -16,8 +16,8 @@
 
 #include <string>
 
-#include "core/component.h"
-#include "support/drive_service.h"
+#include <arc/core/component.h>
+#include <arc/support/drive_service.h>
 
 namespace arc {
 

@@ -1,5 +1,5 @@
 //===-- core/un_base.cpp - Base of the archive reader ---------------------===//
-#include "core/un_base.h"
+#include <arc/core/un_base.h>
 
 namespace arc {
 

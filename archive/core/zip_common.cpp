@@ -1,10 +1,10 @@
 //===-- core/zip_common.cpp - Shared core of writer and reader ------------===//
-#include "core/zip_common.h"
+#include <arc/core/zip_common.h>
 
-#include "codec/trad_cipher.h"
+#include <arc/codec/trad_cipher.h>
 #include "core/disk_manager.h"
-#include "support/error_codes.h"
-#include "support/dos_time.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/dos_time.h>
 
 namespace arc {
 

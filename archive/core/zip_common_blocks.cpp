@@ -2,9 +2,9 @@
 #include <cerrno>
 #include <span>
 
-#include "codec/crc.h"
-#include "codec/trad_cipher.h"
-#include "core/zip_common.h"
+#include <arc/codec/crc.h>
+#include <arc/codec/trad_cipher.h>
+#include <arc/core/zip_common.h>
 #include "support/stream32.h"
 
 namespace arc {

@@ -6,7 +6,7 @@
 // these, since it updates only archives that are one file.
 //
 //===----------------------------------------------------------------------===//
-#include "core/zip_common.h"
+#include <arc/core/zip_common.h>
 
 namespace arc {
 

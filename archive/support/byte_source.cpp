@@ -1,5 +1,5 @@
 //===-- support/byte_source.cpp - Positional reads of an archive file -----===//
-#include "support/byte_source.h"
+#include <arc/support/byte_source.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,5 +1,5 @@
 //===-- support/dos_time.cpp - DOS date-time conversions --------*- C++ -*-===//
-#include "support/dos_time.h"
+#include <arc/support/dos_time.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -19,7 +19,7 @@
 #include <system_error>
 #include <vector>
 
-#include "support/paths.h"
+#include <arc/support/paths.h>
 
 extern char** environ;
 

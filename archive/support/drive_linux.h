@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "support/drive_service.h"
+#include <arc/support/drive_service.h>
 
 namespace arc {
 

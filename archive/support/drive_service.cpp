@@ -1,11 +1,11 @@
 //===-- support/drive_service.cpp - The drive query algorithm ---*- C++ -*-===//
-#include "support/drive_service.h"
+#include <arc/support/drive_service.h>
 
 #include <cstdio>
 
-#include "support/error_codes.h"
-#include "support/errors.h"
-#include "support/paths.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/errors.h>
+#include <arc/support/paths.h>
 
 namespace arc {
 

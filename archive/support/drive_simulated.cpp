@@ -1,5 +1,5 @@
 //===-- support/drive_simulated.cpp - Simulated removable disks -*- C++ -*-===//
-#include "support/drive_simulated.h"
+#include <arc/support/drive_simulated.h>
 
 #include <unistd.h>
 
@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "support/paths.h"
+#include <arc/support/paths.h>
 
 namespace arc {
 

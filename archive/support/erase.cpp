@@ -1,5 +1,5 @@
 //===-- support/erase.cpp - Erasing files -----------------------*- C++ -*-===//
-#include "support/erase.h"
+#include <arc/support/erase.h>
 
 #include <dirent.h>
 #include <gio/gio.h>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "support/internal_mask.h"
-#include "support/paths.h"
+#include <arc/support/paths.h>
 
 namespace arc {
 namespace {

@@ -5,7 +5,7 @@
 // them verbatim.
 //
 //===----------------------------------------------------------------------===//
-#include "support/errors.h"
+#include <arc/support/errors.h>
 
 #include <algorithm>
 #include <array>

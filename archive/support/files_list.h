@@ -14,7 +14,7 @@ struct TFileObject {
   std::string FilePath;  ///< the folder of a file, or a directory's own path; ends with '/'
   uint32_t SizeLow = 0;
   uint32_t SizeHigh = 0;
-  uint32_t Attributes = 0;  ///< attribute bits as in support/paths.h
+  uint32_t Attributes = 0;  ///< attribute bits as in arc/support/paths.h
   uint32_t DateTime = 0;    ///< last write, local time, DOS form
 
   int64_t Size() const { return int64_t(uint64_t(SizeHigh) << 32 | SizeLow); }

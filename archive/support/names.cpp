@@ -1,5 +1,5 @@
 //===-- support/names.cpp - Stored entry names and method names -*- C++ -*-===//
-#include "support/names.h"
+#include <arc/support/names.h>
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 //===-- support/paths.cpp - File tests and path strings ---------*- C++ -*-===//
-#include "support/paths.h"
+#include <arc/support/paths.h>
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -21,7 +21,7 @@
 #include <memory>
 #include <vector>
 
-#include "codec/crc.h"
+#include <arc/codec/crc.h>
 #include "codec/deflate.h"
 #include "codec/inflate.h"
 #include "codec/stream_decoder.h"

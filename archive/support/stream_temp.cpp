@@ -8,9 +8,9 @@
 #include <exception>
 #include <filesystem>
 
-#include "support/error_codes.h"
-#include "support/errors.h"
-#include "support/paths.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/errors.h>
+#include <arc/support/paths.h>
 #include "support/temp_file.h"
 
 namespace arc {

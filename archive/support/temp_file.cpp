@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "support/paths.h"
+#include <arc/support/paths.h>
 
 namespace arc {
 

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "support/drive_service.h"
+#include <arc/support/drive_service.h>
 #include "unzip/end_record.h"
 #include "unzip/pe_resources.h"
-#include "unzip/zip_records.h"
+#include <arc/unzip/zip_records.h>
 
 namespace arc {
 namespace {

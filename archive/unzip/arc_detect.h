@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "support/byte_source.h"
-#include "core/arc_root.h"
+#include <arc/support/byte_source.h>
+#include <arc/core/arc_root.h>
 #include "unzip/end_record.h"
 
 namespace arc {

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "support/byte_reader.h"
-#include "unzip/zip_records.h"
+#include <arc/unzip/zip_records.h>
 
 namespace arc {
 namespace {

@@ -1,14 +1,14 @@
 //===-- unzip/entry_list.cpp - The entries an extraction works on ---------===//
-#include "unzip/entry_list.h"
+#include <arc/unzip/entry_list.h>
 
 #include <algorithm>
 #include <array>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "support/byte_reader.h"
 #include "unzip/end_record.h"
 #include "unzip/record_walk.h"
-#include "unzip/zip_records.h"
+#include <arc/unzip/zip_records.h>
 
 namespace arc {
 namespace {

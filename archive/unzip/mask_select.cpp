@@ -1,5 +1,5 @@
 //===-- unzip/mask_select.cpp - Choosing entries by file masks ------------===//
-#include "unzip/mask_select.h"
+#include <arc/unzip/mask_select.h>
 
 #include <algorithm>
 

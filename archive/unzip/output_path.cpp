@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "support/paths.h"
+#include <arc/support/paths.h>
 
 namespace arc {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "support/error_codes.h"
-#include "unzip/zip_records.h"
+#include <arc/support/error_codes.h>
+#include <arc/unzip/zip_records.h>
 
 namespace arc {
 

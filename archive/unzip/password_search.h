@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/trad_cipher.h"
+#include <arc/codec/trad_cipher.h>
 
 namespace arc {
 

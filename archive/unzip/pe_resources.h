@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "support/byte_source.h"
+#include <arc/support/byte_source.h>
 
 namespace arc {
 

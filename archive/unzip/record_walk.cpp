@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "codec/crc.h"
+#include <arc/codec/crc.h>
 #include "support/byte_reader.h"
 #include "unzip/end_record.h"
 

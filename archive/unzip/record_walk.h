@@ -20,9 +20,9 @@
 #include <functional>
 #include <optional>
 
-#include "core/arc_root.h"
-#include "support/byte_source.h"
-#include "unzip/zip_records.h"
+#include <arc/core/arc_root.h>
+#include <arc/support/byte_source.h>
+#include <arc/unzip/zip_records.h>
 
 namespace arc {
 

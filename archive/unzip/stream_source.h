@@ -2,7 +2,7 @@
 #pragma once
 
 #include "support/stream32.h"
-#include "support/byte_source.h"
+#include <arc/support/byte_source.h>
 
 namespace arc {
 

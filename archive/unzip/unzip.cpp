@@ -1,9 +1,9 @@
 //===-- unzip/unzip.cpp - The ZIP reader component: settings --------------===//
-#include "unzip/unzip.h"
+#include <arc/unzip/unzip.h>
 
 #include <algorithm>
 
-#include "support/paths.h"
+#include <arc/support/paths.h>
 #include "unzip/arc_detect.h"
 
 namespace arc {

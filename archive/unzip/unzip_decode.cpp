@@ -10,12 +10,12 @@
 #include <algorithm>
 #include <vector>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "support/stream_adapters.h"
 #include "support/stream_memory.h"
 #include "unzip/legacy/legacy_io.h"
 #include "unzip/zip_extractor.h"
-#include "unzip/zip_records.h"
+#include <arc/unzip/zip_records.h>
 
 namespace arc {
 namespace {

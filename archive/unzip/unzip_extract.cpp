@@ -8,18 +8,18 @@
 #include <limits>
 
 #include "core/disk_manager.h"
-#include "support/error_codes.h"
-#include "support/dos_time.h"
-#include "support/paths.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/dos_time.h>
+#include <arc/support/paths.h>
 #include "unzip/arc_detect.h"
 #include "support/byte_reader.h"
-#include "unzip/mask_select.h"
+#include <arc/unzip/mask_select.h>
 #include "unzip/output_path.h"
 #include "unzip/password_search.h"
 #include "unzip/record_walk.h"
 #include "unzip/stream_source.h"
 #include "unzip/zip_extractor.h"
-#include "unzip/zip_records.h"
+#include <arc/unzip/zip_records.h>
 
 namespace arc {
 namespace {

@@ -12,13 +12,13 @@
 #include <cstdio>
 
 #include "core/disk_manager.h"
-#include "support/error_codes.h"
-#include "support/paths.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/paths.h>
 #include "support/byte_reader.h"
 #include "unzip/end_record.h"
 #include "unzip/stream_source.h"
 #include "unzip/zip_extractor.h"
-#include "unzip/zip_records.h"
+#include <arc/unzip/zip_records.h>
 
 namespace arc {
 namespace {

@@ -19,9 +19,9 @@
 #include <string>
 
 #include "support/stream32.h"
-#include "unzip/entry_list.h"
-#include "unzip/unzip.h"
-#include "unzip/zip_records.h"
+#include <arc/unzip/entry_list.h>
+#include <arc/unzip/unzip.h>
+#include <arc/unzip/zip_records.h>
 
 namespace arc {
 

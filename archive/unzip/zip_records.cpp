@@ -1,9 +1,9 @@
 //===-- unzip/zip_records.cpp - ZIP record layout ---------------*- C++ -*-===//
-#include "unzip/zip_records.h"
+#include <arc/unzip/zip_records.h>
 
 #include <algorithm>
 
-#include "support/names.h"
+#include <arc/support/names.h>
 #include "support/byte_reader.h"
 
 namespace arc {

@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <exception>
 
-#include "core/arc_error.h"
-#include "support/error_codes.h"
-#include "support/errors.h"
+#include <arc/core/arc_error.h>
+#include <arc/support/error_codes.h>
+#include <arc/support/errors.h>
 #include "support/stream_errors.h"
 
 namespace arc {

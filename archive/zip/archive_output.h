@@ -17,7 +17,7 @@
 #include <memory>
 #include <string>
 
-#include "core/arc_types.h"
+#include <arc/core/arc_types.h>
 #include "support/stream_temp.h"
 
 namespace arc {

@@ -21,13 +21,13 @@
 #include <array>
 #include <cerrno>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "support/stream32.h"
 #include "support/stream_memory.h"
 #include "support/byte_reader.h"
-#include "support/byte_source.h"
+#include <arc/support/byte_source.h>
 #include "zip/update_run.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 #include "zip/zip_layout.h"
 
 namespace arc {

@@ -38,7 +38,7 @@
 #include <string>
 #include <vector>
 
-#include "core/arc_events.h"
+#include <arc/core/arc_events.h>
 #include "core/disk_manager.h"
 
 namespace arc {

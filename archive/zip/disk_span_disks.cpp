@@ -19,12 +19,12 @@
 
 #include <algorithm>
 
-#include "support/error_codes.h"
-#include "support/dos_time.h"
-#include "support/paths.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/dos_time.h>
+#include <arc/support/paths.h>
 #include "support/stream32.h"
 #include "zip/disk_span.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 
 namespace arc {
 namespace {

@@ -10,9 +10,9 @@
 #include <cstddef>
 #include <memory>
 
-#include "support/dos_time.h"
+#include <arc/support/dos_time.h>
 #include "support/drive_linux.h"
-#include "support/paths.h"
+#include <arc/support/paths.h>
 
 namespace arc {
 namespace {

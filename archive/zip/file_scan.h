@@ -22,9 +22,9 @@
 #include <string>
 #include <vector>
 
-#include "core/arc_events.h"
-#include "core/arc_types.h"
-#include "core/component.h"
+#include <arc/core/arc_events.h>
+#include <arc/core/arc_types.h>
+#include <arc/core/component.h>
 #include "support/files_list.h"
 #include "support/multi_mask.h"
 
@@ -40,7 +40,7 @@ using TOnRootDirChange = std::function<void(TObject* Sender, const std::string& 
 /// What the scanner knows of one directory entry.
 struct TSearchRec {
   std::string Name;
-  uint32_t Attr = 0;  ///< attribute bits as in support/paths.h
+  uint32_t Attr = 0;  ///< attribute bits as in arc/support/paths.h
   int64_t Size = 0;
   std::time_t Time = 0;  ///< last write
   uint32_t Mode = 0;     ///< type and permission bits (st_mode)

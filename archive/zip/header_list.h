@@ -25,7 +25,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "unzip/zip_records.h"
+#include <arc/unzip/zip_records.h>
 
 namespace arc {
 
@@ -66,7 +66,7 @@ struct TCompHeader {
   int64_t FileSize = 0;
   uint32_t FileDate = 0;    ///< DOS date-time of the last write, local time
   int64_t FileMtime = 0;    ///< the last write, seconds since the epoch
-  uint32_t Attributes = 0;  ///< attribute bits as in support/paths.h
+  uint32_t Attributes = 0;  ///< attribute bits as in arc/support/paths.h
   uint32_t Mode = 0;        ///< type and permission bits (st_mode)
   bool IsDirectory = false;
   /// Came from the old archive (a refreshed entry keeps this and its place).

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "codec/crc.h"
+#include <arc/codec/crc.h>
 
 namespace arc {
 namespace {

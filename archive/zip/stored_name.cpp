@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "support/internal_mask.h"
-#include "support/paths.h"
+#include <arc/support/paths.h>
 #include "zip/header_list.h"
 
 namespace arc {

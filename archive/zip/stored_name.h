@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/arc_types.h"
+#include <arc/core/arc_types.h>
 
 namespace arc {
 

@@ -14,9 +14,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/arc_root.h"
+#include <arc/core/arc_root.h>
 #include "support/stream32.h"
-#include "support/byte_source.h"
+#include <arc/support/byte_source.h>
 #include "zip/archive_output.h"
 #include "zip/header_list.h"
 #include "zip/stored_name.h"

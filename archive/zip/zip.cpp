@@ -1,5 +1,5 @@
 //===-- zip/zip.cpp - The ZIP writer components: settings -----------------===//
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 
 #include <algorithm>
 #include <filesystem>

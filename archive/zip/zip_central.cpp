@@ -1,9 +1,9 @@
 //===-- zip/zip_central.cpp - Central directory and end record ------------===//
-#include "support/error_codes.h"
-#include "support/errors.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/errors.h>
 #include "support/stream_errors.h"
 #include "zip/update_run.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 #include "zip/zip_layout.h"
 
 namespace arc {

@@ -6,10 +6,10 @@
 // record, built in a temporary file and moved into place like any update.
 //
 //===----------------------------------------------------------------------===//
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "unzip/end_record.h"
 #include "zip/update_run.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 
 namespace arc {
 

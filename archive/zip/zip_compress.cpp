@@ -11,13 +11,13 @@
 #include <new>
 
 #include "core/disk_manager.h"
-#include "support/error_codes.h"
-#include "support/errors.h"
-#include "support/paths.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/errors.h>
+#include <arc/support/paths.h>
 #include "support/stream_errors.h"
 #include "zip/stored_name.h"
 #include "zip/update_run.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 
 namespace arc {
 

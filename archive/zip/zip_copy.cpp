@@ -12,11 +12,11 @@
 #include <array>
 #include <span>
 
-#include "support/error_codes.h"
-#include "support/errors.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/errors.h>
 #include "support/byte_reader.h"
 #include "zip/update_run.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 #include "zip/zip_layout.h"
 
 namespace arc {

@@ -21,16 +21,16 @@
 #include <ctime>
 #include <span>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "support/cp437.h"
-#include "support/dos_time.h"
-#include "support/names.h"
-#include "support/paths.h"
+#include <arc/support/dos_time.h>
+#include <arc/support/names.h>
+#include <arc/support/paths.h>
 #include "support/stream_adapters.h"
 #include "support/stream_ops.h"
 #include "zip/source_stream.h"
 #include "zip/update_run.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 #include "zip/zip_layout.h"
 
 namespace arc {

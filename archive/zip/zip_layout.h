@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "unzip/zip_records.h"
+#include <arc/unzip/zip_records.h>
 
 namespace arc {
 

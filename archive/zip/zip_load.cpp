@@ -15,15 +15,15 @@
 #include <algorithm>
 #include <functional>
 
-#include "support/error_codes.h"
-#include "support/paths.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/paths.h>
 #include "unzip/arc_detect.h"
 #include "support/byte_reader.h"
 #include "unzip/end_record.h"
-#include "unzip/mask_select.h"
+#include <arc/unzip/mask_select.h>
 #include "unzip/record_walk.h"
 #include "zip/update_run.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 
 namespace arc {
 namespace {

@@ -13,13 +13,13 @@
 #include <algorithm>
 #include <optional>
 
-#include "support/error_codes.h"
-#include "support/dos_time.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/dos_time.h>
 #include "zip/file_scan.h"
-#include "support/paths.h"
+#include <arc/support/paths.h>
 #include "support/byte_reader.h"
 #include "zip/update_run.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 #include "zip/zip_layout.h"
 
 namespace arc {

@@ -20,13 +20,13 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "support/error_codes.h"
-#include "support/errors.h"
-#include "support/paths.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/errors.h>
+#include <arc/support/paths.h>
 #include "support/stream32.h"
 #include "support/stream_errors.h"
 #include "support/temp_file.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 
 namespace arc {
 namespace {

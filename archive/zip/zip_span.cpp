@@ -8,7 +8,7 @@
 //===----------------------------------------------------------------------===//
 #include "zip/disk_span.h"
 #include "zip/update_run.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 
 namespace arc {
 

@@ -1,11 +1,11 @@
 //===-- zip/zip_temp_dir.cpp - Where the new archive is built ------------===//
 #include <string>
 
-#include "support/error_codes.h"
-#include "support/errors.h"
-#include "support/paths.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/errors.h>
+#include <arc/support/paths.h>
 #include "support/temp_file.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 
 namespace arc {
 

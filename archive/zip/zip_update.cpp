@@ -15,12 +15,12 @@
 //===----------------------------------------------------------------------===//
 #include <sys/stat.h>
 
-#include "support/error_codes.h"
-#include "support/erase.h"
+#include <arc/support/error_codes.h>
+#include <arc/support/erase.h>
 #include "zip/file_scan.h"
-#include "support/paths.h"
+#include <arc/support/paths.h>
 #include "zip/update_run.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 
 namespace arc {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "codec/crc.h"
+#include <arc/codec/crc.h>
 
 namespace arc {
 namespace {

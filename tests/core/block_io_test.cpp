@@ -6,11 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include "codec/crc.h"
-#include "codec/trad_cipher.h"
+#include <arc/codec/crc.h>
+#include <arc/codec/trad_cipher.h>
 #include "fake_streams.h"
 #include "support/stream_memory.h"
-#include "unzip/unzip.h"
+#include <arc/unzip/unzip.h>
 
 namespace arc {
 namespace {

@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "support/dos_time.h"
-#include "unzip/unzip.h"
-#include "zip/zip.h"
+#include <arc/support/dos_time.h>
+#include <arc/unzip/unzip.h>
+#include <arc/zip/zip.h>
 
 namespace arc {
 namespace {

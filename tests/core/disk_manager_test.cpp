@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "core/disk_manager.h"
-#include "support/drive_simulated.h"
-#include "zip/zip.h"
+#include <arc/support/drive_simulated.h>
+#include <arc/zip/zip.h>
 
 namespace arc {
 namespace {

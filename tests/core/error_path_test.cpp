@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "fake_streams.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 
 namespace arc {
 namespace {

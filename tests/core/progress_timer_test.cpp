@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "unzip/unzip.h"
-#include "zip/zip.h"
+#include <arc/unzip/unzip.h>
+#include <arc/zip/zip.h>
 
 namespace arc {
 namespace {

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 
 namespace arc {
 namespace {

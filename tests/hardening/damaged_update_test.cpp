@@ -12,11 +12,11 @@
 #include <fstream>
 #include <iterator>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "hostile_zip.h"
 #include "support/scratch_dir.h"
-#include "unzip/unzip.h"
-#include "zip/zip.h"
+#include <arc/unzip/unzip.h>
+#include <arc/zip/zip.h>
 
 namespace arc {
 namespace {

@@ -9,7 +9,7 @@
 
 #include <filesystem>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "hostile_zip.h"
 #include "unzip/extract_fixture.h"
 

@@ -10,10 +10,10 @@
 
 #include <filesystem>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "hostile_zip.h"
 #include "unzip/arc_detect.h"
-#include "unzip/entry_list.h"
+#include <arc/unzip/entry_list.h>
 #include "unzip/extract_fixture.h"
 
 namespace arc {

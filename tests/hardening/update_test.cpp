@@ -10,10 +10,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "hostile_zip.h"
 #include "support/scratch_dir.h"
-#include "zip/zip.h"
+#include <arc/zip/zip.h>
 
 namespace arc {
 namespace {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <map>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "unzip/extract_fixture.h"
 
 namespace arc {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "codec/crc.h"
+#include <arc/codec/crc.h>
 #include "unzip/legacy/legacy_io.h"
 
 namespace arc::test {

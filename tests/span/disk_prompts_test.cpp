@@ -8,7 +8,7 @@
 //===----------------------------------------------------------------------===//
 #include <algorithm>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "span_fixture.h"
 #include "zip/disk_span.h"
 

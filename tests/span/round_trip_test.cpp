@@ -5,7 +5,7 @@
 // split set (a spanned and a split archive share one layout).
 //
 //===----------------------------------------------------------------------===//
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "span_fixture.h"
 
 namespace arc {

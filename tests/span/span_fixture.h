@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "support/drive_simulated.h"
+#include <arc/support/drive_simulated.h>
 #include "zip/disk_span.h"
 #include "zip/zip_test_util.h"
 

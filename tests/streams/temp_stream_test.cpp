@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "stream_test_util.h"
 #include "support/scratch_dir.h"
 #include "support/stream_temp.h"

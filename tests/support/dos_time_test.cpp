@@ -1,4 +1,4 @@
-#include "support/dos_time.h"
+#include <arc/support/dos_time.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "support/erase.h"
+#include <arc/support/erase.h>
 
 #include <cstdlib>
 #include <filesystem>

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/errors.h"
+#include <arc/support/errors.h>
 
 namespace arc {
 namespace {

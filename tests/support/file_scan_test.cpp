@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "scratch_dir.h"
-#include "support/paths.h"
+#include <arc/support/paths.h>
 
 namespace arc {
 namespace {

@@ -1,4 +1,4 @@
-#include "support/names.h"
+#include <arc/support/names.h>
 
 #include <iconv.h>
 

@@ -1,4 +1,4 @@
-#include "support/paths.h"
+#include <arc/support/paths.h>
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "extract_fixture.h"
 #include "hardening/hostile_zip.h"
 #include "zip_builder.h"

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "extract_fixture.h"
-#include "codec/trad_cipher.h"
-#include "unzip/zip_records.h"
+#include <arc/codec/trad_cipher.h>
+#include <arc/unzip/zip_records.h>
 #include "zip_builder.h"
 
 namespace arc {

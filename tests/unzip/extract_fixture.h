@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "support/scratch_dir.h"
-#include "unzip/unzip.h"
+#include <arc/unzip/unzip.h>
 
 namespace arc::test {
 

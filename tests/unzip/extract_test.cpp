@@ -6,11 +6,11 @@
 
 #include <filesystem>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "extract_fixture.h"
 #include "hardening/hostile_zip.h"
 #include "support/as_nobody.h"
-#include "support/dos_time.h"
+#include <arc/support/dos_time.h>
 #include "zip_builder.h"
 
 namespace arc {

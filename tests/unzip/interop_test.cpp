@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <random>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "extract_fixture.h"
 
 namespace arc {

@@ -3,10 +3,10 @@
 
 #include <filesystem>
 
-#include "support/drive_simulated.h"
+#include <arc/support/drive_simulated.h>
 #include "support/stream_errors.h"
 #include "support/scratch_dir.h"
-#include "unzip/unzip.h"
+#include <arc/unzip/unzip.h>
 
 namespace arc {
 namespace {

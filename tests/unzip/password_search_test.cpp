@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/error_codes.h"
-#include "unzip/zip_records.h"
+#include <arc/support/error_codes.h>
+#include <arc/unzip/zip_records.h>
 
 namespace arc {
 namespace {

@@ -13,7 +13,7 @@
 #include <regex>
 #include <set>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "extract_fixture.h"
 
 namespace arc {

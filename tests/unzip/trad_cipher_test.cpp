@@ -1,4 +1,4 @@
-#include "codec/trad_cipher.h"
+#include <arc/codec/trad_cipher.h>
 
 #include <array>
 #include <string>
@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "codec/crc.h"
+#include <arc/codec/crc.h>
 #include "peer_files.h"
-#include "unzip/zip_records.h"
+#include <arc/unzip/zip_records.h>
 
 namespace arc {
 namespace {

@@ -3,10 +3,10 @@
 
 #include <filesystem>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "extract_fixture.h"
-#include "support/drive_service.h"
-#include "support/drive_simulated.h"
+#include <arc/support/drive_service.h>
+#include <arc/support/drive_simulated.h>
 
 namespace arc {
 namespace {

@@ -1,4 +1,4 @@
-#include "unzip/zip_records.h"
+#include <arc/unzip/zip_records.h>
 
 #include <string>
 #include <vector>

@@ -11,7 +11,7 @@
 
 #include <fstream>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "zip_test_util.h"
 
 namespace arc {

@@ -6,7 +6,7 @@
 //===----------------------------------------------------------------------===//
 #include <gtest/gtest.h>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 #include "zip_test_util.h"
 
 namespace arc {

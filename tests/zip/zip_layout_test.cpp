@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/byte_source.h"
+#include <arc/support/byte_source.h>
 #include "unzip/end_record.h"
 
 namespace arc {

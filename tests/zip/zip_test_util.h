@@ -26,13 +26,13 @@
 #include <string>
 #include <vector>
 
-#include "core/arc_events.h"
+#include <arc/core/arc_events.h>
 #include "unzip/arc_detect.h"
-#include "support/byte_source.h"
+#include <arc/support/byte_source.h>
 #include "unzip/end_record.h"
-#include "unzip/unzip.h"
-#include "unzip/zip_records.h"
-#include "zip/zip.h"
+#include <arc/unzip/unzip.h>
+#include <arc/unzip/zip_records.h>
+#include <arc/zip/zip.h>
 
 namespace arc::test {
 

@@ -68,7 +68,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 
 namespace arc {
 

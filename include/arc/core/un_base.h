@@ -1,4 +1,4 @@
-//===-- core/un_base.h - Base of the archive reader -------------*- C++ -*-===//
+//===-- arc/core/un_base.h - Base of the archive reader ---------*- C++ -*-===//
 //
 // TUnBase is the reader side of the shared core: Extract is the one call an
 // application makes; the ZIP reader supplies the body that walks the entries.
@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "core/arc_types.h"
-#include "core/zip_common.h"
+#include <arc/core/arc_types.h>
+#include <arc/core/zip_common.h>
 
 namespace arc {
 

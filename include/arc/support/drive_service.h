@@ -1,4 +1,4 @@
-//===-- support/drive_service.h - Drive checks and identification -*- C++ -*-===//
+//===-- arc/support/drive_service.h - Drive checks and identification --*- C++ -*-===//
 //
 // A drive is the unit a removable disk is swapped in: on Linux the mount that
 // holds a path, in tests a simulated disk drive. DriveService is the one
@@ -25,7 +25,7 @@
 #include <string>
 #include <string_view>
 
-#include "support/prompts.h"
+#include <arc/support/prompts.h>
 
 namespace arc {
 

@@ -1,4 +1,4 @@
-//===-- core/zip_common.h - Shared core of writer and reader ----*- C++ -*-===//
+//===-- arc/core/zip_common.h - Shared core of writer and reader --*- C++ -*-===//
 //
 // TZipCommon is what the writer (TZip) and the reader (TUnZip) share: the
 // file lists, the cancel flag, the error path, progress reporting and the
@@ -28,12 +28,12 @@
 #include <string>
 #include <vector>
 
-#include "core/arc_error.h"
-#include "core/arc_events.h"
-#include "core/arc_root.h"
-#include "core/arc_timer.h"
-#include "core/arc_types.h"
-#include "support/prompts.h"
+#include <arc/core/arc_error.h>
+#include <arc/core/arc_events.h>
+#include <arc/core/arc_root.h>
+#include <arc/core/arc_timer.h>
+#include <arc/core/arc_types.h>
+#include <arc/support/prompts.h>
 
 namespace arc {
 

@@ -1,4 +1,4 @@
-//===-- zip/zip.h - The ZIP writer components -------------------*- C++ -*-===//
+//===-- arc/zip/zip.h - The ZIP writer components ---------------*- C++ -*-===//
 //
 // TZipBase holds the settings of a ZIP writer: what is stored and how
 // (method, level, names, password, attributes), where the new archive is
@@ -30,10 +30,10 @@
 #include <string>
 #include <vector>
 
-#include "core/arc_events.h"
-#include "core/arc_types.h"
-#include "core/comp_base.h"
-#include "unzip/zip_records.h"
+#include <arc/core/arc_events.h>
+#include <arc/core/arc_types.h>
+#include <arc/core/comp_base.h>
+#include <arc/unzip/zip_records.h>
 
 namespace arc {
 

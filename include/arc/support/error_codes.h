@@ -1,4 +1,4 @@
-//===-- support/error_codes.h - Numbered error codes of the archive library -===//
+//===-- arc/support/error_codes.h - Numbered error codes of the archive library -===//
 //
 // Every error the archive components report carries one of these codes. The
 // code is also the identifier of the error's English text in errors.cpp; there

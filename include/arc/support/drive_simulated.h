@@ -1,4 +1,4 @@
-//===-- support/drive_simulated.h - Simulated removable disks ---*- C++ -*-===//
+//===-- arc/support/drive_simulated.h - Simulated removable disks --*- C++ -*-===//
 //
 // A set of removable disks for tests of spanned archives. Each disk is a
 // folder with a capacity, a label, a 32-bit serial number and a
@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "support/drive_service.h"
+#include <arc/support/drive_service.h>
 
 namespace arc {
 

@@ -1,4 +1,4 @@
-//===-- unzip/unzip.h - The ZIP reader component ----------------*- C++ -*-===//
+//===-- arc/unzip/unzip.h - The ZIP reader component ------------*- C++ -*-===//
 //
 // TUnZip is the component an application uses to read a ZIP archive: it
 // holds where and how entries are extracted and the events of extraction,
@@ -12,9 +12,9 @@
 #include <memory>
 #include <string>
 
-#include "core/arc_events.h"
-#include "core/arc_types.h"
-#include "core/un_base.h"
+#include <arc/core/arc_events.h>
+#include <arc/core/arc_types.h>
+#include <arc/core/un_base.h>
 
 namespace arc {
 

@@ -1,4 +1,4 @@
-//===-- codec/trad_cipher.h - Traditional ZIP stream cipher -----*- C++ -*-===//
+//===-- arc/codec/trad_cipher.h - Traditional ZIP stream cipher --*- C++ -*-===//
 //
 // The traditional ZIP cipher: three 32-bit key words stepped by every plain
 // byte, and a key-stream byte drawn from the third word. An encrypted entry's
@@ -17,7 +17,7 @@
 #include <span>
 #include <string_view>
 
-#include "codec/crc.h"
+#include <arc/codec/crc.h>
 
 namespace arc {
 
@@ -86,7 +86,7 @@ class TradCipher {
 
   /// True when `password` deciphers the stored encryption header to
   /// `checkByte` in its last position (the entry's PasswordCheckByte, see
-  /// unzip/zip_records.h). The stored bytes are not changed. On success the
+  /// arc/unzip/zip_records.h). The stored bytes are not changed. On success the
   /// keys stand ready to decipher the data that follows the header.
   bool VerifyPassword(std::string_view password,
                       std::span<const uint8_t, kEncryptionHeaderLen> storedHeader,

@@ -1,4 +1,4 @@
-//===-- support/erase.h - Erasing files -------------------------*- C++ -*-===//
+//===-- arc/support/erase.h - Erasing files ---------------------*- C++ -*-===//
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-//===-- core/comp_base.h - Base of the archive writer -----------*- C++ -*-===//
+//===-- arc/core/comp_base.h - Base of the archive writer -------*- C++ -*-===//
 //
 // TCompBase adds to the shared core what every writer needs around the
 // update driver: the attribute filter of the scan, how erased files go, and
@@ -9,9 +9,9 @@
 
 #include <cstdint>
 
-#include "core/arc_events.h"
-#include "core/arc_types.h"
-#include "core/zip_common.h"
+#include <arc/core/arc_events.h>
+#include <arc/core/arc_types.h>
+#include <arc/core/zip_common.h>
 
 namespace arc {
 

@@ -1,4 +1,4 @@
-//===-- codec/deflate_type.h - Compression level of the writer ----*- C++ -*-===//
+//===-- arc/codec/deflate_type.h - Compression level of the writer --*- C++ -*-===//
 #pragma once
 
 #include <cstdint>

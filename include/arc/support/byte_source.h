@@ -1,4 +1,4 @@
-//===-- support/byte_source.h - Positional reads of an archive file --*- C++ -*-===//
+//===-- arc/support/byte_source.h - Positional reads of an archive file --*- C++ -*-===//
 //
 // Opening an archive only ever asks "give me n bytes at offset p" and "how long
 // is the file". ByteSource is that question and nothing more, so that type

@@ -1,4 +1,4 @@
-//===-- core/arc_types.h - Enumerations of the components -------*- C++ -*-===//
+//===-- arc/core/arc_types.h - Enumerations of the components ---*- C++ -*-===//
 //
 // The ordinal of every value is its position in the declaration, from 0.
 // Ordinals are stored and compared (attribute bits, archive types), so new
@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "codec/deflate_type.h"  // TDeflateType
+#include <arc/codec/deflate_type.h>  // TDeflateType
 
 namespace arc {
 

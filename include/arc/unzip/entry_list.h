@@ -1,4 +1,4 @@
-//===-- unzip/entry_list.h - The entries an extraction works on -*- C++ -*-===//
+//===-- arc/unzip/entry_list.h - The entries an extraction works on --*- C++ -*-===//
 //
 // At the start of an extraction the reader lists the selected entries: from
 // the central directory when one was found, otherwise by walking the local
@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "core/arc_root.h"
-#include "support/byte_source.h"
-#include "unzip/zip_records.h"
+#include <arc/core/arc_root.h>
+#include <arc/support/byte_source.h>
+#include <arc/unzip/zip_records.h>
 
 namespace arc {
 

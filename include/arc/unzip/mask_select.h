@@ -1,4 +1,4 @@
-//===-- unzip/mask_select.h - Choosing entries by file masks ----*- C++ -*-===//
+//===-- arc/unzip/mask_select.h - Choosing entries by file masks --*- C++ -*-===//
 //
 // Which stored names an extraction takes. Include masks are tried in list
 // order; the first one that applies and matches decides, and then only the

@@ -1,4 +1,4 @@
-//===-- codec/crc.h - CRC-32 and CRC-16 registers ---------------*- C++ -*-===//
+//===-- arc/codec/crc.h - CRC-32 and CRC-16 registers -----------*- C++ -*-===//
 //
 // The routines only update a register the caller owns; they neither set the
 // initial value nor invert the result:

@@ -1,4 +1,4 @@
-//===-- support/paths.h - File tests and path strings -----------*- C++ -*-===//
+//===-- arc/support/paths.h - File tests and path strings -------*- C++ -*-===//
 //
 // Local paths use '/' as the separator. File attributes keep the archive's
 // DOS bit values (they are stored in every central record) and are derived

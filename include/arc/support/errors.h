@@ -1,4 +1,4 @@
-//===-- support/errors.h - Error texts by code ------------------*- C++ -*-===//
+//===-- arc/support/errors.h - Error texts by code --------------*- C++ -*-===//
 #pragma once
 
 #include <cstdint>
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/error_codes.h"
+#include <arc/support/error_codes.h>
 
 namespace arc {
 

@@ -1,4 +1,4 @@
-//===-- core/component.h - Base of the archive components -------*- C++ -*-===//
+//===-- arc/core/component.h - Base of the archive components ---*- C++ -*-===//
 //
 // The archive components are non-visual objects with an owner, a name and a
 // loading state. While a host configures a component from a stored

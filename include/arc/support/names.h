@@ -1,4 +1,4 @@
-//===-- support/names.h - Stored entry names and method names ---*- C++ -*-===//
+//===-- arc/support/names.h - Stored entry names and method names --*- C++ -*-===//
 //
 // Entry names in an archive use '/' and, unless the entry says UTF-8, the DOS
 // code page 437. Local names are UTF-8 with '/'. When reading, '\' counts as

@@ -1,4 +1,4 @@
-//===-- core/arc_error.h - Exceptions of fatal errors -----------*- C++ -*-===//
+//===-- arc/core/arc_error.h - Exceptions of fatal errors -------*- C++ -*-===//
 //
 // A fatal error inside a component is first reported through OnError and
 // then raised as an exception whose message is the error's text. The class

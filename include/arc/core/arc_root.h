@@ -1,4 +1,4 @@
-//===-- core/arc_root.h - Root class of the components ----------*- C++ -*-===//
+//===-- arc/core/arc_root.h - Root class of the components ------*- C++ -*-===//
 //
 // TArcRoot carries what every component has whether it reads or writes: the
 // archive file name, the archive type found in it and what opening the file
@@ -16,9 +16,9 @@
 #include <cstdint>
 #include <string>
 
-#include "core/arc_events.h"
-#include "core/arc_types.h"
-#include "core/component.h"
+#include <arc/core/arc_events.h>
+#include <arc/core/arc_types.h>
+#include <arc/core/component.h>
 
 namespace arc {
 class ByteSource;

@@ -1,4 +1,4 @@
-//===-- support/dos_time.h - DOS date-time conversions ----------*- C++ -*-===//
+//===-- arc/support/dos_time.h - DOS date-time conversions ------*- C++ -*-===//
 //
 // A DOS date-time is 32 bits of local time: the date in the high half
 // (bits 25-31 year - 1980, 21-24 month, 16-20 day) and the time in the low

@@ -1,4 +1,4 @@
-//===-- core/arc_timer.h - Stopwatch of an archive operation ----*- C++ -*-===//
+//===-- arc/core/arc_timer.h - Stopwatch of an archive operation --*- C++ -*-===//
 //
 // Measures the duration of a whole operation for OnElapsedTime. Time spent in
 // the application's error handlers is left out: the error path pauses the

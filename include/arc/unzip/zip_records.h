@@ -1,4 +1,4 @@
-//===-- unzip/zip_records.h - ZIP record layout -----------------*- C++ -*-===//
+//===-- arc/unzip/zip_records.h - ZIP record layout -------------*- C++ -*-===//
 //
 // The ZIP records as the reader and the writer see them: signatures, fixed
 // lengths, field offsets, flag bits, the record structs and their explicit
@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/trad_cipher.h"
+#include <arc/codec/trad_cipher.h>
 
 namespace arc {
 

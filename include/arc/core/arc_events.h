@@ -1,4 +1,4 @@
-//===-- core/arc_events.h - Event types of the components -------*- C++ -*-===//
+//===-- arc/core/arc_events.h - Event types of the components ---*- C++ -*-===//
 //
 // An event is a std::function member of a component; an empty function
 // means "not assigned". Sender comes first: the component itself, except for
@@ -16,8 +16,8 @@
 #include <string>
 #include <utility>
 
-#include "core/arc_types.h"
-#include "core/component.h"
+#include <arc/core/arc_types.h>
+#include <arc/core/component.h>
 
 namespace arc {
 

@@ -1,4 +1,4 @@
-//===-- support/prompts.h - Message boxes and the message pump --*- C++ -*-===//
+//===-- arc/support/prompts.h - Message boxes and the message pump --*- C++ -*-===//
 //
 // The library never shows a window itself. The few questions it has to ask
 // (the drive retry box, the temporary-folder question) and the message pump
