@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: a normal build with warnings as
-# errors, its Debian package (checked by lintian, installed, used and removed),
+# Builds everything and runs every test: the include layers first, a normal
+# build with warnings as errors, the library's CMake package used from outside,
+# its Debian package (checked by lintian, installed, used and removed),
 # then the same tests under AddressSanitizer + UndefinedBehaviorSanitizer,
 # then each fuzz target for FUZZ_SECONDS (default 60; 0 skips fuzzing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+echo "== include layers"
+bash scripts/include_graph.sh
 bash scripts/install_packages.sh
 
 jobs=$(nproc)
@@ -28,6 +31,9 @@ echo "== normal build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARC_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 run_ctest build "normal build"
+
+echo "== the library's CMake package, used by a program outside the project"
+bash scripts/find_package_check.sh build
 
 echo "== Debian package"
 bash scripts/package_test.sh build
