@@ -20,6 +20,7 @@
 #include "app/db/alias_table.h"
 #include "app/db/database.h"
 #include "app/texts.h"
+#include <arc/support/ascii_case.h>
 #include <arc/support/errors.h>
 #include "msg/msg_form.h"
 #include <arc/support/erase.h>
@@ -50,12 +51,6 @@ class TRunning {
  private:
   bool& flag_;
 };
-
-std::string Upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
 
 void CheckDatabaseName(const std::string& name) {
   if (!IsUsableDatabaseName(name)) {
@@ -559,7 +554,7 @@ std::string TBackupRestore::takeSafetyBackup(const std::string& database) {
 }
 
 std::string TBackupRestore::bringIntoTemp(const std::string& chosen) {
-  if (Upper(FileExtension(chosen)) == Upper(".zip")) {
+  if (arc::SameTextIgnoringCase(FileExtension(chosen), ".zip")) {
     host_.SetGauge1(0);
     std::string N;
     extractErrors_ = 0;

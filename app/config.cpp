@@ -10,6 +10,7 @@
 #include "db/embedded_server.h"
 #include "db/odbc_connection.h"
 #include "db/sample_data.h"
+#include <arc/support/ascii_case.h>
 
 namespace app {
 
@@ -20,13 +21,6 @@ std::string_view Trim(std::string_view text) {
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
 }
 
 int32_t Number(const std::string& key, const std::string& value, int32_t low, int32_t high) {
@@ -55,12 +49,12 @@ TDatabaseConfig ParseDatabaseConfig(std::string_view iniText) {
     if (line.empty() || line.front() == ';' || line.front() == '#') continue;
     if (line.front() == '[') {
       const size_t close = line.find(']');
-      section = Lower(Trim(line.substr(1, close == std::string_view::npos ? close : close - 1)));
+      section = arc::LowerAscii(Trim(line.substr(1, close == std::string_view::npos ? close : close - 1)));
       continue;
     }
     const size_t equals = line.find('=');
     if (equals == std::string_view::npos) continue;
-    const std::string key = Lower(Trim(line.substr(0, equals)));
+    const std::string key = arc::LowerAscii(Trim(line.substr(0, equals)));
     const std::string value(Trim(line.substr(equals + 1)));
     if (section == "backups") {
       TOperationSettings& settings = config.Operations;
@@ -75,7 +69,7 @@ TDatabaseConfig ParseDatabaseConfig(std::string_view iniText) {
     }
     if (section != "database") continue;
     if (key == "engine") {
-      const std::string engine = Lower(value);
+      const std::string engine = arc::LowerAscii(value);
       if (engine == "embedded") {
         config.Engine = TEngineKind::Embedded;
       } else if (engine == "odbc") {

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "database.h"
+#include <arc/support/ascii_case.h>
 
 namespace app {
 
@@ -46,7 +47,7 @@ class TCursor {
   bool TryKeyword(std::string_view word) {
     if (text_.size() - at_ < word.size()) return false;
     for (size_t i = 0; i < word.size(); ++i) {
-      if (std::toupper(static_cast<unsigned char>(text_[at_ + i])) != word[i]) return false;
+      if (arc::ToUpperAscii(text_[at_ + i]) != word[i]) return false;
     }
     const size_t end = at_ + word.size();
     if (end < text_.size() && IsNamePart(text_[end])) return false;

@@ -2,13 +2,9 @@
 #include "support/internal_mask.h"
 
 #include <string>
+#include <arc/support/ascii_case.h>
 
 namespace arc {
-namespace {
-
-constexpr char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-}  // namespace
 
 void TInternalMask::Compile(std::string_view mask) {
   elements_.clear();

@@ -11,6 +11,7 @@
 #include "unzip/end_record.h"
 #include "unzip/pe_resources.h"
 #include <arc/unzip/zip_records.h>
+#include <arc/support/ascii_case.h>
 
 namespace arc {
 namespace {
@@ -94,9 +95,8 @@ LeadClass ClassifyLead(uint32_t value, bool embedded) {
 TArcType DecideDiskSet(const std::optional<DiskSetDrive>& drive) {
   if (!drive) return atNA;
   if (!drive->removable) return atZipMV;
-  std::string word = drive->label.substr(0, drive->label.find(' '));
-  for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return word == "PKBACK#" ? atZipDS : atZipMV;
+  const std::string word = drive->label.substr(0, drive->label.find(' '));
+  return SameTextIgnoringCase(word, "PKBACK#") ? atZipDS : atZipMV;
 }
 
 bool LooksUuencoded(std::span<const uint8_t> head) {
@@ -172,9 +172,8 @@ Detection ArcDetector::Detect() {
   if (!StartsWith(head_, 0, "MZ") || !DetectInExecutable()) DetectPlain();
   if (IsValidArcType(type_) && state_.DataOffset == -1) state_.DataOffset = 0;
   if (type_ == atZip) {
-    std::string ext = fileName_.substr(std::min(fileName_.size(), fileName_.rfind('.')));
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == ".jar") type_ = atJar;
+    const std::string ext = fileName_.substr(std::min(fileName_.size(), fileName_.rfind('.')));
+    if (SameTextIgnoringCase(ext, ".jar")) type_ = atJar;
   }
   return {type_, state_};
 }

@@ -4,16 +4,10 @@
 #include <algorithm>
 
 #include "support/internal_mask.h"
+#include <arc/support/ascii_case.h>
 
 namespace arc {
 namespace {
-
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Upper(x) == Upper(y); });
-}
 
 bool IsSeparator(char c) { return c == '/' || c == '\\' || c == ':'; }
 
@@ -42,12 +36,12 @@ bool SelectStoredName(std::string_view name, std::vector<std::string>& fileSpec,
   for (std::string& line : fileSpec) {
     if (line.empty()) continue;
     const std::string mask = Slashed(line);
-    if (EqualNoCase(mask, name)) return true;
+    if (SameTextIgnoringCase(mask, name)) return true;
 
     const std::string maskDir = MaskDirPart(mask);
     std::string candidate(name);
     if (!recurseDirs) {
-      if (!EqualNoCase(nameDir, maskDir)) continue;
+      if (!SameTextIgnoringCase(nameDir, maskDir)) continue;
     } else if (maskDir.empty()) {
       candidate = std::string(name.substr(nameDir.size()));
     }

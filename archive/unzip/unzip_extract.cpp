@@ -20,6 +20,7 @@
 #include "unzip/stream_source.h"
 #include "unzip/zip_extractor.h"
 #include <arc/unzip/zip_records.h>
+#include <arc/support/ascii_case.h>
 
 namespace arc {
 namespace {
@@ -45,13 +46,6 @@ std::string UndecodableBecause(const EntryInfo& info, bool decodable) {
   }
   const std::string number = "method " + std::to_string(info.method);
   return name ? std::string(name) + " (" + number + ")" : number;
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto up = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; };
-           return up(x) == up(y);
-         });
 }
 
 /// Keeps the stopwatch paused while the application answers events.
@@ -354,7 +348,7 @@ bool ZipExtractor::BeginStep(bool directory) {
           z_.OnFileExists(&z_, output, renamed, mode);
           if (renamed.empty()) renamed = output;
           ForceDirectories(ExtractFilePath(renamed));
-          if (EqualNoCase(renamed, output)) break;
+          if (SameTextIgnoringCase(renamed, output)) break;
           if (mode == omOverwrite) output = renamed;
         } while (!z_.Cancel() && mode != omSkip && FileExists(output));
         z_.SetOverwriteMode(mode);

@@ -19,18 +19,10 @@
 #include "unzip/stream_source.h"
 #include "unzip/zip_extractor.h"
 #include <arc/unzip/zip_records.h>
+#include <arc/support/ascii_case.h>
 
 namespace arc {
 namespace {
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-    if (up(a[i]) != up(b[i])) return false;
-  }
-  return true;
-}
 
 /// `name` with its extension (from the last dot of the file-name part)
 /// replaced by ".z" and `number` in at least two digits.
@@ -64,7 +56,7 @@ bool ZipExtractor::RequestVolume(int32_t index) {
   archive_.reset();
   std::string name = z_.VolumeFileName(index);
   baseVolume_ = name;
-  if (z_.OpenState().HeaderState == htLocal && EqualNoCase(name, archiveName_)) {
+  if (z_.OpenState().HeaderState == htLocal && SameTextIgnoringCase(name, archiveName_)) {
     // Opened without a directory, the archive itself is not the last volume.
     name = WithVolumeExtension(baseVolume_, index + 2);
     ++index;

@@ -2,31 +2,14 @@
 #include "zip/header_list.h"
 
 #include <algorithm>
+#include <arc/support/ascii_case.h>
 
 namespace arc {
 namespace {
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string Folded(std::string_view s) {
-  std::string r(s);
-  std::transform(r.begin(), r.end(), r.begin(), FoldAscii);
-  return r;
-}
+std::string Folded(std::string_view s) { return LowerAscii(s); }
 
 }  // namespace
-
-bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  return true;
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         SameTextIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
 
 int32_t TCompHeaderObj::Add(TCompHeader entry) {
   const auto i = static_cast<int32_t>(items_.size());

@@ -105,9 +105,4 @@ class TCompHeaderObj {
   std::unordered_multimap<std::string, int32_t> index_;
 };
 
-/// ASCII letters compared without case; every other byte as it is.
-bool SameTextIgnoringCase(std::string_view a, std::string_view b);
-/// True when `text` starts with `prefix`, ASCII case ignored.
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
-
 }  // namespace arc

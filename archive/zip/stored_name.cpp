@@ -6,6 +6,7 @@
 #include "support/internal_mask.h"
 #include <arc/support/paths.h>
 #include "zip/header_list.h"
+#include <arc/support/ascii_case.h>
 
 namespace arc {
 namespace {

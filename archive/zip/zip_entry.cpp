@@ -32,6 +32,7 @@
 #include "zip/update_run.h"
 #include <arc/zip/zip.h>
 #include "zip/zip_layout.h"
+#include <arc/support/ascii_case.h>
 
 namespace arc {
 namespace {
