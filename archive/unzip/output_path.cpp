@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <arc/support/paths.h>
+#include "support/unique_fd.h"
 
 namespace arc {
 namespace {
@@ -44,30 +45,6 @@ std::vector<std::string_view> SafeComponents(std::string_view dir) {
   }
   return parts;
 }
-
-/// Closes a descriptor when it goes out of scope.
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  void reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
 
 int OpenFolderAt(int parent, const char* name) {
   int fd;
@@ -103,7 +80,7 @@ bool SplitBelow(const std::string& base, const std::string& path, std::vector<st
 /// a link: a link or a file in the way ends the walk. The descriptor of the
 /// last folder, or -1.
 int WalkFolders(const std::string& base, const std::vector<std::string>& folders) {
-  Descriptor dir(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd dir(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() < 0) return -1;
   for (const std::string& part : folders) {
     int next = OpenFolderAt(dir.get(), part.c_str());
@@ -212,7 +189,7 @@ int CreateOutputFileUnder(const std::string& root, const std::string& path) {
     return CreateFoldersUnder(root, path) ? CreateOutputFile(path) : -1;
   }
   if (!ForceDirectories(base)) return -1;
-  Descriptor dir(WalkFolders(base, folders));
+  UniqueFd dir(WalkFolders(base, folders));
   if (dir.get() < 0) return -1;
   struct stat st {};
   if (::fstatat(dir.get(), file.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {

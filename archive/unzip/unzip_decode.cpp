@@ -56,7 +56,7 @@ bool ZipExtractor::WriteBlock(uint8_t* data, uint32_t count, bool decipher) {
     z_.SetRunningCrc(crc);
     return true;
   }
-  THandleStream32 out(out_);
+  THandleStream32 out(out_.get());
   const auto n = static_cast<int32_t>(count);
   // A full disk raises the fatal 25160 inside; any other short write was
   // reported as 25136 and ends the entry.

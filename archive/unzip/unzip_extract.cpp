@@ -85,7 +85,6 @@ bool TUnZip::RequestVolume(int32_t index) { return run_ != nullptr && run_->Requ
 ZipExtractor::ZipExtractor(TUnZip& owner) : z_(owner) { z_.run_ = this; }
 
 ZipExtractor::~ZipExtractor() {
-  if (out_ >= 0) ::close(out_);
   z_.run_ = nullptr;
 }
 
@@ -428,8 +427,8 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
       z_.SetEntryName(stored);
     } else {
       const std::string output = z_.EntryName();
-      if (toFiles_) out_ = CreateOutputFileUnder(z_.ExtractDir(), output);
-      if (toFiles_ && out_ < 0) {
+      if (toFiles_) out_.reset(CreateOutputFileUnder(z_.ExtractDir(), output));
+      if (toFiles_ && !out_.valid()) {
         z_.ReportError(output, "", "0", ec::OpenError);
         reported_ = true;
         SkipEntry(info.uncompressedSize);
@@ -451,10 +450,7 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
   } catch (...) {
     // The end step still runs.
   }
-  if (out_ >= 0) {
-    ::close(out_);
-    out_ = -1;
-  }
+  out_.reset();
   // Only a file whose data went out whole counts as extracted.
   if (counted && !written) --count_;
   EndStep(expected, reached, unreachedCode);
@@ -513,19 +509,17 @@ void ZipExtractor::Finish(const EntryInfo& info, uint32_t externalAttributes) {
     if (modified.tv_sec == -1) modified.tv_sec = DosToFileTime(kDosMinimum);
   }
   const struct timespec times[2] = {{0, UTIME_OMIT}, modified};
-  ::futimens(out_, times);  // a date that cannot be set is no error
+  ::futimens(out_.get(), times);  // a date that cannot be set is no error
 
   // Of the stored attributes only read-only has a meaning here. Set through
   // the descriptor: the name may stand for something else by now.
   struct stat st {};
   if (z_.RestoreFileAttr() && externalAttributes != kAttrNormal &&
-      (externalAttributes & kAttrReadOnly) != 0 && ::fstat(out_, &st) == 0) {
-    ::fchmod(out_, st.st_mode & 07777 & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH));
+      (externalAttributes & kAttrReadOnly) != 0 && ::fstat(out_.get(), &st) == 0) {
+    ::fchmod(out_.get(), st.st_mode & 07777 & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH));
   }
   const std::string output = z_.EntryName();
-  const int fd = out_;
-  out_ = -1;
-  if (::close(fd) != 0) z_.ReportError(output, "", "0", ec::CloseError);
+  if (!out_.Close()) z_.ReportError(output, "", "0", ec::CloseError);
 }
 
 void ZipExtractor::EndStep(uint32_t expectedCrc, bool reached, int32_t unreachedCode) {

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "support/stream32.h"
+#include "support/unique_fd.h"
 #include <arc/unzip/entry_list.h>
 #include <arc/unzip/unzip.h>
 #include <arc/unzip/zip_records.h>
@@ -102,7 +103,7 @@ class ZipExtractor {
   /// every encrypted entry is still tried with the passwords known.
   bool passwordFailed_ = false;
   bool toFiles_ = true;       // false: decode and check only
-  int out_ = -1;              // output file being written
+  UniqueFd out_;              // output file being written
   bool reported_ = false;     // the entry's failure was reported already
   bool writeFailed_ = false;  // a block of the entry could not be written
   uint64_t produced_ = 0;     // bytes the entry's decoder gave so far

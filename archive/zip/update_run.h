@@ -23,6 +23,10 @@
 
 namespace arc {
 
+/// How often an update asks OnRenameFile for another name: a handler that
+/// keeps answering with names already taken must not hold the update forever.
+inline constexpr int kMaxRenameQuestions = 1000;
+
 struct TUpdateRun {
   TCompHeaderObj Headers;
   /// Full paths of the sources a swMove run erases once the archive is in

@@ -37,10 +37,6 @@
 namespace arc {
 namespace {
 
-/// A handler of OnRenameFile that keeps answering with names already taken
-/// must not hold the update forever.
-constexpr int kMaxRenameQuestions = 1000;
-
 /// An encrypted entry's CRC is taken in a pass of its own before its data;
 /// when the data pass reads other bytes the entry is written again, this
 /// many times at most.

@@ -26,10 +26,6 @@
 namespace arc {
 namespace {
 
-/// A handler that keeps answering with names already taken must not hold
-/// the update forever.
-constexpr int kMaxRenameQuestions = 1000;
-
 /// Extended timestamp: a flags byte, then (bit 0) the modification time as
 /// signed 32-bit seconds since the epoch, UTC.
 constexpr uint16_t kExtraExtendedTime = 0x5455;

@@ -1,0 +1,43 @@
+//===-- support/unique_fd.h - A file descriptor with one owner --*- C++ -*-===//
+//
+// UniqueFd closes the descriptor it holds when it goes out of scope, so that
+// every path out of a function, an exception included, gives it back. Close()
+// closes it early and tells whether the system reported an error (a delayed
+// write error shows there).
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <unistd.h>
+
+namespace arc {
+
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd = -1) : fd_(fd) {}
+  ~UniqueFd() { reset(); }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  /// Hands the descriptor over; this object holds none after.
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  /// Closes the descriptor held (if any) and takes `fd`.
+  void reset(int fd = -1) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  /// Closes the descriptor held; false when the system reports an error.
+  /// True when none was held.
+  bool Close() { return fd_ < 0 || ::close(release()) == 0; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace arc
