@@ -94,17 +94,16 @@ int WalkFolders(const std::string& base, const std::vector<std::string>& folders
   return dir.release();
 }
 
-/// Gives a read-only file that is about to be replaced its owner's write
-/// permission, so that it can be opened for writing by an unprivileged
-/// user. Never through a link: a link swapped in meanwhile is left alone.
+}  // namespace
+
 void MakeWritable(int dir, const char* name) {
   struct stat st {};
   if (::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) return;
   if ((st.st_mode & S_IWUSR) != 0) return;
-  ::fchmodat(dir, name, (st.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW);
+  // Should this fail, the open that follows decides: refused without the
+  // permission (and reported by the caller), allowed to root.
+  if (::fchmodat(dir, name, (st.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW) != 0) return;
 }
-
-}  // namespace
 
 std::string SafeStoredName(std::string_view stored) {
   const std::string_view name = WithoutDrive(UpToNul(stored));

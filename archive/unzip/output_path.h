@@ -40,6 +40,12 @@ std::string OutputPathOf(std::string_view stored, const std::string& extractDir,
 /// symbolic link. False when a folder could not be made or a link was met.
 bool CreateFoldersUnder(const std::string& root, const std::string& path);
 
+/// Gives the regular file `name` in the folder `dir` (a descriptor, or
+/// AT_FDCWD) its owner's write permission when it lacks it, so that it can be
+/// replaced by an unprivileged user. Never through a link: a link swapped in
+/// meanwhile is left alone.
+void MakeWritable(int dir, const char* name);
+
 /// Creates (or empties) the file `path` for writing and returns its
 /// descriptor, or -1. Its folders must exist. A read-only file standing
 /// there is made writable first: the caller has decided to replace it. A symbolic link standing at

@@ -361,9 +361,7 @@ bool ZipExtractor::BeginStep(bool directory) {
             z_.ReportError(output, "", "0", ec::WriteError);
             return false;
           }
-          // Never through a link: one swapped in since lstat is left alone.
-          ::fchmodat(AT_FDCWD, output.c_str(), (st.st_mode & 07777) | S_IWUSR,
-                     AT_SYMLINK_NOFOLLOW);
+          MakeWritable(AT_FDCWD, output.c_str());
         }
       } else {
         z_.ReportError(archiveName_, "OnFileExists", "0", ec::RequiredEvent);

@@ -16,6 +16,8 @@
 #include <functional>
 #include <string>
 
+#include <gtest/gtest.h>
+
 namespace arc::test {
 
 inline constexpr uid_t kNobody = 65534;
@@ -48,9 +50,9 @@ inline void GiveToNobody(const std::string& path) {
   }
   for (auto it = fs::recursive_directory_iterator(path, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    (void)::lchown(it->path().c_str(), kNobody, kNobody);
+    if (::lchown(it->path().c_str(), kNobody, kNobody) != 0) ADD_FAILURE() << "chown " << it->path();
   }
-  (void)::lchown(path.c_str(), kNobody, kNobody);
+  if (::lchown(path.c_str(), kNobody, kNobody) != 0) ADD_FAILURE() << "chown " << path;
 }
 
 }  // namespace arc::test
