@@ -127,7 +127,7 @@ Decrypted DecryptEntry(AesStrength strength, const Bytes& stored, std::string_vi
 TEST(Aes, EntriesEncryptedByPeersDecryptAndAuthenticate) {
   const Bytes plain = test::TextSample(60'000, 9);
   test::TempDir dir;
-  test::WriteFile(dir.path() / "plain", plain);
+  test::WriteFile(dir / "plain", plain);
   const std::string pw = std::string("'") + kPassword + "'";
   struct Peer {
     const char* tool;
@@ -146,9 +146,9 @@ TEST(Aes, EntriesEncryptedByPeersDecryptAndAuthenticate) {
       ADD_FAILURE() << peer.tool << " missing";
       continue;
     }
-    std::filesystem::remove(dir.path() / "out.zip");
+    std::filesystem::remove(dir / "out.zip");
     ASSERT_EQ(test::RunIn(dir, peer.command), 0) << peer.command;
-    const auto entries = test::ReadZipEntries(test::ReadFile((dir.path() / "out.zip").string()));
+    const auto entries = test::ReadZipEntries(test::ReadFile(dir / "out.zip"));
     ASSERT_EQ(entries.size(), 1u) << peer.command;
     const test::ZipEntry& e = entries[0];
     AesExtra aes;
@@ -190,7 +190,7 @@ TEST(Aes, EntriesWeEncryptPassThePeers) {
     const AesExtra aes{AesVendorVersionFor(plain.size()), c.strength, c.method};
     const Bytes zip = OneEntryZip("data.bin", aes, test::Crc32Of(plain), EncryptEntry(c.strength, packed),
                                   static_cast<uint32_t>(plain.size()));
-    test::WriteFile(dir.path() / "ours.zip", zip);
+    test::WriteFile(dir / "ours.zip", zip);
     const std::string what = "strength " + std::to_string(static_cast<int>(c.strength)) + " method " +
                              std::to_string(c.method) + " size " + std::to_string(c.size);
     if (have7z) {
@@ -198,9 +198,9 @@ TEST(Aes, EntriesWeEncryptPassThePeers) {
       EXPECT_NE(test::RunIn(dir, "7z t -pwrong ours.zip"), 0) << what;
     }
     if (haveBsdtar) {
-      std::filesystem::remove(dir.path() / "out");
+      std::filesystem::remove(dir / "out");
       test::RunIn(dir, std::string("bsdtar -xOf ours.zip --passphrase '") + kPassword + "' > out");
-      EXPECT_TRUE(test::ReadFile((dir.path() / "out").string()) == plain) << what;
+      EXPECT_TRUE(test::ReadFile(dir / "out") == plain) << what;
     }
   }
 }

@@ -246,14 +246,14 @@ TEST(InflateDeflate64, EntriesWrittenBy7ZipDecode) {
     const auto* p = reinterpret_cast<const uint8_t*>(v);
     records.insert(records.end(), p, p + sizeof v);
   }
-  WriteFile(dir.path() / "text.txt", text);
-  WriteFile(dir.path() / "longdist.bin", longdist);
-  WriteFile(dir.path() / "records.bin", records);
+  WriteFile(dir / "text.txt", text);
+  WriteFile(dir / "longdist.bin", longdist);
+  WriteFile(dir / "records.bin", records);
 
   for (const char* level : {"-mx=1", "-mx=9"}) {
-    const auto zip = dir.path() / (std::string("d64") + level + ".zip");
-    const std::string cmd = "cd '" + dir.path().string() + "' && 7z a -tzip -mm=Deflate64 " + level + " '" +
-                            zip.string() + "' text.txt longdist.bin records.bin >/dev/null 2>&1";
+    const auto zip = dir / (std::string("d64") + level + ".zip");
+    const std::string cmd = "cd '" + dir.path() + "' && 7z a -tzip -mm=Deflate64 " + level + " '" +
+                            zip + "' text.txt longdist.bin records.bin >/dev/null 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
     EXPECT_EQ(CheckDeflate64Entries(ReadFile(zip), level), 3);
   }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "codec/inflate.h"
+#include "common/test_temp_dir.h"
 
 namespace arc::test {
 
@@ -248,26 +249,6 @@ inline void WriteFile(const std::filesystem::path& path, const Bytes& b) {
   std::ofstream f(path, std::ios::binary);
   f.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
-
-/// A fresh directory under the system's temporary directory, removed with
-/// everything in it when the object goes.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "arc-inflate-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 inline uint32_t Crc32Of(const Bytes& b) {
   return static_cast<uint32_t>(crc32(0, b.data(), static_cast<uInt>(b.size())));

@@ -13,21 +13,10 @@
 #include <random>
 #include <string>
 
+#include "common/test_peers.h"
 #include "inflate_test_util.h"
 
 namespace arc::test {
-
-/// Runs a shell command inside `dir` with its output discarded; its exit status.
-inline int RunIn(const TempDir& dir, const std::string& command) {
-  const std::string line = "cd '" + dir.path().string() + "' && ( " + command + " ) >/dev/null 2>&1";
-  const int status = std::system(line.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-/// True when `tool` is on the PATH.
-inline bool Have(const std::string& tool) {
-  return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 /// Text-like bytes, compressible but not trivially.
 inline Bytes TextSample(size_t size, uint32_t seed) {

@@ -22,7 +22,7 @@ class Peers {
   Bytes plainB = test::TextSample(70'000, 2);
 
   /// A file the peers made; empty when its tool is missing.
-  Bytes File(const std::string& name) const { return test::ReadFile((dir_.path() / name).string()); }
+  Bytes File(const std::string& name) const { return test::ReadFile(dir_ / name); }
   /// The data and flags of the one entry of a ZIP file the peers made.
   test::ZipEntry Entry(const std::string& zipName) const {
     auto entries = test::ReadZipEntries(File(zipName));
@@ -31,8 +31,8 @@ class Peers {
 
  private:
   Peers() {
-    test::WriteFile(dir_.path() / "plain", plain);
-    test::WriteFile(dir_.path() / "plainB", plainB);
+    test::WriteFile(dir_ / "plain", plain);
+    test::WriteFile(dir_ / "plainB", plainB);
     const char* const commands[] = {
         "bzip2 -c plain > p.bz2; bzip2 -c plainB > b.bz2",
         "xz -c plain > p.xz; xz -c plainB > b.xz; xz -9 -c plain > p9.xz",

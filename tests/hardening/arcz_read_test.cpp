@@ -16,8 +16,8 @@
 #include <fstream>
 
 #include "hostile_zip.h"
-#include "support/as_nobody.h"
-#include "support/scratch_dir.h"
+#include "common/test_as_nobody.h"
+#include "common/test_temp_dir.h"
 
 namespace arc {
 namespace {
@@ -38,7 +38,7 @@ std::pair<int, std::string> Arcz(const std::string& args, const std::string& env
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
 
-std::string Save(const test::ScratchDir& dir, const std::string& name,
+std::string Save(const test::TempDir& dir, const std::string& name,
                  const std::vector<uint8_t>& bytes) {
   std::ofstream(dir / name, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
@@ -47,7 +47,7 @@ std::string Save(const test::ScratchDir& dir, const std::string& name,
 }
 
 TEST(ArczReading, WhatIsSaidInsteadOfNoErrors) {
-  test::ScratchDir dir;
+  test::TempDir dir;
   std::vector<uint8_t> bytes = BuildHostile({HostileEntry::Stored("a.txt", "A")});
   const std::string good = Save(dir, "good.zip", bytes);
   bytes.resize(30 + 5 + 1);  // the directory and end record cut off
@@ -75,7 +75,7 @@ TEST(ArczReading, WhatIsSaidInsteadOfNoErrors) {
       {"t " + cut, 1, "warning 25259"},
       {"x " + mixed + out, 1, "1 file extracted"},
       {"x " + good + out + " '*.txt' nothing.bin", 1, "no entry matches nothing.bin"},
-      {"x '" + dir.path() + "'", 1, "is a folder"},
+      {"x '" + dir.slashed() + "'", 1, "is a folder"},
       {"t '" + (dir / "set.zip") + "'", 1, "missing volume " + (dir / "set.z01")},
       {"l " + timedZip, 0, "2023-11-14 22:13"},
       {"x " + good + out + " '*.txt'", 0, "1 file extracted, no errors"},
@@ -88,7 +88,7 @@ TEST(ArczReading, WhatIsSaidInsteadOfNoErrors) {
   }
 
   // An archive its user may not read (root reads anything).
-  test::GiveToNobody(dir.path());
+  test::GiveToNobody(dir.slashed());
   ::chmod((dir / "good.zip").c_str(), 0);
   EXPECT_EQ(test::RunAsNobody([&] {
               const auto [status, output] = Arcz("l " + good);

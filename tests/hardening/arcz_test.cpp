@@ -14,7 +14,7 @@
 #include <fstream>
 
 #include "hostile_zip.h"
-#include "support/scratch_dir.h"
+#include "common/test_temp_dir.h"
 
 namespace arc {
 namespace {
@@ -30,7 +30,7 @@ int Status(const std::string& command) {
 }
 
 TEST(ArczOnHostileArchives, EveryLieGivesAFailingStatus) {
-  test::ScratchDir dir;
+  test::TempDir dir;
   const std::string arcz = std::string(ARC_BIN_DIR) + "/arcz";
 
   HostileEntry shared = HostileEntry::Stored("shared.txt", "data");
@@ -66,7 +66,7 @@ TEST(ArczOnHostileArchives, EveryLieGivesAFailingStatus) {
 }
 
 TEST(ArczOnHostileArchives, NamesCannotSendCommandsToTheTerminal) {
-  test::ScratchDir dir;
+  test::TempDir dir;
   const std::string arcz = std::string(ARC_BIN_DIR) + "/arcz";
   // ESC [ 2 J clears the screen; C2 9B is the one-byte CSI in UTF-8; a bell.
   // The first name is marked UTF-8, so that its C1 byte pair reaches the

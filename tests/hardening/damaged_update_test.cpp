@@ -14,7 +14,7 @@
 
 #include <arc/support/error_codes.h>
 #include "hostile_zip.h"
-#include "support/scratch_dir.h"
+#include "common/test_temp_dir.h"
 #include <arc/unzip/unzip.h>
 #include <arc/zip/zip.h>
 
@@ -29,7 +29,7 @@ std::string ReadAll(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-std::string Written(const test::ScratchDir& dir, const std::vector<uint8_t>& bytes) {
+std::string Written(const test::TempDir& dir, const std::vector<uint8_t>& bytes) {
   return dir.Write("old.zip", std::string(bytes.begin(), bytes.end()));
 }
 
@@ -51,7 +51,7 @@ TEST(UpdatingADamagedArchive, EntriesThatCannotAllBeFoundStopTheUpdate) {
   const std::vector<uint8_t> archives[] = {badSignature, BuildHostile(three, fourOfThree),
                                            cutInData};
 
-  test::ScratchDir dir;
+  test::TempDir dir;
   dir.MakeDir("tmp");
   const std::string added = dir.Write("new.txt", "added");
   for (const auto& bytes : archives) {
@@ -87,7 +87,7 @@ TEST(UpdatingADamagedArchive, EntriesWithDataDescriptorsAreKeptFromAnArchiveWith
   std::vector<uint8_t> bytes = BuildHostile({streamed, HostileEntry::Stored("b.txt", "plain")});
   bytes.resize(DirectoryOf(bytes));
 
-  test::ScratchDir dir;
+  test::TempDir dir;
   TZip zip;
   zip.SetArchiveFile(Written(dir, bytes));
   zip.SetTempDir(dir.MakeDir("tmp"));

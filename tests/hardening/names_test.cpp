@@ -55,7 +55,7 @@ TEST_F(HostileNames, EveryTraversalFormLandsInsideAndIsReported) {
 
   EXPECT_EQ(unzip.Extract(), static_cast<int32_t>(std::size(cases)));
   for (const Case& c : cases) EXPECT_EQ(Read(out + c.lands), c.lands) << c.stored;
-  EXPECT_EQ(FilesOutsideArchive(dir.path()), std::size(cases));
+  EXPECT_EQ(FilesOutsideArchive(dir.slashed()), std::size(cases));
   EXPECT_EQ(CountOf(Codes(), ec::InvalidFileName), std::size(cases));
   EXPECT_EQ(errors.size(), std::size(cases));
   EXPECT_EQ(errors[0].fileName, "../up1.txt");
@@ -85,7 +85,7 @@ TEST_F(HostileNames, NulByteEndsTheName) {
   }));
   EXPECT_EQ(unzip.Extract(), 1);
   EXPECT_EQ(Read(out + "safe.txt"), "cut");
-  EXPECT_EQ(FilesOutsideArchive(dir.path()), 1u);
+  EXPECT_EQ(FilesOutsideArchive(dir.slashed()), 1u);
   // The first is written under its cut name; the others name no file.
   EXPECT_EQ(Codes(), std::vector<int32_t>(3, ec::InvalidFileName));
 }
@@ -105,7 +105,7 @@ TEST_F(HostileNames, NamesOfOnlyDotsOrSeparators) {
   unzip.SetCreateStoredDirs(true);
   EXPECT_EQ(unzip.Extract(), 1);  // folders are not counted
   EXPECT_EQ(Read(out + "..."), "a real name");
-  EXPECT_EQ(FilesOutsideArchive(dir.path()), 1u);
+  EXPECT_EQ(FilesOutsideArchive(dir.slashed()), 1u);
   // Each other name that is nothing once made safe is reported.
   EXPECT_EQ(CountOf(Codes(), ec::InvalidFileName), entries.size() - 2);
   EXPECT_EQ(errors.size(), entries.size() - 2);
@@ -129,7 +129,7 @@ TEST_F(HostileNames, LongNamesAreKeptWholeAndTooLongOnesAreRefused) {
   EXPECT_EQ(Read(out + shared + "one.txt"), "one");
   EXPECT_EQ(Read(out + shared + "two.txt"), "two");
   EXPECT_EQ(Codes(), (std::vector<int32_t>{ec::OpenError, ec::OpenError}));
-  EXPECT_EQ(FilesOutsideArchive(dir.path()), 2u);
+  EXPECT_EQ(FilesOutsideArchive(dir.slashed()), 2u);
   EXPECT_FALSE(std::filesystem::exists(out + "d"));
 
   // Below a folder whose own name is near the limit, a path too long to be
@@ -155,7 +155,7 @@ TEST_F(HostileNames, NamesThatCollideOnceMadeSafe) {
   // Overwriting: the last one wins, and nothing lands elsewhere.
   EXPECT_EQ(unzip.Extract(), 3);
   EXPECT_EQ(Read(out + "x.txt"), "third");
-  EXPECT_EQ(FilesOutsideArchive(dir.path()), 1u);
+  EXPECT_EQ(FilesOutsideArchive(dir.slashed()), 1u);
 
   // Asked each time and told to skip: the copy already there stays.
   std::filesystem::remove_all(out);

@@ -12,7 +12,7 @@
 
 #include <arc/support/error_codes.h>
 #include "hostile_zip.h"
-#include "support/scratch_dir.h"
+#include "common/test_temp_dir.h"
 #include <arc/zip/zip.h>
 
 namespace arc {
@@ -38,7 +38,7 @@ TEST(UpdatingALyingArchive, Zip64SizeThatWrapsTheOffsetSumStopsTheUpdate) {
   const std::vector<uint8_t> bytes =
       BuildHostile({kept, HostileEntry::Stored("gone.txt", "delete me")});
 
-  test::ScratchDir dir;
+  test::TempDir dir;
   const std::string archive = dir / "old.zip";
   std::ofstream(archive, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -75,8 +75,8 @@ TEST(ParallelDeflatePeers, ZipUnzip7zBsdtarAndPythonReadTheEntry) {
   ASSERT_GT(engine.Pieces(), 5u);
 
   test::TempDir dir;
-  test::WriteFile(dir.path() / "in.bin", data);
-  test::WriteFile(dir.path() / "p.zip",
+  test::WriteFile(dir / "in.bin", data);
+  test::WriteFile(dir / "p.zip",
                   OneEntryZip("in.bin", c.out, engine.Crc32(), static_cast<uint32_t>(data.size())));
   struct Peer {
     const char* tool;

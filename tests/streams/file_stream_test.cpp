@@ -3,17 +3,17 @@
 #include <gtest/gtest.h>
 
 #include "stream_test_util.h"
-#include "support/scratch_dir.h"
+#include "common/test_temp_dir.h"
 #include "support/stream32.h"
 #include "support/stream_memory.h"
 
 namespace arc {
 namespace {
 
-using test::ScratchDir;
+using test::TempDir;
 
 TEST(FileStream, OpenModesGiveTheAccessAskedAndNeverRaise) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string path = dir.Write("a.bin", "old contents");
   {
     TFileStream32 c(path, fmCreate);  // emptied, then read-write
@@ -44,7 +44,7 @@ TEST(FileStream, OpenModesGiveTheAccessAskedAndNeverRaise) {
   TFileStream32 read_only(path, fmOpenRead);
   EXPECT_THROW(read_only.SetSize(1), std::system_error) << "a refused truncation raises";
 
-  for (const std::string& bad : {dir / "missing.bin", dir.path(), std::string()}) {
+  for (const std::string& bad : {dir / "missing.bin", dir.slashed(), std::string()}) {
     TFileStream32 f(bad, fmOpenRead);
     EXPECT_EQ(f.Handle(), kInvalidHandle) << bad;
   }
@@ -55,7 +55,7 @@ TEST(FileStream, OpenModesGiveTheAccessAskedAndNeverRaise) {
 }
 
 TEST(FileStream, BufferFormsRaiseOnShortTransfersWithTheirTexts) {
-  ScratchDir dir;
+  TempDir dir;
   TFileStream32 f(dir.Write("a.bin", "abc"), fmOpenRead);
   char buf[4];
   try {

@@ -10,14 +10,14 @@
 
 #include <arc/support/error_codes.h>
 #include "stream_test_util.h"
-#include "support/scratch_dir.h"
+#include "common/test_temp_dir.h"
 #include "support/stream_temp.h"
 
 namespace arc {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ScratchDir;
+using test::TempDir;
 
 // What the writer does to move a finished temporary file: rename on one file
 // system, else copy from the stream into a new archive file.
@@ -68,17 +68,17 @@ struct Owner {
 };
 
 TEST(TempFileStream, MovesIntoPlaceByRenameOnOneFileSystem) {
-  ScratchDir dir;
+  TempDir dir;
   Owner owner;
   const std::string archive = dir / "backup.zip";
   const std::vector<uint8_t> data = test::Sample(150'000);
   std::string temp;
   {
-    TTempFileStream s(fmCreate, archive, dir.path());
+    TTempFileStream s(fmCreate, archive, dir.slashed());
     ASSERT_TRUE(s.Valid());
     ASSERT_TRUE(s.TempMode());
     temp = s.TempFileName();
-    EXPECT_EQ(fs::path(temp).parent_path(), fs::path(dir.path()).parent_path());
+    EXPECT_EQ(fs::path(temp).parent_path(), fs::path(dir.slashed()).parent_path());
     EXPECT_EQ(fs::path(temp).filename().string().substr(0, 3), "arc");
     owner.AttachFile(s);
     s.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
@@ -94,7 +94,7 @@ TEST(TempFileStream, MovesIntoPlaceByRenameOnOneFileSystem) {
 }
 
 TEST(TempFileStream, CopiesAcrossFileSystemsThroughItsOwnReads) {
-  ScratchDir dir;
+  TempDir dir;
   std::string shm = "/dev/shm/arctest-XXXXXX";
   if (::mkdtemp(shm.data()) == nullptr) GTEST_SKIP() << "no /dev/shm";
   struct Cleanup {
@@ -107,7 +107,7 @@ TEST(TempFileStream, CopiesAcrossFileSystemsThroughItsOwnReads) {
   const std::string archive = shm + "/backup.zip";
   const std::vector<uint8_t> data = test::Sample(150'000);
   {
-    TTempFileStream s(fmCreate, archive, dir.path());
+    TTempFileStream s(fmCreate, archive, dir.slashed());
     owner.AttachFile(s);
     s.WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
   }
@@ -120,10 +120,10 @@ TEST(TempFileStream, CopiesAcrossFileSystemsThroughItsOwnReads) {
 }
 
 TEST(TempFileStream, FullDiskIsReportedForTheArchiveAndRaisedAfterCleanUp) {
-  ScratchDir dir;
+  TempDir dir;
   for (const int error : {ENOSPC, EACCES}) {
     Owner owner;
-    TTempFileStream s(fmCreate, dir / "a.zip", dir.path());
+    TTempFileStream s(fmCreate, dir / "a.zip", dir.slashed());
     const std::string temp = s.TempFileName();
     owner.Attach(s);
     s.MoveIntoPlace = [error](TStream32&, const std::string&, int64_t, bool, const std::string&) {
@@ -138,11 +138,11 @@ TEST(TempFileStream, FullDiskIsReportedForTheArchiveAndRaisedAfterCleanUp) {
 }
 
 TEST(TempFileStream, AbandonedOrDirectStreamsMoveNothing) {
-  ScratchDir dir;
+  TempDir dir;
   Owner owner;
   std::string temp;
   {
-    TTempFileStream s(fmCreate, dir / "a.zip", dir.path());
+    TTempFileStream s(fmCreate, dir / "a.zip", dir.slashed());
     owner.Attach(s);
     s.WriteBuffer("data", 4);
     temp = s.TempFileName();
@@ -154,7 +154,7 @@ TEST(TempFileStream, AbandonedOrDirectStreamsMoveNothing) {
 
   const std::string existing = dir.Write("old.zip", "old archive");
   {
-    TTempFileStream s(fmOpenReadWrite, existing, dir.path());
+    TTempFileStream s(fmOpenReadWrite, existing, dir.slashed());
     ASSERT_TRUE(s.Valid());
     EXPECT_FALSE(s.TempMode());
     EXPECT_TRUE(s.TempFileName().empty());
@@ -162,11 +162,11 @@ TEST(TempFileStream, AbandonedOrDirectStreamsMoveNothing) {
   }
   EXPECT_TRUE(owner.calls.empty());
   EXPECT_EQ(test::ReadFile(existing).size(), 11u);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.slashed()), fs::directory_iterator()), 1);
 }
 
 TEST(TempMemStream, WritesTheArchiveFileWhenDestroyed) {
-  ScratchDir dir;
+  TempDir dir;
   Owner owner;
   int64_t totals = -1;
   const std::vector<uint8_t> data = test::Sample(130'000);
@@ -190,7 +190,7 @@ TEST(TempMemStream, WritesTheArchiveFileWhenDestroyed) {
 }
 
 TEST(TempMemStream, FailuresRaiseAndFreeTheMemory) {
-  ScratchDir dir;
+  TempDir dir;
   {
     Owner owner;
     TTempMemStream s(fmCreate, dir / "no/such/dir/a.zip");

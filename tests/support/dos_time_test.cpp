@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "scratch_dir.h"
+#include "common/test_temp_dir.h"
 
 namespace arc {
 namespace {
@@ -78,7 +78,7 @@ TEST_F(DosFileTimes, ConvertInLocalTimeWithTheUtcZone) {
   EXPECT_EQ(DosToFileTime(Dos(2023, 11, 14, 22, 13, 20)), t);
   EXPECT_EQ(DosToFileTime(Dos(2023, 13, 14, 22, 13, 20)), std::time_t(-1));
 
-  test::ScratchDir tmp;
+  test::TempDir tmp;
   std::string f = tmp.Write("f");
   struct timespec times[2] = {{1600000000, 0}, {t + 1, 0}};  // access, modification
   ASSERT_EQ(utimensat(AT_FDCWD, f.c_str(), times, 0), 0);

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <arc/support/error_codes.h>
-#include "scratch_dir.h"
+#include "common/test_temp_dir.h"
 #include "support/drive_linux.h"
 #include <arc/support/drive_simulated.h>
 
@@ -15,7 +15,7 @@ namespace arc {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ScratchDir;
+using test::TempDir;
 
 TEST(DriveLabels, DiskNumberSerialAndTypeNames) {
   EXPECT_EQ(LabelDiskNumber("PKBACK# 003"), 3);
@@ -51,7 +51,7 @@ class SimulatedDrive : public ::testing::Test {
   }
   std::string Archive() const { return drives.DrivePath() + "backup.zip"; }
 
-  ScratchDir tmp;
+  TempDir tmp;
   SimulatedDrives drives;
   int32_t first = -1;
   int32_t second = -1;
@@ -239,12 +239,12 @@ TEST(DriveQueryRetryBox, RetryReadsAgainCancelReportsNotAccessible) {
 }
 
 TEST(LinuxDrives, TheMountHoldingAFolder) {
-  ScratchDir tmp;
+  TempDir tmp;
   DriveService& drives = DefaultDriveService();
   DriveInfo info;
   DriveQueryHandlers quiet;
   ASSERT_TRUE(drives.DriveQuery(tmp / "not/yet/there.zip", quiet, info));
-  EXPECT_EQ(tmp.path().rfind(fs::canonical(info.Root).string(), 0), 0u);
+  EXPECT_EQ(tmp.slashed().rfind(fs::canonical(info.Root).string(), 0), 0u);
   EXPECT_GT(info.TotalBytes, 0);
   EXPECT_GE(info.TotalBytes, info.FreeBytes);
   EXPECT_GT(info.MaxComponentLength, 0u);

@@ -6,21 +6,21 @@
 
 #include <gtest/gtest.h>
 
-#include "scratch_dir.h"
+#include "common/test_temp_dir.h"
 
 namespace arc {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ScratchDir;
+using test::TempDir;
 
 TEST(EraseFile, DeletesForGood) {
-  ScratchDir tmp;
+  TempDir tmp;
   std::string f = tmp.Write("work.bak");
   EXPECT_TRUE(EraseFile(f, false));
   EXPECT_FALSE(fs::exists(f));
   EXPECT_FALSE(EraseFile(f, false));
-  EXPECT_FALSE(EraseFile(tmp.path(), false));  // not a file
+  EXPECT_FALSE(EraseFile(tmp.slashed(), false));  // not a file
 }
 
 // GLib reads HOME and XDG_DATA_HOME once per process, so the whole suite of
@@ -28,17 +28,17 @@ TEST(EraseFile, DeletesForGood) {
 class Trash : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    home_ = new ScratchDir;
-    setenv("HOME", home_->path().c_str(), 1);
+    home_ = new TempDir;
+    setenv("HOME", home_->slashed().c_str(), 1);
     setenv("XDG_DATA_HOME", (*home_ / "data").c_str(), 1);
   }
   static void TearDownTestSuite() {
     delete home_;
     home_ = nullptr;
   }
-  static ScratchDir* home_;
+  static TempDir* home_;
 };
-ScratchDir* Trash::home_ = nullptr;
+TempDir* Trash::home_ = nullptr;
 
 TEST_F(Trash, MovesTheFileIntoTheUsersTrash) {
   std::string f = home_->Write("docs/old.bak", "payload");

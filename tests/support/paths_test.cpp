@@ -8,14 +8,14 @@
 
 #include <gtest/gtest.h>
 
-#include "scratch_dir.h"
+#include "common/test_temp_dir.h"
 #include "support/temp_file.h"
 
 namespace arc {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ScratchDir;
+using test::TempDir;
 
 // Runs a block with the current directory switched, restoring it afterwards.
 class InDir {
@@ -28,7 +28,7 @@ class InDir {
 };
 
 TEST(ForceDirectories, CreatesEveryMissingLevel) {
-  ScratchDir tmp;
+  TempDir tmp;
   EXPECT_TRUE(ForceDirectories(tmp / "a/b/c"));
   EXPECT_TRUE(DirExists(tmp / "a"));
   EXPECT_TRUE(DirExists(tmp / "a/b"));
@@ -39,21 +39,21 @@ TEST(ForceDirectories, CreatesEveryMissingLevel) {
 }
 
 TEST(ForceDirectories, RelativePathIsTakenFromTheCurrentDirectory) {
-  ScratchDir tmp;
-  InDir cd(tmp.path());
+  TempDir tmp;
+  InDir cd(tmp.slashed());
   EXPECT_TRUE(ForceDirectories("x/y"));
   EXPECT_TRUE(DirExists(tmp / "x/y"));
 }
 
 TEST(ForceDirectories, FailsWhenAFileBlocksTheWay) {
-  ScratchDir tmp;
+  TempDir tmp;
   tmp.Write("f");
   EXPECT_FALSE(ForceDirectories(tmp / "f/sub"));
   EXPECT_FALSE(ForceDirectories(""));
 }
 
 TEST(FileTests, ExistenceOfFilesDirectoriesAndMasks) {
-  ScratchDir tmp;
+  TempDir tmp;
   std::string file = tmp.Write("dir/Report.TXT");
   tmp.Write("dir/README");
   fs::create_symlink(tmp / "nowhere", tmp / "dangling");
@@ -68,7 +68,7 @@ TEST(FileTests, ExistenceOfFilesDirectoriesAndMasks) {
   EXPECT_FALSE(FileExists(tmp / "dir/*.doc"));
   EXPECT_FALSE(FileExists(tmp / "nodir/*"));
 
-  ScratchDir only;
+  TempDir only;
   only.Write("README");
   EXPECT_TRUE(FileExists(only / "*.*"));  // a dotless name matches "*.*" in a search
 
@@ -80,7 +80,7 @@ TEST(FileTests, ExistenceOfFilesDirectoriesAndMasks) {
 }
 
 TEST(FileTests, AttributesAndPlainFiles) {
-  ScratchDir tmp;
+  TempDir tmp;
   std::string plain = tmp.Write("plain.bin");
   std::string hidden = tmp.Write(".hidden");
   std::string ro = tmp.Write("ro.bin");
@@ -89,13 +89,13 @@ TEST(FileTests, AttributesAndPlainFiles) {
   EXPECT_EQ(FileAttributes(plain), faArchive);
   EXPECT_EQ(FileAttributes(hidden), faArchive | faHidden);
   EXPECT_EQ(FileAttributes(ro), faArchive | faReadOnly);
-  EXPECT_EQ(FileAttributes(tmp.path()) & faDirectory, faDirectory);
+  EXPECT_EQ(FileAttributes(tmp.slashed()) & faDirectory, faDirectory);
   EXPECT_EQ(FileAttributes(tmp / "missing"), kInvalidAttributes);
 
   EXPECT_TRUE(IsPlainFile(plain));
   EXPECT_FALSE(IsPlainFile(hidden));
   EXPECT_FALSE(IsPlainFile(ro));
-  EXPECT_FALSE(IsPlainFile(tmp.path()));
+  EXPECT_FALSE(IsPlainFile(tmp.slashed()));
   EXPECT_FALSE(IsPlainFile(tmp / "missing"));
 
   ASSERT_TRUE(SetFileReadOnly(ro, false));
@@ -106,7 +106,7 @@ TEST(FileTests, AttributesAndPlainFiles) {
 }
 
 TEST(FileTests, DirHasNoFilesIgnoresDirectoriesAndHiddenEntries) {
-  ScratchDir tmp;
+  TempDir tmp;
   tmp.MakeDir("d/sub");
   tmp.Write("d/.hidden");
   EXPECT_TRUE(DirHasNoFiles(tmp / "d"));
@@ -165,20 +165,20 @@ TEST(PathStrings, ExpandPathFoldsDotsAgainstTheCurrentDirectory) {
   EXPECT_EQ(ExpandPath("/a/./b/../c"), "/a/c");
   EXPECT_EQ(ExpandPath("/a/b/"), "/a/b/");
   EXPECT_EQ(ExpandPath("/.."), "/");
-  ScratchDir tmp;
-  InDir cd(tmp.path());
+  TempDir tmp;
+  InDir cd(tmp.slashed());
   std::string cwd = fs::current_path().string();
   EXPECT_EQ(ExpandPath("x/y"), cwd + "/x/y");
   EXPECT_EQ(ExpandPath(""), cwd);
 }
 
 TEST(TempFileName, CreatesAnEmptyArcFileInTheGivenOrTheSystemFolder) {
-  ScratchDir tmp;
-  std::string a = TempFileName(tmp.path());
-  std::string b = TempFileName(tmp.path());
+  TempDir tmp;
+  std::string a = TempFileName(tmp.slashed());
+  std::string b = TempFileName(tmp.slashed());
   ASSERT_FALSE(a.empty());
   EXPECT_NE(a, b);
-  EXPECT_EQ(ExtractFilePath(a), tmp.path());
+  EXPECT_EQ(ExtractFilePath(a), tmp.slashed());
   EXPECT_EQ(ExtractFileName(a).rfind("arc", 0), 0u);
   EXPECT_EQ(fs::file_size(a), 0u);
 

@@ -51,7 +51,7 @@ TEST_F(ByteFlip, EveryDamagedByteIsHandled) {
     unzip.Extract();
 
     // Only the archive and what lies below the output folder exist.
-    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path())) {
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.slashed())) {
       const std::string p = e.path().string();
       ASSERT_TRUE(p == dir / "a.zip" || p.rfind(out, 0) == 0 || p + "/" == out)
           << "byte " << at << " wrote " << p;

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/scratch_dir.h"
+#include "common/test_temp_dir.h"
 #include <arc/unzip/unzip.h>
 
 namespace arc::test {
@@ -68,7 +68,7 @@ class ExtractFixture : public ::testing::Test {
     return found;
   }
 
-  ScratchDir dir;
+  TempDir dir;
   std::string out;
   TUnZip unzip;
   std::vector<ErrorReport> errors;

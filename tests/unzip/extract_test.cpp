@@ -9,7 +9,7 @@
 #include <arc/support/error_codes.h>
 #include "extract_fixture.h"
 #include "hardening/hostile_zip.h"
-#include "support/as_nobody.h"
+#include "common/test_as_nobody.h"
 #include <arc/support/dos_time.h>
 #include "zip_builder.h"
 
@@ -66,7 +66,7 @@ TEST_F(Extraction, HostileNamesStayInsideTheFolder) {
   EXPECT_EQ(unzip.Extract(), static_cast<int32_t>(std::size(cases)));
   for (const Case& c : cases) EXPECT_EQ(Read(out + c.lands), c.lands) << c.stored;
   // Nothing was written beside the output folder.
-  EXPECT_EQ(FilesBelow(dir.path()).size(), std::size(cases) + 1);  // + the archive
+  EXPECT_EQ(FilesBelow(dir.slashed()).size(), std::size(cases) + 1);  // + the archive
 }
 
 TEST_F(Extraction, SymbolicLinksInTheFolderAreNotFollowed) {
@@ -245,7 +245,7 @@ TEST_F(Extraction, ReadOnlyFileIsReplacedByAnUnprivilegedUser) {
   UseArchive(ZipBuilder().Add({.name = "ro.txt", .data = "new"}).Build());
   const std::string target = dir.Write("out/ro.txt", "stale");
   ::chmod(target.c_str(), 0444);
-  test::GiveToNobody(dir.path());
+  test::GiveToNobody(dir.slashed());
   const int status = test::RunAsNobody([this] {
     if (unzip.Extract() != 1 || !errors.empty()) return 1;
     return Read(out + "ro.txt") == "new" ? 0 : 2;

@@ -12,14 +12,11 @@
 #include <random>
 
 #include <arc/support/error_codes.h>
+#include "common/test_peers.h"
 #include "extract_fixture.h"
 
 namespace arc {
 namespace {
-
-bool Have(const std::string& tool) {
-  return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 class Interop : public test::ExtractFixture {
  protected:
@@ -38,7 +35,7 @@ class Interop : public test::ExtractFixture {
 
   /// Runs `command` in the scratch folder; fails the test when it fails.
   void Sh(const std::string& command) {
-    ASSERT_EQ(std::system(("cd '" + dir.path() + "' && (" + command + ") >/dev/null 2>&1").c_str()), 0)
+    ASSERT_EQ(std::system(("cd '" + dir.slashed() + "' && (" + command + ") >/dev/null 2>&1").c_str()), 0)
         << command;
   }
 
@@ -59,7 +56,7 @@ class Interop : public test::ExtractFixture {
 };
 
 TEST_F(Interop, ZipDeflateStoreAndComment) {
-  if (!Have("zip")) GTEST_SKIP() << "zip missing";
+  if (!test::Have("zip")) GTEST_SKIP() << "zip missing";
   Sh("cd src && zip -q -r ../deflate.zip .");
   ExpectAllExtracted("deflate.zip");
   Sh("cd src && zip -q -0 -r ../store.zip .");
@@ -69,7 +66,7 @@ TEST_F(Interop, ZipDeflateStoreAndComment) {
 }
 
 TEST_F(Interop, ZipEncrypted) {
-  if (!Have("zip")) GTEST_SKIP() << "zip missing";
+  if (!test::Have("zip")) GTEST_SKIP() << "zip missing";
   Sh("cd src && zip -q -P 'se cret' -r ../enc.zip .");
   unzip.SetPasswords({"se cret"});
   ExpectAllExtracted("enc.zip");
@@ -87,7 +84,7 @@ TEST_F(Interop, ZipEncrypted) {
 }
 
 TEST_F(Interop, ZipSplitIntoVolumes) {
-  if (!Have("zip")) GTEST_SKIP() << "zip missing";
+  if (!test::Have("zip")) GTEST_SKIP() << "zip missing";
   Sh("cd src && zip -q -s 64k -r ../split.zip .");
   ASSERT_TRUE(std::filesystem::exists(dir / "split.z01"));
   std::vector<std::pair<std::string, std::string>> asked;
@@ -102,7 +99,7 @@ TEST_F(Interop, ZipSplitIntoVolumes) {
 }
 
 TEST_F(Interop, ZipFromStandardInputHasDataDescriptors) {
-  if (!Have("zip")) GTEST_SKIP() << "zip missing";
+  if (!test::Have("zip")) GTEST_SKIP() << "zip missing";
   Sh("cat src/text.txt | zip -q streamed.zip -");
   UseFile(dir / "streamed.zip");
   EXPECT_EQ(unzip.Extract(), 1);
@@ -111,7 +108,7 @@ TEST_F(Interop, ZipFromStandardInputHasDataDescriptors) {
 }
 
 TEST_F(Interop, ZipBzip2IsUnsupported) {
-  if (!Have("zip")) GTEST_SKIP() << "zip missing";
+  if (!test::Have("zip")) GTEST_SKIP() << "zip missing";
   Sh("cd src && zip -q -Z bzip2 ../bz.zip text.txt");
   UseFile(dir / "bz.zip");
   unzip.Extract();
@@ -121,7 +118,7 @@ TEST_F(Interop, ZipBzip2IsUnsupported) {
 }
 
 TEST_F(Interop, SevenZipDeflate64AndZipCrypto) {
-  if (!Have("7z")) GTEST_SKIP() << "7z missing";
+  if (!test::Have("7z")) GTEST_SKIP() << "7z missing";
   Sh("cd src && 7z a -tzip -mm=Deflate64 ../d64.zip .");
   ExpectAllExtracted("d64.zip");
   Sh("cd src && 7z a -tzip -mem=ZipCrypto -pabc ../zc.zip .");
@@ -131,7 +128,7 @@ TEST_F(Interop, SevenZipDeflate64AndZipCrypto) {
 }
 
 TEST_F(Interop, PythonDeflateZip64AndUtf8Names) {
-  if (!Have("python3")) GTEST_SKIP() << "python3 missing";
+  if (!test::Have("python3")) GTEST_SKIP() << "python3 missing";
   files.emplace_back("тест/ünïcode.txt", "utf-8 name\n");
   dir.Write("src/тест/ünïcode.txt", "utf-8 name\n");
   const std::string script =
@@ -151,13 +148,13 @@ TEST_F(Interop, PythonDeflateZip64AndUtf8Names) {
 }
 
 TEST_F(Interop, BsdtarZipFormat) {
-  if (!Have("bsdtar")) GTEST_SKIP() << "bsdtar missing";
+  if (!test::Have("bsdtar")) GTEST_SKIP() << "bsdtar missing";
   Sh("cd src && bsdtar --format zip -cf ../tar.zip .");
   ExpectAllExtracted("tar.zip");
 }
 
 TEST_F(Interop, PrefixAndLongComment) {
-  if (!Have("zip")) GTEST_SKIP() << "zip missing";
+  if (!test::Have("zip")) GTEST_SKIP() << "zip missing";
   Sh("cd src && zip -q -r ../plain.zip .");
   // 100 bytes in front, offsets not adjusted.
   Sh("head -c 100 /dev/zero | tr '\\0' '#' > prefixed.zip && cat plain.zip >> prefixed.zip");
@@ -165,7 +162,7 @@ TEST_F(Interop, PrefixAndLongComment) {
   // A comment of 64 KiB less one byte, the longest there is (zip -z cuts
   // comments short; Python writes it whole): the end record is still found,
   // and the archive read through its directory.
-  if (!Have("python3")) GTEST_SKIP() << "python3 missing";
+  if (!test::Have("python3")) GTEST_SKIP() << "python3 missing";
   Sh("cp plain.zip long.zip && python3 -c \"import zipfile; z = zipfile.ZipFile('long.zip', 'a'); "
      "z.comment = b'c' * 65535; z.close()\"");
   std::filesystem::remove_all(out);

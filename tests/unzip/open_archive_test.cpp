@@ -5,7 +5,7 @@
 
 #include <arc/support/drive_simulated.h>
 #include "support/stream_errors.h"
-#include "support/scratch_dir.h"
+#include "common/test_temp_dir.h"
 #include <arc/unzip/unzip.h>
 
 namespace arc {
@@ -14,7 +14,7 @@ namespace {
 const std::string kPublic = std::string(ARC_TEST_DATA) + "/public/";
 
 TEST(OpenArchive, MissingFileClearsTheNameAndType) {
-  test::ScratchDir dir;
+  test::TempDir dir;
   TUnZip z;
   z.SetArchiveFile(kPublic + "gen-infozip-comments.zip");
   EXPECT_EQ(z.ArcType(), atZip);
@@ -25,7 +25,7 @@ TEST(OpenArchive, MissingFileClearsTheNameAndType) {
 }
 
 TEST(OpenArchive, ZipArchiveLayoutAndDate) {
-  test::ScratchDir dir;
+  test::TempDir dir;
   const std::string copy = dir / "c.zip";
   std::filesystem::copy_file(kPublic + "gen-infozip-comments.zip", copy);
   std::filesystem::last_write_time(copy, std::filesystem::file_time_type::clock::now());
@@ -42,8 +42,8 @@ TEST(OpenArchive, ZipArchiveLayoutAndDate) {
 }
 
 TEST(OpenArchive, LastDiskOfASpannedSetOnARemovableDrive) {
-  test::ScratchDir dir;
-  SimulatedDrives drives(dir.path(), &DefaultDriveService());
+  test::TempDir dir;
+  SimulatedDrives drives(dir.slashed(), &DefaultDriveService());
   drives.Insert(drives.AddDisk(1 << 20, "PKBACK# 003"));
   const std::string onDisk = drives.DrivePath() + "set.zip";
   std::filesystem::copy_file(kPublic + "gen-infozip-split.zip", onDisk);

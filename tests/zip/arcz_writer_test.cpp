@@ -98,7 +98,7 @@ TEST(ArczWriter, ArchivesThatMayNotBeReplacedAreSaidSoPlainly) {
   WriteText(dir / "f.txt", "data");
   std::filesystem::create_directories(dir / "locked");
   ::chmod((dir / "locked").c_str(), 0555);
-  const int status = test::RunUnprivileged([&] {
+  const int status = test::RunAsNobody([&] {
     const ToolResult r = test::Run("cd " + Quote(dir.path()) + " && " + Quote(Arcz()) +
                                    " a locked/new.zip f.txt");
     return r.status == 1 && r.output.find("locked/: folder is read-only") != std::string::npos
@@ -119,7 +119,7 @@ TEST(ArczWriter, RecursionTakesHiddenFoldersAndSaysWhatItCannotTake) {
   WriteText(dir / "src/locked/secret.txt", "unreadable");
   ::chmod((dir / "src/locked").c_str(), 0);
   const std::string out = dir / "out.txt";
-  const int status = test::RunUnprivileged([&] {
+  const int status = test::RunAsNobody([&] {
     const ToolResult r = test::Run("cd " + Quote(dir.path()) + " && " + Quote(Arcz()) +
                                    " a all.zip -r missing.txt src");
     WriteText(out, r.output);

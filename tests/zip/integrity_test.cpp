@@ -246,7 +246,7 @@ TEST(WriterArchiveFile, ArchiveThatCannotBeCreatedInItsFolderIsAnOpenError) {
     SetMode(dir / folder, static_cast<mode_t>(mode));
   }
   WriteText(dir / "f.txt", "data");
-  const int status = test::RunUnprivileged([&] {
+  const int status = test::RunAsNobody([&] {
     Writer w(dir / "locked/new.zip", {dir / "f.txt"});
     w.zip.SetTempDir(dir / "tmp");
     if (w.zip.Compress() != 0 || w.rec.reports.size() != 1) return 1;

@@ -27,6 +27,9 @@
 #include <vector>
 
 #include <arc/core/arc_events.h>
+#include "common/test_as_nobody.h"
+#include "common/test_peers.h"
+#include "common/test_temp_dir.h"
 #include "unzip/arc_detect.h"
 #include <arc/support/byte_source.h>
 #include "unzip/end_record.h"
@@ -37,26 +40,6 @@
 namespace arc::test {
 
 namespace fs = std::filesystem;
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "arc-zip-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 inline std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -118,26 +101,6 @@ inline std::string Quote(const std::string& s) {
   std::string q = "'";
   for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
-}
-
-/// True when the command `tool` is installed.
-inline bool Have(const std::string& tool) {
-  return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-/// Runs `body` in a child process, as the unprivileged user 65534 when this
-/// process runs as root, so that permissions are what they are for a user.
-/// The child's exit status; -1 when it did not exit.
-inline int RunUnprivileged(const std::function<int()>& body) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-      _exit(99);
-    _exit(body());
-  }
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 /// Every file below `root` (relative path -> content); directories end in

@@ -1,7 +1,7 @@
-//===-- tests/support/scratch_dir.h - A temporary folder per test -*- C++ -*-===//
+//===-- tests/common/test_temp_dir.h - A temporary folder per test -*- C++ -*-===//
 #pragma once
 
-#include <unistd.h>
+#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,18 +12,22 @@
 
 namespace arc::test {
 
-/// Creates a fresh folder under the system temporary directory and removes it
-/// with everything in it when it goes out of scope.
-class ScratchDir {
+/// A fresh folder under the system's temporary directory, removed with
+/// everything in it when the object goes (read-only entries a test made
+/// included).
+class TempDir {
  public:
-  ScratchDir() {
+  TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "arctest-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-    path_ = pattern + "/";
+    if (::mkdtemp(pattern.data()) != nullptr) {
+      path_ = pattern;
+    } else {
+      ADD_FAILURE() << "mkdtemp failed";
+    }
   }
-  ~ScratchDir() {
+  ~TempDir() {
+    if (path_.empty()) return;
     std::error_code ec;
-    // Read-only entries made by a test must not stop the clean-up.
     for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
       std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
@@ -31,24 +35,30 @@ class ScratchDir {
     }
     std::filesystem::remove_all(path_, ec);
   }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
 
-  /// The folder with a trailing '/'.
+  /// False when the folder could not be made.
+  bool ok() const { return !path_.empty(); }
+  /// The folder, without a trailing '/'.
   const std::string& path() const { return path_; }
-  std::string operator/(const std::string& rel) const { return path_ + rel; }
+  /// The folder with a trailing '/', ready for a name.
+  std::string slashed() const { return path_ + "/"; }
+  /// The path of `name` below the folder.
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
   /// Writes `content` to a file below the folder (parents created) and
   /// returns its full path.
   std::string Write(const std::string& rel, const std::string& content = "x") const {
-    std::filesystem::path p = path_ + rel;
+    const std::filesystem::path p = *this / rel;
     std::filesystem::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary) << content;
     return p.string();
   }
+  /// Makes a folder below the folder (parents created); its full path.
   std::string MakeDir(const std::string& rel) const {
-    std::filesystem::create_directories(path_ + rel);
-    return path_ + rel;
+    std::filesystem::create_directories(*this / rel);
+    return *this / rel;
   }
 
  private:

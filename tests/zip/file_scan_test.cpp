@@ -11,21 +11,21 @@
 
 #include <gtest/gtest.h>
 
-#include "scratch_dir.h"
+#include "common/test_temp_dir.h"
 #include <arc/support/paths.h>
 
 namespace arc {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ScratchDir;
+using test::TempDir;
 
 // What a scan handed to its per-entry handler, as paths relative to the scratch folder.
-std::set<std::string> Found(const TArcFileScan& scan, const ScratchDir& tmp) {
+std::set<std::string> Found(const TArcFileScan& scan, const TempDir& tmp) {
   std::set<std::string> r;
   for (int32_t i = 0; i < scan.Files().Count(); ++i) {
     const TFileObject& f = scan.Files()[i];
-    r.insert((f.FilePath + f.FileName).substr(tmp.path().size()));
+    r.insert((f.FilePath + f.FileName).substr(tmp.slashed().size()));
   }
   return r;
 }
@@ -48,7 +48,7 @@ class FileScan : public ::testing::Test {
   }
   std::string Data() const { return tmp / "data/"; }
 
-  ScratchDir tmp;
+  TempDir tmp;
   TArcFileScan scan;
   std::vector<std::string> roots;
   std::vector<std::pair<int32_t, int64_t>> finished;

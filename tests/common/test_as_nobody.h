@@ -1,4 +1,4 @@
-//===-- tests/support/as_nobody.h - Running a test step unprivileged -*- C++ -*-===//
+//===-- tests/common/test_as_nobody.h - Running a test step unprivileged -*- C++ -*-===//
 //
 // Permissions mean nothing to root, and the tests usually run as root. A step
 // whose outcome depends on them runs in a forked child that has dropped to
