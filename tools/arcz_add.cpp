@@ -59,10 +59,10 @@ void AttachConsole(arc::TZip& zip, ProgressBar& bar, Reporter& reporter) {
   };
   // The bytes behind the percentages: what the bar shows.
   zip.OnProgress = [&zip, &bar, current](arc::TObject*, uint8_t, uint8_t) {
-    bar.Update(zip.Totals().Total - zip.Totals().Remaining, zip.Totals().Total, *current);
+    bar.Update(zip.Totals().Total, zip.Totals().Remaining, *current);
   };
   zip.OnTmpFileProgress = [&zip, &bar](arc::TObject*, uint8_t, uint8_t) {
-    bar.Update(zip.Totals().Total - zip.Totals().Remaining, zip.Totals().Total,
+    bar.Update(zip.Totals().Total, zip.Totals().Remaining,
                "(moving the archive into place)");
   };
   // An archive that may not be replaced is left alone, and said so plainly.

@@ -6,9 +6,9 @@
 #include "arcz_cli.h"
 #include "arcz_report.h"
 #include "arcz_terminal.h"
+#include "codec/aes_extra.h"
 #include "core/error_codes.h"
 #include "support/dos_time.h"
-#include "codec/aes_extra.h"
 #include "support/names.h"
 #include "unzip/arc_detect.h"
 #include "unzip/byte_source.h"
@@ -22,10 +22,11 @@ namespace {
 
 std::string MethodName(const arc::ZipEntryItem& e) {
   // An AES entry names its real method in its AES block.
-  switch (e.aes ? e.aes->method : e.method) {
+  const uint16_t method = e.aes ? e.aes->method : e.method;
+  switch (method) {
     case 0: return "Stored";
     case 1: return "Shrunk";
-    case 2: case 3: case 4: case 5: return "Reduced" + std::to_string(e.method - 1);
+    case 2: case 3: case 4: case 5: return "Reduced" + std::to_string(method - 1);
     case 6: return "Imploded";
     case 8: return arc::DeflateDisplayName(e.flags, false);
     case 9: return arc::DeflateDisplayName(e.flags, true);
@@ -35,7 +36,7 @@ std::string MethodName(const arc::ZipEntryItem& e) {
     case 95: return "XZ";
     case 98: return "PPMd";
     case arc::kMethodAes: return "AES";
-    default: return "Method" + std::to_string(e.method);
+    default: return "Method" + std::to_string(method);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -45,8 +46,9 @@ std::string Printable(const std::string& text) {
   return out;
 }
 
-void ProgressBar::Update(int64_t done, int64_t total, const std::string& name) {
+void ProgressBar::Update(int64_t total, int64_t remaining, const std::string& name) {
   if (!enabled_ || total <= 0) return;
+  const int64_t done = total - std::clamp<int64_t>(remaining, 0, total);
   const int64_t now = ElapsedMs();
   rate_.Add(now, done);
   if (!throttle_.Due(now)) return;

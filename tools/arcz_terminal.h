@@ -29,9 +29,10 @@ class ProgressBar {
   ProgressBar(const ProgressBar&) = delete;
   ProgressBar& operator=(const ProgressBar&) = delete;
 
-  /// `done` of `total` bytes; `name` is what is being worked on (a name
-  /// from an archive is made printable here).
-  void Update(int64_t done, int64_t total, const std::string& name);
+  /// `remaining` of `total` bytes still to handle, as the component counts
+  /// them (a count from a lying archive may fall below 0); `name` is what is
+  /// being worked on (a name from an archive is made printable here).
+  void Update(int64_t total, int64_t remaining, const std::string& name);
   /// Removes the bar so that other text can be printed on a clean line.
   void Clear();
 

