@@ -20,7 +20,7 @@
 #include <span>
 #include <vector>
 
-#include "codec/aes_crypt.h"
+#include <arc/codec/aes_crypt.h>
 
 namespace {
 

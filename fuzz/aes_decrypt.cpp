@@ -20,8 +20,8 @@
 #include <cstring>
 #include <vector>
 
-#include "codec/aes_crypt.h"
-#include "codec/aes_extra.h"
+#include <arc/codec/aes_crypt.h>
+#include <arc/codec/aes_extra.h>
 
 namespace {
 

@@ -28,18 +28,6 @@
 namespace arcz {
 namespace {
 
-void AddUsage() {
-  std::fprintf(stderr,
-               "usage: arcz a ARCHIVE [-r] [-0..-9 | --store] [-p PASSWORD] [-m] [-u] PATH...\n"
-               "  -r          recurse into folders\n"
-               "  -0 .. -9    compression level (-0 stores)\n"
-               "  --store     store without compressing\n"
-               "  -p PASSWORD encrypt the new entries\n"
-               "  -m          move: erase the files once the archive is written\n"
-               "  -u          refresh: only replace entries whose file changed\n"
-               "On a removable drive the archive is spread over disks; arcz asks for each.\n");
-}
-
 arc::TDeflateType LevelType(char digit) {
   if (digit == '0') return arc::dtDeflateS;
   if (digit <= '3') return arc::dtDeflateF;
@@ -69,11 +57,13 @@ void AttachConsole(arc::TZip& zip, ProgressBar& bar, Reporter& reporter) {
   zip.OnBegin = [current](arc::TObject*, const std::string& name, int32_t, bool&) {
     *current = name;
   };
-  zip.OnProgress = [&bar, current](arc::TObject*, uint8_t by_file, uint8_t by_archive) {
-    bar.Show(by_file, by_archive, *current);
+  // The bytes behind the percentages: what the bar shows.
+  zip.OnProgress = [&zip, &bar, current](arc::TObject*, uint8_t, uint8_t) {
+    bar.Update(zip.Totals().Total, zip.Totals().Remaining, *current);
   };
-  zip.OnTmpFileProgress = [&bar](arc::TObject*, uint8_t by_file, uint8_t by_archive) {
-    bar.Show(by_file, by_archive, "(moving the archive into place)");
+  zip.OnTmpFileProgress = [&zip, &bar](arc::TObject*, uint8_t, uint8_t) {
+    bar.Update(zip.Totals().Total, zip.Totals().Remaining,
+               "(moving the archive into place)");
   };
   // An archive that may not be replaced is left alone, and said so plainly.
   zip.OnNonWriteableArchive = [&reporter](arc::TObject*, const std::string& archive,
@@ -106,51 +96,15 @@ int FinishWrite(const arc::TZip& zip, int32_t count) {
   return kExitErrors;
 }
 
-int RunAdd(const std::vector<std::string>& args) {
-  std::string archive;
-  std::vector<std::string> paths;
-  bool recurse = false;
-  bool store = false;
-  bool move = false;
-  bool refresh = false;
-  arc::TDeflateType type = arc::dtDeflateN;
-  std::string password;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "-r") {
-      recurse = true;
-    } else if (a == "--store") {
-      store = true;
-    } else if (a.size() == 2 && a[0] == '-' && a[1] >= '0' && a[1] <= '9') {
-      type = LevelType(a[1]);
-    } else if (a == "-p" && i + 1 < args.size()) {
-      password = args[++i];
-    } else if (a == "-m") {
-      move = true;
-    } else if (a == "-u") {
-      refresh = true;
-    } else if (a.size() > 1 && a[0] == '-') {
-      AddUsage();
-      return kExitUsage;
-    } else if (archive.empty()) {
-      archive = a;
-    } else {
-      paths.push_back(a);
-    }
-  }
-  if (archive.empty() || paths.empty() || (move && refresh)) {
-    AddUsage();
-    return kExitUsage;
-  }
-
+int RunAdd(const Options& o) {
   arc::TZip zip;
-  ProgressBar bar;
+  ProgressBar bar(o.quiet);
   Reporter reporter(bar);
   AttachConsole(zip, bar, reporter);
 
   // A path that is not there is said so; the others are still added.
   std::vector<std::string> spec;
-  for (const std::string& p : paths) {
+  for (const std::string& p : o.names) {
     const std::string full = arc::ExpandPath(p);
     if (const std::string why = NothingToTake(p, full); !why.empty()) {
       reporter.Fail(Printable(p) + why);
@@ -164,17 +118,17 @@ int RunAdd(const std::vector<std::string>& args) {
   for (const std::string& line : spec) inside = inside && line.compare(0, cwd.size(), cwd) == 0;
 
   zip.SetDefaultExt(".zip");
-  zip.SetArchiveFile(arc::ExpandPath(archive));
+  zip.SetArchiveFile(arc::ExpandPath(o.archive));
   zip.SetFileSpec(spec);
-  zip.SetRecurseDirs(recurse);
+  zip.SetRecurseDirs(o.recurse);
   // As other archivers do: a hidden folder holds data like any other.
-  zip.SetIncludeHiddenDirs(recurse);
+  zip.SetIncludeHiddenDirs(o.recurse);
   zip.SetStoredDirNames(inside ? arc::sdExplorer_UserDefineDefaultDir : arc::sdExplorer_Auto);
   zip.SetDefaultDir(cwd);
-  zip.SetDeflateType(type);
-  if (store) zip.SetCompressMethod(arc::cmStore);
-  zip.SetPassword(password);
-  zip.SetSwitch(move ? arc::swMove : refresh ? arc::swRefresh : arc::swAdd);
+  zip.SetDeflateType(LevelType(o.level));
+  if (o.store) zip.SetCompressMethod(arc::cmStore);
+  zip.SetPassword(o.password);
+  zip.SetSwitch(o.move ? arc::swMove : o.refresh ? arc::swRefresh : arc::swAdd);
   zip.SetDeleteOptions(arc::doFinal);
   zip.OnReplaceFile = [](arc::TObject*, const std::string&, const std::string&, arc::TDateTime,
                          arc::TDateTime, int64_t, int64_t, int32_t, int32_t,
@@ -197,11 +151,11 @@ int RunAdd(const std::vector<std::string>& args) {
                  zip.ArchiveFile().c_str());
     return kExitErrors;
   }
-  if (reporter.Count() == 0) {
+  if (reporter.Count() == 0 && !o.quiet) {
     std::printf("%s: %d file%s %s\n", zip.ArchiveFile().c_str(), count, count == 1 ? "" : "s",
-                refresh ? "refreshed"
-                : move  ? "moved in"
-                        : "added");
+                o.refresh ? "refreshed"
+                : o.move  ? "moved in"
+                          : "added");
   }
   return reporter.Count() == 0 ? kExitOk : kExitErrors;
 }

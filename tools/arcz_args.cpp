@@ -4,62 +4,120 @@
 #include "arcz_cli.h"
 
 namespace arcz {
+namespace {
 
-void PrintUsage(std::FILE* to) {
-  std::fprintf(to,
-               "usage: arcz l ARCHIVE                         list the entries\n"
-               "       arcz t ARCHIVE [-p PASSWORD]           test every entry\n"
-               "       arcz x ARCHIVE [-d DIR] [-p PASSWORD] [MASK...]\n"
-               "                                              extract (to DIR, default .)\n"
-               "       arcz a ARCHIVE [-r] [-0..-9 | --store] [-p PASSWORD] [-m] [-u] PATH...\n"
-               "                                              add (-m move, -u refresh)\n"
-               "       arcz d ARCHIVE MASK...                 delete entries\n");
+/// The options each command takes ("-0" stands for -0 .. -9).
+bool Takes(const std::string& command, const std::string& option) {
+  static const struct {
+    const char* command;
+    std::vector<std::string> options;
+  } kTable[] = {
+      {"l", {"-v"}},
+      {"t", {"-p", "-q"}},
+      {"x", {"-d", "-p", "-o", "-n", "-q"}},
+      {"a", {"-r", "-0", "--store", "-p", "-m", "-u", "-q"}},
+      {"d", {"-q"}},
+  };
+  for (const auto& row : kTable) {
+    if (command == row.command) {
+      for (const std::string& o : row.options) {
+        if (o == option) return true;
+      }
+    }
+  }
+  return false;
 }
 
-bool ParseArgs(int argc, char** argv, Options& o, std::string& error) {
-  if (argc < 2) return false;
-  o.command = argv[1];
-  if (o.command != "l" && o.command != "t" && o.command != "x") {
-    error = "unknown command '" + o.command + "'";
+bool IsKnownOption(const std::string& option) {
+  for (const char* c : {"l", "t", "x", "a", "d"}) {
+    if (Takes(c, option)) return true;
+  }
+  return false;
+}
+
+bool IsLevel(const std::string& a) {
+  return a.size() == 2 && a[0] == '-' && a[1] >= '0' && a[1] <= '9';
+}
+
+}  // namespace
+
+bool ParseArgs(const std::vector<std::string>& args, Options& o, std::string& error) {
+  if (args.empty()) {
+    error = "no command given";
     return false;
   }
-  for (int i = 2; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool takesValue = arg == "-d" || arg == "-p";
-    if (takesValue) {
-      if ((arg == "-d" && o.command != "x") || (arg == "-p" && o.command == "l")) {
-        error = "option " + arg + " does not go with '" + o.command + "'";
-        return false;
-      }
-      if (i + 1 >= argc) {
+  const std::string& command = args[0];
+  if (command != "l" && command != "t" && command != "x" && command != "a" && command != "d") {
+    error = "unknown command '" + command + "'";
+    return false;
+  }
+  o.command = command;
+  bool namesOnly = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool option = !namesOnly && arg.size() > 1 && arg[0] == '-';
+    if (!option) {
+      (o.archive.empty() ? o.archive : o.names.emplace_back()) = arg;
+      continue;
+    }
+    if (arg == "--") {
+      namesOnly = true;
+      continue;
+    }
+    if (arg == "-h" || arg == "--help") {
+      o.help = true;
+      return true;
+    }
+    const std::string key = IsLevel(arg) ? "-0" : arg;
+    if (!Takes(o.command, key)) {
+      error = IsKnownOption(key) ? "option " + arg + " does not go with '" + o.command + "'"
+                                 : "unknown option " + arg;
+      return false;
+    }
+    if (key == "-d" || key == "-p") {
+      if (i + 1 >= args.size()) {
         error = "option " + arg + " needs a value";
         return false;
       }
-      if (arg == "-d") {
-        o.dir = argv[++i];
-      } else {
-        o.password = argv[++i];
-        o.havePassword = true;
+      (key == "-d" ? o.dir : o.password) = args[++i];
+      o.havePassword = o.havePassword || key == "-p";
+    } else if (key == "-0") {
+      o.level = arg[1];
+    } else if (key == "-o" || key == "-n") {
+      const Overwrite wanted = key == "-o" ? Overwrite::All : Overwrite::Never;
+      if (o.overwrite != Overwrite::Ask && o.overwrite != wanted) {
+        error = "options -o and -n do not go together";
+        return false;
       }
-    } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
-      error = "unknown option " + arg;
-      return false;
-    } else if (arg == "--") {
-      for (++i; i < argc; ++i) {
-        if (o.archive.empty()) o.archive = argv[i]; else o.masks.push_back(argv[i]);
-      }
-    } else if (o.archive.empty()) {
-      o.archive = arg;
+      o.overwrite = wanted;
     } else {
-      o.masks.push_back(arg);
+      bool& flag = key == "-v"        ? o.verbose
+                   : key == "-q"      ? o.quiet
+                   : key == "-r"      ? o.recurse
+                   : key == "--store" ? o.store
+                   : key == "-m"      ? o.move
+                                      : o.refresh;
+      flag = true;
     }
   }
   if (o.archive.empty()) {
     error = "no archive given";
     return false;
   }
-  if (!o.masks.empty() && o.command != "x") {
-    error = "masks go only with 'x'";
+  if (!o.names.empty() && (o.command == "l" || o.command == "t")) {
+    error = "masks go only with 'x' and 'd'";
+    return false;
+  }
+  if (o.names.empty() && o.command == "a") {
+    error = "no file or folder to add";
+    return false;
+  }
+  if (o.names.empty() && o.command == "d") {
+    error = "no mask of entries to delete";
+    return false;
+  }
+  if (o.move && o.refresh) {
+    error = "options -m and -u do not go together";
     return false;
   }
   return true;

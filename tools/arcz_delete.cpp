@@ -13,28 +13,29 @@
 #include "arcz_terminal.h"
 #include "arcz_writer.h"
 #include <arc/support/paths.h>
+#include <arc/unzip/unzip.h>
 
 namespace arcz {
 
-int RunDelete(const std::vector<std::string>& args) {
-  if (args.size() < 2) {
-    std::fprintf(stderr, "usage: arcz d ARCHIVE MASK...\n");
-    return kExitUsage;
-  }
+int RunDelete(const Options& o) {
   arc::TZip zip;
-  ProgressBar bar;
+  ProgressBar bar(o.quiet);
   Reporter reporter(bar);
   AttachConsole(zip, bar, reporter);
   zip.SetDefaultExt(".zip");
-  zip.SetArchiveFile(arc::ExpandPath(args[0]));
-  zip.SetFileSpec(std::vector<std::string>(args.begin() + 1, args.end()));
+  zip.SetArchiveFile(arc::ExpandPath(o.archive));
+  // An archive that cannot be read has nothing to delete from.
+  if (arc::TUnZip reader; !OpenForReading(reader, zip.ArchiveFile(), reporter)) {
+    return kExitUnreadable;
+  }
+  zip.SetFileSpec(o.names);
   zip.SetRecurseDirs(true);
   zip.SetSwitch(arc::swDelete);
   if (!ArchiveFolderWritable(zip, reporter)) return kExitErrors;
   const int32_t count = zip.Compress();
   bar.Clear();
   if (FinishWrite(zip, count) != kExitOk) return kExitErrors;
-  if (reporter.Count() == 0) {
+  if (reporter.Count() == 0 && !o.quiet) {
     std::printf("%s: %d entr%s deleted\n", zip.ArchiveFile().c_str(), count,
                 count == 1 ? "y" : "ies");
   }

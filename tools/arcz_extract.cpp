@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "arcz_cli.h"
+#include "arcz_overwrite.h"
 #include "arcz_report.h"
 #include "arcz_terminal.h"
 #include <arc/support/error_codes.h>
@@ -95,7 +96,7 @@ std::vector<std::string> UnmatchedMasks(const arc::TUnZip& z,
 }  // namespace
 
 int RunExtract(const Options& o, bool test) {
-  ProgressBar bar;
+  ProgressBar bar(o.quiet);
   Reporter reporter(bar);
   arc::TUnZip z;
   std::string missingVolume;
@@ -105,24 +106,30 @@ int RunExtract(const Options& o, bool test) {
     if (c == arc::ec::UserCanceled && !missingVolume.empty() && f == missingVolume) return;
     reporter.Report(f, m, v, c);
   };
-  if (!OpenForReading(z, o.archive, reporter)) return kExitErrors;
-  z.SetFileSpec(o.masks.empty() ? std::vector<std::string>{"*"} : o.masks);
+  if (!OpenForReading(z, o.archive, reporter)) return kExitUnreadable;
+  z.SetFileSpec(o.names.empty() ? std::vector<std::string>{"*"} : o.names);
   z.SetRecurseDirs(true);
   z.SetCreateStoredDirs(true);
-  for (const std::string& mask : UnmatchedMasks(z, o.masks)) {
+  for (const std::string& mask : UnmatchedMasks(z, o.names)) {
     reporter.Fail("no entry matches " + Printable(mask));
   }
   if (!test) z.SetExtractDir(o.dir.empty() ? "." : o.dir);
   if (o.havePassword) z.SetPasswords({o.password});
   AnswerOnTerminal(z, bar, reporter, missingVolume);
-  z.OnProgress = [&bar, &z](arc::TObject*, uint8_t byFile, uint8_t byArchive) {
-    bar.Show(byFile, byArchive, z.StoredEntryName());
+  OverwritePolicy overwrite(z, o.overwrite, bar, reporter);
+  // The bytes behind the percentages: what the bar shows.
+  z.OnProgress = [&bar, &z](arc::TObject*, uint8_t, uint8_t) {
+    bar.Update(z.Totals().Total, z.Totals().Remaining, z.StoredEntryName());
   };
 
   const int32_t done = test ? z.Test() : z.Extract();
   bar.Clear();
-  std::printf("%d file%s %s%s\n", done, done == 1 ? "" : "s", test ? "tested" : "extracted",
-              reporter.Count() == 0 ? ", no errors" : "");
+  if (!o.quiet) {
+    const std::string kept =
+        overwrite.Kept() > 0 ? ", " + std::to_string(overwrite.Kept()) + " kept as they were" : "";
+    std::printf("%d file%s %s%s%s\n", done, done == 1 ? "" : "s", test ? "tested" : "extracted",
+                kept.c_str(), reporter.Count() == 0 ? ", no errors" : "");
+  }
   return reporter.Count() == 0 ? kExitOk : kExitErrors;
 }
 

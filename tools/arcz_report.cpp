@@ -62,7 +62,7 @@ bool OpenForReading(arc::TUnZip& z, const std::string& archive, Reporter& report
     return false;
   }
   if (!arc::IsZipType(z.ArcType())) {
-    reporter.Fail(archive + ": not a ZIP archive");
+    reporter.Fail(Printable(archive) + ": not a ZIP archive");
     return false;
   }
   return true;

@@ -28,8 +28,9 @@ class Reporter {
   int count_ = 0;
 };
 
-/// Names `archive` as the reader's archive file. A missing file or one that
-/// holds no ZIP archive is reported, and false returned.
+/// Names `archive` as the reader's archive file. An archive that cannot be
+/// read at all (missing, a folder, not permitted, no ZIP archive) is
+/// reported, and false returned: the command ends with kExitUnreadable.
 bool OpenForReading(arc::TUnZip& z, const std::string& archive, Reporter& reporter);
 
 }  // namespace arcz

@@ -1,23 +1,30 @@
 //===-- tools/arcz_terminal.cpp - Progress bar and questions on a terminal ===//
 #include "arcz_terminal.h"
 
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
 namespace arcz {
 namespace {
 
-constexpr int kBarWidth = 30;
-constexpr size_t kNameWidth = 40;
+/// Columns of the terminal on standard error (80 when it does not say).
+size_t TerminalWidth() {
+  winsize size {};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
 
 }  // namespace
 
 bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
 
-ProgressBar::ProgressBar() : enabled_(IsTerminal(STDERR_FILENO)) {}
+ProgressBar::ProgressBar(bool quiet)
+    : enabled_(!quiet && IsTerminal(STDERR_FILENO)), start_(std::chrono::steady_clock::now()) {}
 
 ProgressBar::~ProgressBar() { Clear(); }
 
@@ -39,37 +46,47 @@ std::string Printable(const std::string& text) {
   return out;
 }
 
-void ProgressBar::Show(uint8_t byFile, uint8_t byArchive, const std::string& name) {
-  if (!enabled_) return;
-  if (byFile == lastFile_ && byArchive == lastArchive_ && name == lastName_) return;
-  lastFile_ = byFile;
-  lastArchive_ = byArchive;
-  lastName_ = name;
-  const int filled = byArchive * kBarWidth / 100;
-  std::string bar(static_cast<size_t>(filled), '#');
-  bar.resize(kBarWidth, '.');
-  const std::string safe = Printable(name);
-  std::string shown = safe.size() > kNameWidth ? "..." + safe.substr(safe.size() - kNameWidth + 3) : safe;
-  std::fprintf(stderr, "\r[%s] %3d%%  %3d%%  %-*s", bar.c_str(), byArchive, byFile,
-               static_cast<int>(kNameWidth), shown.c_str());
+void ProgressBar::Update(int64_t total, int64_t remaining, const std::string& name) {
+  if (!enabled_ || total <= 0) return;
+  const int64_t done = total - std::clamp<int64_t>(remaining, 0, total);
+  const int64_t now = ElapsedMs();
+  rate_.Add(now, done);
+  if (!throttle_.Due(now)) return;
+  const std::string line =
+      FormatProgressLine({done, total, rate_.BytesPerSecond(), Printable(name)}, TerminalWidth());
+  // Back to the start of the line, the bar, and away with what the last one
+  // left beyond it.
+  std::fprintf(stderr, "\r%s\033[K", line.c_str());
   std::fflush(stderr);
   drawn_ = true;
 }
 
 void ProgressBar::Clear() {
   if (!drawn_) return;
-  std::fprintf(stderr, "\r%*s\r", kBarWidth + 14 + static_cast<int>(kNameWidth), "");
+  std::fputs("\r\033[K", stderr);
   std::fflush(stderr);
   drawn_ = false;
-  lastFile_ = lastArchive_ = -1;
+}
+
+int64_t ProgressBar::ElapsedMs() const {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                               start_)
+      .count();
+}
+
+bool AskLine(const std::string& prompt, std::string& line) {
+  line.clear();
+  if (!IsTerminal(STDIN_FILENO)) return false;
+  std::fprintf(stderr, "%s", prompt.c_str());
+  std::fflush(stderr);
+  if (std::getline(std::cin, line)) return true;
+  line.clear();
+  return false;
 }
 
 std::string AskLine(const std::string& prompt) {
-  if (!IsTerminal(STDIN_FILENO)) return {};
-  std::fprintf(stderr, "%s", prompt.c_str());
-  std::fflush(stderr);
   std::string line;
-  if (!std::getline(std::cin, line)) return {};
+  AskLine(prompt, line);
   return line;
 }
 

@@ -1,16 +1,14 @@
 //===-- tools/arcz_writer.h - The add and delete commands of arcz -*- C++ -*-===//
 //
-//   arcz a ARCHIVE [-r] [-0..-9 | --store] [-p PASSWORD] [-m] [-u] PATH...
-//   arcz d ARCHIVE MASK...
+//   arcz a ARCHIVE [-r] [-0..-9 | --store] [-p PASSWORD] [-m] [-u] [-q] PATH...
+//   arcz d ARCHIVE [-q] MASK...
 //
-// Both take the arguments after the command word and return the exit status
-// of arcz_cli.h: 0 only when no error was reported.
+// What both share; the commands themselves are in arcz_cli.h.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include <string>
-#include <vector>
+#include <cstdint>
 
 #include "arcz_report.h"
 #include "arcz_terminal.h"
@@ -29,8 +27,5 @@ bool ArchiveFolderWritable(const arc::TZip& zip, Reporter& reporter);
 /// After Compress: when a stop signal came, says what became of the archive
 /// and ends arcz as the signal would have; kExitOk otherwise.
 int FinishWrite(const arc::TZip& zip, int32_t count);
-
-int RunAdd(const std::vector<std::string>& args);
-int RunDelete(const std::vector<std::string>& args);
 
 }  // namespace arcz

@@ -1,5 +1,5 @@
 //===-- codec/aes_crypt.cpp - AES entries through libcrypto ---------------===//
-#include "codec/aes_crypt.h"
+#include <arc/codec/aes_crypt.h>
 
 #include <openssl/core_names.h>
 #include <openssl/crypto.h>

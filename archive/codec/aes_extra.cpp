@@ -1,5 +1,5 @@
 //===-- codec/aes_extra.cpp - The 0x9901 extra block of AES entries -------===//
-#include "codec/aes_extra.h"
+#include <arc/codec/aes_extra.h>
 
 namespace arc {
 namespace {

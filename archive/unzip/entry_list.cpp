@@ -18,6 +18,14 @@ constexpr uint64_t k48Bits = (uint64_t{1} << 48) - 1;
 
 uint32_t SignatureOf(std::span<const uint8_t> bytes) { return ByteReader(bytes).u32(); }
 
+/// The AES block of a method 99 entry; none for any other entry, or when
+/// the block is missing or malformed.
+std::optional<AesExtra> AesBlockOf(uint16_t method, std::span<const uint8_t> extra) {
+  AesExtra aes;
+  if (method != kMethodAes || FindAesExtra(extra, aes) != AesExtraStatus::Found) return std::nullopt;
+  return aes;
+}
+
 bool IsLocalHeaderAt(ByteSource& archive, int64_t at) {
   std::array<uint8_t, kLocalHeaderLen> b{};
   return at >= 0 && archive.ReadExact(at, b) &&
@@ -114,6 +122,7 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open
         item.localPos =
             static_cast<int64_t>(ext.localHeaderOffset & k48Bits) + open.OffsetAdjustment;
         item.externalAttributes = record.header.externalAttributes;
+        item.versionMadeBy = record.header.versionMadeBy;
         item.flags = record.header.flags;
         item.method = record.header.method;
         item.crc32 = record.header.crc32;
@@ -121,6 +130,7 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open
         item.compressedSize = ext.compressedSize & k48Bits;
         item.uncompressedSize = ext.uncompressedSize & k48Bits;
         item.modified = ExtraModificationTime(record.extra);
+        item.aes = AesBlockOf(item.method, record.extra);
         if (!plausible || (singleFile && !IsLocalHeaderAt(archive, item.localPos))) {
           if (wanted && host.report) host.report(name, ec::BadFileHeader);
         } else {
@@ -169,6 +179,7 @@ ZipEntryList ListLocalHeaders(ByteSource& archive, const TArcOpenState& open,
         item.compressedSize = e.compressedSize;
         item.uncompressedSize = e.uncompressedSize;
         item.modified = ExtraModificationTime(record.extra);
+        item.aes = AesBlockOf(item.method, record.extra);
         item.fromCentral = false;
         Count(list, item);
       });

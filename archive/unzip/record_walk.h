@@ -26,9 +26,6 @@
 
 namespace arc {
 
-/// Bit 6: strong encryption, which this library does not implement.
-inline constexpr uint16_t kFlagStrongEncryption = 0x0040;
-
 /// The number of entries the end record (or the Zip64 end record, when the
 /// short one holds its marker and the Zip64 record is sound) says the
 /// directory has; 0 when no end record was found.

@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <limits>
+#include <optional>
 
 #include "core/disk_manager.h"
 #include <arc/support/error_codes.h>
@@ -46,6 +48,39 @@ std::string UndecodableBecause(const EntryInfo& info, bool decodable) {
   }
   const std::string number = "method " + std::to_string(info.method);
   return name ? std::string(name) + " (" + number + ")" : number;
+}
+
+/// The process's file-creation mask, read without changing it (umask(2)
+/// would change it for every thread for a moment).
+mode_t ProcessUmask() {
+  static const mode_t mask = [] {
+    if (FILE* f = std::fopen("/proc/self/status", "re")) {
+      char line[128];
+      unsigned value = 0;
+      bool found = false;
+      while (!found && std::fgets(line, sizeof line, f) != nullptr) {
+        found = std::sscanf(line, "Umask: %o", &value) == 1;
+      }
+      std::fclose(f);
+      if (found) return static_cast<mode_t>(value & 0777);
+    }
+    const mode_t old = ::umask(022);
+    ::umask(old);
+    return old;
+  }();
+  return mask;
+}
+
+/// The permission bits a regular file made by a Unix host carries in the
+/// high half of its attributes, less the file-creation mask; nothing for an
+/// entry of another host, of another file type, or with no mode at all.
+/// Set-user-id, set-group-id and sticky are never given.
+std::optional<mode_t> StoredUnixMode(uint16_t versionMadeBy, uint32_t externalAttributes) {
+  constexpr uint16_t kHostUnix = 3;
+  const uint32_t mode = externalAttributes >> 16;
+  if ((versionMadeBy >> 8) != kHostUnix || mode == 0) return std::nullopt;
+  if ((mode & S_IFMT) != 0 && (mode & S_IFMT) != S_IFREG) return std::nullopt;
+  return static_cast<mode_t>(mode & 0777) & ~ProcessUmask();
 }
 
 /// Keeps the stopwatch paused while the application answers events.
@@ -287,6 +322,7 @@ bool ZipExtractor::ReadLocalEntry(const ZipEntryItem& item, EntryInfo& info,
   if (!info.modified) info.modified = item.modified;
   info.dataPos = item.localPos + static_cast<int64_t>(record->headerLength);
   info.fromCentral = item.fromCentral;
+  info.versionMadeBy = item.versionMadeBy;
   if (item.fromCentral) {
     info.flags = item.flags;
     info.method = item.method;
@@ -509,8 +545,12 @@ void ZipExtractor::Finish(const EntryInfo& info, uint32_t externalAttributes) {
   const struct timespec times[2] = {{0, UTIME_OMIT}, modified};
   ::futimens(out_.get(), times);  // a date that cannot be set is no error
 
-  // Of the stored attributes only read-only has a meaning here. Set through
-  // the descriptor: the name may stand for something else by now.
+  // A Unix host's permission bits (an executable stays executable); of the
+  // DOS attributes only read-only has a meaning here. Set through the
+  // descriptor: the name may stand for something else by now.
+  if (z_.RestoreFileAttr()) {
+    if (const auto mode = StoredUnixMode(info.versionMadeBy, externalAttributes)) ::fchmod(out_.get(), *mode);
+  }
   struct stat st {};
   if (z_.RestoreFileAttr() && externalAttributes != kAttrNormal &&
       (externalAttributes & kAttrReadOnly) != 0 && ::fstat(out_.get(), &st) == 0) {

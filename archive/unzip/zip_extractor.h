@@ -37,6 +37,7 @@ struct EntryInfo {
   uint32_t centralCrc = 0;
   uint64_t centralCompressed = 0;
   bool fromCentral = true;
+  uint16_t versionMadeBy = 0;     ///< of the directory entry (0 from a local walk)
   int64_t dataPos = 0;            ///< first byte of the data in the open volume
   std::optional<UtcTime> modified;  ///< precise time of an extra-field block
 };

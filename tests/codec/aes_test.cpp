@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "codec/aes_crypt.h"
-#include "codec/aes_extra.h"
+#include <arc/codec/aes_crypt.h>
+#include <arc/codec/aes_extra.h>
 #include "codec/stream_decoder.h"
 #include "peer_util.h"
 

@@ -241,6 +241,37 @@ TEST_F(Extraction, DatesAndReadOnlyAttribute) {
   EXPECT_NE(st.st_mode & 0200, 0u);
 }
 
+TEST_F(Extraction, PermissionsOfAUnixHostReachRegularFiles) {
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  const mode_t plain = 0666 & ~mask;  // a file made without a mode
+  const struct {
+    const char* name;
+    uint16_t madeBy;
+    uint32_t mode;
+    mode_t expected;
+  } rows[] = {
+      {"tool", 0x031E, 0100755, 0755 & ~mask},
+      {"setuid", 0x031E, 0106755, 0755 & ~mask},  // never set-user-id or set-group-id
+      {"private", 0x031E, 0100600, 0600},
+      {"bare", 0x0314, 0750, 0750 & ~mask},       // permission bits without a type
+      {"dos", 0x0014, 0100755, plain},            // another host's high half means nothing
+      {"link", 0x031E, 0120777, plain},           // not a regular file
+  };
+  ZipBuilder zip;
+  for (const auto& r : rows) {
+    zip.Add({.name = r.name, .data = "x", .externalAttributes = (r.mode << 16) | 0x20,
+             .versionMadeBy = r.madeBy});
+  }
+  UseArchive(zip.Build());
+  EXPECT_EQ(unzip.Extract(), 6);
+  for (const auto& r : rows) {
+    struct stat st {};
+    ASSERT_EQ(::stat((out + r.name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, r.expected) << r.name;
+  }
+}
+
 TEST_F(Extraction, ReadOnlyFileIsReplacedByAnUnprivilegedUser) {
   UseArchive(ZipBuilder().Add({.name = "ro.txt", .data = "new"}).Build());
   const std::string target = dir.Write("out/ro.txt", "stale");

@@ -45,6 +45,9 @@ struct TestEntry {
   /// Not empty: flag bit 0 is set and the compressed bytes are enciphered
   /// behind a 12-byte encryption header (fixed random part).
   std::string password = {};
+  /// Version made by of the directory entry; 0x03xx: a Unix host, whose
+  /// mode goes in the high half of `externalAttributes`.
+  uint16_t versionMadeBy = 20;
 };
 
 /// The encryption header and `packed` enciphered under `password`, the
@@ -122,7 +125,7 @@ class ZipBuilder {
       Bytes(out, packed);
 
       U32(central, 0x02014B50);
-      U16(central, 20);
+      U16(central, e.versionMadeBy);
       U16(central, 20);
       U16(central, flags);
       U16(central, e.method);

@@ -54,8 +54,8 @@ TEST(ArczWriter, AddRefreshMoveAndDelete) {
 
   // Errors give a status other than 0.
   r = test::Run(in_dir + " d missing.zip x");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.output.find("Nothing to do"), std::string::npos) << r.output;
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.output.find("File not found"), std::string::npos) << r.output;
   EXPECT_EQ(test::Run(in_dir + " a backup.zip").status, 2);
 }
 

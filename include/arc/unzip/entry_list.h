@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include <arc/codec/aes_extra.h>
 #include <arc/core/arc_root.h>
 #include <arc/support/byte_source.h>
 #include <arc/unzip/zip_records.h>
@@ -27,6 +28,9 @@ struct ZipEntryItem {
   int32_t volume = 1;         ///< volume of the local header, from 1
   int64_t localPos = 0;       ///< position of the local header in that volume
   uint32_t externalAttributes = 0;
+  /// Version made by of the directory entry: its high byte names the host
+  /// (3: Unix, whose mode stands in the high 16 bits of the attributes).
+  uint16_t versionMadeBy = 0;
   uint16_t flags = 0;
   uint16_t method = 0;
   uint32_t crc32 = 0;         ///< CRC-32 of the directory entry
@@ -35,6 +39,8 @@ struct ZipEntryItem {
   uint64_t uncompressedSize = 0;  ///< 48-bit
   /// Precise modification time of a time block in the extra field.
   std::optional<UtcTime> modified;
+  /// The 0x9901 block of an AES entry (method 99): strength, real method.
+  std::optional<AesExtra> aes;
   bool fromCentral = true;    ///< false: found by the local-header walk
 };
 

@@ -137,6 +137,8 @@ inline constexpr uint16_t kFlagImplode3Trees = 0x0004;    // method 6
 /// CRC and sizes follow the data, in a data descriptor; the local header's
 /// fields may be 0. The password check byte then comes from the DOS time.
 inline constexpr uint16_t kFlagDataDescriptor = 0x0008;
+/// Strong encryption, which this library does not implement.
+inline constexpr uint16_t kFlagStrongEncryption = 0x0040;
 inline constexpr uint16_t kFlagDeflateMaximum = 0x0002;   // method 8, written only
 inline constexpr uint16_t kFlagDeflateFast = 0x0004;      // method 8, written only
 /// The stored name (and comment) is UTF-8, not the OEM code page.

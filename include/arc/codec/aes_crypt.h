@@ -1,7 +1,7 @@
-//===-- codec/aes_crypt.h - AES encryption of ZIP entries --------*- C++ -*-===//
+//===-- arc/codec/aes_crypt.h - AES encryption of ZIP entries ---*- C++ -*-===//
 //
 // Entries encrypted with AES carry method 99 in their headers and an extra
-// block 0x9901 (codec/aes_extra.h) naming the key strength and the real
+// block 0x9901 (arc/codec/aes_extra.h) naming the key strength and the real
 // method. Their data are laid out as
 //
 //   salt (8, 12 or 16 bytes) | verifier (2) | encrypted data | code (10)

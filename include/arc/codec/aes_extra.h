@@ -1,4 +1,4 @@
-//===-- codec/aes_extra.h - The 0x9901 extra block of AES entries -*- C++ -*-===//
+//===-- arc/codec/aes_extra.h - The 0x9901 extra block of AES entries --*- C++ -*-===//
 //
 // An AES entry (method 99) names its key strength and its real compression
 // method in an extra block, in its local header and its central entry alike:
@@ -23,7 +23,7 @@
 #include <cstdint>
 #include <span>
 
-#include "codec/aes_crypt.h"
+#include <arc/codec/aes_crypt.h>
 
 namespace arc {
 
