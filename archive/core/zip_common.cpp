@@ -1,6 +1,7 @@
 //===-- core/zip_common.cpp - Shared core of writer and reader ------------===//
 #include "core/zip_common.h"
 
+#include "codec/secure_wipe.h"
 #include "core/disk_manager.h"
 #include "core/error_codes.h"
 #include "support/dos_time.h"
@@ -12,7 +13,10 @@ TZipCommon::TZipCommon(TComponent* Owner)
   ResetProgressDispatcher();
 }
 
-TZipCommon::~TZipCommon() = default;
+TZipCommon::~TZipCommon() {
+  // Passwords the reader was given or learnt do not outlive the component.
+  for (std::string& password : passwords_) SecureWipe(password);
+}
 
 void TZipCommon::SetArchiveFile(const std::string& value) {
   *cancel_ = false;
