@@ -137,7 +137,8 @@ void ZipExtractor::CopyStored(const EntryInfo& info, bool encrypted) {
     z_.Totals().Remaining -= got;
     z_.DoProgress(list_.compressedTotal, size, size - left);
   }
-  readTo_ = archive_->Position();
+  // A volume that could not be had leaves no archive open.
+  readTo_ = archive_ ? archive_->Position() : -1;
 }
 
 void ZipExtractor::LegacyData(const EntryInfo& info, bool encrypted) {
