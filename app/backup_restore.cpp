@@ -20,6 +20,7 @@
 #include "app/db/alias_table.h"
 #include "app/db/database.h"
 #include "app/texts.h"
+#include "core/error_codes.h"
 #include "core/errors.h"
 #include "msg/msg_form.h"
 #include "support/erase.h"
@@ -174,6 +175,9 @@ TBackupRestore::TBackupRestore(const TOperationParts& parts, TOperationHost& hos
   unzip.OnGetZipLastDisk = [this](arc::TObject* s, bool& c) { UnZip1GetZipLastDisk(s, c); };
   unzip.OnNextVolume = [this](arc::TObject* s, std::string& v, const std::string& id, bool e,
                               bool& c) { UnZip1NextVolume(s, v, id, e, c); };
+  unzip.OnGetPassword = [this](arc::TObject* s, const std::string& f, std::string& p, bool& t) {
+    UnZip1GetPassword(s, f, p, t);
+  };
 
   for (arc::TZipCommon* component : {static_cast<arc::TZipCommon*>(&zip),
                                      static_cast<arc::TZipCommon*>(&unzip)}) {
@@ -299,7 +303,8 @@ void TBackupRestore::runBackup() {
   host_.SetBusyCursor(true);
   try {
     parts_.SaveDialog1.FileName.clear();
-    if (!dialogs_.ExecuteFileDialog(TFileDialogKind::Save, parts_.SaveDialog1)) {
+    if (!dialogs_.ExecuteFileDialog(TFileDialogKind::Save, parts_.SaveDialog1) ||
+        !obtainBackupPassword()) {
       outcome_ = TOutcome::Cancelled;
     } else {
       const std::string ArchiveName = parts_.SaveDialog1.FileName;
@@ -318,14 +323,61 @@ void TBackupRestore::runBackup() {
     std::vector<std::string> lines = {Tr(texts::kBackupNotVerified), CauseLine(e.what())};
     if (!e.SetAsideAs().empty()) lines.push_back(Tr(texts::kDamagedSetAside) + " " + e.SetAsideAs());
     showNotice(lines);
+  } catch (const EPasswordFileError& e) {
+    // Nothing was started: the settings are to be put right first.
+    outcome_ = TOutcome::Failed;
+    host_.NoteError(e.what());
+    showNotice({Tr(texts::kPasswordFileUnusable), e.what()});
   } catch (const std::exception& e) {
     outcome_ = TOutcome::Failed;
     host_.NoteError(e.what());
     dialogs_.ShowMessageIndex(parts_.MsgForm2, 4);
   }
+  forgetPasswords();
   host_.SetBusyCursor(false);
   host_.SetGauge1(0);
   host_.SetGauge2(0);
+}
+
+bool TBackupRestore::obtainBackupPassword() {
+  password_.Clear();
+  const std::string& setting = parts_.Settings.BackupPasswordFile;
+  if (setting.empty()) return true;
+  if (!AsksForPassword(setting)) {
+    ReadPasswordFile(setting, password_);
+    return true;
+  }
+  // Typed twice: a backup under a mistyped password could never be restored.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    std::string first;
+    std::string second;
+    if (!dialogs_.PasswordQuery(Tr(texts::kBackupPasswordCaption), Tr(texts::kBackupPasswordPrompt),
+                                first)) {
+      return false;
+    }
+    if (first.empty()) continue;  // nothing typed: asked again
+    if (!dialogs_.PasswordQuery(Tr(texts::kBackupPasswordCaption), Tr(texts::kBackupPasswordRepeat),
+                                second)) {
+      WipeString(first);
+      return false;
+    }
+    const bool same = first == second;
+    WipeString(second);
+    if (same) {
+      password_.Take(first);
+      return true;
+    }
+    WipeString(first);
+    dialogs_.MessageDlg("", Tr(texts::kPasswordsDiffer), TMsgDlgType::Error, TMsgDlgButtons::Ok);
+  }
+  return false;
+}
+
+void TBackupRestore::forgetPasswords() {
+  password_.Clear();
+  parts_.Zip1.SetPassword({});
+  for (std::string& known : parts_.UnZip1.Passwords()) WipeString(known);
+  parts_.UnZip1.Passwords().clear();
 }
 
 void TBackupRestore::backUpLocked(const std::string& ArchiveName, const std::string& database) {
@@ -395,7 +447,7 @@ void TBackupRestore::packAndCheck(const std::string& ArchiveName, const std::str
         host_.SetGauge1(byFile);
         host_.SetGauge2(byArchive);
       },
-      [this] { dialogs_.ProcessMessages(); });
+      [this] { dialogs_.ProcessMessages(); }, password_.Value());
   arc::EraseFile(SourceFile, false);
   if (!check.Ok()) {
     const std::string aside = SetAside(written);
@@ -432,6 +484,9 @@ bool TBackupRestore::PrepareZipFile(const std::string& ArchiveName,
   zip.ExcludeSpec().clear();
   zip.FileSpec().clear();
   zip.FileSpec().push_back(SourceFile);
+  // With a backup password the entry is AES-256.
+  zip.SetPassword(password_.Value());
+  zip.SetEncryptionMethod(password_.Empty() ? arc::emTraditional : arc::emAes256);
   // Hidden, system and read-only work files are taken as well.
   constexpr arc::TArcFileAttr kTaken[] = {arc::fsZeroAttr, arc::fsArchive, arc::fsDirectory,
                                           arc::fsHidden,   arc::fsReadOnly, arc::fsSysFile};
@@ -500,6 +555,7 @@ void TBackupRestore::runRestore() {
     }
   } catch (const std::exception& e) {
     outcome_ = TOutcome::Failed;
+    forgetPasswords();
     host_.NoteError(e.what());
     // The fixed line, then what went wrong: the reader's first error when
     // the archive did not unpack, else the server's.
@@ -508,6 +564,7 @@ void TBackupRestore::runRestore() {
     dialogs_.ShowMessageIndex(parts_.MsgForm2, 3);
     host_.Terminate();
   }
+  forgetPasswords();
   host_.SetBusyCursor(false);
   host_.SetGauge1(0);
 }
@@ -564,6 +621,18 @@ std::string TBackupRestore::bringIntoTemp(const std::string& chosen) {
     std::string N;
     extractErrors_ = 0;
     extractCause_.clear();
+    // The password of the backups is tried first; the reader asks when it
+    // does not open the archive. A file that cannot serve is said, and the
+    // archive may still need no password.
+    const std::string& setting = parts_.Settings.BackupPasswordFile;
+    if (!setting.empty() && !AsksForPassword(setting)) {
+      try {
+        ReadPasswordFile(setting, password_);
+        parts_.UnZip1.Passwords().insert(parts_.UnZip1.Passwords().begin(), password_.Value());
+      } catch (const EPasswordFileError& e) {
+        host_.NoteError(e.what());
+      }
+    }
     const int32_t written = UnzipFile(chosen, "*.*", N);
     // Restoring after a failed extraction would take whatever lies in Temp/
     // under that name: a partial file, or one left there by an earlier run.
@@ -571,6 +640,7 @@ std::string TBackupRestore::bringIntoTemp(const std::string& chosen) {
       if (extractCause_.empty()) extractCause_ = "Nothing usable was extracted from the archive.";
       throw EOperationError("Nothing usable was extracted from '" + chosen + "'.");
     }
+    extractCause_.clear();  // a wrong password typed before the right one
     return N;
   }
   // A plain backup file is copied; Temp/ may not exist yet on a fresh
@@ -612,10 +682,19 @@ void TBackupRestore::UnZip1Progress(arc::TObject*, uint8_t ProgressByFile,
 void TBackupRestore::UnZip1Error(arc::TObject*, const std::string& FileName,
                                  const std::string& ExtendedMsg, const std::string& VolumeID,
                                  int32_t ECode) {
-  if (extractErrors_++ == 0) {
+  const bool wrongPassword = ECode == arc::ec::InvalidPassword;
+  if (extractErrors_ == 0 && (extractCause_.empty() || !wrongPassword)) {
     extractCause_ = std::string(arc::ErrorText(ECode)) + ": " + FileName;
     if (!ExtendedMsg.empty()) extractCause_ += " (" + ExtendedMsg + ")";
   }
+  if (wrongPassword) {
+    // The question comes again, or the entry is given up and nothing usable
+    // is extracted: the restore fails then with this as its cause.
+    host_.NoteError(std::to_string(ECode) + " " + std::string(arc::ErrorText(ECode)) + ": " +
+                    FileName);
+    return;
+  }
+  ++extractErrors_;
   reportArchiveError(FileName, ExtendedMsg, VolumeID, ECode);
 }
 
@@ -639,6 +718,18 @@ void TBackupRestore::UnZip1GetZipNextDisk(arc::TObject*, const std::string& Volu
 
 void TBackupRestore::UnZip1GetZipLastDisk(arc::TObject*, bool& Cancel) {
   askForDisk(Tr(texts::kInsertLastDisk), Cancel);
+}
+
+void TBackupRestore::UnZip1GetPassword(arc::TObject*, const std::string&, std::string& Password,
+                                       bool& TryAgain) {
+  dialogs_.ProcessMessages();
+  std::string typed;
+  TryAgain = dialogs_.PasswordQuery(Tr(texts::kBackupPasswordCaption),
+                                    Tr(texts::kArchivePasswordPrompt), typed) &&
+             !typed.empty();
+  WipeString(Password);
+  Password = typed;
+  WipeString(typed);
 }
 
 void TBackupRestore::UnZip1NextVolume(arc::TObject*, std::string& VolumeName,

@@ -5,12 +5,15 @@
 // thread: the archive components call back into the progress handlers, which
 // let the application process its messages, so the window stays painted.
 //
-// A backup: the save dialog names the archive; the server writes a full
+// A backup: the save dialog names the archive (and, with BackupPasswordFile=
+// ask, the window asks for the password twice); the server writes a full
 // backup of the company database into the work file Temp/<database> and
 // checks it (RESTORE VERIFYONLY); the writer packs that one file into the
 // archive; the archive is read back, every entry decoded and its CRC checked;
 // only then is the work file erased and the window closed. An archive that
 // does not read back is renamed <archive>.damaged and the backup has failed.
+// With a backup password (app/backup_password.h) the entry is AES-256 and is
+// read back with the password.
 //
 // A restore: after a confirmation the open dialog picks a ZIP archive
 // (unpacked into Temp/) or a plain backup file (copied there; a safety backup
@@ -18,7 +21,9 @@
 // database into a new file TempBackup/<database>-<time>.Bak and checks it,
 // the oldest safety backups beyond what P_Restore.ini keeps are removed, and
 // the server restores the database from the file in Temp/, which is then
-// erased; the program ends after its message.
+// erased; the program ends after its message. An encrypted archive is tried
+// with the password of BackupPasswordFile, then the reader asks for one
+// (UnZip1GetPassword).
 //
 // Only one operation runs on a company at a time, in this process or any
 // other: each takes the company's lock (operation_lock.h) once its file is
@@ -37,6 +42,7 @@
 #include <string>
 #include <vector>
 
+#include "app/backup_password.h"
 #include "app/config.h"
 #include "app/dialogs.h"
 #include "app/operation_log.h"
@@ -140,6 +146,10 @@ class TBackupRestore {
   void UnZip1GetZipLastDisk(arc::TObject* Sender, bool& Cancel);
   void UnZip1NextVolume(arc::TObject* Sender, std::string& VolumeName, const std::string& VolumeID,
                         bool fExists, bool& Cancel);
+  /// The password of an encrypted archive, asked in a box that hides it; an
+  /// empty or cancelled answer gives up.
+  void UnZip1GetPassword(arc::TObject* Sender, const std::string& FileName, std::string& Password,
+                         bool& TryAgain);
 
   /// True while an operation runs.
   bool Busy() const { return busy_; }
@@ -177,6 +187,12 @@ class TBackupRestore {
   void reportArchiveError(const std::string& FileName, const std::string& ExtendedMsg,
                           const std::string& VolumeID, int32_t ECode);
   void askForDisk(const std::string& text, bool& Cancel);
+  /// The backup password into password_: none, read from the file, or asked
+  /// for twice. False when the user cancelled; EPasswordFileError for a file
+  /// that cannot serve.
+  bool obtainBackupPassword();
+  /// Wipes every password the operation held or the reader learnt.
+  void forgetPasswords();
 
   TOperationParts parts_;
   TOperationHost& host_;
@@ -187,6 +203,7 @@ class TBackupRestore {
   std::string extractCause_;   ///< the first of them, in the reader's words
   std::string lastArchive_;
   TLogRecord log_;             ///< the line the running operation will log
+  TSecret password_;           ///< the backup password of the running operation
 };
 
 /// The line of an error text that tells a user what went wrong: its first
