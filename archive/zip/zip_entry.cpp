@@ -284,8 +284,8 @@ bool TZipBase::WriteFileEntry(TUpdateRun& run, int32_t index, bool renamed) {
   AesCipher aes_cipher;
   bool cipher_failed = false;
   TransferControl control;
+  // The source keeps the CRC of what it gives (PassCrc): no adapter need.
   control.Encrypted = encrypt;
-  control.CrcOnTheWay = aes;
   control.CRC = kCrc32Init;
   control.Remaining = &totals.Remaining;
   control.Cancel = CancelFlag();
