@@ -25,7 +25,7 @@ trap 'rm -rf "$work"' EXIT
 cp "$bin" "$work/P_Restore"
 prog="$work/P_Restore"
 export QT_QPA_PLATFORM=offscreen
-# The writer builds a new archive in the temporary folder: counted at the end.
+# Nothing may build in the system's temporary folder: counted at the end.
 export TMPDIR="$work/tmp"
 mkdir -p "$TMPDIR"
 "$prog" --list-backups >/dev/null 2>&1  # first start: the sample company
@@ -116,5 +116,7 @@ find "$work/Temp" "$work/TempBackup" -type f | grep -v -E '/Zelvo10-[0-9]{8}-[0-
   sed 's/^/    /' || echo "    (none)"
 echo "safety backups kept: $(find "$work/TempBackup" -name '*.Bak' | wc -l) (the default keeps 10)"
 echo "temporary archives the killed backups left in \$TMPDIR: $(find "$TMPDIR" -type f | wc -l)"
+echo "archives left under a temporary name beside the backups:" \
+  "$(find "$work" "$work/backups" -maxdepth 1 -type f \( -name '*.unverified-*' -o -name 'arc*' \) | wc -l)"
 echo "archives of the killed backups that exist: $(find "$work" -maxdepth 1 -name 'killed-*.zip' | wc -l)," \
   "of which read back: $(for f in "$work"/killed-*.zip; do [ -e "$f" ] && unzip -tq "$f" >/dev/null 2>&1 && echo; done | wc -l)"
