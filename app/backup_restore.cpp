@@ -9,6 +9,7 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -17,6 +18,7 @@
 #include "app/backup_history.h"
 #include "app/commands.h"
 #include "app/operation_lock.h"
+#include "app/staged_archive.h"
 #include "app/db/alias_table.h"
 #include "app/db/database.h"
 #include "app/texts.h"
@@ -98,27 +100,16 @@ class EUnreadableBackup : public EOperationError {
   std::string setAsideAs_;
 };
 
-/// Renames a damaged archive to `archive`.damaged (or .damaged-2 ... when
-/// taken) and returns the new name. It is kept rather than removed: when the
-/// backup was added to an existing archive, the older entries are in it.
-/// When it cannot be renamed it is removed, and the name is empty.
-std::string SetAside(const std::string& archive) {
-  std::error_code ec;
-  std::string aside = archive + ".damaged";
-  for (int n = 2; fs::exists(fs::symlink_status(aside, ec)); ++n) {
-    aside = archive + ".damaged-" + std::to_string(n);
-  }
-  fs::rename(archive, aside, ec);
-  if (!ec) return aside;
-  fs::remove(archive, ec);
-  return {};
-}
-
 /// Removes what a run killed half-way leaves of `database` in Temp/ and
-/// TempBackup/: the files the embedded server writes under a temporary name
-/// and the journals beside them. The caller holds the company's lock, so no
-/// run is writing them.
-void SweepLeftovers(const std::string& exeDir, const std::string& database) {
+/// TempBackup/: the files the embedded server writes under a temporary name,
+/// the journals beside them, the writer's temporary archives and the backup
+/// archives that had not read back (`leftInLock`: what the killed run noted
+/// in the lock file). The caller holds the company's lock, so no run is
+/// writing them.
+void SweepLeftovers(const std::string& exeDir, const std::string& database,
+                    const std::string& leftInLock) {
+  SweepArchiveTemp(exeDir, database);
+  SweepNoted(leftInLock, database);
   std::error_code ec;
   const std::string work = BackupWorkFile(exeDir, database);
   fs::remove(work + ".part", ec);
@@ -214,6 +205,7 @@ class TBackupRestore::TLockedRun {
     log.Database = owner_.parts_.DatabaseName;
     log.Archive = file;
     log.Start = std::chrono::system_clock::now();
+    owner_.run_ = this;
     locked_ = lock_.TryLock(
         LockFile(owner_.parts_.ExeDir, log.Database),
         std::string(operation) + " of " + log.Database + " by process " +
@@ -224,6 +216,7 @@ class TBackupRestore::TLockedRun {
   ~TLockedRun() {
     if (!finished_) Finish(locked_ ? "failed" : "refused", owner_.log_.Cause);
     ::umask(oldMask_);
+    owner_.run_ = nullptr;
   }
 
   TLockedRun(const TLockedRun&) = delete;
@@ -231,6 +224,9 @@ class TBackupRestore::TLockedRun {
 
   bool Locked() const { return locked_; }
   const std::string& Holder() const { return lock_.Holder(); }
+  const std::string& LeftByKilledRun() const { return lock_.LeftByKilledRun(); }
+  /// Notes a file under a temporary name for whoever finds this run killed.
+  void Note(const std::string& line) { lock_.Note(line); }
 
   void Finish(const char* result, const std::string& cause = {}) {
     finished_ = true;
@@ -390,7 +386,7 @@ void TBackupRestore::backUpLocked(const std::string& ArchiveName, const std::str
     const std::string SourceFile = BackupWorkFile(parts_.ExeDir, database);
     host_.Repaint();
     showStep(10);
-    SweepLeftovers(parts_.ExeDir, database);
+    SweepLeftovers(parts_.ExeDir, database, run.LeftByKilledRun());
 
     // The server cannot write into a missing folder, and it adds a backup set
     // to an existing file instead of replacing it: a work file left by an
@@ -427,12 +423,22 @@ void TBackupRestore::refuse(const std::string& holder) {
 }
 
 void TBackupRestore::packAndCheck(const std::string& ArchiveName, const std::string& SourceFile) {
-  if (!PrepareZipFile(ArchiveName, SourceFile)) {
+  // Written and read back under a temporary name: the archive's own name
+  // never holds an archive that has not read back.
+  std::optional<TStagedArchive> staged;
+  const bool packed = PrepareZipFile(ArchiveName, SourceFile, [&](const std::string& archive) {
+    staged.emplace(archive, parts_.DatabaseName);
+    if (run_ != nullptr) run_->Note(StagingNote(staged->Name()));
+    staged->Prepare();
+    return staged->Name();
+  });
+  if (!packed) {
     // The writer has reported its errors, or the name was taken and the user
     // told so; the work file stays for another try.
     if (outcome_ == TOutcome::None) {
       outcome_ = TOutcome::Failed;
-      log_.Cause = "No file was written into '" + parts_.Zip1.ArchiveFile() + "'.";
+      log_.Cause = "No file was written into '" +
+                   (staged ? staged->Archive() : parts_.Zip1.ArchiveFile()) + "'.";
     } else {
       log_.Cause = "'" + ArchiveName + "' exists already.";
     }
@@ -440,27 +446,29 @@ void TBackupRestore::packAndCheck(const std::string& ArchiveName, const std::str
     return;
   }
   // The writer has added its default extension to a name without one.
-  const std::string written = parts_.Zip1.ArchiveFile();
+  const std::string written = staged->Archive();
   const TArchiveCheck check = CheckArchive(
-      written,
+      staged->Name(),
       [this](uint8_t byFile, uint8_t byArchive) {
         host_.SetGauge1(byFile);
         host_.SetGauge2(byArchive);
       },
       [this] { dialogs_.ProcessMessages(); }, password_.Value());
-  arc::EraseFile(SourceFile, false);
   if (!check.Ok()) {
-    const std::string aside = SetAside(written);
+    arc::EraseFile(SourceFile, false);
+    const std::string aside = staged->SetAside();
     lastArchive_ = aside;
     throw EUnreadableBackup("The archive '" + written + "' does not read back: " + check.Cause,
                             aside);
   }
+  staged->Commit();
+  arc::EraseFile(SourceFile, false);
   lastArchive_ = written;
   outcome_ = TOutcome::Succeeded;
 }
 
-bool TBackupRestore::PrepareZipFile(const std::string& ArchiveName,
-                                    const std::string& SourceFile) {
+bool TBackupRestore::PrepareZipFile(const std::string& ArchiveName, const std::string& SourceFile,
+                                    const std::function<std::string(const std::string&)>& WriteAs) {
   bool Result = false;
   host_.SetBusyCursor(true);
   std::error_code ec;
@@ -492,6 +500,12 @@ bool TBackupRestore::PrepareZipFile(const std::string& ArchiveName,
                                           arc::fsHidden,   arc::fsReadOnly, arc::fsSysFile};
   for (arc::TArcFileAttr a : kTaken) zip.SetAttribute(a, true);
   for (arc::TArcFileAttr a : kTaken) zip.SetAttributeEx(a, false);
+  // The new archive is built where the next operation on the company finds
+  // what a killed run left of it, not in the system's temporary folder.
+  const std::string tempDir = ArchiveTempFolder(parts_.ExeDir, parts_.DatabaseName);
+  CreateFolder(tempDir);
+  if (fs::is_directory(tempDir, ec)) zip.SetTempDir(tempDir);
+  if (WriteAs) zip.SetArchiveFile(WriteAs(zip.ArchiveFile()));
   Result = zip.Compress() > 0;
   host_.SetBusyCursor(false);
   return Result;
@@ -576,7 +590,7 @@ void TBackupRestore::restoreLocked(const std::string& chosen, const std::string&
     return;
   }
   try {
-    SweepLeftovers(parts_.ExeDir, database);
+    SweepLeftovers(parts_.ExeDir, database, run.LeftByKilledRun());
     CreateFolder(TempBackupFolder(parts_.ExeDir));
     const std::string N = bringIntoTemp(chosen);
     showStep(98);

@@ -9,9 +9,11 @@
 // ask, the window asks for the password twice); the server writes a full
 // backup of the company database into the work file Temp/<database> and
 // checks it (RESTORE VERIFYONLY); the writer packs that one file into the
-// archive; the archive is read back, every entry decoded and its CRC checked;
-// only then is the work file erased and the window closed. An archive that
-// does not read back is renamed <archive>.damaged and the backup has failed.
+// archive, under a temporary name beside it (staged_archive.h); the archive is
+// read back, every entry decoded and its CRC checked; only then does it take
+// its name, the work file is erased and the window closed. An archive that
+// does not read back is renamed <archive>.damaged and the backup has failed;
+// an archive the backup was to add to stays as it was.
 // With a backup password (app/backup_password.h) the entry is AES-256 and is
 // read back with the password.
 //
@@ -39,6 +41,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -125,8 +128,11 @@ class TBackupRestore {
 
   /// Packs `SourceFile` into `ArchiveName` with Zip1; true when the writer
   /// processed a file. An existing `ArchiveName` is left alone: the user is
-  /// told, the work file goes to the trash and the window closes.
-  bool PrepareZipFile(const std::string& ArchiveName, const std::string& SourceFile);
+  /// told, the work file goes to the trash and the window closes. With
+  /// `WriteAs`, the writer writes into the name it returns for the archive's
+  /// (after the writer's default extension) instead.
+  bool PrepareZipFile(const std::string& ArchiveName, const std::string& SourceFile,
+                      const std::function<std::string(const std::string&)>& WriteAs = {});
 
   /// Extracts the entries of `ArchiveName` matching `Spec` into Temp/ (made
   /// when missing); `ExtractedName` is the stored name of the last entry
@@ -166,8 +172,9 @@ class TBackupRestore {
   /// The parts of the operations that hold the company's lock.
   void backUpLocked(const std::string& ArchiveName, const std::string& database);
   void restoreLocked(const std::string& chosen, const std::string& database);
-  /// Packs the verified work file into `ArchiveName` and reads the archive
-  /// back; throws EOperationError when it does not read back.
+  /// Packs the verified work file into `ArchiveName` under a temporary name,
+  /// reads it back, then gives it its name; throws EOperationError when it
+  /// does not read back.
   void packAndCheck(const std::string& ArchiveName, const std::string& SourceFile);
   /// The file to restore from, in Temp/: unpacked or copied from `chosen`.
   std::string bringIntoTemp(const std::string& chosen);
@@ -204,6 +211,7 @@ class TBackupRestore {
   std::string lastArchive_;
   TLogRecord log_;             ///< the line the running operation will log
   TSecret password_;           ///< the backup password of the running operation
+  TLockedRun* run_ = nullptr;  ///< the running operation's hold on the company
 };
 
 /// The line of an error text that tells a user what went wrong: its first

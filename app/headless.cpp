@@ -18,6 +18,7 @@
 #include "app/backup_restore.h"
 #include "app/commands.h"
 #include "app/operation_lock.h"
+#include "app/staged_archive.h"
 #include "app/db/alias_table.h"
 #include "app/form1.h"
 #include "app/startup.h"
@@ -211,6 +212,8 @@ int ListHeadless(const std::string& folder, const std::string& exeDir,
         << lock.Holder() << "); try again when it is over\n";
     return kExitBusy;
   }
+  // The lock file forgets what a killed backup noted once it is taken.
+  SweepNoted(lock.LeftByKilledRun(), databaseName);
   const std::vector<TListedBackup> backups =
       ListBackups(exeDir, databaseName, folder, master, password);
   out << "Backups of " << databaseName << ", newest first:\n";
