@@ -9,7 +9,7 @@ namespace app {
 
 TArchiveCheck CheckArchive(const std::string& archive,
                            const std::function<void(uint8_t, uint8_t)>& progress,
-                           const std::function<void()>& pump) {
+                           const std::function<void()>& pump, const std::string& password) {
   TArchiveCheck check;
   arc::TUnZip reader;
   reader.OnError = [&check](arc::TObject*, const std::string& name, const std::string& extended,
@@ -33,6 +33,8 @@ TArchiveCheck CheckArchive(const std::string& archive,
   reader.FileSpec().clear();
   reader.FileSpec().push_back("*");
   reader.SetRecurseDirs(true);
+  // The reader wipes its list when it goes.
+  if (!password.empty()) reader.Passwords().push_back(password);
   check.Tested = reader.Test();
   if (check.Tested == 0 && check.Cause.empty()) check.Cause = "no entry in " + archive;
   return check;

@@ -20,12 +20,13 @@ struct TArchiveCheck {
   bool Ok() const { return Tested > 0 && Errors == 0; }
 };
 
-/// Tests every entry of `archive`. `progress` gets the reader's percentages
-/// (by entry, by archive); `pump` runs whenever the reader lets the caller
-/// handle its messages. Questions the reader would ask (a password, a disk)
-/// are declined.
+/// Tests every entry of `archive`, encrypted ones with `password`.
+/// `progress` gets the reader's percentages (by entry, by archive); `pump`
+/// runs whenever the reader lets the caller handle its messages. Questions
+/// the reader would ask (a password, a disk) are declined.
 TArchiveCheck CheckArchive(const std::string& archive,
                            const std::function<void(uint8_t, uint8_t)>& progress = {},
-                           const std::function<void()>& pump = {});
+                           const std::function<void()>& pump = {},
+                           const std::string& password = {});
 
 }  // namespace app

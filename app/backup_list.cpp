@@ -36,12 +36,13 @@ TListedBackup Listed(const TStampedFile& file, bool safety) {
 }  // namespace
 
 std::vector<TListedBackup> ListBackups(const std::string& exeDir, const std::string& database,
-                                       const std::string& folder, TDbConnection& master) {
+                                       const std::string& folder, TDbConnection& master,
+                                       const std::string& password) {
   std::vector<TListedBackup> backups;
   if (!folder.empty()) {
     for (const TStampedFile& file : FindStamped(AppendSlash(folder), database, ".zip")) {
       TListedBackup backup = Listed(file, false);
-      const TArchiveCheck check = CheckArchive(file.Path);
+      const TArchiveCheck check = CheckArchive(file.Path, {}, {}, password);
       backup.ReadsBack = check.Ok();
       backup.Cause = check.Cause;
       backups.push_back(std::move(backup));

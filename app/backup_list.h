@@ -29,9 +29,11 @@ struct TListedBackup {
 
 /// The backups of `database`: the archives <database>-<time>.zip in `folder`
 /// (none when empty) and the safety backups in `exeDir`/TempBackup/ (an
-/// older <database>.Bak among them), newest first, each read back.
+/// older <database>.Bak among them), newest first, each read back (an
+/// encrypted archive with `password`).
 std::vector<TListedBackup> ListBackups(const std::string& exeDir, const std::string& database,
-                                       const std::string& folder, TDbConnection& master);
+                                       const std::string& folder, TDbConnection& master,
+                                       const std::string& password = {});
 
 /// One line each: time, size in bytes, "reads back" or "DAMAGED", kind, path,
 /// and the cause of damage on a line of its own below.

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -17,10 +18,12 @@
 #include "app/backup_history.h"
 #include "app/commands.h"
 #include "app/operation_lock.h"
+#include "app/staged_archive.h"
 #include "app/db/alias_table.h"
 #include "app/db/database.h"
 #include "app/texts.h"
 #include <arc/support/ascii_case.h>
+#include <arc/support/error_codes.h>
 #include <arc/support/errors.h>
 #include "msg/msg_form.h"
 #include <arc/support/erase.h>
@@ -92,27 +95,16 @@ class EUnreadableBackup : public EOperationError {
   std::string setAsideAs_;
 };
 
-/// Renames a damaged archive to `archive`.damaged (or .damaged-2 ... when
-/// taken) and returns the new name. It is kept rather than removed: when the
-/// backup was added to an existing archive, the older entries are in it.
-/// When it cannot be renamed it is removed, and the name is empty.
-std::string SetAside(const std::string& archive) {
-  std::error_code ec;
-  std::string aside = archive + ".damaged";
-  for (int n = 2; fs::exists(fs::symlink_status(aside, ec)); ++n) {
-    aside = archive + ".damaged-" + std::to_string(n);
-  }
-  fs::rename(archive, aside, ec);
-  if (!ec) return aside;
-  fs::remove(archive, ec);
-  return {};
-}
-
 /// Removes what a run killed half-way leaves of `database` in Temp/ and
-/// TempBackup/: the files the embedded server writes under a temporary name
-/// and the journals beside them. The caller holds the company's lock, so no
-/// run is writing them.
-void SweepLeftovers(const std::string& exeDir, const std::string& database) {
+/// TempBackup/: the files the embedded server writes under a temporary name,
+/// the journals beside them, the writer's temporary archives and the backup
+/// archives that had not read back (`leftInLock`: what the killed run noted
+/// in the lock file). The caller holds the company's lock, so no run is
+/// writing them.
+void SweepLeftovers(const std::string& exeDir, const std::string& database,
+                    const std::string& leftInLock) {
+  SweepArchiveTemp(exeDir, database);
+  SweepNoted(leftInLock, database);
   std::error_code ec;
   const std::string work = BackupWorkFile(exeDir, database);
   fs::remove(work + ".part", ec);
@@ -169,6 +161,9 @@ TBackupRestore::TBackupRestore(const TOperationParts& parts, TOperationHost& hos
   unzip.OnGetZipLastDisk = [this](arc::TObject* s, bool& c) { UnZip1GetZipLastDisk(s, c); };
   unzip.OnNextVolume = [this](arc::TObject* s, std::string& v, const std::string& id, bool e,
                               bool& c) { UnZip1NextVolume(s, v, id, e, c); };
+  unzip.OnGetPassword = [this](arc::TObject* s, const std::string& f, std::string& p, bool& t) {
+    UnZip1GetPassword(s, f, p, t);
+  };
 
   for (arc::TZipCommon* component : {static_cast<arc::TZipCommon*>(&zip),
                                      static_cast<arc::TZipCommon*>(&unzip)}) {
@@ -205,6 +200,7 @@ class TBackupRestore::TLockedRun {
     log.Database = owner_.parts_.DatabaseName;
     log.Archive = file;
     log.Start = std::chrono::system_clock::now();
+    owner_.run_ = this;
     locked_ = lock_.TryLock(
         LockFile(owner_.parts_.ExeDir, log.Database),
         std::string(operation) + " of " + log.Database + " by process " +
@@ -215,6 +211,7 @@ class TBackupRestore::TLockedRun {
   ~TLockedRun() {
     if (!finished_) Finish(locked_ ? "failed" : "refused", owner_.log_.Cause);
     ::umask(oldMask_);
+    owner_.run_ = nullptr;
   }
 
   TLockedRun(const TLockedRun&) = delete;
@@ -222,6 +219,9 @@ class TBackupRestore::TLockedRun {
 
   bool Locked() const { return locked_; }
   const std::string& Holder() const { return lock_.Holder(); }
+  const std::string& LeftByKilledRun() const { return lock_.LeftByKilledRun(); }
+  /// Notes a file under a temporary name for whoever finds this run killed.
+  void Note(const std::string& line) { lock_.Note(line); }
 
   void Finish(const char* result, const std::string& cause = {}) {
     finished_ = true;
@@ -294,7 +294,8 @@ void TBackupRestore::runBackup() {
   host_.SetBusyCursor(true);
   try {
     parts_.SaveDialog1.FileName.clear();
-    if (!dialogs_.ExecuteFileDialog(TFileDialogKind::Save, parts_.SaveDialog1)) {
+    if (!dialogs_.ExecuteFileDialog(TFileDialogKind::Save, parts_.SaveDialog1) ||
+        !obtainBackupPassword()) {
       outcome_ = TOutcome::Cancelled;
     } else {
       const std::string ArchiveName = parts_.SaveDialog1.FileName;
@@ -313,14 +314,61 @@ void TBackupRestore::runBackup() {
     std::vector<std::string> lines = {Tr(texts::kBackupNotVerified), CauseLine(e.what())};
     if (!e.SetAsideAs().empty()) lines.push_back(Tr(texts::kDamagedSetAside) + " " + e.SetAsideAs());
     showNotice(lines);
+  } catch (const EPasswordFileError& e) {
+    // Nothing was started: the settings are to be put right first.
+    outcome_ = TOutcome::Failed;
+    host_.NoteError(e.what());
+    showNotice({Tr(texts::kPasswordFileUnusable), e.what()});
   } catch (const std::exception& e) {
     outcome_ = TOutcome::Failed;
     host_.NoteError(e.what());
     dialogs_.ShowMessageIndex(parts_.MsgForm2, 4);
   }
+  forgetPasswords();
   host_.SetBusyCursor(false);
   host_.SetGauge1(0);
   host_.SetGauge2(0);
+}
+
+bool TBackupRestore::obtainBackupPassword() {
+  password_.Clear();
+  const std::string& setting = parts_.Settings.BackupPasswordFile;
+  if (setting.empty()) return true;
+  if (!AsksForPassword(setting)) {
+    ReadPasswordFile(setting, password_);
+    return true;
+  }
+  // Typed twice: a backup under a mistyped password could never be restored.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    std::string first;
+    std::string second;
+    if (!dialogs_.PasswordQuery(Tr(texts::kBackupPasswordCaption), Tr(texts::kBackupPasswordPrompt),
+                                first)) {
+      return false;
+    }
+    if (first.empty()) continue;  // nothing typed: asked again
+    if (!dialogs_.PasswordQuery(Tr(texts::kBackupPasswordCaption), Tr(texts::kBackupPasswordRepeat),
+                                second)) {
+      WipeString(first);
+      return false;
+    }
+    const bool same = first == second;
+    WipeString(second);
+    if (same) {
+      password_.Take(first);
+      return true;
+    }
+    WipeString(first);
+    dialogs_.MessageDlg("", Tr(texts::kPasswordsDiffer), TMsgDlgType::Error, TMsgDlgButtons::Ok);
+  }
+  return false;
+}
+
+void TBackupRestore::forgetPasswords() {
+  password_.Clear();
+  parts_.Zip1.SetPassword({});
+  for (std::string& known : parts_.UnZip1.Passwords()) WipeString(known);
+  parts_.UnZip1.Passwords().clear();
 }
 
 void TBackupRestore::backUpLocked(const std::string& ArchiveName, const std::string& database) {
@@ -333,7 +381,7 @@ void TBackupRestore::backUpLocked(const std::string& ArchiveName, const std::str
     const std::string SourceFile = BackupWorkFile(parts_.ExeDir, database);
     host_.Repaint();
     showStep(10);
-    SweepLeftovers(parts_.ExeDir, database);
+    SweepLeftovers(parts_.ExeDir, database, run.LeftByKilledRun());
 
     // The server cannot write into a missing folder, and it adds a backup set
     // to an existing file instead of replacing it: a work file left by an
@@ -370,12 +418,22 @@ void TBackupRestore::refuse(const std::string& holder) {
 }
 
 void TBackupRestore::packAndCheck(const std::string& ArchiveName, const std::string& SourceFile) {
-  if (!PrepareZipFile(ArchiveName, SourceFile)) {
+  // Written and read back under a temporary name: the archive's own name
+  // never holds an archive that has not read back.
+  std::optional<TStagedArchive> staged;
+  const bool packed = PrepareZipFile(ArchiveName, SourceFile, [&](const std::string& archive) {
+    staged.emplace(archive, parts_.DatabaseName);
+    if (run_ != nullptr) run_->Note(StagingNote(staged->Name()));
+    staged->Prepare();
+    return staged->Name();
+  });
+  if (!packed) {
     // The writer has reported its errors, or the name was taken and the user
     // told so; the work file stays for another try.
     if (outcome_ == TOutcome::None) {
       outcome_ = TOutcome::Failed;
-      log_.Cause = "No file was written into '" + parts_.Zip1.ArchiveFile() + "'.";
+      log_.Cause = "No file was written into '" +
+                   (staged ? staged->Archive() : parts_.Zip1.ArchiveFile()) + "'.";
     } else {
       log_.Cause = "'" + ArchiveName + "' exists already.";
     }
@@ -383,27 +441,29 @@ void TBackupRestore::packAndCheck(const std::string& ArchiveName, const std::str
     return;
   }
   // The writer has added its default extension to a name without one.
-  const std::string written = parts_.Zip1.ArchiveFile();
+  const std::string written = staged->Archive();
   const TArchiveCheck check = CheckArchive(
-      written,
+      staged->Name(),
       [this](uint8_t byFile, uint8_t byArchive) {
         host_.SetGauge1(byFile);
         host_.SetGauge2(byArchive);
       },
-      [this] { dialogs_.ProcessMessages(); });
-  arc::EraseFile(SourceFile, false);
+      [this] { dialogs_.ProcessMessages(); }, password_.Value());
   if (!check.Ok()) {
-    const std::string aside = SetAside(written);
+    arc::EraseFile(SourceFile, false);
+    const std::string aside = staged->SetAside();
     lastArchive_ = aside;
     throw EUnreadableBackup("The archive '" + written + "' does not read back: " + check.Cause,
                             aside);
   }
+  staged->Commit();
+  arc::EraseFile(SourceFile, false);
   lastArchive_ = written;
   outcome_ = TOutcome::Succeeded;
 }
 
-bool TBackupRestore::PrepareZipFile(const std::string& ArchiveName,
-                                    const std::string& SourceFile) {
+bool TBackupRestore::PrepareZipFile(const std::string& ArchiveName, const std::string& SourceFile,
+                                    const std::function<std::string(const std::string&)>& WriteAs) {
   bool Result = false;
   host_.SetBusyCursor(true);
   std::error_code ec;
@@ -427,11 +487,20 @@ bool TBackupRestore::PrepareZipFile(const std::string& ArchiveName,
   zip.ExcludeSpec().clear();
   zip.FileSpec().clear();
   zip.FileSpec().push_back(SourceFile);
+  // With a backup password the entry is AES-256.
+  zip.SetPassword(password_.Value());
+  zip.SetEncryptionMethod(password_.Empty() ? arc::emTraditional : arc::emAes256);
   // Hidden, system and read-only work files are taken as well.
   constexpr arc::TArcFileAttr kTaken[] = {arc::fsZeroAttr, arc::fsArchive, arc::fsDirectory,
                                           arc::fsHidden,   arc::fsReadOnly, arc::fsSysFile};
   for (arc::TArcFileAttr a : kTaken) zip.SetAttribute(a, true);
   for (arc::TArcFileAttr a : kTaken) zip.SetAttributeEx(a, false);
+  // The new archive is built where the next operation on the company finds
+  // what a killed run left of it, not in the system's temporary folder.
+  const std::string tempDir = ArchiveTempFolder(parts_.ExeDir, parts_.DatabaseName);
+  CreateFolder(tempDir);
+  if (fs::is_directory(tempDir, ec)) zip.SetTempDir(tempDir);
+  if (WriteAs) zip.SetArchiveFile(WriteAs(zip.ArchiveFile()));
   Result = zip.Compress() > 0;
   host_.SetBusyCursor(false);
   return Result;
@@ -495,6 +564,7 @@ void TBackupRestore::runRestore() {
     }
   } catch (const std::exception& e) {
     outcome_ = TOutcome::Failed;
+    forgetPasswords();
     host_.NoteError(e.what());
     // The fixed line, then what went wrong: the reader's first error when
     // the archive did not unpack, else the server's.
@@ -503,6 +573,7 @@ void TBackupRestore::runRestore() {
     dialogs_.ShowMessageIndex(parts_.MsgForm2, 3);
     host_.Terminate();
   }
+  forgetPasswords();
   host_.SetBusyCursor(false);
   host_.SetGauge1(0);
 }
@@ -514,7 +585,7 @@ void TBackupRestore::restoreLocked(const std::string& chosen, const std::string&
     return;
   }
   try {
-    SweepLeftovers(parts_.ExeDir, database);
+    SweepLeftovers(parts_.ExeDir, database, run.LeftByKilledRun());
     CreateFolder(TempBackupFolder(parts_.ExeDir));
     const std::string N = bringIntoTemp(chosen);
     showStep(98);
@@ -559,6 +630,18 @@ std::string TBackupRestore::bringIntoTemp(const std::string& chosen) {
     std::string N;
     extractErrors_ = 0;
     extractCause_.clear();
+    // The password of the backups is tried first; the reader asks when it
+    // does not open the archive. A file that cannot serve is said, and the
+    // archive may still need no password.
+    const std::string& setting = parts_.Settings.BackupPasswordFile;
+    if (!setting.empty() && !AsksForPassword(setting)) {
+      try {
+        ReadPasswordFile(setting, password_);
+        parts_.UnZip1.Passwords().insert(parts_.UnZip1.Passwords().begin(), password_.Value());
+      } catch (const EPasswordFileError& e) {
+        host_.NoteError(e.what());
+      }
+    }
     const int32_t written = UnzipFile(chosen, "*.*", N);
     // Restoring after a failed extraction would take whatever lies in Temp/
     // under that name: a partial file, or one left there by an earlier run.
@@ -566,6 +649,7 @@ std::string TBackupRestore::bringIntoTemp(const std::string& chosen) {
       if (extractCause_.empty()) extractCause_ = "Nothing usable was extracted from the archive.";
       throw EOperationError("Nothing usable was extracted from '" + chosen + "'.");
     }
+    extractCause_.clear();  // a wrong password typed before the right one
     return N;
   }
   // A plain backup file is copied; Temp/ may not exist yet on a fresh
@@ -607,10 +691,19 @@ void TBackupRestore::UnZip1Progress(arc::TObject*, uint8_t ProgressByFile,
 void TBackupRestore::UnZip1Error(arc::TObject*, const std::string& FileName,
                                  const std::string& ExtendedMsg, const std::string& VolumeID,
                                  int32_t ECode) {
-  if (extractErrors_++ == 0) {
+  const bool wrongPassword = ECode == arc::ec::InvalidPassword;
+  if (extractErrors_ == 0 && (extractCause_.empty() || !wrongPassword)) {
     extractCause_ = std::string(arc::ErrorText(ECode)) + ": " + FileName;
     if (!ExtendedMsg.empty()) extractCause_ += " (" + ExtendedMsg + ")";
   }
+  if (wrongPassword) {
+    // The question comes again, or the entry is given up and nothing usable
+    // is extracted: the restore fails then with this as its cause.
+    host_.NoteError(std::to_string(ECode) + " " + std::string(arc::ErrorText(ECode)) + ": " +
+                    FileName);
+    return;
+  }
+  ++extractErrors_;
   reportArchiveError(FileName, ExtendedMsg, VolumeID, ECode);
 }
 
@@ -634,6 +727,18 @@ void TBackupRestore::UnZip1GetZipNextDisk(arc::TObject*, const std::string& Volu
 
 void TBackupRestore::UnZip1GetZipLastDisk(arc::TObject*, bool& Cancel) {
   askForDisk(Tr(texts::kInsertLastDisk), Cancel);
+}
+
+void TBackupRestore::UnZip1GetPassword(arc::TObject*, const std::string&, std::string& Password,
+                                       bool& TryAgain) {
+  dialogs_.ProcessMessages();
+  std::string typed;
+  TryAgain = dialogs_.PasswordQuery(Tr(texts::kBackupPasswordCaption),
+                                    Tr(texts::kArchivePasswordPrompt), typed) &&
+             !typed.empty();
+  WipeString(Password);
+  Password = typed;
+  WipeString(typed);
 }
 
 void TBackupRestore::UnZip1NextVolume(arc::TObject*, std::string& VolumeName,

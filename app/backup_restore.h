@@ -5,12 +5,17 @@
 // thread: the archive components call back into the progress handlers, which
 // let the application process its messages, so the window stays painted.
 //
-// A backup: the save dialog names the archive; the server writes a full
+// A backup: the save dialog names the archive (and, with BackupPasswordFile=
+// ask, the window asks for the password twice); the server writes a full
 // backup of the company database into the work file Temp/<database> and
 // checks it (RESTORE VERIFYONLY); the writer packs that one file into the
-// archive; the archive is read back, every entry decoded and its CRC checked;
-// only then is the work file erased and the window closed. An archive that
-// does not read back is renamed <archive>.damaged and the backup has failed.
+// archive, under a temporary name beside it (staged_archive.h); the archive is
+// read back, every entry decoded and its CRC checked; only then does it take
+// its name, the work file is erased and the window closed. An archive that
+// does not read back is renamed <archive>.damaged and the backup has failed;
+// an archive the backup was to add to stays as it was.
+// With a backup password (app/backup_password.h) the entry is AES-256 and is
+// read back with the password.
 //
 // A restore: after a confirmation the open dialog picks a ZIP archive
 // (unpacked into Temp/) or a plain backup file (copied there; a safety backup
@@ -18,7 +23,9 @@
 // database into a new file TempBackup/<database>-<time>.Bak and checks it,
 // the oldest safety backups beyond what P_Restore.ini keeps are removed, and
 // the server restores the database from the file in Temp/, which is then
-// erased; the program ends after its message.
+// erased; the program ends after its message. An encrypted archive is tried
+// with the password of BackupPasswordFile, then the reader asks for one
+// (UnZip1GetPassword).
 //
 // Only one operation runs on a company at a time, in this process or any
 // other: each takes the company's lock (operation_lock.h) once its file is
@@ -34,9 +41,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "app/backup_password.h"
 #include "app/config.h"
 #include "app/dialogs.h"
 #include "app/operation_log.h"
@@ -119,8 +128,11 @@ class TBackupRestore {
 
   /// Packs `SourceFile` into `ArchiveName` with Zip1; true when the writer
   /// processed a file. An existing `ArchiveName` is left alone: the user is
-  /// told, the work file goes to the trash and the window closes.
-  bool PrepareZipFile(const std::string& ArchiveName, const std::string& SourceFile);
+  /// told, the work file goes to the trash and the window closes. With
+  /// `WriteAs`, the writer writes into the name it returns for the archive's
+  /// (after the writer's default extension) instead.
+  bool PrepareZipFile(const std::string& ArchiveName, const std::string& SourceFile,
+                      const std::function<std::string(const std::string&)>& WriteAs = {});
 
   /// Extracts the entries of `ArchiveName` matching `Spec` into Temp/ (made
   /// when missing); `ExtractedName` is the stored name of the last entry
@@ -140,6 +152,10 @@ class TBackupRestore {
   void UnZip1GetZipLastDisk(arc::TObject* Sender, bool& Cancel);
   void UnZip1NextVolume(arc::TObject* Sender, std::string& VolumeName, const std::string& VolumeID,
                         bool fExists, bool& Cancel);
+  /// The password of an encrypted archive, asked in a box that hides it; an
+  /// empty or cancelled answer gives up.
+  void UnZip1GetPassword(arc::TObject* Sender, const std::string& FileName, std::string& Password,
+                         bool& TryAgain);
 
   /// True while an operation runs.
   bool Busy() const { return busy_; }
@@ -156,8 +172,9 @@ class TBackupRestore {
   /// The parts of the operations that hold the company's lock.
   void backUpLocked(const std::string& ArchiveName, const std::string& database);
   void restoreLocked(const std::string& chosen, const std::string& database);
-  /// Packs the verified work file into `ArchiveName` and reads the archive
-  /// back; throws EOperationError when it does not read back.
+  /// Packs the verified work file into `ArchiveName` under a temporary name,
+  /// reads it back, then gives it its name; throws EOperationError when it
+  /// does not read back.
   void packAndCheck(const std::string& ArchiveName, const std::string& SourceFile);
   /// The file to restore from, in Temp/: unpacked or copied from `chosen`.
   std::string bringIntoTemp(const std::string& chosen);
@@ -177,6 +194,12 @@ class TBackupRestore {
   void reportArchiveError(const std::string& FileName, const std::string& ExtendedMsg,
                           const std::string& VolumeID, int32_t ECode);
   void askForDisk(const std::string& text, bool& Cancel);
+  /// The backup password into password_: none, read from the file, or asked
+  /// for twice. False when the user cancelled; EPasswordFileError for a file
+  /// that cannot serve.
+  bool obtainBackupPassword();
+  /// Wipes every password the operation held or the reader learnt.
+  void forgetPasswords();
 
   TOperationParts parts_;
   TOperationHost& host_;
@@ -187,6 +210,8 @@ class TBackupRestore {
   std::string extractCause_;   ///< the first of them, in the reader's words
   std::string lastArchive_;
   TLogRecord log_;             ///< the line the running operation will log
+  TSecret password_;           ///< the backup password of the running operation
+  TLockedRun* run_ = nullptr;  ///< the running operation's hold on the company
 };
 
 /// The line of an error text that tells a user what went wrong: its first

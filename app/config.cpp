@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/backup_password.h"
 #include "db/embedded_server.h"
 #include "db/odbc_connection.h"
 #include "db/sample_data.h"
@@ -64,6 +65,8 @@ TDatabaseConfig ParseDatabaseConfig(std::string_view iniText) {
         settings.SafetyBackupsMaxAgeDays = Number("SafetyBackupsMaxAgeDays", value, 0, 100000);
       } else if (key == "log") {
         settings.LogFile = value;
+      } else if (key == "backuppasswordfile") {
+        settings.BackupPasswordFile = value;
       }
       continue;
     }
@@ -100,7 +103,14 @@ TDatabaseConfig ReadDatabaseConfig(const std::filesystem::path& iniFile) {
   if (!in) return {};
   std::ostringstream text;
   text << in.rdbuf();
-  return ParseDatabaseConfig(text.str());
+  TDatabaseConfig config = ParseDatabaseConfig(text.str());
+  // A password file is found beside the settings that name it.
+  std::string& passwordFile = config.Operations.BackupPasswordFile;
+  if (!passwordFile.empty() && !AsksForPassword(passwordFile) &&
+      std::filesystem::path(passwordFile).is_relative()) {
+    passwordFile = (iniFile.parent_path() / passwordFile).string();
+  }
+  return config;
 }
 
 TConnections CreateConnections(const TDatabaseConfig& config, const std::filesystem::path& exeDir) {

@@ -16,6 +16,10 @@
 //   SafetyBackupsMaxAgeDays=0    ; also drop those older than this (0: no limit)
 //   Log=<file>                   ; the operation log (default P_Restore.log in
 //                                ; the data folder)
+//   BackupPasswordFile=<file>    ; backups are AES-256 archives with the
+//                                ; password in <file> (readable by its owner
+//                                ; only; relative to this file's folder), or
+//                                ; "ask": the window asks (app/backup_password.h)
 //
 // Lines starting with ; or # are comments; names are matched without regard
 // to letter case; a value is the rest of its line after the first '=', trimmed.
@@ -40,6 +44,8 @@ struct TOperationSettings {
   int32_t SafetyBackupsKept = 10;      ///< 0: keep every one
   int32_t SafetyBackupsMaxAgeDays = 0;  ///< 0: no limit by age
   std::string LogFile;                  ///< empty: P_Restore.log in the data folder
+  /// Empty: backups without a password; "ask", or the file holding it.
+  std::string BackupPasswordFile;
 };
 
 struct TDatabaseConfig {

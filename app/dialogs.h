@@ -60,6 +60,13 @@ class TDialogs {
   virtual bool InputQuery(const std::string& caption, const std::string& prompt,
                           std::string& value) = 0;
 
+  /// InputQuery for a password: what is typed is not shown. A box that can
+  /// hide it says so by overriding this.
+  virtual bool PasswordQuery(const std::string& caption, const std::string& prompt,
+                             std::string& value) {
+    return InputQuery(caption, prompt, value);
+  }
+
   /// Lets the application handle its pending window messages.
   virtual void ProcessMessages() = 0;
 };

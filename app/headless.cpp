@@ -14,9 +14,11 @@
 #include "app/archive_components.h"
 #include "app/backup_history.h"
 #include "app/backup_list.h"
+#include "app/backup_password.h"
 #include "app/backup_restore.h"
 #include "app/commands.h"
 #include "app/operation_lock.h"
+#include "app/staged_archive.h"
 #include "app/db/alias_table.h"
 #include "app/form1.h"
 #include "app/startup.h"
@@ -189,6 +191,10 @@ std::string UsageText() {
          "archive is opened again and every entry tested; an archive that fails is\n"
          "renamed FILE.damaged. A restore first writes a safety backup of the current\n"
          "database into TempBackup/<database>-YYYYMMDD-HHMMSS.Bak beside the program.\n"
+         "With BackupPasswordFile=FILE under [Backups] in P_Restore.ini, backups are\n"
+         "AES-256 archives with the password on the first line of FILE, which only its\n"
+         "owner may read (chmod 600); restores and --list-backups use it too.\n"
+         "BackupPasswordFile=ask makes the window ask, and is refused here.\n"
          "\n"
          "Exit status: 0 success; 1 failure (for --list-backups: a backup that does not\n"
          "read back); 2 wrong arguments; 3 another backup or restore of the company was\n"
@@ -198,15 +204,18 @@ std::string UsageText() {
 namespace {
 
 int ListHeadless(const std::string& folder, const std::string& exeDir,
-                 const std::string& databaseName, TDbConnection& master, std::ostream& out,
-                 std::ostream& err) {
+                 const std::string& databaseName, TDbConnection& master,
+                 const std::string& password, std::ostream& out, std::ostream& err) {
   TOperationLock lock;
   if (!lock.TryLock(LockFile(exeDir, databaseName), "listing of " + databaseName)) {
     err << "P_Restore: another operation on " << databaseName << " is running ("
         << lock.Holder() << "); try again when it is over\n";
     return kExitBusy;
   }
-  const std::vector<TListedBackup> backups = ListBackups(exeDir, databaseName, folder, master);
+  // The lock file forgets what a killed backup noted once it is taken.
+  SweepNoted(lock.LeftByKilledRun(), databaseName);
+  const std::vector<TListedBackup> backups =
+      ListBackups(exeDir, databaseName, folder, master, password);
   out << "Backups of " << databaseName << ", newest first:\n";
   if (backups.empty()) out << "(none)\n";
   out << FormatBackupList(backups);
@@ -251,13 +260,23 @@ int RunHeadless(const TCommandLine& command, const std::string& exeDir, std::ost
   }
   try {
     TFormEnvironment environment = LoadEnvironment(exeDir);
+    // Nobody is there to type a password: it comes from a file or not at all.
+    const std::string& passwordSetting = environment.Settings.BackupPasswordFile;
+    if (AsksForPassword(passwordSetting)) {
+      err << "P_Restore: BackupPasswordFile=ask needs the window to ask for the password; without "
+             "a window name a file that only its owner may read (BackupPasswordFile=FILE in "
+             "P_Restore.ini)\n";
+      return kExitFailure;
+    }
     TDbConnection& master = *environment.Master;
     master.Open();
     TAliasTable aliasTable(master, "Alias_Zelvo");
     aliasTable.Open();
     const std::string databaseName = SelectCompany(exeDir, aliasTable).DatabaseName;
     if (command.mode == Mode::List) {
-      return ListHeadless(file, exeDir, databaseName, master, out, err);
+      TSecret password;
+      if (!passwordSetting.empty()) ReadPasswordFile(passwordSetting, password);
+      return ListHeadless(file, exeDir, databaseName, master, password.Value(), out, err);
     }
     const std::string folder = file;
     if (command.mode == Mode::BackupDir) {

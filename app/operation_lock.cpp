@@ -3,8 +3,10 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -34,12 +36,14 @@ std::string ReadAll(int fd) {
 bool TOperationLock::TryLock(const std::string& file, const std::string& what) {
   Release();
   holder_.clear();
+  left_.clear();
   const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) Fail("Cannot open the lock file", file);
   while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     if (errno == EWOULDBLOCK) {
       holder_ = ReadAll(fd);
+      holder_.erase(std::min(holder_.find('\n'), holder_.size()));
       ::close(fd);
       return false;
     }
@@ -49,12 +53,22 @@ bool TOperationLock::TryLock(const std::string& file, const std::string& what) {
     Fail("Cannot lock", file);
   }
   fd_ = fd;
+  left_ = ReadAll(fd);
   // Only a note for whoever is refused: a failure to write it changes nothing.
   const std::string line = what + "\n";
   if (::ftruncate(fd, 0) == 0) {
     [[maybe_unused]] const ssize_t written = ::pwrite(fd, line.data(), line.size(), 0);
   }
   return true;
+}
+
+void TOperationLock::Note(const std::string& line) {
+  if (fd_ < 0) return;
+  const std::string text = line + "\n";
+  struct stat st {};
+  if (::fstat(fd_, &st) == 0) {
+    [[maybe_unused]] const ssize_t written = ::pwrite(fd_, text.data(), text.size(), st.st_size);
+  }
 }
 
 void TOperationLock::Release() noexcept {

@@ -8,7 +8,9 @@
 // would let two runs lock two different files of the same name.
 //
 // The holder writes what it is doing into the file, so that a refused run can
-// say who holds the company.
+// say who holds the company, and notes below it the files it has under
+// temporary names. A run that ends releases the lock with the file emptied;
+// what the next holder finds in it was written by a run that was killed.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -30,9 +32,16 @@ class TOperationLock {
   /// the file cannot be opened or locked at all.
   bool TryLock(const std::string& file, const std::string& what);
 
-  /// What the run holding the lock wrote, after a refused TryLock; empty
-  /// when it had not written yet.
+  /// What the run holding the lock wrote (its first line), after a refused
+  /// TryLock; empty when it had not written yet.
   const std::string& Holder() const { return holder_; }
+
+  /// What a killed run left in the file, after a TryLock that took the lock;
+  /// empty when the last holder ended normally.
+  const std::string& LeftByKilledRun() const { return left_; }
+
+  /// Adds `line` below what TryLock wrote, while the lock is held.
+  void Note(const std::string& line);
 
   bool Held() const { return fd_ >= 0; }
   void Release() noexcept;
@@ -40,6 +49,7 @@ class TOperationLock {
  private:
   int fd_ = -1;
   std::string holder_;
+  std::string left_;
 };
 
 }  // namespace app

@@ -136,6 +136,18 @@ bool TQtDialogs::InputQuery(const std::string& caption, const std::string& promp
   return ok;
 }
 
+bool TQtDialogs::PasswordQuery(const std::string& caption, const std::string& prompt,
+                               std::string& value) {
+  TCursorLift lift;
+  bool ok = false;
+  QString text =
+      QInputDialog::getText(parent_, Q(caption), Q(prompt), QLineEdit::Password, QString(), &ok);
+  if (ok) value = text.toStdString();
+  // Qt's own copy goes as well.
+  text.fill(QChar(u' '));
+  return ok;
+}
+
 void TQtDialogs::ProcessMessages() { QCoreApplication::processEvents(); }
 
 }  // namespace app

@@ -26,6 +26,8 @@ class TQtDialogs : public TDialogs {
                                TMsgDlgType type, TMsgDlgButtons buttons) override;
   bool InputQuery(const std::string& caption, const std::string& prompt,
                   std::string& value) override;
+  bool PasswordQuery(const std::string& caption, const std::string& prompt,
+                     std::string& value) override;
   void ProcessMessages() override;
 
  private:

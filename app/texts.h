@@ -60,6 +60,16 @@ inline constexpr const char* kCloseButtonTip = QT_TRANSLATE_NOOP("texts", "خر�
 /// "LTR" in a left-to-right translation.
 inline constexpr const char* kLayoutDirection = QT_TRANSLATE_NOOP("texts", "RTL");
 
+/// The password of backups (BackupPasswordFile=ask) and of an encrypted
+/// archive to restore from.
+inline constexpr const char* kBackupPasswordCaption = QT_TRANSLATE_NOOP("texts", "رمز عبور نسخه پشتيبان");
+inline constexpr const char* kBackupPasswordPrompt = QT_TRANSLATE_NOOP("texts", "رمز عبور را وارد كنيد:");
+inline constexpr const char* kBackupPasswordRepeat = QT_TRANSLATE_NOOP("texts", "رمز عبور را دوباره وارد كنيد:");
+inline constexpr const char* kPasswordsDiffer = QT_TRANSLATE_NOOP("texts", "دو رمز عبور وارد شده يكسان نيستند");
+inline constexpr const char* kArchivePasswordPrompt = QT_TRANSLATE_NOOP("texts", "رمز عبور فايل فشرده را وارد كنيد:");
+/// The password file of P_Restore.ini cannot be used; the cause follows.
+inline constexpr const char* kPasswordFileUnusable = QT_TRANSLATE_NOOP("texts", "فايل رمز عبور نسخه پشتيبان قابل استفاده نيست");
+
 /// The box that asks where a missing volume of a split archive is.
 inline constexpr const char* kNextVolumeCaption = "Enter new drv:\\directory...";
 inline constexpr const char* kNextVolumePrompt = "Filename: ";

@@ -114,5 +114,29 @@
         <source>در حال اتصال به سرور ...</source>
         <translation>Connecting to the server ...</translation>
     </message>
+    <message>
+        <source>رمز عبور نسخه پشتيبان</source>
+        <translation>Backup password</translation>
+    </message>
+    <message>
+        <source>رمز عبور را وارد كنيد:</source>
+        <translation>Enter the password:</translation>
+    </message>
+    <message>
+        <source>رمز عبور را دوباره وارد كنيد:</source>
+        <translation>Enter the password again:</translation>
+    </message>
+    <message>
+        <source>دو رمز عبور وارد شده يكسان نيستند</source>
+        <translation>The two passwords typed differ</translation>
+    </message>
+    <message>
+        <source>رمز عبور فايل فشرده را وارد كنيد:</source>
+        <translation>Enter the password of the archive:</translation>
+    </message>
+    <message>
+        <source>فايل رمز عبور نسخه پشتيبان قابل استفاده نيست</source>
+        <translation>The backup password file cannot be used</translation>
+    </message>
 </context>
 </TS>

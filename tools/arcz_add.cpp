@@ -128,6 +128,15 @@ int RunAdd(const Options& o) {
   zip.SetDeflateType(LevelType(o.level));
   if (o.store) zip.SetCompressMethod(arc::cmStore);
   zip.SetPassword(o.password);
+  // AES-256 unless the old cipher is asked for: it is what every current
+  // archiver reads, and the traditional one gives way to a known-plaintext
+  // attack in minutes.
+  zip.SetEncryptionMethod(o.zipCrypto ? arc::emTraditional : arc::emAes256);
+  if (o.havePassword && o.zipCrypto) {
+    std::fprintf(stderr,
+                 "arcz: warning: --zipcrypto writes the traditional ZIP encryption, which "
+                 "anyone who knows part of a file can break; without it -p writes AES-256\n");
+  }
   zip.SetSwitch(o.move ? arc::swMove : o.refresh ? arc::swRefresh : arc::swAdd);
   zip.SetDeleteOptions(arc::doFinal);
   zip.OnReplaceFile = [](arc::TObject*, const std::string&, const std::string&, arc::TDateTime,

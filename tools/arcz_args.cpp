@@ -15,7 +15,7 @@ bool Takes(const std::string& command, const std::string& option) {
       {"l", {"-v"}},
       {"t", {"-p", "-q"}},
       {"x", {"-d", "-p", "-o", "-n", "-q"}},
-      {"a", {"-r", "-0", "--store", "-p", "-m", "-u", "-q"}},
+      {"a", {"-r", "-0", "--store", "-p", "--zipcrypto", "-m", "-u", "-q"}},
       {"d", {"-q"}},
   };
   for (const auto& row : kTable) {
@@ -95,6 +95,7 @@ bool ParseArgs(const std::vector<std::string>& args, Options& o, std::string& er
                    : key == "-q"      ? o.quiet
                    : key == "-r"      ? o.recurse
                    : key == "--store" ? o.store
+                   : key == "--zipcrypto" ? o.zipCrypto
                    : key == "-m"      ? o.move
                                       : o.refresh;
       flag = true;
@@ -114,6 +115,10 @@ bool ParseArgs(const std::vector<std::string>& args, Options& o, std::string& er
   }
   if (o.names.empty() && o.command == "d") {
     error = "no mask of entries to delete";
+    return false;
+  }
+  if (o.zipCrypto && !o.havePassword) {
+    error = "option --zipcrypto goes only with -p";
     return false;
   }
   if (o.move && o.refresh) {

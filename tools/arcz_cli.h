@@ -6,7 +6,8 @@
 //   t  ARCHIVE [-p PASSWORD] [-q]       decode every entry, check its CRC
 //   x  ARCHIVE [-d DIR] [-p PASSWORD] [-o | -n] [-q] [MASK...]
 //                                       extract (all entries without a mask)
-//   a  ARCHIVE [-r] [-0..-9 | --store] [-p PASSWORD] [-m] [-u] [-q] PATH...
+//   a  ARCHIVE [-r] [-0..-9 | --store] [-p PASSWORD [--zipcrypto]] [-m] [-u] [-q] PATH...
+//                                       (-p: AES-256; --zipcrypto: the old cipher)
 //   d  ARCHIVE [-q] MASK...
 //   arcz --help, arcz COMMAND --help, arcz --version
 //
@@ -49,6 +50,7 @@ struct Options {
   bool recurse = false;  ///< -r
   char level = '6';      ///< -0 .. -9
   bool store = false;    ///< --store
+  bool zipCrypto = false;  ///< --zipcrypto: the traditional cipher instead of AES-256
   bool move = false;     ///< -m
   bool refresh = false;  ///< -u
   /// Masks (x, d) or paths (a).

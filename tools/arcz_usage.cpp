@@ -35,12 +35,14 @@ constexpr Usage kUsages[] = {
      "Without -o or -n, arcz asks on a terminal before it replaces a file\n"
      "([y]es, [n]o, [A]ll, [N]one, [r]ename); without a terminal it replaces\n"
      "nothing and reports each such file (exit status 1).\n"},
-    {"a", "arcz a ARCHIVE [-r] [-0..-9 | --store] [-p PASSWORD] [-m] [-u] [-q] PATH...",
+    {"a", "arcz a ARCHIVE [-r] [-0..-9 | --store] [-p PASSWORD [--zipcrypto]] [-m] [-u] [-q] PATH...",
      "Adds files to the archive, making it when it does not exist.\n"
      "  -r           go into folders, to every level\n"
      "  -0 .. -9     compression level (-0 stores, -9 packs smallest)\n"
      "  --store      store without compressing\n"
-     "  -p PASSWORD  encrypt the new entries\n"
+     "  -p PASSWORD  encrypt the new entries with AES-256\n"
+     "  --zipcrypto  with -p: the traditional ZIP encryption instead, for old\n"
+     "               readers only (weak: it can be broken; arcz warns)\n"
      "  -m           move: erase the files once the archive is written\n"
      "  -u           refresh: only replace entries whose file changed\n"
      "  -q           quiet: no progress bar and no summary\n",

@@ -8,6 +8,7 @@
 #include <sys/random.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -165,7 +166,11 @@ void AesCipher::ApplyKeyStream(uint8_t* data, size_t count) {
       for (size_t i = 0; i < blocks; ++i) {
         uint64_t value = ++counter_;
         uint8_t* block = engine_->counters + i * kBlockLen;
-        for (int b = 0; b < 8; ++b, value >>= 8) block[b] = static_cast<uint8_t>(value);
+        if constexpr (std::endian::native == std::endian::little) {
+          std::memcpy(block, &value, 8);
+        } else {
+          for (int b = 0; b < 8; ++b, value >>= 8) block[b] = static_cast<uint8_t>(value);
+        }
       }
       int made = 0;
       const int want = static_cast<int>(blocks * kBlockLen);
@@ -181,6 +186,14 @@ void AesCipher::ApplyKeyStream(uint8_t* data, size_t count) {
     const size_t n = std::min(count, stream_end_ - stream_pos_);
     const uint8_t* key = engine_->stream + stream_pos_;
     size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+      uint64_t a[4];
+      uint64_t k[4];
+      std::memcpy(a, data + i, 32);
+      std::memcpy(k, key + i, 32);
+      for (int w = 0; w < 4; ++w) a[w] ^= k[w];
+      std::memcpy(data + i, a, 32);
+    }
     for (; i + 8 <= n; i += 8) {
       uint64_t a;
       uint64_t k;

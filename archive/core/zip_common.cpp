@@ -2,6 +2,7 @@
 #include <arc/core/zip_common.h>
 
 #include <arc/codec/trad_cipher.h>
+#include "codec/secure_wipe.h"
 #include "core/disk_manager.h"
 #include <arc/support/error_codes.h>
 #include <arc/support/dos_time.h>
@@ -15,7 +16,10 @@ TZipCommon::TZipCommon(TComponent* Owner)
   ResetProgressDispatcher();
 }
 
-TZipCommon::~TZipCommon() = default;
+TZipCommon::~TZipCommon() {
+  // Passwords the reader was given or learnt do not outlive the component.
+  for (std::string& password : passwords_) SecureWipe(password);
+}
 
 void TZipCommon::SetArchiveFile(const std::string& value) {
   *cancel_ = false;

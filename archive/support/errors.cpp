@@ -138,6 +138,7 @@ constexpr Row kTable[] = {
     {26001, "ALL Archives |*.ace;*.arc;*.arj;*.bh;*.cab;*.enc;*.exe;*.gz;*.ha;*.jar;*.lha;*.lzh;*.mbf;*.mim;*.pak;*.pk3;*.pk_;*.rar;*.tar;*.tgz;*.uue;*.war;*.xxe;*.z;*.zip;*.zlib;*.zoo"},
     {26002, "Executables (*.exe)"},
     {26517, "Invalid password"},
+    {26518, "File fails authentication check"},
     {26522, "Password failed"},
     {26800, "Skipped File"},
     {26859, "Nothing to do"},
@@ -150,7 +151,7 @@ constexpr bool sortedByCode() {
   return true;
 }
 static_assert(sortedByCode(), "kTable must stay sorted by code");
-static_assert(std::size(kTable) == 119, "116 errors and three dialog filters");
+static_assert(std::size(kTable) == 120, "117 errors and three dialog filters");
 
 }  // namespace
 

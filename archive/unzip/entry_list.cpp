@@ -42,8 +42,11 @@ int64_t AddCapped(int64_t total, int64_t n) {
 
 void Count(ZipEntryList& list, const ZipEntryItem& item) {
   const bool encrypted = (item.flags & kFlagEncrypted) != 0;
-  list.compressedTotal = AddCapped(list.compressedTotal, static_cast<int64_t>(item.compressedSize) -
-                                                             (encrypted ? 12 : 0));
+  const int64_t overhead = !encrypted ? 0
+                           : item.aes ? static_cast<int64_t>(AesOverhead(item.aes->strength))
+                                      : 12;
+  list.compressedTotal =
+      AddCapped(list.compressedTotal, static_cast<int64_t>(item.compressedSize) - overhead);
   list.uncompressedTotal =
       AddCapped(list.uncompressedTotal, static_cast<int64_t>(item.uncompressedSize));
   if (list.items.empty() || static_cast<int32_t>(item.dosDateTime) > list.newestDate) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "codec/secure_wipe.h"
 #include <arc/support/error_codes.h>
 #include <arc/unzip/zip_records.h>
 
@@ -20,12 +21,18 @@ void MoveToFront(std::vector<std::string>& list, const std::string& password) {
 
 bool SearchPassword(TradCipher& cipher, std::string& currentPassword,
                     const EncryptedEntry& entry, const PasswordSearchHost& host) {
-  auto verify = [&](const std::string& candidate) {
-    return cipher.VerifyPassword(candidate, entry.header,
-                                 PasswordCheckByte(entry.flags, entry.crc32, entry.dosDateTime));
-  };
+  return SearchPassword(
+      [&](std::string_view candidate) {
+        return cipher.VerifyPassword(
+            candidate, entry.header, PasswordCheckByte(entry.flags, entry.crc32, entry.dosDateTime));
+      },
+      currentPassword, entry.outputName, host);
+}
+
+bool SearchPassword(const PasswordCheck& verify, std::string& currentPassword,
+                    const std::string& outputName, const PasswordSearchHost& host) {
   auto report = [&](int32_t code, const std::string& extended) {
-    if (host.ReportError) host.ReportError(entry.outputName, extended, "0", code);
+    if (host.ReportError) host.ReportError(outputName, extended, "0", code);
   };
 
   if (verify(currentPassword)) return true;
@@ -46,7 +53,7 @@ bool SearchPassword(TradCipher& cipher, std::string& currentPassword,
   bool tryAgain = true;
   for (int32_t attempt = 0; attempt < host.PasswordAttempts; ++attempt) {
     if (host.Cancel && host.Cancel()) break;
-    host.OnGetPassword(entry.outputName, currentPassword, tryAgain);
+    host.OnGetPassword(outputName, currentPassword, tryAgain);
     if (!tryAgain) {
       report(ec::InvalidPassword, "");
       break;
@@ -56,7 +63,7 @@ bool SearchPassword(TradCipher& cipher, std::string& currentPassword,
       if (host.Passwords) MoveToFront(*host.Passwords, currentPassword);
       break;
     }
-    currentPassword.clear();
+    SecureWipe(currentPassword);
     report(ec::InvalidPassword, "");
   }
   return verified;

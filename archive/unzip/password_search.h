@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <arc/codec/trad_cipher.h>
@@ -57,5 +58,14 @@ struct EncryptedEntry {
 /// The caller pauses its stopwatch around the call.
 bool SearchPassword(TradCipher& cipher, std::string& currentPassword,
                     const EncryptedEntry& entry, const PasswordSearchHost& host);
+
+/// Judges one candidate against an entry's stored check (the traditional
+/// check byte, an AES verifier); true leaves the entry's cipher ready.
+using PasswordCheck = std::function<bool(std::string_view candidate)>;
+
+/// The same search with any check: `outputName` is the FileName of the
+/// questions and reports.
+bool SearchPassword(const PasswordCheck& verify, std::string& currentPassword,
+                    const std::string& outputName, const PasswordSearchHost& host);
 
 }  // namespace arc

@@ -1,8 +1,10 @@
 //===-- unzip/unzip_decode.cpp - Writing an entry's data ------------------===//
 //
-// The decoders by method: 0 copies, 8 and 9 inflate through the decompress
-// adapter, 1 to 6 go to the legacy decoders; anything else is reported as
-// unsupported and leaves an empty file. Every decoder writes through
+// The decoders by method: 0 copies; 8 and 9 (the inflater), 12 (bzip2), 14
+// (LZMA), 93 (Zstandard) and 95 (XZ) go through the decompress adapter; 1 to
+// 6 go to the legacy decoders. An AES entry (99) is decoded by the real
+// method of its 0x9901 block, its data decrypted on the way, and its
+// authentication code checked after them. Every decoder writes through
 // WriteBlock, which keeps the running CRC, and follows the data into the next
 // volume of a split or spanned archive when the current one ends.
 //
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "codec/stream_decoder.h"
 #include <arc/support/error_codes.h>
 #include "support/stream_adapters.h"
 #include "support/stream_memory.h"
@@ -26,31 +29,78 @@ constexpr uint32_t kInflateChunk = 32768;
 }  // namespace
 
 bool ZipExtractor::CanDecode(uint16_t method) {
-  return method == kMethodStored || method == kMethodDeflated || method == kMethodDeflate64 ||
-         IsLegacyMethod(method);
+  return method == kMethodStored || HasStreamDecoder(method) || IsLegacyMethod(method);
 }
 
 void ZipExtractor::Decompress(EntryInfo& info, bool encrypted) {
   z_.SetRunningCrc(kCrc32Init);
-  // The encryption header was taken by the password check.
-  if (encrypted) info.compressedSize = info.compressedSize >= 12 ? info.compressedSize - 12 : 0;
-  const int64_t dataStart = info.dataPos + (encrypted ? 12 : 0);
+  // The encryption header was taken by the password check; an AES entry's
+  // code follows its data.
+  const uint64_t overhead = encrypted ? info.EncryptionOverhead() : 0;
+  info.compressedSize = info.compressedSize >= overhead ? info.compressedSize - overhead : 0;
+  const int64_t dataStart =
+      info.dataPos + (encrypted ? static_cast<int64_t>(info.EncryptionHeaderLen()) : 0);
   if (archive_->Seek(dataStart, TSeekOrigin::soBeginning) != dataStart) return;
-  switch (info.method) {
-    case kMethodStored: CopyStored(info, encrypted); break;
-    case kMethodDeflated: InflateData(info, encrypted, false); break;
-    case kMethodDeflate64: InflateData(info, encrypted, true); break;
-    default:
-      LegacyData(info, encrypted);
-      break;
+  readTo_ = -1;
+  readBeyond_ = 0;
+  if (aes_) aes_->SetDataLength(info.compressedSize);
+  const uint16_t method = info.DataMethod();
+  if (method == kMethodStored) {
+    CopyStored(info, encrypted);
+  } else if (IsLegacyMethod(method)) {
+    LegacyData(info, encrypted);
+  } else {
+    StreamData(info, encrypted);
   }
+  if (aes_ && !z_.Cancel()) Authenticate();
+}
+
+uint32_t ZipExtractor::Decipher(uint8_t* data, uint32_t count) {
+  if (aes_) return static_cast<uint32_t>(aes_->Decrypt(std::span<uint8_t>(data, count)));
+  z_.DecipherBlock(data, static_cast<int32_t>(count));
+  return count;
+}
+
+bool ZipExtractor::ReadFollowingVolumes(uint8_t* data, uint32_t count, int64_t stillToRead) {
+  while (count > 0) {
+    const int32_t got = archive_->Read(data, static_cast<int32_t>(count));
+    if (got <= 0) {
+      if (IsMultiVolume() && NextVolumeForData(stillToRead)) continue;
+      return false;
+    }
+    data += got;
+    count -= static_cast<uint32_t>(got);
+    stillToRead -= got;
+  }
+  return true;
+}
+
+void ZipExtractor::Authenticate() {
+  // The code covers every encrypted byte of the entry once: what the decoder
+  // read was taken on the way, what it left unread is taken here.
+  authFailed_ = true;
+  const int64_t next = readTo_ - readBeyond_;
+  if (readTo_ < 0 || next < 0 || archive_ == nullptr ||
+      archive_->Seek(next, TSeekOrigin::soBeginning) != next) {
+    return;
+  }
+  std::vector<uint8_t> buf(kCopyBlock);
+  while (aes_->Remaining() > 0 && !z_.Cancel()) {
+    const auto n = static_cast<uint32_t>(std::min<uint64_t>(aes_->Remaining(), kCopyBlock));
+    const auto left = static_cast<int64_t>(aes_->Remaining() + kAesCodeLen);
+    if (!ReadFollowingVolumes(buf.data(), n, left)) return;
+    aes_->Authenticate(std::span<const uint8_t>(buf.data(), n));
+  }
+  std::array<uint8_t, kAesCodeLen> code{};
+  if (z_.Cancel() || !ReadFollowingVolumes(code.data(), kAesCodeLen, kAesCodeLen)) return;
+  authFailed_ = !aes_->CheckCode(code);
 }
 
 bool ZipExtractor::WriteBlock(uint8_t* data, uint32_t count, bool decipher) {
   produced_ += count;
+  if (decipher) Decipher(data, count);
   if (!toFiles_) {
     // Testing: the data only goes through the CRC.
-    if (decipher) z_.DecipherBlock(data, static_cast<int32_t>(count));
     uint32_t crc = z_.RunningCrc();
     Crc32Update(data, static_cast<int32_t>(count), crc);
     z_.SetRunningCrc(crc);
@@ -60,7 +110,7 @@ bool ZipExtractor::WriteBlock(uint8_t* data, uint32_t count, bool decipher) {
   const auto n = static_cast<int32_t>(count);
   // A full disk raises the fatal 25160 inside; any other short write was
   // reported as 25136 and ends the entry.
-  if (z_.WriteBlock(out, data, n, decipher ? TBlockCipher::Decipher : TBlockCipher::None) == n) {
+  if (z_.WriteBlock(out, data, n, TBlockCipher::None) == n) {
     return true;
   }
   writeFailed_ = true;
@@ -87,13 +137,12 @@ void ZipExtractor::CopyStored(const EntryInfo& info, bool encrypted) {
     z_.Totals().Remaining -= got;
     z_.DoProgress(list_.compressedTotal, size, size - left);
   }
+  // A volume that could not be had leaves no archive open.
+  readTo_ = archive_ ? archive_->Position() : -1;
 }
 
 void ZipExtractor::LegacyData(const EntryInfo& info, bool encrypted) {
-  if (!IsLegacyMethod(info.method)) {
-    z_.ReportError(z_.EntryName(), "", "0", ec::UnsupportedCompressionMethod);
-    return;
-  }
+  const uint16_t method = info.DataMethod();
   const auto size = static_cast<int64_t>(info.uncompressedSize);
   // Compressed bytes not yet read: the decoders stop at the declared size,
   // and a volume switch needs to know where the next record stands.
@@ -102,11 +151,12 @@ void ZipExtractor::LegacyData(const EntryInfo& info, bool encrypted) {
   io.readBlock = [&](uint8_t* p, uint32_t n) -> uint32_t {
     const auto want = static_cast<int32_t>(std::min<int64_t>(n, std::max<int64_t>(left, 0)));
     if (want <= 0) return 0;
-    int32_t got = z_.ReadBlock(*archive_, p, want, encrypted, false);
+    int32_t got = z_.ReadBlock(*archive_, p, want, false, false);
     if (got <= 0 && IsMultiVolume() && NextVolumeForData(left)) {
-      got = z_.ReadBlock(*archive_, p, want, encrypted, false);
+      got = z_.ReadBlock(*archive_, p, want, false, false);
     }
     if (got <= 0) return 0;
+    if (encrypted) Decipher(p, static_cast<uint32_t>(got));
     left -= got;
     return static_cast<uint32_t>(got);
   };
@@ -125,27 +175,32 @@ void ZipExtractor::LegacyData(const EntryInfo& info, bool encrypted) {
   io.cancel = z_.CancelFlag();
   io.compressedSize = info.compressedSize;
   io.uncompressedSize = info.uncompressedSize;
-  const int32_t status = DecodeLegacy(info.method, info.flags, io);
+  const int32_t status = DecodeLegacy(method, info.flags, io);
   // The decoders pass every failure on themselves, but for a lack of memory.
   if (status == ec::OutOfMemory) z_.ReportError(z_.EntryName(), "", "0", ec::OutOfMemory);
+  readTo_ = archive_ ? archive_->Position() : -1;
 }
 
-void ZipExtractor::InflateData(const EntryInfo& info, bool encrypted, bool deflate64) {
+void ZipExtractor::StreamData(const EntryInfo& info, bool encrypted) {
   // Where the adapter is pointed when no next volume could be had, so that
   // it never refers to a closed one.
   TMemoryStream32 nothing;
-  TDecompressStream stream(*archive_, kDeflateWindowBits,
-                           deflate64 ? InflateVariant::Deflate64 : InflateVariant::Deflate);
+  DecoderOptions options;
+  options.flags = info.flags;
+  options.compressedSize = info.compressedSize;
+  options.uncompressedSize = info.uncompressedSize;
+  TDecompressStream stream(*archive_, MakeStreamDecoder(info.DataMethod(), options));
   if (stream.InitResult() != inflate_result::Ok) {
-    // An engine that cannot start would make no progress at all.
+    // An engine that cannot start would make no progress at all; one that
+    // asks for more memory than a decoder may take is refused.
     z_.ReportError(z_.EntryName(), "", "0", ec::OutOfMemory);
     return;
   }
   stream.Control.Cancel = z_.CancelFlag();
   stream.Control.Encrypted = encrypted;
-  stream.Control.Cipher = [this](uint8_t* p, uint32_t n) {
-    z_.DecipherBlock(p, static_cast<int32_t>(n));
-  };
+  // What the adapter reads ahead past the encrypted data (the code, the
+  // next record) is left as it is and counted, so that the code is found.
+  stream.Control.Cipher = [this](uint8_t* p, uint32_t n) { readBeyond_ += n - Decipher(p, n); };
   std::vector<uint8_t> buf(kInflateChunk);
   const auto size = static_cast<int64_t>(info.uncompressedSize);
   int64_t expected = size;
@@ -170,6 +225,7 @@ void ZipExtractor::InflateData(const EntryInfo& info, bool encrypted, bool defla
       }
       stream.SetStream(archive_.get());
       stream.SetStreamPos(0);
+      readBeyond_ = 0;
       continue;
     }
     // Damaged or short data, or a stream that ended before the declared size:
@@ -186,6 +242,9 @@ void ZipExtractor::InflateData(const EntryInfo& info, bool encrypted, bool defla
     stream.Read(&beyond, 1);
     longData_ = stream.Engine().avail_out == 0;
   }
+  // The adapter hands back what it read ahead; the bytes it decrypted on the
+  // way were taken into the code already.
+  if (stream.Stream() == archive_.get()) readTo_ = stream.StreamPos();
 }
 
 }  // namespace arc

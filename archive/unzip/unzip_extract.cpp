@@ -9,6 +9,7 @@
 #include <limits>
 #include <optional>
 
+#include "codec/secure_wipe.h"
 #include "core/disk_manager.h"
 #include <arc/support/error_codes.h>
 #include <arc/support/dos_time.h>
@@ -30,14 +31,22 @@ namespace {
 constexpr uint32_t kAttrNormal = kAttrArchive;  // external attributes left alone
 
 /// What keeps an entry from being decoded, for the report ("bzip2 (method
-/// 12)"); empty when it can be.
-std::string UndecodableBecause(const EntryInfo& info, bool decodable) {
+/// 12)"); empty when it can be. An AES entry is judged by the real method of
+/// its 0x9901 block.
+std::string UndecodableBecause(const EntryInfo& info) {
   if ((info.flags & kFlagEncrypted) != 0 && (info.flags & kFlagStrongEncryption) != 0) {
     return "strong encryption";
   }
-  if (decodable) return {};
+  uint16_t method = info.method;
+  if (method == kMethodAes) {
+    // Without its block (or without the encryption flag) the entry names
+    // neither its key strength nor how its data are compressed.
+    if (!info.aes || (info.flags & kFlagEncrypted) == 0) return "AES encryption (method 99)";
+    method = info.aes->method;
+  }
+  if (ZipExtractor::CanDecode(method)) return {};
   const char* name = nullptr;
-  switch (info.method) {
+  switch (method) {
     case 12: name = "bzip2"; break;
     case 14: name = "LZMA"; break;
     case 93: name = "Zstandard"; break;
@@ -46,7 +55,7 @@ std::string UndecodableBecause(const EntryInfo& info, bool decodable) {
     case 99: name = "AES encryption"; break;
     default: break;
   }
-  const std::string number = "method " + std::to_string(info.method);
+  const std::string number = "method " + std::to_string(method);
   return name ? std::string(name) + " (" + number + ")" : number;
 }
 
@@ -99,6 +108,14 @@ bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
 }  // namespace
 
+uint64_t EntryInfo::EncryptionHeaderLen() const {
+  return aes ? AesHeaderLen(aes->strength) : kEncryptionHeaderLen;
+}
+
+uint64_t EntryInfo::EncryptionOverhead() const {
+  return aes ? AesOverhead(aes->strength) : kEncryptionHeaderLen;
+}
+
 int32_t TUnBase::Extract() { return 0; }
 
 int32_t TUnZip::Extract() {
@@ -120,6 +137,9 @@ bool TUnZip::RequestVolume(int32_t index) { return run_ != nullptr && run_->Requ
 ZipExtractor::ZipExtractor(TUnZip& owner) : z_(owner) { z_.run_ = this; }
 
 ZipExtractor::~ZipExtractor() {
+  // No password or key outlives the run in memory.
+  SecureWipe(password_);
+  z_.Cipher() = TradCipher{};
   z_.run_ = nullptr;
 }
 
@@ -286,11 +306,10 @@ bool ZipExtractor::CheckEntry(const EntryInfo& info, uint32_t externalAttributes
     z_.ReportError(stored, "", "0", ec::InvalidFileName);
     if (nothing && toFiles_) return false;
   }
-  // An encrypted entry too short for its 12-byte header is damaged; its
-  // password is not asked for.
-  if (!directory && (info.flags & kFlagEncrypted) != 0 &&
-      (info.flags & kFlagStrongEncryption) == 0 && CanDecode(info.method) &&
-      info.compressedSize < kEncryptionHeaderLen) {
+  // An encrypted entry too short for its header (and an AES entry for its
+  // code) is damaged; its password is not asked for.
+  if (!directory && (info.flags & kFlagEncrypted) != 0 && UndecodableBecause(info).empty() &&
+      info.compressedSize < info.EncryptionOverhead()) {
     z_.ReportError(stored, "", "0", ec::BadFileHeader);
     return false;
   }
@@ -323,6 +342,7 @@ bool ZipExtractor::ReadLocalEntry(const ZipEntryItem& item, EntryInfo& info,
   info.dataPos = item.localPos + static_cast<int64_t>(record->headerLength);
   info.fromCentral = item.fromCentral;
   info.versionMadeBy = item.versionMadeBy;
+  info.aes = item.aes;
   if (item.fromCentral) {
     info.flags = item.flags;
     info.method = item.method;
@@ -419,10 +439,11 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
   shortData_ = false;
   longData_ = false;
   writeFailed_ = false;
+  authFailed_ = false;
+  aes_.reset();
   // Data no decoder can read is turned down before anything is asked for or
   // touched: no file is made or emptied, and the entry is not counted.
-  const std::string undecodable =
-      directory ? std::string() : UndecodableBecause(info, CanDecode(info.method));
+  const std::string undecodable = directory ? std::string() : UndecodableBecause(info);
   if (!undecodable.empty()) {
     z_.ReportError(z_.EntryName(), undecodable, "0", ec::UnsupportedCompressionMethod);
     reported_ = true;
@@ -438,6 +459,8 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
   const bool counted = !directory;  // BeginStep counted a file it accepted
   bool written = false;
   uint32_t expected = info.crc32;
+  // AE-2 entries store 0 for their CRC: only their code is checked.
+  const bool crcStored = directory || !encrypted || info.CrcStored();
   bool reached = false;
   int32_t unreachedCode = 0;
   try {
@@ -487,21 +510,43 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
   out_.reset();
   // Only a file whose data went out whole counts as extracted.
   if (counted && !written) --count_;
+  aes_.reset();
+  if (!crcStored) expected = z_.RunningCrc();
   EndStep(expected, reached, unreachedCode);
 }
 
 bool ZipExtractor::FindPassword(const EntryInfo& info) {
+  PasswordCheck verify;
   EncryptedEntry entry;
+  std::array<uint8_t, kAesMaxSaltLen + kAesVerifierLen> aesHeader{};
   StreamSource source(*archive_);
-  if (!source.ReadExact(info.dataPos, entry.header)) {
+  bool read;
+  if (info.aes) {
+    // Salt and verifier: each candidate derives its keys from them, and a
+    // wrong one is caught by the 2-byte verifier.
+    const AesStrength strength = info.aes->strength;
+    const std::span<uint8_t> header = std::span(aesHeader).first(AesHeaderLen(strength));
+    read = source.ReadExact(info.dataPos, header);
+    aes_ = std::make_unique<AesCipher>();
+    verify = [this, strength, header](std::string_view candidate) {
+      return aes_->VerifyPassword(candidate, strength, header);
+    };
+  } else {
+    read = source.ReadExact(info.dataPos, entry.header);
+    entry.flags = info.flags;
+    entry.crc32 = info.crc32;
+    entry.dosDateTime = info.dosDateTime;
+    verify = [this, &entry](std::string_view candidate) {
+      return z_.Cipher().VerifyPassword(
+          candidate, entry.header, PasswordCheckByte(entry.flags, entry.crc32, entry.dosDateTime));
+    };
+  }
+  if (!read) {
     // The encryption header lies beyond the end of the archive.
     z_.ReportError(z_.EntryName(), "", "0", ec::ReadError);
+    aes_.reset();
     return false;
   }
-  entry.flags = info.flags;
-  entry.crc32 = info.crc32;
-  entry.dosDateTime = info.dosDateTime;
-  entry.outputName = z_.EntryName();
   PasswordSearchHost host;
   host.Passwords = &z_.Passwords();
   host.PasswordAttempts = z_.PasswordAttempts();
@@ -519,7 +564,8 @@ bool ZipExtractor::FindPassword(const EntryInfo& info) {
     host.ReportError = [this](const std::string& f, const std::string& m, const std::string& v,
                               int32_t c) { z_.ReportError(f, m, v, c); };
   }
-  if (SearchPassword(z_.Cipher(), password_, entry, host)) return true;
+  if (SearchPassword(verify, password_, z_.EntryName(), host)) return true;
+  aes_.reset();
   if (!ask) z_.ReportError(z_.EntryName(), "", "0", ec::PasswordFailed);
   passwordFailed_ = true;
   return false;
@@ -569,12 +615,16 @@ void ZipExtractor::EndStep(uint32_t expectedCrc, bool reached, int32_t unreached
   // when the declared bytes match the CRC: the entry is not what the archive
   // says it is.
   const bool sizeDiffers = shortData_ || longData_;
-  const bool pass = reached && !z_.Cancel() && crcPass && !sizeDiffers;
+  const bool pass = reached && !z_.Cancel() && crcPass && !sizeDiffers && !authFailed_;
   const std::string output = z_.EntryName();
   if (z_.OnEnd) {
     z_.OnEnd(&z_, output, pass);
   } else if (!pass && z_.OnError) {
-    if (reached && !crcPass) {
+    if (reached && authFailed_ && !z_.Cancel()) {
+      // The encrypted bytes are not those the archive's writer made: damage
+      // or tampering, whatever the CRC says.
+      z_.ReportError(output, "", "0", ec::AuthenticationFailed);
+    } else if (reached && !crcPass) {
       z_.ReportError(output, "", "0", ec::CrcFailed);
     } else if (reached && sizeDiffers && !z_.Cancel()) {
       z_.ReportError(output, "", "0", ec::FileSizeDifferent);

@@ -7,17 +7,21 @@
 //
 // Per entry:  volume switch -> local header -> output path -> begin step
 //             (OnRenameFile, OnBegin, overwrite rules) -> password ->
-//             folder or file -> decode (copy, inflate, legacy) -> date,
-//             close, attributes -> end step (OnEnd or 25151)
+//             folder or file -> decode (copy, stream decoders, legacy)
+//             [-> AES authentication code] -> date, close, attributes ->
+//             end step (OnEnd, or 26518, 25151)
 //
 //===----------------------------------------------------------------------===//
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include <arc/codec/aes_crypt.h>
+#include <arc/codec/aes_extra.h>
 #include "support/stream32.h"
 #include "support/unique_fd.h"
 #include <arc/unzip/entry_list.h>
@@ -40,6 +44,18 @@ struct EntryInfo {
   uint16_t versionMadeBy = 0;     ///< of the directory entry (0 from a local walk)
   int64_t dataPos = 0;            ///< first byte of the data in the open volume
   std::optional<UtcTime> modified;  ///< precise time of an extra-field block
+  /// The 0x9901 block of an AES entry (method 99).
+  std::optional<AesExtra> aes;
+
+  /// The method the data are compressed with: an AES entry's real one.
+  uint16_t DataMethod() const { return aes ? aes->method : method; }
+  /// Bytes in front of the encrypted data: salt and verifier, or the 12-byte
+  /// traditional header.
+  uint64_t EncryptionHeaderLen() const;
+  /// What encryption adds to the compressed size (AES: the code as well).
+  uint64_t EncryptionOverhead() const;
+  /// AE-2 entries store no CRC: their authentication code alone judges them.
+  bool CrcStored() const { return !aes || aes->vendorVersion != kAesVendorAe2; }
 };
 
 class ZipExtractor {
@@ -57,6 +73,9 @@ class ZipExtractor {
   bool RequestVolume(int32_t index);
   /// The name the next split volume's name is made from.
   const std::string& BaseVolume() const { return baseVolume_; }
+
+  /// True for the compression methods a decoder reads.
+  static bool CanDecode(uint16_t method);
 
  private:
   // unzip_extract.cpp: the run and its entry loops.
@@ -78,15 +97,26 @@ class ZipExtractor {
   void Finish(const EntryInfo& info, uint32_t externalAttributes);
   bool IsMultiVolume() const;
 
+
   // unzip_decode.cpp: turning the entry's data into the output file.
-  static bool CanDecode(uint16_t method);
   void Decompress(EntryInfo& info, bool encrypted);
   void CopyStored(const EntryInfo& info, bool encrypted);
-  void InflateData(const EntryInfo& info, bool encrypted, bool deflate64);
+  /// Deflate, Deflate64 and the methods of the library decoders.
+  void StreamData(const EntryInfo& info, bool encrypted);
   void LegacyData(const EntryInfo& info, bool encrypted);
   /// Through the component's block writer (CRC, decipher when asked); a
   /// short write ends the entry: false.
   bool WriteBlock(uint8_t* data, uint32_t count, bool decipher);
+  /// Deciphers entry data in place with the entry's cipher (AES or the
+  /// component's traditional key state); the bytes taken (AES takes none
+  /// past the entry's encrypted data).
+  uint32_t Decipher(uint8_t* data, uint32_t count);
+  /// An AES entry, after its data: the encrypted bytes no decoder read and
+  /// the stored code, from `readTo_` on (following volumes); sets authFailed_.
+  void Authenticate();
+  /// Reads exactly `count` bytes from the archive at its position, going on
+  /// in the next volume where one ends.
+  bool ReadFollowingVolumes(uint8_t* data, uint32_t count, int64_t stillToRead);
 
   // unzip_volumes.cpp: moving between volumes.
   /// Data goes on in the next volume; `stillToRead` compressed bytes remain.
@@ -110,6 +140,10 @@ class ZipExtractor {
   uint64_t produced_ = 0;     // bytes the entry's decoder gave so far
   bool shortData_ = false;    // the entry's data ended before its declared size
   bool longData_ = false;     // the entry's data goes on beyond its declared size
+  std::unique_ptr<AesCipher> aes_;  // the AES entry's keys, once its password is found
+  int64_t readTo_ = -1;       // where the decoder stopped reading (current volume)
+  int64_t readBeyond_ = 0;    // bytes read before readTo_ past the encrypted data
+  bool authFailed_ = false;   // the AES entry's authentication code does not match
   std::string baseVolume_;    // split archives: name the next volume is made from
   int32_t wantedDisk_ = 0;    // spanned archives: 0 last, 1 first, n disk n
   int64_t checkPos_ = 0;      // where a valid record must stand on the disk offered

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "codec/secure_wipe.h"
 #include "unzip/arc_detect.h"
 #include "zip/update_run.h"
 
@@ -29,7 +30,13 @@ TZipBase::TZipBase(TComponent* Owner)
   StoreArcType(atZip);
 }
 
-TZipBase::~TZipBase() = default;
+TZipBase::~TZipBase() { SecureWipe(password_); }
+
+void TZipBase::SetPassword(const std::string& value) {
+  if (value == password_) return;
+  SecureWipe(password_);
+  password_ = value;
+}
 
 void TZipBase::SetArchiveFile(const std::string& value) {
   if (Loading()) {

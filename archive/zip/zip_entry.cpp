@@ -2,11 +2,18 @@
 //
 // The order of the writes for one file:
 //
-//   local header (prepared) + name [+ Zip64 block]    at the entry's offset
+//   local header (prepared) + name [+ Zip64 block] [+ AES block]
+//                                                      at the entry's offset
 //   [12-byte encryption header]                        after a CRC pass
+//   [AES salt and password verifier]                   fresh salt each time
 //   data: deflated, or stored when that is asked for, when the extension
 //         says so, or when deflating would enlarge the data
-//   local header + name [+ Zip64 block] again          with the final values
+//   [AES authentication code]
+//   local header + name [+ Zip64 block] [+ AES block] again
+//                                                      with the final values
+//
+// AES entries need no CRC pass: the CRC is kept as the data go by, and an
+// entry too small to hide its content behind a CRC stores none (AE-2).
 //
 // The file is measured when it is opened and exactly that many bytes go into
 // the entry, so its headers always agree with its data even when another
@@ -19,8 +26,11 @@
 #include <algorithm>
 #include <array>
 #include <ctime>
+#include <optional>
 #include <span>
 
+#include <arc/codec/aes_crypt.h>
+#include <arc/codec/aes_extra.h>
 #include <arc/support/error_codes.h>
 #include "support/cp437.h"
 #include <arc/support/dos_time.h>
@@ -41,6 +51,17 @@ namespace {
 /// when the data pass reads other bytes the entry is written again, this
 /// many times at most.
 constexpr int kMaxDataPasses = 3;
+
+/// The key strength of an AES method; none for the traditional cipher.
+std::optional<AesStrength> StrengthOf(TEncryptionMethod method) {
+  switch (method) {
+    case emAes128: return AesStrength::Aes128;
+    case emAes192: return AesStrength::Aes192;
+    case emAes256: return AesStrength::Aes256;
+    case emTraditional: break;
+  }
+  return std::nullopt;
+}
 
 uint16_t LevelBits(TDeflateType type) {
   switch (type) {
@@ -200,6 +221,14 @@ bool TZipBase::WriteFileEntry(TUpdateRun& run, int32_t index, bool renamed) {
   const int64_t size = source.Size();
   const bool encrypt = !Password().empty() && size > 0;
   if (size == 0) store = true;
+  const std::optional<AesStrength> strength =
+      encrypt ? StrengthOf(EncryptionMethod()) : std::nullopt;
+  const bool aes = strength.has_value();
+  AesExtra aes_block;
+  if (aes) {
+    aes_block.vendorVersion = AesVendorVersionFor(static_cast<uint64_t>(size));
+    aes_block.strength = *strength;
+  }
 
   SetRunningCrc(kCrc32Init);
   TProgressTotals& totals = Totals();
@@ -228,38 +257,67 @@ bool TZipBase::WriteFileEntry(TUpdateRun& run, int32_t index, bool renamed) {
 
   LocalHeader lh;
   lh.signature = BuildSignature(RecordKind::Local, EncryptHeaders());
-  lh.versionNeeded = zip64 ? kVersionZip64 : kVersionDefault;
-  lh.method = store ? kMethodStored : kMethodDeflated;
+  lh.versionNeeded = aes ? kVersionAes : zip64 ? kVersionZip64 : kVersionDefault;
+  lh.method = aes ? kMethodAes : store ? kMethodStored : kMethodDeflated;
   lh.dosDateTime = EntryDate(run, e->FileDate);
   lh.uncompressedSize = zip64 ? kZip64Marker32 : static_cast<uint32_t>(size);
   lh.nameLength = static_cast<uint16_t>(name.size());
-  lh.extraLength = zip64 ? static_cast<uint16_t>(kZip64LocalBlockLen) : 0;
+  lh.extraLength = static_cast<uint16_t>((zip64 ? kZip64LocalBlockLen : 0) + (aes ? kAesExtraLen : 0));
+  // The block names the real method; its length is the same whichever.
+  auto aes_extra = [&](bool stored) {
+    aes_block.method = stored ? kMethodStored : kMethodDeflated;
+    const auto bytes = BuildAesExtra(aes_block);
+    return aes ? std::vector<uint8_t>(bytes.begin(), bytes.end()) : std::vector<uint8_t>();
+  };
 
   const int64_t offset = out.Seek(0, TSeekOrigin::soEnd);
-  const std::vector<uint8_t> prepared = LocalHeaderBytes(lh, name, zip64, size, 0, false);
+  const std::vector<uint8_t> prepared =
+      LocalHeaderBytes(lh, name, zip64, size, 0, false, aes_extra(store));
   out.WriteBuffer(prepared.data(), static_cast<int32_t>(prepared.size()));
   const int64_t data_start = out.Position();
 
+  // Every pass at the data has its own keys and salt; they are wiped when
+  // the entry is done.
+  AesCipher aes_cipher;
+  bool cipher_failed = false;
   TransferControl control;
+  // The source keeps the CRC of what it gives (PassCrc): no adapter need.
   control.Encrypted = encrypt;
   control.CRC = kCrc32Init;
   control.Remaining = &totals.Remaining;
   control.Cancel = CancelFlag();
-  control.Cipher = [this](uint8_t* data, uint32_t count) {
-    Cipher().Encipher(std::span<uint8_t>(data, count));
-  };
+  if (aes) {
+    control.Cipher = [&aes_cipher](uint8_t* data, uint32_t count) {
+      aes_cipher.Encrypt(std::span<uint8_t>(data, count));
+    };
+  } else {
+    control.Cipher = [this](uint8_t* data, uint32_t count) {
+      Cipher().Encipher(std::span<uint8_t>(data, count));
+    };
+  }
   const TProgressHandler progress = [this, size, remaining_before](TStream32&) {
     DoProgress(Totals().Total, size, remaining_before - Totals().Remaining);
   };
   const auto pump = [this] { Dialogs.PumpMessages(); };
 
   // Starts the data afresh at data_start: for an encrypted entry a new
-  // encryption header, which also restarts the cipher.
+  // encryption header, which also restarts the cipher (AES: a new salt, so
+  // that no key stream is ever used twice).
   uint32_t crc = 0;
+  const int64_t header_len = !encrypt ? 0
+                             : aes    ? static_cast<int64_t>(AesHeaderLen(*strength))
+                                      : static_cast<int64_t>(kEncryptionHeaderLen);
   auto begin_data = [&] {
     run.Output->CutBack(data_start);
     totals.Remaining = remaining_before;
     if (!encrypt) return;
+    if (aes) {
+      std::array<uint8_t, kAesMaxSaltLen + kAesVerifierLen> header{};
+      const std::span<uint8_t> used = std::span(header).first(static_cast<size_t>(header_len));
+      if (!aes_cipher.StartEncryption(Password(), *strength, used)) cipher_failed = true;
+      out.WriteBuffer(used.data(), static_cast<int32_t>(used.size()));
+      return;
+    }
     std::array<uint8_t, kEncryptionHeaderLen> header{};
     Cipher().MakeEncryptionHeader(Password(), crc, header);
     out.WriteBuffer(header.data(), static_cast<int32_t>(header.size()));
@@ -270,7 +328,7 @@ bool TZipBase::WriteFileEntry(TUpdateRun& run, int32_t index, bool renamed) {
   bool reread_other_bytes = false;
   try {
     for (int pass = 0; pass < kMaxDataPasses && !written; ++pass) {
-      if (encrypt) {
+      if (encrypt && !aes) {
         TransferControl pre;
         pre.Cancel = CancelFlag();
         const uint32_t reg = StreamCrc32(source, pre, CancelFlag(), nullptr, 0, pump);
@@ -284,7 +342,6 @@ bool TZipBase::WriteFileEntry(TUpdateRun& run, int32_t index, bool renamed) {
         uint32_t unused_crc = 0;
         data_ok = DeflateStream(source, out, control, kDeflateWindowBits, progress, DeflateType(),
                                 unused_crc, pump);
-        const int64_t header_len = encrypt ? static_cast<int64_t>(kEncryptionHeaderLen) : 0;
         if (data_ok && out.Seek(0, TSeekOrigin::soEnd) - data_start - header_len > size) {
           // Deflating enlarged the data: stored, it takes less room.
           method_store = true;
@@ -303,8 +360,8 @@ bool TZipBase::WriteFileEntry(TUpdateRun& run, int32_t index, bool renamed) {
         return false;
       }
       if (!source.PassComplete()) throw EStreamRead();
-      if (!encrypt) crc = source.PassCrc();
-      if (encrypt && source.PassCrc() != crc) {
+      if (!encrypt || aes) crc = source.PassCrc();
+      if (encrypt && !aes && source.PassCrc() != crc) {
         // The file changed between the CRC pass and the data: the encryption
         // header would promise another CRC than the data has.
         reread_other_bytes = true;
@@ -321,6 +378,17 @@ bool TZipBase::WriteFileEntry(TUpdateRun& run, int32_t index, bool renamed) {
     ReportError(path, stored, "0", ec::FileSizeDifferent);
     return false;
   }
+  if (aes) {
+    // The code closes the data; an entry the cipher failed on (no random
+    // salt, a library call refused) is not written at all.
+    const std::array<uint8_t, kAesCodeLen> code = aes_cipher.FinishCode();
+    if (cipher_failed || aes_cipher.Failed()) {
+      ReportError(path, stored, "0", ec::UnknownError);
+      return false;
+    }
+    out.Seek(0, TSeekOrigin::soEnd);
+    out.WriteBuffer(code.data(), static_cast<int32_t>(code.size()));
+  }
 
   const int64_t end = out.Seek(0, TSeekOrigin::soEnd);
   const auto compressed = static_cast<uint64_t>(end - data_start);
@@ -328,17 +396,19 @@ bool TZipBase::WriteFileEntry(TUpdateRun& run, int32_t index, bool renamed) {
     RaiseError(ArchiveFile(), stored, "0", ec::MaxFileSizeExceeded);
     return false;
   }
-  lh.method = method_store ? kMethodStored : kMethodDeflated;
+  lh.method = aes ? kMethodAes : method_store ? kMethodStored : kMethodDeflated;
   lh.flags = flags;
   if (encrypt) lh.flags |= kFlagEncrypted;
-  if (lh.method == kMethodDeflated) lh.flags |= LevelBits(DeflateType());
-  lh.crc32 = crc;
+  if (!method_store) lh.flags |= LevelBits(DeflateType());
+  // AE-2 stores no CRC: for a few bytes it would all but give them away.
+  lh.crc32 = aes && aes_block.vendorVersion == kAesVendorAe2 ? 0 : crc;
   lh.compressedSize = zip64 ? kZip64Marker32 : static_cast<uint32_t>(compressed);
+  const std::vector<uint8_t> extra = aes_extra(method_store);
 
   // The final header goes over the prepared one. A failure here would leave
   // an entry whose header contradicts its data, so it ends the update.
-  const std::vector<uint8_t> final_header =
-      LocalHeaderBytes(lh, name, zip64, static_cast<uint64_t>(size), compressed, EncryptHeaders());
+  const std::vector<uint8_t> final_header = LocalHeaderBytes(
+      lh, name, zip64, static_cast<uint64_t>(size), compressed, EncryptHeaders(), extra);
   out.SetPosition(offset);
   out.WriteBuffer(final_header.data(), static_cast<int32_t>(final_header.size()));
   out.Seek(0, TSeekOrigin::soEnd);
@@ -358,7 +428,7 @@ bool TZipBase::WriteFileEntry(TUpdateRun& run, int32_t index, bool renamed) {
   e->FileSize = size;
   e->EncipheredHeaders = EncryptHeaders();
   e->LocalZip64 = zip64;
-  e->CentralExtra.clear();
+  e->CentralExtra = extra;
   CentralHeader& c = e->Central;
   c = CentralHeader{};
   c.versionMadeBy = VersionMadeBy(host, lh.versionNeeded);
@@ -366,7 +436,7 @@ bool TZipBase::WriteFileEntry(TUpdateRun& run, int32_t index, bool renamed) {
   c.flags = lh.flags;
   c.method = lh.method;
   c.dosDateTime = lh.dosDateTime;
-  c.crc32 = crc;
+  c.crc32 = lh.crc32;
   c.nameLength = lh.nameLength;
   c.internalAttributes = source.PassIsText() ? kInternalText : 0;
   const uint32_t attributes =

@@ -30,9 +30,9 @@ uint32_t Field32(uint64_t value, bool inZip64) {
 
 std::vector<uint8_t> LocalHeaderBytes(const LocalHeader& h, const std::string& name, bool zip64,
                                       uint64_t uncompressedSize, uint64_t compressedSize,
-                                      bool encipher) {
+                                      bool encipher, std::span<const uint8_t> otherExtra) {
   std::vector<uint8_t> out;
-  out.reserve(kLocalHeaderLen + name.size() + kZip64LocalBlockLen);
+  out.reserve(kLocalHeaderLen + name.size() + kZip64LocalBlockLen + otherExtra.size());
   const auto fixed = SerializeLocalHeader(h);
   Append(out, fixed);
   out.insert(out.end(), name.begin(), name.end());
@@ -47,6 +47,7 @@ std::vector<uint8_t> LocalHeaderBytes(const LocalHeader& h, const std::string& n
     AppendU64(out, uncompressedSize);
     AppendU64(out, compressedSize);
   }
+  Append(out, otherExtra);
   return out;
 }
 

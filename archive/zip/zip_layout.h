@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ namespace arc {
 inline constexpr uint16_t kVersionDefault = 20;
 /// Version of entries and records that use Zip64.
 inline constexpr uint16_t kVersionZip64 = 45;
+/// Version needed to extract an AES entry.
+inline constexpr uint16_t kVersionAes = 51;
 
 /// Host systems in the high byte of "version made by". It says how the
 /// external attributes and an unflagged name are to be read.
@@ -61,12 +64,14 @@ inline constexpr uint64_t kZip64LocalThreshold = 0xFF000000u;
 /// A local header's Zip64 block: tag, size, uncompressed and compressed size.
 inline constexpr size_t kZip64LocalBlockLen = kExtraBlockHeaderLen + 16;
 
-/// 30 bytes of local header, the name and (when `zip64`) the Zip64 block with
-/// both sizes. With `encipher` the header and name are enciphered under the
-/// built-in header key state (the signature must be the enciphered form).
+/// 30 bytes of local header, the name, (when `zip64`) the Zip64 block with
+/// both sizes, then `otherExtra` (an AES entry's 0x9901 block); the header's
+/// extra length must count both. With `encipher` the header and name are
+/// enciphered under the built-in header key state (the signature must be the
+/// enciphered form).
 std::vector<uint8_t> LocalHeaderBytes(const LocalHeader& h, const std::string& name, bool zip64,
                                       uint64_t uncompressedSize, uint64_t compressedSize,
-                                      bool encipher);
+                                      bool encipher, std::span<const uint8_t> otherExtra = {});
 
 /// What goes into one central record.
 struct CentralRecordParts {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 #include <sstream>
 
 #include "app/headless.h"
@@ -76,6 +77,79 @@ TEST_F(Backup, ANameWithoutExtensionAddsToTheArchiveOfThatNameWithZip) {
   EXPECT_THAT(Dialogs().shown, ElementsAre(kSaveDialog, Shown("MsgForm2", 2, texts::kSuccess)));
   EXPECT_EQ(EntriesOf(files + "backup.zip"), "other.txt\nZelvo10\n");
   EXPECT_FALSE(fs::exists(files + "backup"));
+}
+
+// A run killed with kill -9 cleans nothing up: the writer's temporary archive
+// (the archive library's temporary names begin with "arc") must lie in the
+// data folder, where the next operation on the company sweeps it, not in the
+// system's temporary folder.
+TEST_F(Backup, WritersTemporaryArchiveLiesInTheDataFolderWhereTheNextRunSweepsIt) {
+  std::set<std::string> building;
+  Dialogs().onPump = [&] {
+    std::error_code ec;  // the run removes files while they are listed
+    for (const auto& entry : fs::recursive_directory_iterator(exeDir, ec)) {
+      if (entry.path().filename().string().starts_with("arc")) {
+        building.insert(entry.path().string());
+      }
+    }
+  };
+  BackupInto(files + "b.zip");
+  ASSERT_FALSE(building.empty());
+  for (const std::string& path : building) {
+    EXPECT_FALSE(fs::exists(path)) << path;
+    std::ofstream(path) << "left by a killed run";
+  }
+  const std::string foreign = fs::path(*building.begin()).parent_path() / "arc-notes.txt";
+  std::ofstream(foreign) << "not the program's";
+
+  Dialogs().onPump = {};
+  Dialogs().Answer(msg::mrYes);
+  Dialogs().Pick(files + "b.zip");
+  Form().BitBtn2->click();
+  EXPECT_EQ(Form().Operations().LastOutcome(), TOutcome::Succeeded);
+  for (const std::string& path : building) EXPECT_FALSE(fs::exists(path)) << path;
+  EXPECT_TRUE(fs::exists(foreign));
+}
+
+// The archive takes its name only once it has read back: until then the name
+// holds what it held (nothing, or the archive the backup adds to), so a run
+// killed in between leaves no unchecked archive under it. What a killed run
+// left under the temporary name goes with the next backup into that folder.
+TEST_F(Backup, TheArchiveTakesItsNameOnlyOnceItHasReadBack) {
+  std::ofstream(files + "other.txt") << "kept";
+  ASSERT_EQ(Shell("cd " + Quoted(files) + " && zip -q backup.zip other.txt"), 0);
+  const std::set<std::string> known = {"other.txt", "backup.zip", "fresh.zip"};
+  std::set<std::string> temporary;  // the other names seen beside the archive
+  const std::pair<const char*, const char*> runs[] = {{"backup", "backup.zip"},
+                                                     {"fresh.zip", "fresh.zip"}};
+  for (const auto& [chosen, name] : runs) {
+    const std::string archive = files + name;
+    const std::string before = ReadFile(archive);
+    bool early = false;
+    Dialogs().onPump = [&] {
+      early |= ReadFile(archive) != before;
+      std::error_code ec;
+      for (const auto& entry : fs::directory_iterator(files, ec)) {
+        if (entry.is_regular_file(ec) && !known.contains(entry.path().filename().string())) {
+          temporary.insert(entry.path().string());
+        }
+      }
+    };
+    BackupInto(files + chosen);
+    EXPECT_FALSE(early) << archive << " changed before it read back";
+    EXPECT_EQ(Shell("unzip -tq " + Quoted(archive) + " >/dev/null"), 0);
+  }
+  EXPECT_EQ(EntriesOf(files + "backup.zip"), "other.txt\nZelvo10\n");
+  ASSERT_FALSE(temporary.empty());
+  for (const std::string& path : temporary) {
+    EXPECT_FALSE(fs::exists(path)) << path;
+    std::ofstream(path) << "left by a killed run";
+  }
+  std::ofstream(files + "notes.txt") << "not the program's";
+  Dialogs().onPump = {};
+  BackupInto(files + "third.zip");
+  for (const std::string& path : temporary) EXPECT_FALSE(fs::exists(path)) << path;
+  EXPECT_TRUE(fs::exists(files + "notes.txt"));
 }
 
 TEST_F(Backup, FailingServerShowsTheEmptyMessageAndStaysOpen) {
@@ -189,7 +263,8 @@ TEST_F(Backup, ThatDoesNotReadBackFailsAndLeavesNoArchiveUnderItsName) {
   EXPECT_FALSE(fs::exists(WorkFile()));
 
   // An archive the backup is added to (a name without .zip) whose older
-  // entry is damaged: the new archive is set aside, older entry and all.
+  // entry is damaged: the new archive is set aside, older entry and all, and
+  // the one it was to add to stays as it was.
   fs::copy_file(sound, Company(), fs::copy_options::overwrite_existing);
   std::ofstream(files + "old.txt") << std::string(1000, 'o');
   ASSERT_EQ(Shell("cd " + Quoted(files) + " && zip -q -0 backup.zip old.txt"), 0);
@@ -198,6 +273,7 @@ TEST_F(Backup, ThatDoesNotReadBackFailsAndLeavesNoArchiveUnderItsName) {
     archive.seekp(30 + 7 + 500);  // inside the stored data of old.txt
     archive.put('x');
   }
+  const std::string older = ReadFile(files + "backup.zip");
   out.str("");
   EXPECT_EQ(RunHeadless(ParseCommandLine({"--backup", files + "backup"}), exeDir, out, err),
             kExitFailure);
@@ -206,7 +282,7 @@ TEST_F(Backup, ThatDoesNotReadBackFailsAndLeavesNoArchiveUnderItsName) {
                                    "backup.zip' does not read back: File fails CRC check: "
                                    "old.txt\n" + texts::kDamagedSetAside +
                                    " " + files + "backup.zip.damaged\n"));
-  EXPECT_FALSE(fs::exists(files + "backup.zip"));
+  EXPECT_EQ(ReadFile(files + "backup.zip"), older);
   EXPECT_EQ(EntriesOf(files + "backup.zip.damaged"), "old.txt\nZelvo10\n");
 }
 

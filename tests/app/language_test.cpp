@@ -67,7 +67,9 @@ TEST_F(English, EveryTextOfOursHasAnEnglishVersion) {
                            kConfirmRestore[0], kConfirmRestore[1], kConfirmRestore[2], kSuccess,
                            kDuplicateName, kProbablyInUse, kArchiveError, kInsertFirstDisk,
                            kInsertLastDisk, kInsertNextDisk, kConnecting, kCloseButtonTip,
-                           kOperationRunning, kBackupNotVerified, kDamagedSetAside}) {
+                           kOperationRunning, kBackupNotVerified, kDamagedSetAside,
+                           kBackupPasswordCaption, kBackupPasswordPrompt, kBackupPasswordRepeat,
+                           kPasswordsDiffer, kArchivePasswordPrompt, kPasswordFileUnusable}) {
     const QString english = QString::fromStdString(Tr(text));
     EXPECT_FALSE(english.isEmpty() || HasArabicLetters(english)) << text;
   }

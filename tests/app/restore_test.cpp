@@ -130,8 +130,8 @@ TEST_F(Restore, FromASplitArchiveFindsAMovedVolumeThroughTheInputBox) {
 
 TEST_F(Restore, StopsBeforeTheDatabaseWhenTheBackupDoesNotReachTemp) {
   // Files left in Temp/ by earlier runs must never be restored in place of
-  // the one chosen: not when the entry cannot be extracted (no password
-  // given), not when the plain file cannot be copied (a folder).
+  // the one chosen: not when the entry cannot be extracted (the password
+  // question cancelled), not when the plain file cannot be copied (a folder).
   const std::string locked = ZipOfBackup("x.zip", "-P secret");
   fs::create_directories(exeDir + "Temp");
   BackupInto(WorkFile());
@@ -140,10 +140,15 @@ TEST_F(Restore, StopsBeforeTheDatabaseWhenTheBackupDoesNotReachTemp) {
   Change("DELETE FROM VoucherItems");
   const std::string before = Dump(Company());
 
-  RunRestore(locked);
+  Dialogs().Answer(msg::mrYes);
+  Dialogs().Pick(locked);
+  Dialogs().Cancel();
+  Form().BitBtn2->click();
   EXPECT_THAT(Dialogs().shown,
-              ElementsAre(Confirmation(), kOpenDialog, std::string("box: ") + texts::kArchiveError,
-                          StartsWith(Failure(""))));
+              ElementsAre(Confirmation(), kOpenDialog,
+                          std::string("input: ") + texts::kBackupPasswordCaption + " " +
+                              texts::kArchivePasswordPrompt,
+                          StartsWith(Failure("Invalid password"))));
   RunRestore(files + "x.bak");
   EXPECT_THAT(Dialogs().shown.back(), StartsWith(Failure("Cannot copy")));
 

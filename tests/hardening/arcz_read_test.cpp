@@ -52,10 +52,10 @@ TEST(ArczReading, WhatIsSaidInsteadOfNoErrors) {
   const std::string good = Save(dir, "good.zip", bytes);
   bytes.resize(30 + 5 + 1);  // the directory and end record cut off
   const std::string cut = Save(dir, "cut.zip", bytes);
-  HostileEntry bzip2 = HostileEntry::Stored("b.txt", "BZh9");
-  bzip2.method = 12;
+  HostileEntry ppmd = HostileEntry::Stored("b.txt", "PPMd");
+  ppmd.method = 98;  // read by no decoder
   const std::string mixed =
-      Save(dir, "mixed.zip", BuildHostile({HostileEntry::Stored("a.txt", "A"), bzip2}));
+      Save(dir, "mixed.zip", BuildHostile({HostileEntry::Stored("a.txt", "A"), ppmd}));
   HostileEntry timed = HostileEntry::Stored("t.txt", "t");
   // Modification time 1700000000, 2023-11-14 22:13:20 UTC.
   timed.centralExtra = test::ExtraBlock(0x5455, std::string("\x01\x00\xF1\x53\x65", 5));

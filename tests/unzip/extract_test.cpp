@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include <arc/codec/aes_extra.h>
 #include <arc/support/error_codes.h>
 #include "extract_fixture.h"
 #include "hardening/hostile_zip.h"
@@ -138,18 +139,28 @@ TEST_F(Extraction, DamagedDataFailsItsCrcCheck) {
 }
 
 TEST_F(Extraction, UndecodableEntriesTouchNothingAndAreNotCounted) {
-  // Methods no decoder reads, and strong encryption whatever the method:
+  // Methods no decoder reads (also as the real method of an AES entry), an
+  // AES entry without its block, and strong encryption whatever the method:
   // the file of that name keeps its bytes, one report names the reason.
+  const auto block = [](uint16_t method) {
+    const auto b = BuildAesExtra({kAesVendorAe2, AesStrength::Aes256, method});
+    return std::string(b.begin(), b.end());
+  };
   const struct {
     uint16_t method, flags;
-    std::string reason;
-  } cases[] = {{12, 0, "bzip2 (method 12)"},
-               {99, 1, "AES encryption (method 99)"},
-               {77, 0, "method 77"},
-               {8, 0x41, "strong encryption"}};
+    std::string extra, reason;
+  } cases[] = {{98, 0, "", "PPMd (method 98)"},
+               {99, 1, block(98), "PPMd (method 98)"},
+               {99, 1, "", "AES encryption (method 99)"},
+               {77, 0, "", "method 77"},
+               {8, 0x41, "", "strong encryption"}};
   for (const auto& c : cases) {
     UseArchive(ZipBuilder()
-                   .Add({.name = "b.bin", .data = "xyz", .method = c.method, .flags = c.flags})
+                   .Add({.name = "b.bin",
+                         .data = std::string(40, 'x'),
+                         .method = c.method,
+                         .flags = c.flags,
+                         .extra = c.extra})
                    .Build());
     dir.Write("out/b.bin", "keep");
     errors.clear();

@@ -14,6 +14,7 @@
 #include <arc/support/error_codes.h>
 #include "common/test_peers.h"
 #include "extract_fixture.h"
+#include "zip_builder.h"
 
 namespace arc {
 namespace {
@@ -107,14 +108,93 @@ TEST_F(Interop, ZipFromStandardInputHasDataDescriptors) {
   EXPECT_EQ(Read(out + "-"), files[0].second);
 }
 
-TEST_F(Interop, ZipBzip2IsUnsupported) {
-  if (!test::Have("zip")) GTEST_SKIP() << "zip missing";
-  Sh("cd src && zip -q -Z bzip2 ../bz.zip text.txt");
-  UseFile(dir / "bz.zip");
+TEST_F(Interop, ModernMethodsAndAesOfPeersExtractByteExact) {
+  // Each archive is made from src/ by a peer, then extracted by TUnZip and
+  // by arcz; the password, where there is one, is "se cret".
+  dir.Write("py.py",
+            "import sys, zipfile, os\n"
+            "m = {'bzip2': zipfile.ZIP_BZIP2, 'lzma': zipfile.ZIP_LZMA}[sys.argv[1]]\n"
+            "with zipfile.ZipFile('x.zip', 'w', m) as z:\n"
+            "  for root, _, fs in os.walk('src'):\n"
+            "    for f in fs:\n"
+            "      p = os.path.join(root, f)\n"
+            "      z.write(p, os.path.relpath(p, 'src'))\n");
+  const std::string pw = "'se cret'";
+  const std::string tar = "cd src && bsdtar --format zip --passphrase " + pw + " -cf ../x.zip ";
+  const struct {
+    const char* tool;
+    std::string command;
+    bool encrypted;
+  } rows[] = {
+      {"zip", "cd src && zip -q -r -Z bzip2 ../x.zip .", false},
+      {"zip", "cd src && zip -q -r -Z bzip2 -P " + pw + " ../x.zip .", true},
+      {"7z", "cd src && 7z a -tzip -mm=BZip2 ../x.zip .", false},
+      {"7z", "cd src && 7z a -tzip -mm=LZMA ../x.zip .", false},
+      {"7z", "cd src && 7z a -tzip -mm=XZ ../x.zip .", false},
+      {"7z", "cd src && 7z a -tzip -mm=XZ -mem=ZipCrypto -p" + pw + " ../x.zip .", true},
+      {"7z", "cd src && 7z a -tzip -mem=AES128 -p" + pw + " ../x.zip .", true},
+      {"7z", "cd src && 7z a -tzip -mem=AES256 -mx=0 -p" + pw + " ../x.zip .", true},
+      {"7z", "cd src && 7z a -tzip -mem=AES256 -mm=BZip2 -p" + pw + " ../x.zip .", true},
+      {"7z", "cd src && 7z a -tzip -mem=AES256 -mm=LZMA -p" + pw + " ../x.zip .", true},
+      {"7z", "cd src && 7z a -tzip -mem=AES256 -mm=XZ -p" + pw + " ../x.zip .", true},
+      {"python3", "python3 py.py bzip2", false},
+      {"python3", "python3 py.py lzma", false},
+      {"bsdtar", tar + "--options zip:encryption=aes256 .", true},
+      {"bsdtar", tar + "--options zip:encryption=aes128,zip:compression=store .", true},
+  };
+  const std::string arcz = std::string(ARC_BIN_DIR) + "/arcz";
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.command);
+    if (!test::Have(r.tool)) continue;
+    std::filesystem::remove(dir / "x.zip");
+    std::filesystem::remove_all(out);
+    Sh(r.command);
+    unzip.SetPasswords(r.encrypted ? std::vector<std::string>{"se cret"} : std::vector<std::string>{});
+    errors.clear();
+    ExpectAllExtracted("x.zip");
+    std::filesystem::remove_all(out);
+    Sh("'" + arcz + "' x x.zip -q -d out" + (r.encrypted ? " -p " + pw : std::string()));
+    for (const auto& [name, data] : files) EXPECT_EQ(Read(out + name), data) << "arcz: " << name;
+  }
+}
+
+TEST_F(Interop, ZstandardEntryOfTheZstdTool) {
+  // No peer writes method 93 into a ZIP archive: the entry is put together
+  // here around what the zstd tool makes.
+  if (!test::Have("zstd")) GTEST_SKIP() << "zstd missing";
+  Sh("zstd -q -19 -c src/text.txt > text.zst");
+  const std::string text = files[0].second;
+  UseArchive(test::ZipBuilder()
+                 .Add({.name = "text.txt",
+                       .data = {},
+                       .method = 93,
+                       .packed = test::PrePacked{Read(dir / "text.zst"), test::Crc32Of(text),
+                                                 static_cast<uint32_t>(text.size())}})
+                 .Build());
+  EXPECT_EQ(unzip.Extract(), 1);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(Read(out + "text.txt"), text);
+}
+
+TEST_F(Interop, FlippedByteInAesDataFailsTheAuthenticationCheck) {
+  if (!test::Have("7z")) GTEST_SKIP() << "7z missing";
+  // AE-2 (7-Zip writes no CRC): the code alone catches the damage.
+  Sh("cd src && 7z a -tzip -mem=AES256 -mx=0 -pse ../aes.zip BACKUP");
+  std::string bytes = Read(dir / "aes.zip");
+  const auto u16 = [&](size_t at) { return size_t(uint8_t(bytes[at])) | size_t(uint8_t(bytes[at + 1])) << 8; };
+  // After the local header, its name and extra field, the salt and verifier.
+  bytes.at(30 + u16(26) + u16(28) + 16 + 2 + 100) ^= 0x01;
+  dir.Write("aes.zip", bytes);
+  UseFile(dir / "aes.zip");
+  unzip.SetPasswords({"se"});
   unzip.Extract();
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].code, ec::UnsupportedCompressionMethod);
-  EXPECT_FALSE(Exists("text.txt"));
+  EXPECT_EQ(Codes(), std::vector<int32_t>{ec::AuthenticationFailed});
+  std::vector<bool> passes;
+  unzip.OnEnd = [&](TObject*, const std::string&, bool pass) { passes.push_back(pass); };
+  errors.clear();
+  unzip.Extract();
+  EXPECT_EQ(passes, std::vector<bool>{false});
+  EXPECT_TRUE(errors.empty());  // OnEnd takes the place of the report
 }
 
 TEST_F(Interop, SevenZipDeflate64AndZipCrypto) {

@@ -64,7 +64,7 @@ std::vector<ListedArchive> ReadManifest() {
 }
 
 /// Methods the reader decodes; every other one must be reported unsupported.
-const std::set<int> kDecodedMethods = {0, 1, 2, 3, 4, 5, 6, 8, 9};
+const std::set<int> kDecodedMethods = {0, 1, 2, 3, 4, 5, 6, 8, 9, 12, 14, 93, 95, 99};
 
 bool Decoded(int method) { return kDecodedMethods.count(method) != 0; }
 
@@ -109,7 +109,11 @@ TEST_P(PublicArchive, ExtractsAsListed) {
       continue;
     }
     uint64_t size = 0;
-    EXPECT_EQ(CrcOfFile(output, size), e.crc) << a.file << ": " << e.name;
+    const uint32_t crc = CrcOfFile(output, size);
+    // An AE-2 entry lists CRC 0: its authentication code stands for it.
+    if (e.method != 99 || e.crc != 0) {
+      EXPECT_EQ(crc, e.crc) << a.file << ": " << e.name;
+    }
     EXPECT_EQ(size, e.size) << a.file << ": " << e.name;
     EXPECT_TRUE(ends[i].second) << a.file << ": " << e.name;
   }

@@ -48,6 +48,8 @@ struct TestEntry {
   /// Version made by of the directory entry; 0x03xx: a Unix host, whose
   /// mode goes in the high half of `externalAttributes`.
   uint16_t versionMadeBy = 20;
+  /// The extra field of both headers.
+  std::string extra = {};
 };
 
 /// The encryption header and `packed` enciphered under `password`, the
@@ -120,8 +122,9 @@ class ZipBuilder {
       U32(out, static_cast<uint32_t>(packed.size()));
       U32(out, size);
       U16(out, static_cast<uint16_t>(e.name.size()));
-      U16(out, 0);
+      U16(out, static_cast<uint16_t>(e.extra.size()));
       Bytes(out, e.name);
+      Bytes(out, e.extra);
       Bytes(out, packed);
 
       U32(central, 0x02014B50);
@@ -134,13 +137,14 @@ class ZipBuilder {
       U32(central, static_cast<uint32_t>(packed.size()));
       U32(central, size);
       U16(central, static_cast<uint16_t>(e.name.size()));
-      U16(central, 0);
+      U16(central, static_cast<uint16_t>(e.extra.size()));
       U16(central, 0);
       U16(central, 0);
       U16(central, 0);
       U32(central, e.externalAttributes);
       U32(central, offset);
       Bytes(central, e.name);
+      Bytes(central, e.extra);
     }
     const auto cdOffset = static_cast<uint32_t>(out.size()) - base;
     out.insert(out.end(), central.begin(), central.end());

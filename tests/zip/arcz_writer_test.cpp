@@ -61,6 +61,31 @@ TEST(ArczWriter, AddRefreshMoveAndDelete) {
 
 std::string Arcz() { return std::string(ARC_BIN_DIR) + "/arcz"; }
 
+TEST(ArczWriter, PasswordMeansAes256AndTheOldCipherOnlyWithAWarning) {
+  test::TempDir dir;
+  WriteText(dir / "a.txt", test::Text(4000, 1));
+  const std::string in_dir = "cd " + Quote(dir.path()) + " && " + Quote(Arcz());
+  const struct {
+    std::string options;
+    uint16_t method;
+    bool warns;
+  } rows[] = {{"-p pw", 99, false}, {"-p pw --zipcrypto", 8, true}};
+  for (const auto& r : rows) {
+    std::filesystem::remove(dir / "s.zip");
+    const ToolResult run = test::Run(in_dir + " a s.zip " + r.options + " a.txt");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find("warning") != std::string::npos, r.warns) << run.output;
+    const std::vector<test::ListedEntry> entries = test::ListCentral(dir / "s.zip");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].header.method, r.method) << r.options;
+    EXPECT_EQ(test::PeerFailures(dir / "s.zip", "pw"), "") << r.options;
+    const ToolResult listed = test::Run(in_dir + " l -v s.zip");
+    EXPECT_NE(listed.output.find(r.method == 99 ? "AES-256" : "ZipCrypto"), std::string::npos)
+        << listed.output;
+  }
+  EXPECT_EQ(test::Run(in_dir + " a s.zip --zipcrypto a.txt").status, 2);
+}
+
 /// The stored names of `archive`, sorted.
 std::vector<std::string> SortedNames(const std::string& archive) {
   std::vector<std::string> names;

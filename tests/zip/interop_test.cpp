@@ -6,6 +6,7 @@
 //===----------------------------------------------------------------------===//
 #include <gtest/gtest.h>
 
+#include <arc/codec/aes_extra.h>
 #include <arc/support/error_codes.h>
 #include "zip_test_util.h"
 
@@ -89,6 +90,55 @@ TEST_F(WriterInterop, EncryptedEntriesOpenWithThePassword) {
     EXPECT_EQ(e.header.flags & 1, e.name == "empty.dat" ? 0 : 1);
     if (e.name == "tiny_noise.bin") {
       EXPECT_EQ(e.extent.compressedSize, 100u + 12u);
+    }
+  }
+}
+
+TEST_F(WriterInterop, AesEntriesOpenWithThePasswordInThePeers) {
+  // A file of a few bytes is AE-2: no CRC that would give its content away.
+  WriteText(dir / "src/pin.txt", "4711");
+  const std::string pw = "s3cr\xC3\xA9t";
+  const struct {
+    TEncryptionMethod method;
+    AesStrength strength;
+  } rows[] = {{emAes128, AesStrength::Aes128}, {emAes192, AesStrength::Aes192},
+              {emAes256, AesStrength::Aes256}};
+  std::string salt;  // of report.txt, one archive to the next
+  for (const auto& r : rows) {
+    SCOPED_TRACE(static_cast<int>(r.method));
+    const std::string archive = dir / ("aes" + std::to_string(r.method) + ".zip");
+    TZip zip;
+    Configure(zip, archive);
+    zip.SetPassword(pw);
+    zip.SetEncryptionMethod(r.method);
+    EXPECT_EQ(zip.Compress(), 8);
+    EXPECT_TRUE(rec.reports.empty());
+    EXPECT_EQ(PeerFailures(archive, pw), "");
+    EXPECT_NE(test::Run("7z t -pwrong " + test::Quote(archive)).status, 0);
+    for (const test::ListedEntry& e : ListCentral(archive)) {
+      SCOPED_TRACE(e.name);
+      if (e.name == "empty.dat") {  // never enciphered
+        EXPECT_EQ(e.header.method, 0);
+        continue;
+      }
+      AesExtra block;
+      ASSERT_EQ(FindAesExtra(e.extra, block), AesExtraStatus::Found);
+      EXPECT_EQ(block.strength, r.strength);
+      EXPECT_EQ(e.header.method, kMethodAes);
+      EXPECT_EQ(e.header.versionNeeded, 51);
+      EXPECT_EQ(e.header.flags & 1, 1);
+      EXPECT_EQ(block.vendorVersion, e.name == "pin.txt" ? kAesVendorAe2 : kAesVendorAe1);
+      EXPECT_EQ(e.header.crc32 == 0, e.name == "pin.txt");
+      // Deflating enlarges it: stored, salt, verifier and code counted.
+      if (e.name == "tiny_noise.bin") {
+        EXPECT_EQ(block.method, kMethodStored);
+        EXPECT_EQ(e.extent.compressedSize, 100u + AesOverhead(r.strength));
+      }
+      if (e.name == "report.txt") {  // a salt of its own in every archive
+        const size_t at = e.extent.localHeaderOffset + 30 + e.name.size() + kAesExtraLen;
+        EXPECT_NE(test::ReadText(archive).substr(at, 8), salt);
+        salt = test::ReadText(archive).substr(at, 8);
+      }
     }
   }
 }

@@ -94,6 +94,11 @@ enum TSwitch : uint8_t { swAdd, swRefresh, swMove, swDelete, swRead };
 
 enum TCpuType : uint8_t { cptAuto, cpt80286, cpt80386, cpt80486 };
 
+/// How the writer encrypts entries when it has a password: the traditional
+/// ZIP cipher, or AES (method 99 with the 0x9901 block) with a 128, 192 or
+/// 256-bit key.
+enum TEncryptionMethod : uint8_t { emTraditional, emAes128, emAes192, emAes256 };
+
 /// Kind of archive found in a file. The first four values are the invalid
 /// types; names ending in Exe are archives inside an executable. atZipDS is
 /// a ZIP archive spanned over removable disks, atZipMV one split into volume

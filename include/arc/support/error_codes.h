@@ -125,6 +125,7 @@ enum : int32_t {
   InsertFirstDisk = 25905,
   InsertLastDisk = 25906,
   InvalidPassword = 26517,
+  AuthenticationFailed = 26518,
   PasswordFailed = 26522,
   SkippedFile = 26800,
   NothingToDelete = 26859,

@@ -46,7 +46,7 @@ struct ZipEntryItem {
 
 struct ZipEntryList {
   std::vector<ZipEntryItem> items;
-  int64_t compressedTotal = 0;    ///< 12 bytes less per encrypted entry
+  int64_t compressedTotal = 0;    ///< less what encryption adds to each entry
   int64_t uncompressedTotal = 0;
   int32_t newestDate = 0;         ///< newest DOS date-time, compared signed
 };

@@ -112,9 +112,15 @@ class TZipBase : public TCompBase {
   int32_t LeaveSpaceOnFirstDisk() const { return leave_space_on_first_disk_; }
   void SetLeaveSpaceOnFirstDisk(int32_t value) { leave_space_on_first_disk_ = value; }
 
-  /// Non-empty: new entries are enciphered with it.
+  /// Non-empty: new entries are enciphered with it. The old value is wiped
+  /// from memory when it is replaced, and when the component goes.
   const std::string& Password() const { return password_; }
-  void SetPassword(const std::string& value) { password_ = value; }
+  void SetPassword(const std::string& value);
+
+  /// The cipher of new entries when Password is set; emTraditional unless
+  /// told otherwise, so that archives stay as every older reader reads them.
+  TEncryptionMethod EncryptionMethod() const { return encryption_method_; }
+  void SetEncryptionMethod(TEncryptionMethod value) { encryption_method_ = value; }
 
   TStoredDirNames StoredDirNames() const { return stored_dir_names_; }
   void SetStoredDirNames(TStoredDirNames value) { stored_dir_names_ = value; }
@@ -253,6 +259,7 @@ class TZipBase : public TCompBase {
   bool include_hidden_dirs_ = false;
   int32_t leave_space_on_first_disk_ = 0;
   std::string password_;
+  TEncryptionMethod encryption_method_ = emTraditional;
   TStoredDirNames stored_dir_names_ = sdRelative;
   TStrings store_files_of_type_;
   bool store_empty_sub_dirs_ = false;
