@@ -14,7 +14,7 @@
 #include <span>
 
 #include "unzip/arc_detect.h"
-#include <arc/unzip/entry_list.h>
+#include "unzip/entry_list.h"
 #include "unzip/pe_resources.h"
 
 namespace {

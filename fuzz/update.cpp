@@ -24,7 +24,7 @@
 #include "scratch_dir.h"
 
 #include "unzip/arc_detect.h"
-#include <arc/unzip/entry_list.h>
+#include "unzip/entry_list.h"
 #include <arc/zip/zip.h>
 
 namespace {

@@ -9,10 +9,9 @@
 #include "arcz_terminal.h"
 #include <arc/support/error_codes.h>
 #include <arc/support/paths.h>
-#include <arc/support/byte_source.h>
-#include <arc/unzip/entry_list.h>
 #include <arc/unzip/mask_select.h>
 #include <arc/unzip/unzip.h>
+#include <arc/unzip/zip_entries.h>
 
 namespace arcz {
 namespace {
@@ -67,13 +66,9 @@ void AnswerOnTerminal(arc::TUnZip& z, ProgressBar& bar, Reporter& reporter,
 /// The masks no entry of the archive matches, each tried on its own.
 std::vector<std::string> UnmatchedMasks(const arc::TUnZip& z,
                                         const std::vector<std::string>& masks) {
-  arc::FileSource file(z.ArchiveFile());
-  if (masks.empty() || !file.IsOpen()) return {};
+  if (masks.empty()) return {};
   std::vector<bool> matched(masks.size(), false);
-  arc::EntryListHost host;
-  host.arcType = z.ArcType();
-  host.translateOem = z.TranslateOemChar();
-  host.selects = [&](const std::string& name) {
+  auto match = [&](const std::string& name) {
     for (size_t i = 0; i < masks.size(); ++i) {
       std::vector<std::string> one{masks[i]};
       if (!matched[i] && arc::SelectStoredName(name, one, {}, z.RecurseDirs())) matched[i] = true;
@@ -81,11 +76,7 @@ std::vector<std::string> UnmatchedMasks(const arc::TUnZip& z,
     return false;  // only the matching is wanted, not the list
   };
   // The extraction that follows reports whatever is wrong with the archive.
-  if (z.OpenState().HeaderState == arc::htLocal) {
-    arc::ListLocalHeaders(file, z.OpenState(), host);
-  } else {
-    arc::ListCentralDirectory(file, z.OpenState(), host);
-  }
+  if (!arc::ListZipEntries(z, match)) return {};
   std::vector<std::string> unmatched;
   for (size_t i = 0; i < masks.size(); ++i) {
     if (!matched[i]) unmatched.push_back(masks[i]);

@@ -1,7 +1,9 @@
 //===-- tools/arcz_list.cpp - The l command -------------------------------===//
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "arcz_cli.h"
 #include "arcz_report.h"
@@ -10,16 +12,13 @@
 #include <arc/support/error_codes.h>
 #include <arc/support/dos_time.h>
 #include <arc/support/names.h>
-#include <arc/core/arc_types.h>
-#include <arc/support/byte_source.h>
-#include <arc/unzip/entry_list.h>
 #include <arc/unzip/unzip.h>
-#include <arc/unzip/zip_records.h>
+#include <arc/unzip/zip_entries.h>
 
 namespace arcz {
 namespace {
 
-std::string MethodName(const arc::ZipEntryItem& e) {
+std::string MethodName(const arc::ZipEntryInfo& e) {
   // An AES entry names its real method in its AES block.
   const uint16_t method = e.aes ? e.aes->method : e.method;
   switch (method) {
@@ -41,13 +40,13 @@ std::string MethodName(const arc::ZipEntryItem& e) {
 
 /// How the entry is encrypted: "-", "ZipCrypto", "AES-128/192/256" (an AES
 /// entry without a readable AES block: "AES"), "Strong".
-std::string EncryptionName(const arc::ZipEntryItem& e) {
+std::string EncryptionName(const arc::ZipEntryInfo& e) {
   if (e.method == arc::kMethodAes) {
     if (!e.aes) return "AES";
     return "AES-" + std::to_string(64 + 64 * static_cast<int>(e.aes->strength));
   }
-  if ((e.flags & arc::kFlagEncrypted) == 0) return "-";
-  return (e.flags & arc::kFlagStrongEncryption) != 0 ? "Strong" : "ZipCrypto";
+  if (!e.Encrypted()) return "-";
+  return e.StrongEncryption() ? "Strong" : "ZipCrypto";
 }
 
 /// The share of `length` that packing saved, as unzip -v shows it.
@@ -60,7 +59,7 @@ std::string Ratio(uint64_t length, uint64_t packed) {
 /// "YYYY-MM-DD HH:MM" in local time: of the precise time a time block of
 /// the extra field gives, else of the DOS date-time (a zero or invalid date
 /// reads as 1980-01-01, as extraction sets it).
-std::string DateOf(const arc::ZipEntryItem& e) {
+std::string DateOf(const arc::ZipEntryInfo& e) {
   std::tm tm{};
   bool precise = false;
   if (e.modified) {
@@ -87,21 +86,14 @@ int RunList(const Options& o) {
   Reporter reporter(bar);
   arc::TUnZip z;
   if (!OpenForReading(z, o.archive, reporter)) return kExitUnreadable;
-  arc::FileSource file(z.ArchiveFile());
-  if (!file.IsOpen()) {
+  const std::optional<std::vector<arc::ZipEntryInfo>> entries =
+      arc::ListZipEntries(z, {}, [&](const std::string& name, int32_t code) {
+        reporter.Report(name, "", "0", code);
+      });
+  if (!entries) {
     reporter.Report(z.ArchiveFile(), "", "0", arc::ec::OpenError);
     return kExitUnreadable;
   }
-  arc::EntryListHost host;
-  host.arcType = z.ArcType();
-  host.translateOem = z.TranslateOemChar();
-  host.selects = [](const std::string&) { return true; };
-  host.report = [&](const std::string& name, int32_t code) {
-    reporter.Report(name.empty() ? z.ArchiveFile() : name, "", "0", code);
-  };
-  const arc::ZipEntryList list = z.OpenState().HeaderState == arc::htLocal
-                                     ? arc::ListLocalHeaders(file, z.OpenState(), host)
-                                     : arc::ListCentralDirectory(file, z.OpenState(), host);
 
   uint64_t length = 0, packed = 0;
   if (o.verbose) {
@@ -111,7 +103,7 @@ int RunList(const Options& o) {
     std::printf("%12s %12s  %-9s %-16s %-8s  %s\n", "Length", "Packed", "Method", "Date",
                 "CRC-32", "Name");
   }
-  for (const arc::ZipEntryItem& e : list.items) {
+  for (const arc::ZipEntryInfo& e : *entries) {
     const auto size = static_cast<unsigned long long>(e.uncompressedSize);
     const auto pack = static_cast<unsigned long long>(e.compressedSize);
     if (o.verbose) {
@@ -126,7 +118,7 @@ int RunList(const Options& o) {
     packed += e.compressedSize;
   }
   const std::string count =
-      std::to_string(list.items.size()) + (list.items.size() == 1 ? " entry" : " entries");
+      std::to_string(entries->size()) + (entries->size() == 1 ? " entry" : " entries");
   if (o.verbose) {
     std::printf("%12llu  %-9s %12llu %6s  %-16s  %-8s  %-10s  %s\n",
                 static_cast<unsigned long long>(length), "", static_cast<unsigned long long>(packed),

@@ -16,6 +16,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -81,6 +82,15 @@ class ByteReader {
   size_t offset_ = 0;
   bool ok_ = true;
 };
+
+/// The little-endian value at `at` in `bytes`; 0 when it does not fit there.
+/// For scans that test many places of one buffer.
+inline uint16_t U16At(std::span<const uint8_t> bytes, size_t at) {
+  return ByteReader(bytes.subspan(std::min(at, bytes.size()))).u16();
+}
+inline uint32_t U32At(std::span<const uint8_t> bytes, size_t at) {
+  return ByteReader(bytes.subspan(std::min(at, bytes.size()))).u32();
+}
 
 /// Writes little-endian integers and byte runs into a buffer it does not own.
 class ByteWriter {

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace arc {
@@ -46,18 +47,30 @@ uint32_t PackDos(const Parts& p) {
          uint32_t(p.hour) << 11 | uint32_t(p.minute) << 5 | uint32_t(p.second / 2);
 }
 
-struct DosFields {
-  int32_t year, month, day, hour, minute, second;
-};
-
-DosFields Unpack(uint32_t dos) {
-  return {int32_t(1980 + (dos >> 25)), int32_t((dos >> 21) & 0x0F), int32_t((dos >> 16) & 0x1F),
-          int32_t((dos >> 11) & 0x1F), int32_t((dos >> 5) & 0x3F), int32_t(2 * (dos & 0x1F))};
-}
-
 bool IsValidTime(const DosFields& f) { return f.hour < 24 && f.minute < 60 && f.second < 60; }
 
 }  // namespace
+
+DosFields UnpackDosDateTime(uint32_t dosDateTime) {
+  const uint16_t time = DosTimeOf(dosDateTime);
+  const uint16_t date = DosDateOf(dosDateTime);
+  DosFields f;
+  f.hour = time >> 11;
+  f.minute = (time >> 5) & 0x3F;
+  f.second = static_cast<uint16_t>((time & 0x1F) * 2);
+  f.year = static_cast<uint16_t>(1980 + (date >> 9));
+  f.month = (date >> 5) & 0x0F;
+  f.day = date & 0x1F;
+  return f;
+}
+
+uint32_t PackDosDateTime(const DosFields& f) {
+  const uint32_t year = std::clamp<uint32_t>(f.year, 1980, 1980 + 127) - 1980;
+  const uint32_t date = (year << 9) | ((f.month & 0x0Fu) << 5) | (f.day & 0x1Fu);
+  const uint32_t time = ((f.hour & 0x1Fu) << 11) | ((f.minute & 0x3Fu) << 5) |
+                        ((f.second / 2u) & 0x1Fu);
+  return MakeDosDateTime(static_cast<uint16_t>(date), static_cast<uint16_t>(time));
+}
 
 bool IsValidDate(int32_t year, int32_t month, int32_t day) {
   static constexpr int32_t kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -71,7 +84,7 @@ double EncodeDate(int32_t year, int32_t month, int32_t day) {
 
 double DosToDateTime(uint32_t dos) {
   if (dos == 0) return kDosDefaultDateTime;
-  DosFields f = Unpack(dos);
+  const DosFields f = UnpackDosDateTime(dos);
   if (!IsValidTime(f)) return kDosDefaultDateTime;
   double date = IsValidDate(f.year, f.month, f.day) ? EncodeDate(f.year, f.month, f.day)
                                                      : kDosDefaultDateTime;
@@ -104,7 +117,7 @@ uint32_t FileTimeToDos(std::time_t fileTime) {
 }
 
 std::time_t DosToFileTime(uint32_t dos) {
-  DosFields f = Unpack(dos);
+  const DosFields f = UnpackDosDateTime(dos);
   if (!IsValidDate(f.year, f.month, f.day) || !IsValidTime(f)) return std::time_t(-1);
   std::tm tm{};
   tm.tm_year = f.year - 1900;

@@ -9,8 +9,9 @@
 
 #include <arc/support/drive_service.h>
 #include "unzip/end_record.h"
+#include "support/byte_reader.h"
 #include "unzip/pe_resources.h"
-#include <arc/unzip/zip_records.h>
+#include "unzip/zip_records.h"
 #include <arc/support/ascii_case.h>
 
 namespace arc {
@@ -31,10 +32,6 @@ constexpr uint32_t Le32(char a, char b, char c, char d) {
          static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
 }
 constexpr uint16_t Le16(uint8_t lo, uint8_t hi) { return static_cast<uint16_t>(lo | hi << 8); }
-
-uint32_t LoadU32(const uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 LeadClass TypeOf(TArcType atStart, TArcType embedded, bool isEmbedded, int64_t offset = -1) {
   return {LeadClass::Kind::Type, isEmbedded ? embedded : atStart, offset};
@@ -143,9 +140,7 @@ bool LooksLikeTar(std::span<const uint8_t> head, int64_t fileSize) {
 ArcDetector::ArcDetector(ByteSource& file, std::string fileName, DiskSetQuery query)
     : file_(file), fileName_(std::move(fileName)), query_(std::move(query)) {}
 
-uint32_t ArcDetector::HeadU32(size_t i) const {
-  return i + 4 <= head_.size() ? LoadU32(head_.data() + i) : 0;
-}
+uint32_t ArcDetector::HeadU32(size_t i) const { return U32At(head_, i); }
 
 bool ArcDetector::HasAceMark() const { return StartsWith(head_, 7, "**ACE**"); }
 
@@ -208,8 +203,7 @@ bool ArcDetector::ProbeFixedOffsets() {
     return true;
   }
   for (int64_t at : {7612, 25661}) {
-    std::array<uint8_t, 4> sig{};
-    if (file_.ReadExact(at, sig) && LoadU32(sig.data()) == kLocalHeaderSig) {
+    if (SignatureAt(file_, at) == kLocalHeaderSig) {
       type_ = atZipExe;
       SettleZipFoundAt(at);
       return true;
@@ -234,7 +228,7 @@ bool ArcDetector::ProbeStringResources() {
       return true;
     }
     if (bytes.size() < 4) continue;
-    const LeadClass c = ClassifyLead(LoadU32(bytes.data()), true);
+    const LeadClass c = ClassifyLead(U32At(bytes, 0), true);
     if (c.kind == LeadClass::Kind::None) continue;
     TakeEmbedded(c, at);
     if (IsValidArcType(type_) && !IsZipType(type_)) {
@@ -249,8 +243,8 @@ bool ArcDetector::ProbeStringResources() {
 }
 
 bool ArcDetector::ProbeDosImageEnd() {
-  const int64_t pages = HeadByte(4) | HeadByte(5) << 8;
-  const int64_t lastPage = HeadByte(2) | HeadByte(3) << 8;
+  const int64_t pages = U16At(head_, 4);
+  const int64_t lastPage = U16At(head_, 2);
   int64_t at = (pages - 1) * 512 + lastPage;
   if (at <= 0 || at + 4 > state_.ArchiveSize) return false;
   std::array<uint8_t, 4> b{};
@@ -259,7 +253,7 @@ bool ArcDetector::ProbeDosImageEnd() {
     at += 2;
     if (!file_.ReadExact(at, b)) return false;
   }
-  const uint32_t value = LoadU32(b.data());
+  const uint32_t value = U32At(b, 0);
   if (value == kLocalHeaderSig) return false;  // left to the end-record search
   const LeadClass c = ClassifyLead(value, true);
   if (c.kind == LeadClass::Kind::None) return false;
@@ -313,7 +307,7 @@ bool ArcDetector::DetectPlain() {
       state_.DataOffset = SearchEnd();
       // The first volume of a set begins with a local header too; the end
       // record tells a later volume, which then needs the disk-set decision.
-      if (HasHeader(state_.HeaderState, htEnding) && EndRecordThisVolume(state_) != 0) {
+      if (HasHeader(state_.HeaderState, htEnding) && state_.EndVolume != 0) {
         type_ = DiskSet();
       }
       if (!HasHeader(state_.HeaderState, htLocal) && state_.DataOffset == 0) {
@@ -349,7 +343,7 @@ bool ArcDetector::DetectPlain() {
   const int64_t found = SearchEnd();
   if (found > 0) {
     state_.DataOffset = found;
-    type_ = EndRecordThisVolume(state_) == 0 ? atZip : DiskSet();
+    type_ = state_.EndVolume == 0 ? atZip : DiskSet();
     return true;
   }
   return SignatureScan(0);
@@ -381,23 +375,23 @@ bool ArcDetector::SignatureScan(int64_t start) {
         return found(atLha, atLhaExe, 2);
       }
       if (i + 4 > buf.size()) continue;
-      const uint32_t v = LoadU32(buf.data() + i);
+      const uint32_t v = U32At(buf, i);
       const bool longer = i + 8 <= buf.size();
-      if (v == 0x07054842 && !(longer && LoadU32(buf.data() + i + 4) == 0x84C3940F)) {
+      if (v == 0x07054842 && !(longer && U32At(buf, i + 4) == 0x84C3940F)) {
         return found(atBh, atBhExe, 0);
       }
       if (v == Le32('M', 'S', 'C', 'F') && start == kExeScanStart && longer &&
-          LoadU32(buf.data() + i + 4) == 0) {
+          U32At(buf, i + 4) == 0) {
         return found(atCab, atCabExe, 0);
       }
-      if (v == kLocalHeaderSig && !(longer && LoadU32(buf.data() + i + 4) == 0x003D0B74)) {
+      if (v == kLocalHeaderSig && !(longer && U32At(buf, i + 4) == 0x003D0B74)) {
         type_ = start == 0 ? atZip : atZipExe;
         SettleZipFoundAt(hit);
         return true;
       }
       if (v == Le32('R', 'a', 'r', '!')) return found(atRar, atRarExe, 0);
       if (b0 == 0x60 && buf[i + 1] == 0xEA) {
-        const size_t s = buf[i + 2] | buf[i + 3] << 8;
+        const size_t s = U16At(buf, i + 2);
         if (s <= kArjMaxHeader && i + s + 12 <= buf.size() && buf[i + s + 10] == 0x60 &&
             buf[i + s + 11] == 0xEA) {
           return found(atArj, atArjExe, 0);

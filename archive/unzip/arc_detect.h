@@ -96,7 +96,6 @@ class ArcDetector {
   int64_t SearchEnd();
   TArcType DiskSet();
   bool HasAceMark() const;
-  uint8_t HeadByte(size_t i) const { return i < head_.size() ? head_[i] : 0; }
   uint32_t HeadU32(size_t i) const;
 
   ByteSource& file_;

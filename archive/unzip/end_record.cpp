@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "support/byte_reader.h"
-#include <arc/unzip/zip_records.h>
+#include "unzip/zip_records.h"
 
 namespace arc {
 namespace {
@@ -35,17 +35,6 @@ constexpr int kLocalScanBlocks = 4;
 constexpr int64_t kLocatorBack = kZip64LocatorLen;                         // 20
 constexpr int64_t kZip64RecordBack = kZip64LocatorLen + kZip64EndRecordLen;  // 76
 
-uint32_t SignatureAt(std::span<const uint8_t> bytes, size_t at) {
-  ByteReader r(bytes.subspan(std::min(at, bytes.size())));
-  return r.u32();
-}
-
-std::optional<uint32_t> ReadSignature(ByteSource& file, int64_t at) {
-  std::array<uint8_t, 4> b{};
-  if (at < 0 || !file.ReadExact(at, b)) return std::nullopt;
-  return SignatureAt(b, 0);
-}
-
 /// `a - b` for untrusted 64-bit values; empty when it leaves the signed range.
 std::optional<int64_t> Difference(uint64_t a, uint64_t b) {
   constexpr auto kMax = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
@@ -53,37 +42,17 @@ std::optional<int64_t> Difference(uint64_t a, uint64_t b) {
   return static_cast<int64_t>(a) - static_cast<int64_t>(b);
 }
 
-/// True when 46 bytes at `at` could be read; `isCentral` tells whether they
-/// start a central entry.
-bool ProbeCentral(ByteSource& file, std::optional<int64_t> at, bool& isCentral) {
-  isCentral = false;
-  std::array<uint8_t, kCentralHeaderLen> b{};
-  if (!at || *at < 0 || !file.ReadExact(*at, b)) return false;
-  isCentral = ClassifySignature(SignatureAt(b, 0), RecordKind::Central).kind == RecordKind::Central;
-  return true;
-}
-
-bool LocalHeaderAt(ByteSource& file, int64_t at) {
-  std::array<uint8_t, kLocalHeaderLen> b{};
-  if (at < 0 || !file.ReadExact(at, b)) return false;
-  return ClassifySignature(SignatureAt(b, 0), RecordKind::Local).kind == RecordKind::Local;
+/// True when a central entry starts at `at`.
+bool CentralAt(ByteSource& file, std::optional<int64_t> at) {
+  return at && RecordStartsAt(file, *at, RecordKind::Central);
 }
 
 /// The local-header offset of the central entry at `at`, its extra field
 /// applied (a Zip64 block may hold it).
 std::optional<uint64_t> FirstLocalOffset(ByteSource& file, int64_t at) {
-  std::array<uint8_t, kCentralHeaderLen> fixed{};
-  if (!file.ReadExact(at, fixed)) return std::nullopt;
-  std::vector<uint8_t> work(fixed.begin(), fixed.end());
-  HeaderCipher cipher;
-  const SignatureMatch m = ClassifySignature(SignatureAt(work, 0), RecordKind::Central);
-  if (m.enciphered) cipher.DecipherRecord(work);
-  const auto header = ParseCentralHeader(work);
-  if (!header) return std::nullopt;
-  // Only the extra field is needed; its position follows the full name.
-  const int64_t extraAt = at + static_cast<int64_t>(kCentralHeaderLen) + header->nameLength;
-  const std::vector<uint8_t> extra = file.ReadVector(extraAt, header->extraLength);
-  return WalkCentralExtraField(*header, extra).localHeaderOffset;
+  const RecordRead<CentralRecord> first = ReadCentralRecord(file, at);
+  if (!first) return std::nullopt;
+  return first->extent.localHeaderOffset;
 }
 
 /// Scans the first blocks of the file for a local header.
@@ -96,7 +65,7 @@ int64_t ScanForLocalHeader(ByteSource& file, TArcOpenState& st) {
     const size_t positions = std::min<size_t>(buf.size(), kLocalScanBlock);
     for (size_t i = 0; i < positions && i + 4 <= buf.size(); ++i) {
       if (buf[i] != 'P') continue;
-      if (ClassifySignature(SignatureAt(buf, i), RecordKind::Local).kind != RecordKind::Local) {
+      if (ClassifySignature(U32At(buf, i), RecordKind::Local).kind != RecordKind::Local) {
         continue;
       }
       st.HeaderState = htLocal;
@@ -110,8 +79,7 @@ int64_t ScanForLocalHeader(ByteSource& file, TArcOpenState& st) {
 /// shorter than its fixed part, more entries than its directory has room
 /// for, or (for an archive in one file) a directory or record that would lie
 /// beyond the end of the file.
-bool PlausibleZip64(const Zip64EndRecord& z, const std::optional<Zip64Locator>& locator,
-                    int64_t fileSize) {
+bool PlausibleZip64(const Zip64EndRecord& z, const Zip64Locator* locator, int64_t fileSize) {
   const auto size = static_cast<uint64_t>(fileSize);
   if (z.recordSize < kZip64EndRecordLen - 12) return false;
   if (z.totalEntries > z.centralDirSize / kCentralHeaderLen) return false;
@@ -124,16 +92,15 @@ bool PlausibleZip64(const Zip64EndRecord& z, const std::optional<Zip64Locator>& 
 
 }  // namespace
 
-uint16_t EndRecordThisVolume(const TArcOpenState& open) {
-  return static_cast<uint16_t>(open.EndRecord[end_field::kThisDisk] |
-                               open.EndRecord[end_field::kThisDisk + 1] << 8);
-}
-
 int64_t SearchEndRecord(ByteSource& file, TArcOpenState& st) {
   st.HeaderState = 0;
   st.Damage = 0;
   st.CommentPos = 0;
   st.OffsetAdjustment = 0;
+  st.EndVolume = 0;
+  st.DirectoryVolume = 0;
+  st.DeclaredEntries = 0;
+  st.CommentLength = 0;
   const int64_t size = file.Size();
   if (size <= 0) return 0;
 
@@ -145,51 +112,46 @@ int64_t SearchEndRecord(ByteSource& file, TArcOpenState& st) {
       file.ReadVector(windowStart, static_cast<int32_t>(size - windowStart));
   // A comment may itself hold an end-record signature: the record whose
   // comment ends exactly where the file does is the real one. Without such
-  // a record the nearest one is taken, as bytes may follow an archive.
-  int64_t endAt = -1;
-  SignatureMatch match;
+  // a record the nearest one is taken, as bytes may follow an archive. A
+  // record cut off by the end of the file is taken for comment bytes.
+  std::optional<EndRecord> end;
+  int64_t endPos = -1;
   for (int64_t i = static_cast<int64_t>(window.size()) - 4; i >= 1; --i) {
-    const SignatureMatch m =
-        ClassifySignature(SignatureAt(window, static_cast<size_t>(i)), RecordKind::End);
-    if (m.kind != RecordKind::End) continue;
-    const size_t fixed = m.wide ? kEndRecord64Len : kEndRecordLen;
-    // A record cut off by the end of the file is taken for comment bytes.
-    if (static_cast<size_t>(i) + fixed > window.size()) continue;
-    if (endAt < 0) {
-      endAt = i;
-      match = m;
+    if (ClassifySignature(U32At(window, static_cast<size_t>(i)), RecordKind::End).kind !=
+        RecordKind::End) {
+      continue;
     }
-    std::vector<uint8_t> candidate(window.begin() + i,
-                                   window.begin() + i + static_cast<int64_t>(fixed));
-    HeaderCipher c;
-    if (m.enciphered) c.DecipherRecord(candidate);
-    const auto e = ParseEndRecord(candidate);
-    if (e && windowStart + i + static_cast<int64_t>(fixed) + e->commentLength == size) {
-      endAt = i;
-      match = m;
+    const RecordRead<EndRecord> candidate = ReadEndRecord(file, windowStart + i);
+    if (!candidate) continue;
+    if (!end) {
+      end = *candidate;
+      endPos = windowStart + i;
+    }
+    if (windowStart + i + static_cast<int64_t>(candidate->FixedLength()) +
+            candidate->commentLength ==
+        size) {
+      end = *candidate;
+      endPos = windowStart + i;
       break;
     }
   }
-  if (endAt < 0) return 0;
+  if (!end) return 0;
 
   st.HeaderState = htEnding;
-  const size_t fixed = match.wide ? kEndRecord64Len : kEndRecordLen;
-  std::vector<uint8_t> record(window.begin() + endAt, window.begin() + endAt + static_cast<int64_t>(fixed));
-  HeaderCipher cipher;
-  if (match.enciphered) cipher.DecipherRecord(record);
-  const auto end = ParseEndRecord(record);
-  if (!end) return 0;
-  std::copy_n(record.begin(), st.EndRecord.size(), st.EndRecord.begin());
-  const int64_t endPos = windowStart + endAt;
-  if (endPos + static_cast<int64_t>(fixed) + end->commentLength > size) {
-    st.Damage |= kDamageComment;
-  }
+  st.EndVolume = end->thisDisk;
+  st.DirectoryVolume = end->centralDirDisk;
+  st.DeclaredEntries = end->totalEntries;
+  st.CommentLength = end->commentLength;
+  const auto fixed = static_cast<int64_t>(end->FixedLength());
+  st.CommentPos = endPos + fixed;
+  if (endPos + fixed + end->commentLength > size) st.Damage |= kDamageComment;
 
-  if (ReadSignature(file, endPos - kLocatorBack) == kZip64LocatorSig) {
+  const RecordRead<Zip64Locator> locator = ReadZip64Locator(file, endPos - kLocatorBack);
+  RecordRead<Zip64EndRecord> z64;
+  if (locator) {
     st.HeaderState |= htZip64Locator;
-    if (ReadSignature(file, endPos - kZip64RecordBack) == kZip64EndRecordSig) {
-      st.HeaderState |= htZip64Ending;
-    }
+    z64 = ReadZip64EndRecord(file, endPos - kZip64RecordBack);
+    if (z64) st.HeaderState |= htZip64Ending;
   }
 
   // Where the central directory should stand (P), where it ends right before
@@ -199,20 +161,17 @@ int64_t SearchEndRecord(ByteSource& file, TArcOpenState& st) {
   std::optional<int64_t> r;  // just before a Zip64 end record that stands where we found it
   uint64_t storedOffset = end->centralDirOffset;
   if (end->IsWide()) {
-    st.CommentPos = endPos + static_cast<int64_t>(kEndRecord64Len);
     p = Difference(end->centralDirOffset, 0);
+    // The 16-bit count says nothing of this form's Zip64 records.
+    if (st.DeclaredEntries == kZip64Marker16) st.DeclaredEntries = 0;
   } else {
-    st.CommentPos = endPos + static_cast<int64_t>(kEndRecordLen);
-    if (HasHeader(st.HeaderState, htZip64Locator)) {
-      file.ReadExact(endPos - kLocatorBack, st.Zip64Locator);
+    if (z64 && !PlausibleZip64(*z64, locator ? &*locator : nullptr, size)) {
+      st.Damage |= kDamageZip64;
     }
-    std::optional<Zip64Locator> locator = ParseZip64Locator(st.Zip64Locator);
-    std::optional<Zip64EndRecord> z64;
-    if (HasHeader(st.HeaderState, htZip64Ending)) {
-      file.ReadExact(endPos - kZip64RecordBack, st.Zip64EndRecord);
-      z64 = ParseZip64EndRecord(st.Zip64EndRecord);
+    // A count at its marker stands in the Zip64 end record, when that is sound.
+    if (st.DeclaredEntries == kZip64Marker16) {
+      st.DeclaredEntries = z64 && (st.Damage & kDamageZip64) == 0 ? z64->totalEntries : 0;
     }
-    if (z64 && !PlausibleZip64(*z64, locator, size)) st.Damage |= kDamageZip64;
     if (locator && z64) {
       p = Difference(locator->zip64EndOffset, z64->centralDirSize);
       r = Difference(static_cast<uint64_t>(endPos - kZip64RecordBack), z64->centralDirSize);
@@ -226,13 +185,12 @@ int64_t SearchEndRecord(ByteSource& file, TArcOpenState& st) {
   // header is where its stored offset says.
   std::optional<int64_t> found;
   int64_t adjustment = 0;
-  bool central = false;
-  if (ProbeCentral(file, p, central) && central) {
+  if (CentralAt(file, p)) {
     found = p;
-  } else if (ProbeCentral(file, q, central) && central) {
+  } else if (CentralAt(file, q)) {
     found = q;
     adjustment = *q - static_cast<int64_t>(end->centralDirOffset & 0xFFFFFFFFu);
-  } else if (ProbeCentral(file, r, central) && central) {
+  } else if (CentralAt(file, r)) {
     // A Zip64 archive behind a prefix: its locator still counts from the
     // start of the archive proper, so P missed the directory.
     found = r;
@@ -254,10 +212,10 @@ int64_t SearchEndRecord(ByteSource& file, TArcOpenState& st) {
   };
   if (first && *first < (uint64_t{1} << 62)) {
     const auto localAt = static_cast<int64_t>(*first);
-    if (fitsAdjustment(adjustment) && LocalHeaderAt(file, localAt + adjustment)) {
+    if (fitsAdjustment(adjustment) && RecordStartsAt(file, localAt + adjustment, RecordKind::Local)) {
       st.HeaderState |= htLocal;
     } else if (shift && *shift != adjustment && fitsAdjustment(*shift) &&
-               LocalHeaderAt(file, localAt + *shift)) {
+               RecordStartsAt(file, localAt + *shift, RecordKind::Local)) {
       adjustment = *shift;
       st.HeaderState |= htLocal;
     }

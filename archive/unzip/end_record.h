@@ -20,9 +20,6 @@ namespace arc {
 /// True when the header state has `flag`.
 constexpr bool HasHeader(THeaderTypeState state, THeaderType flag) { return (state & flag) != 0; }
 
-/// Number of this volume, from the copy of the end record.
-uint16_t EndRecordThisVolume(const TArcOpenState& open);
-
 /// Bytes searched for the end record at the end of the file: the record,
 /// the longest comment it can have, and the window's first byte, where no
 /// record is looked for.
@@ -36,8 +33,9 @@ inline constexpr uint8_t kDamageComment = 0x01;
 /// The Zip64 end record holds values no archive of this size can have.
 inline constexpr uint8_t kDamageZip64 = 0x02;
 
-/// Runs the end-record search over `file`. Fills the header state, the record
-/// copies, the comment position and the offset adjustment of `state`, and
+/// Runs the end-record search over `file`. Fills the header state, what the
+/// end records say, the comment position and the offset adjustment of
+/// `state`, and
 /// returns the central directory's position; or, without a usable central
 /// directory, the position of the first local header (header state exactly
 /// LocalHeader); or 0 when nothing was found and -1 when a local-header scan

@@ -1,14 +1,13 @@
 //===-- unzip/entry_list.cpp - The entries an extraction works on ---------===//
-#include <arc/unzip/entry_list.h>
+#include "unzip/entry_list.h"
 
 #include <algorithm>
-#include <array>
 
 #include <arc/support/error_codes.h>
-#include "support/byte_reader.h"
+#include <arc/unzip/unzip.h>
 #include "unzip/end_record.h"
 #include "unzip/record_walk.h"
-#include <arc/unzip/zip_records.h>
+#include "unzip/zip_records.h"
 
 namespace arc {
 namespace {
@@ -16,20 +15,12 @@ namespace {
 /// Sizes and offsets are 48-bit quantities.
 constexpr uint64_t k48Bits = (uint64_t{1} << 48) - 1;
 
-uint32_t SignatureOf(std::span<const uint8_t> bytes) { return ByteReader(bytes).u32(); }
-
 /// The AES block of a method 99 entry; none for any other entry, or when
 /// the block is missing or malformed.
 std::optional<AesExtra> AesBlockOf(uint16_t method, std::span<const uint8_t> extra) {
   AesExtra aes;
   if (method != kMethodAes || FindAesExtra(extra, aes) != AesExtraStatus::Found) return std::nullopt;
   return aes;
-}
-
-bool IsLocalHeaderAt(ByteSource& archive, int64_t at) {
-  std::array<uint8_t, kLocalHeaderLen> b{};
-  return at >= 0 && archive.ReadExact(at, b) &&
-         ClassifySignature(SignatureOf(b), RecordKind::Local).kind == RecordKind::Local;
 }
 
 /// The totals serve progress only. Tens of thousands of entries that each
@@ -94,8 +85,32 @@ void ReportOpenDamage(const TArcOpenState& open, const EntryListHost& host) {
 
 }  // namespace
 
+bool ZipEntryInfo::Encrypted() const { return (flags & kFlagEncrypted) != 0; }
+
+bool ZipEntryInfo::StrongEncryption() const {
+  return Encrypted() && (flags & kFlagStrongEncryption) != 0;
+}
+
 uint32_t LocalScanAttributes(const std::string& name) {
   return !name.empty() && name.back() == '/' ? kAttrDirectory : kAttrArchive;
+}
+
+ZipEntryInfo DescribeCentralEntry(std::string name, const CentralHeader& header,
+                                  uint64_t compressedSize, uint64_t uncompressedSize,
+                                  std::span<const uint8_t> extra) {
+  ZipEntryInfo info;
+  info.name = std::move(name);
+  info.versionMadeBy = header.versionMadeBy;
+  info.flags = header.flags;
+  info.method = header.method;
+  info.crc32 = header.crc32;
+  info.dosDateTime = header.dosDateTime;
+  info.externalAttributes = header.externalAttributes;
+  info.compressedSize = compressedSize;
+  info.uncompressedSize = uncompressedSize;
+  info.modified = ExtraModificationTime(extra);
+  info.aes = AesBlockOf(info.method, extra);
+  return info;
 }
 
 ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open,
@@ -120,21 +135,14 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open
         const bool plausible = ext.compressedSize <= k48Bits &&
                                ext.uncompressedSize <= k48Bits && ext.localHeaderOffset <= k48Bits;
         ZipEntryItem item;
-        item.name = name;
+        static_cast<ZipEntryInfo&>(item) =
+            DescribeCentralEntry(name, record.header, ext.compressedSize & k48Bits,
+                                 ext.uncompressedSize & k48Bits, record.extra);
         item.volume = static_cast<int32_t>(ext.diskNumberStart) + 1;
         item.localPos =
             static_cast<int64_t>(ext.localHeaderOffset & k48Bits) + open.OffsetAdjustment;
-        item.externalAttributes = record.header.externalAttributes;
-        item.versionMadeBy = record.header.versionMadeBy;
-        item.flags = record.header.flags;
-        item.method = record.header.method;
-        item.crc32 = record.header.crc32;
-        item.dosDateTime = record.header.dosDateTime;
-        item.compressedSize = ext.compressedSize & k48Bits;
-        item.uncompressedSize = ext.uncompressedSize & k48Bits;
-        item.modified = ExtraModificationTime(record.extra);
-        item.aes = AesBlockOf(item.method, record.extra);
-        if (!plausible || (singleFile && !IsLocalHeaderAt(archive, item.localPos))) {
+        if (!plausible ||
+            (singleFile && !RecordStartsAt(archive, item.localPos, RecordKind::Local))) {
           if (wanted && host.report) host.report(name, ec::BadFileHeader);
         } else {
           found.push_back(std::move(item));
@@ -193,6 +201,26 @@ ZipEntryList ListLocalHeaders(ByteSource& archive, const TArcOpenState& open,
     if (walk.broken) host.report(std::string(), ec::BadFileHeader);
   }
   return list;
+}
+
+std::optional<std::vector<ZipEntryInfo>> ListZipEntries(
+    const TUnZip& reader, const std::function<bool(const std::string& name)>& selects,
+    const ZipEntryReport& report) {
+  FileSource file(reader.ArchiveFile());
+  if (!file.IsOpen()) return std::nullopt;
+  EntryListHost host;
+  host.arcType = reader.ArcType();
+  host.translateOem = reader.TranslateOemChar();
+  host.selects = selects ? selects : [](const std::string&) { return true; };
+  if (report) {
+    host.report = [&](const std::string& name, int32_t code) {
+      report(name.empty() ? reader.ArchiveFile() : name, code);
+    };
+  }
+  const TArcOpenState& open = reader.OpenState();
+  const ZipEntryList list = open.HeaderState == htLocal ? ListLocalHeaders(file, open, host)
+                                                        : ListCentralDirectory(file, open, host);
+  return std::vector<ZipEntryInfo>(list.items.begin(), list.items.end());
 }
 
 }  // namespace arc

@@ -5,7 +5,7 @@
 
 #include "codec/secure_wipe.h"
 #include <arc/support/error_codes.h>
-#include <arc/unzip/zip_records.h>
+#include "unzip/zip_records.h"
 
 namespace arc {
 

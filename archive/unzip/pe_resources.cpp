@@ -25,6 +25,8 @@
 #include <array>
 #include <vector>
 
+#include "support/byte_reader.h"
+
 namespace arc {
 namespace {
 
@@ -47,14 +49,13 @@ constexpr uint32_t kMaxRows = 4096;
 std::optional<uint32_t> U16At(ByteSource& f, int64_t pos) {
   std::array<uint8_t, 2> b{};
   if (!f.ReadExact(pos, b)) return std::nullopt;
-  return static_cast<uint32_t>(b[0] | b[1] << 8);
+  return ByteReader(b).u16();
 }
 
 std::optional<uint32_t> U32At(ByteSource& f, int64_t pos) {
   std::array<uint8_t, 4> b{};
   if (!f.ReadExact(pos, b)) return std::nullopt;
-  return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-         static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
+  return ByteReader(b).u32();
 }
 
 struct Section {

@@ -16,18 +16,6 @@ namespace {
 constexpr uint64_t k48Bits = (uint64_t{1} << 48) - 1;
 /// The descriptor search reads the data in blocks of this size.
 constexpr int32_t kScanBlock = 65536;
-/// The longest data descriptor: signature, CRC and two 64-bit sizes.
-constexpr size_t kLongestDescriptor = 24;
-
-uint32_t U32At(std::span<const uint8_t> b, size_t at) {
-  ByteReader r(b.subspan(std::min(at, b.size())));
-  return r.u32();  // 0 when fewer than 4 bytes remain
-}
-
-uint64_t U64At(std::span<const uint8_t> b, size_t at) {
-  ByteReader r(b.subspan(std::min(at, b.size())));
-  return r.u64();
-}
 
 /// Records that may follow an entry's data: the next entry, the directory,
 /// an end record of either kind.
@@ -40,8 +28,8 @@ bool IsRecordSignature(uint32_t value) {
 /// True when a record starts at `at`, or the file ends there.
 bool RecordOrEndAt(ByteSource& file, int64_t at) {
   if (at == file.Size()) return true;
-  std::array<uint8_t, 4> sig{};
-  return at >= 0 && file.ReadExact(at, sig) && IsRecordSignature(U32At(sig, 0));
+  const std::optional<uint32_t> signature = SignatureAt(file, at);
+  return signature && IsRecordSignature(*signature);
 }
 
 /// The CRC-32 of the bytes from `start` up to a position, kept as the
@@ -76,27 +64,21 @@ class RunningCrc {
 /// `crc` gives the CRC-32 of the entry's data for stored data (else null).
 std::optional<DataDescriptor> DescriptorAt(ByteSource& file, int64_t at, uint64_t distance,
                                            std::span<const uint8_t> b, RunningCrc* crc) {
+  // Cheap test first, as it runs at every byte of the data searched: every
+  // form holds the distance's low half after the CRC, at 4 or (signed) at 8.
+  ByteReader head(b);
+  head.u32();
+  const uint32_t at4 = head.u32();
+  const uint32_t at8 = head.u32();
   const auto d32 = static_cast<uint32_t>(distance);
-  const bool narrowFits = distance <= 0xFFFFFFFFu;
-  const bool signature = U32At(b, 0) == kDataDescriptorSig;
-  // Cheap test first: every form holds the distance's low half somewhere.
-  if (U32At(b, 4) != d32 && !(signature && U32At(b, 8) == d32)) return std::nullopt;
+  if (at4 != d32 && at8 != d32) return std::nullopt;
 
-  std::array<DataDescriptor, 4> forms{};
-  size_t count = 0;
-  if (signature && narrowFits && b.size() >= 16 && U32At(b, 8) == d32)
-    forms[count++] = {U32At(b, 4), distance, U32At(b, 12), 16};
-  if (signature && b.size() >= 24 && U64At(b, 8) == distance)
-    forms[count++] = {U32At(b, 4), distance, U64At(b, 16), 24};
-  if (narrowFits && b.size() >= 12 && U32At(b, 4) == d32)
-    forms[count++] = {U32At(b, 0), distance, U32At(b, 8), 12};
-  if (b.size() >= 20 && U64At(b, 4) == distance)
-    forms[count++] = {U32At(b, 0), distance, U64At(b, 12), 20};
-  for (size_t i = 0; i < count; ++i) {
-    const DataDescriptor& d = forms[i];
-    if (d.uncompressedSize > k48Bits) continue;  // no size, but bytes that look alike
-    if (!RecordOrEndAt(file, at + static_cast<int64_t>(d.length))) continue;
-    if (crc != nullptr && (d.uncompressedSize != distance || crc->UpTo(at) != d.crc32)) continue;
+  for (DescriptorForm form : kDescriptorForms) {
+    const std::optional<DataDescriptor> d = ParseDataDescriptor(b, form);
+    if (!d || d->compressedSize != distance) continue;
+    if (d->uncompressedSize > k48Bits) continue;  // no size, but bytes that look alike
+    if (!RecordOrEndAt(file, at + static_cast<int64_t>(d->length))) continue;
+    if (crc != nullptr && (d->uncompressedSize != distance || crc->UpTo(at) != d->crc32)) continue;
     return d;
   }
   return std::nullopt;
@@ -104,50 +86,21 @@ std::optional<DataDescriptor> DescriptorAt(ByteSource& file, int64_t at, uint64_
 
 }  // namespace
 
-uint64_t DeclaredEntries(const TArcOpenState& open) {
-  if (!HasHeader(open.HeaderState, htEnding)) return 0;
-  const uint16_t total = static_cast<uint16_t>(open.EndRecord[end_field::kTotalEntries] |
-                                               open.EndRecord[end_field::kTotalEntries + 1] << 8);
-  if (total != kZip64Marker16) return total;
-  if (!HasHeader(open.HeaderState, htZip64Ending) || (open.Damage & kDamageZip64) != 0) return 0;
-  const auto z64 = ParseZip64EndRecord(open.Zip64EndRecord);
-  return z64 ? z64->totalEntries : 0;
-}
-
 DirectoryWalk WalkCentralDirectory(ByteSource& file, const TArcOpenState& open,
                                    const std::function<bool()>& cancelled,
                                    const std::function<void(const CentralRecord&, int64_t)>& take) {
   DirectoryWalk walk;
-  walk.declared = DeclaredEntries(open);
+  walk.declared = HasHeader(open.HeaderState, htEnding) ? open.DeclaredEntries : 0;
   int64_t pos = open.DataOffset;
-  std::vector<uint8_t> bytes;
   while (pos >= 0) {
-    std::array<uint8_t, kCentralHeaderLen> fixed{};
-    const bool whole = file.ReadExact(pos, fixed);
-    if (!whole) file.ReadExact(pos, std::span(fixed).first(4));
-    const SignatureMatch match = ClassifySignature(U32At(fixed, 0), RecordKind::Central);
-    if (match.kind != RecordKind::Central) break;
-    if (!whole) {
-      walk.truncated = true;  // a record begins, but the file ends inside it
-      break;
-    }
+    const RecordRead<CentralRecord> record = ReadCentralRecord(file, pos);
+    if (record.status == RecordStatus::Absent) break;
     if (cancelled && cancelled()) {
       walk.cancelled = true;
       break;
     }
-    // The lengths of an enciphered record are readable only once deciphered.
-    std::array<uint8_t, kCentralHeaderLen> plain = fixed;
-    HeaderCipher cipher;
-    if (match.enciphered) cipher.DecipherRecord(plain);
-    const std::optional<CentralHeader> header = ParseCentralHeader(plain);
-    if (!header) break;
-    const size_t length = kCentralHeaderLen + size_t{header->nameLength} +
-                          size_t{header->extraLength} + size_t{header->commentLength};
-    bytes = file.ReadVector(pos, static_cast<int32_t>(length));
-    const std::optional<CentralRecord> record =
-        bytes.size() == length ? ReadCentralRecord(bytes) : std::nullopt;
-    if (!record) {
-      walk.truncated = true;
+    if (record.status == RecordStatus::Cut) {
+      walk.truncated = true;  // a record begins, but the file ends inside it
       break;
     }
     take(*record, pos);
@@ -166,7 +119,8 @@ std::optional<DataDescriptor> FindDataDescriptor(ByteSource& file, int64_t dataS
   const uint64_t known = entry.extent.compressedSize;
   if (known > 0 && known <= k48Bits) {
     const int64_t at = dataStart + static_cast<int64_t>(known);
-    const std::vector<uint8_t> b = file.ReadVector(at, static_cast<int32_t>(kLongestDescriptor));
+    const std::vector<uint8_t> b =
+        file.ReadVector(at, static_cast<int32_t>(kDataDescriptorMaxLen));
     RunningCrc crc(file, dataStart);
     if (auto d = DescriptorAt(file, at, known, b, plainStored ? &crc : nullptr)) return d;
     // Some writers set the flag, give the sizes and write no descriptor.
@@ -180,7 +134,7 @@ std::optional<DataDescriptor> FindDataDescriptor(ByteSource& file, int64_t dataS
   RunningCrc crc(file, dataStart);
   for (int64_t base = dataStart; base >= 0 && base < size; base += kScanBlock) {
     const std::vector<uint8_t> buf =
-        file.ReadVector(base, kScanBlock + static_cast<int32_t>(kLongestDescriptor));
+        file.ReadVector(base, kScanBlock + static_cast<int32_t>(kDataDescriptorMaxLen));
     if (buf.empty()) break;
     const size_t positions = std::min<size_t>(buf.size(), kScanBlock);
     const std::span<const uint8_t> all(buf);
@@ -199,22 +153,20 @@ LocalWalk WalkLocalHeaders(ByteSource& file, int64_t start, const std::function<
                            const std::function<void(const LocalEntry&)>& take) {
   LocalWalk walk;
   int64_t pos = start;
-  std::array<uint8_t, kSpanMarkerLen> marker{};
-  if (pos >= 0 && file.ReadExact(pos, marker) && U32At(marker, 0) == kSpanMarkerSig) {
-    pos += static_cast<int64_t>(kSpanMarkerLen);
-  }
+  if (SignatureAt(file, pos) == kSpanMarkerSig) pos += static_cast<int64_t>(kSpanMarkerLen);
   auto broken = [&walk](int64_t at) {
     walk.broken = true;
     walk.brokenAt = at;
     return walk;
   };
-  std::vector<uint8_t> bytes;
   for (;;) {
-    std::array<uint8_t, kLocalHeaderLen> fixed{};
-    const bool whole = pos >= 0 && file.ReadExact(pos, fixed);
-    const SignatureMatch match =
-        whole ? ClassifySignature(U32At(fixed, 0), RecordKind::Local) : SignatureMatch{};
-    if (match.kind != RecordKind::Local) {
+    RecordRead<LocalRecord> record = ReadLocalRecord(file, pos);
+    // A header cut off inside its fixed part is taken for the end of the
+    // archive, as the bytes after the last entry are: only one whose name
+    // or extra field the file cuts off breaks the walk.
+    const bool fixedPartCut = record.status == RecordStatus::Cut &&
+                              pos + static_cast<int64_t>(kLocalHeaderLen) > file.Size();
+    if (record.status == RecordStatus::Absent || fixedPartCut) {
       // After the last entry stands the directory, an end record, or nothing.
       return RecordOrEndAt(file, pos) ? walk : broken(pos);
     }
@@ -222,28 +174,19 @@ LocalWalk WalkLocalHeaders(ByteSource& file, int64_t start, const std::function<
       walk.cancelled = true;
       return walk;
     }
-    std::array<uint8_t, kLocalHeaderLen> plain = fixed;
-    HeaderCipher cipher;
-    if (match.enciphered) cipher.DecipherRecord(plain);
-    const std::optional<LocalHeader> header = ParseLocalHeader(plain);
-    if (!header) return broken(pos);
-    const size_t length = kLocalHeaderLen + size_t{header->nameLength} + header->extraLength;
-    bytes = file.ReadVector(pos, static_cast<int32_t>(length));
-    const std::optional<LocalRecord> record =
-        bytes.size() == length ? ReadLocalRecord(bytes) : std::nullopt;
     if (!record) return broken(pos);
 
     LocalEntry entry;
-    entry.record = *record;
+    entry.record = std::move(record.record);
     entry.at = pos;
-    entry.crc32 = record->header.crc32;
-    entry.compressedSize = record->extent.compressedSize;
-    entry.uncompressedSize = record->extent.uncompressedSize;
+    entry.crc32 = entry.record.header.crc32;
+    entry.compressedSize = entry.record.extent.compressedSize;
+    entry.uncompressedSize = entry.record.extent.uncompressedSize;
     // No size at all: the next header cannot be found from it.
     if (entry.compressedSize > k48Bits || entry.uncompressedSize > k48Bits) return broken(pos);
-    const int64_t dataStart = pos + static_cast<int64_t>(record->headerLength);
-    if ((record->header.flags & kFlagDataDescriptor) != 0) {
-      const std::optional<DataDescriptor> d = FindDataDescriptor(file, dataStart, *record);
+    const int64_t dataStart = pos + static_cast<int64_t>(entry.record.headerLength);
+    if ((entry.record.header.flags & kFlagDataDescriptor) != 0) {
+      const std::optional<DataDescriptor> d = FindDataDescriptor(file, dataStart, entry.record);
       if (!d) return broken(pos);  // the entry's end cannot be found
       entry.crc32 = d->crc32;
       entry.compressedSize = d->compressedSize;

@@ -22,19 +22,14 @@
 
 #include <arc/core/arc_root.h>
 #include <arc/support/byte_source.h>
-#include <arc/unzip/zip_records.h>
+#include "unzip/zip_records.h"
 
 namespace arc {
-
-/// The number of entries the end record (or the Zip64 end record, when the
-/// short one holds its marker and the Zip64 record is sound) says the
-/// directory has; 0 when no end record was found.
-uint64_t DeclaredEntries(const TArcOpenState& open);
 
 /// How a walk of the central directory ended.
 struct DirectoryWalk {
   uint64_t records = 0;   ///< records read and handed over
-  uint64_t declared = 0;  ///< DeclaredEntries of the archive
+  uint64_t declared = 0;  ///< entries the end record declares (0 without one)
   bool truncated = false; ///< a record ran past the end of the file
   bool cancelled = false;
 
@@ -53,7 +48,7 @@ DirectoryWalk WalkCentralDirectory(
 
 /// One entry found by the local-header walk.
 struct LocalEntry {
-  LocalRecord record;        ///< views valid during the call of `take` only
+  LocalRecord record;
   int64_t at = 0;            ///< position of the local header
   uint32_t crc32 = 0;        ///< from the data descriptor when there is one
   uint64_t compressedSize = 0;
@@ -91,12 +86,6 @@ LocalWalk WalkLocalHeaders(ByteSource& file, int64_t start, const std::function<
 /// place the local header's own size names is tried first; when a record
 /// stands right there, the entry has no descriptor (length 0) and keeps
 /// its header's values.
-struct DataDescriptor {
-  uint32_t crc32 = 0;
-  uint64_t compressedSize = 0;
-  uint64_t uncompressedSize = 0;
-  uint64_t length = 0;  ///< 12, 16, 20 or 24 bytes; 0 for none
-};
 std::optional<DataDescriptor> FindDataDescriptor(ByteSource& file, int64_t dataStart,
                                                  const LocalRecord& entry);
 

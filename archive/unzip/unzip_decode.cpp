@@ -18,7 +18,7 @@
 #include "support/stream_memory.h"
 #include "unzip/legacy/legacy_io.h"
 #include "unzip/zip_extractor.h"
-#include <arc/unzip/zip_records.h>
+#include "unzip/zip_records.h"
 
 namespace arc {
 namespace {

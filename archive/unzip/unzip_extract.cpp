@@ -15,14 +15,13 @@
 #include <arc/support/dos_time.h>
 #include <arc/support/paths.h>
 #include "unzip/arc_detect.h"
-#include "support/byte_reader.h"
 #include <arc/unzip/mask_select.h>
 #include "unzip/output_path.h"
 #include "unzip/password_search.h"
 #include "unzip/record_walk.h"
 #include "unzip/stream_source.h"
 #include "unzip/zip_extractor.h"
-#include <arc/unzip/zip_records.h>
+#include "unzip/zip_records.h"
 #include <arc/support/ascii_case.h>
 
 namespace arc {
@@ -319,18 +318,7 @@ bool ZipExtractor::CheckEntry(const EntryInfo& info, uint32_t externalAttributes
 bool ZipExtractor::ReadLocalEntry(const ZipEntryItem& item, EntryInfo& info,
                                   std::string& storedName) {
   StreamSource source(*archive_);
-  std::array<uint8_t, kLocalHeaderLen> fixed{};
-  if (!source.ReadExact(item.localPos, fixed)) return false;
-  std::vector<uint8_t> head(fixed.begin(), fixed.end());
-  const SignatureMatch match = ClassifySignature(ByteReader(head).u32(), RecordKind::Local);
-  if (match.kind != RecordKind::Local) return false;
-  HeaderCipher cipher;
-  if (match.enciphered) cipher.DecipherRecord(head);
-  const auto header = ParseLocalHeader(head);
-  if (!header) return false;
-  const size_t recordLen = kLocalHeaderLen + size_t{header->nameLength} + header->extraLength;
-  const std::vector<uint8_t> bytes = source.ReadVector(item.localPos, static_cast<int32_t>(recordLen));
-  const auto record = bytes.size() == recordLen ? ReadLocalRecord(bytes) : std::nullopt;
+  const RecordRead<LocalRecord> record = ReadLocalRecord(source, item.localPos);
   if (!record) return false;
 
   storedName = StoredNameToLocal(record->storedName, record->header.flags, z_.TranslateOemChar());

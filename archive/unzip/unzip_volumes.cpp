@@ -8,17 +8,15 @@
 // the drive holds a record where one must stand.
 //
 //===----------------------------------------------------------------------===//
-#include <array>
 #include <cstdio>
 
 #include "core/disk_manager.h"
 #include <arc/support/error_codes.h>
 #include <arc/support/paths.h>
-#include "support/byte_reader.h"
 #include "unzip/end_record.h"
 #include "unzip/stream_source.h"
 #include "unzip/zip_extractor.h"
-#include <arc/unzip/zip_records.h>
+#include "unzip/zip_records.h"
 #include <arc/support/ascii_case.h>
 
 namespace arc {
@@ -40,7 +38,7 @@ std::string WithVolumeExtension(const std::string& name, int32_t number) {
 }  // namespace
 
 std::string TUnZip::VolumeFileName(int32_t index) {
-  const int32_t last = EndRecordThisVolume(OpenState());
+  const int32_t last = OpenState().EndVolume;
   const std::string& base = run_ != nullptr ? run_->BaseVolume() : ArchiveFile();
   return index < last ? WithVolumeExtension(base, index + 1) : ArchiveFile();
 }
@@ -87,7 +85,7 @@ bool ZipExtractor::NextVolumeForData(int64_t stillToRead) {
   // The data of an entry cannot go on beyond the last volume; without this
   // bound a damaged size would cycle through the last volume for ever.
   const int32_t next = z_.open_.VolumeNumber;
-  if (next > EndRecordThisVolume(z_.OpenState())) {
+  if (next > z_.OpenState().EndVolume) {
     z_.ReportError(archiveName_, z_.EntryName(), std::to_string(next + 1), ec::ReadError);
     return false;
   }
@@ -108,9 +106,7 @@ bool ZipExtractor::CheckDisk() {
   if (source.Size() < checkPos_ + static_cast<int64_t>(kLocalHeaderLen)) {
     return queried && label == wantedDisk_;
   }
-  std::array<uint8_t, 4> sig{};
-  if (!source.ReadExact(checkPos_, sig)) return false;
-  const uint32_t value = ByteReader(sig).u32();
+  const std::optional<uint32_t> value = SignatureAt(source, checkPos_);
   return value == kLocalHeaderSig || value == kCentralHeaderSig || value == kSpanMarkerSig;
 }
 

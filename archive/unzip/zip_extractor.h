@@ -24,9 +24,9 @@
 #include <arc/codec/aes_extra.h>
 #include "support/stream32.h"
 #include "support/unique_fd.h"
-#include <arc/unzip/entry_list.h>
+#include "unzip/entry_list.h"
 #include <arc/unzip/unzip.h>
-#include <arc/unzip/zip_records.h>
+#include "unzip/zip_records.h"
 
 namespace arc {
 

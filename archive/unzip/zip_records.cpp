@@ -1,10 +1,12 @@
 //===-- unzip/zip_records.cpp - ZIP record layout ---------------*- C++ -*-===//
-#include <arc/unzip/zip_records.h>
+#include "unzip/zip_records.h"
 
 #include <algorithm>
+#include <array>
+#include <type_traits>
+#include <utility>
 
 #include <arc/support/names.h>
-#include "support/byte_reader.h"
 
 namespace arc {
 
@@ -28,6 +30,23 @@ uint32_t ReadSignature(std::span<const uint8_t> bytes) {
 
 bool HasSignatureOf(std::span<const uint8_t> bytes, RecordKind kind) {
   return ClassifySignature(ReadSignature(bytes), kind).kind == kind;
+}
+
+/// Length of the fixed part of a record, signature included.
+size_t FixedLengthOf(const SignatureMatch& match) {
+  switch (match.kind) {
+    case RecordKind::Local:
+      return kLocalHeaderLen;
+    case RecordKind::Central:
+      return kCentralHeaderLen;
+    case RecordKind::End:
+      return match.wide ? kEndRecord64Len : kEndRecordLen;
+    case RecordKind::SpanMarker:
+      return kSpanMarkerLen;
+    case RecordKind::None:
+      break;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -260,6 +279,24 @@ std::array<uint8_t, kZip64EndRecordLen> SerializeZip64EndRecord(const Zip64EndRe
 
 // --- Extra field ------------------------------------------------------------
 
+bool ExtraBlockReader::Next(ExtraBlock& block) {
+  if (r_.remaining() < kExtraBlockHeaderLen) {
+    truncated_ = truncated_ || r_.remaining() > 0;  // a tail too short for a block header
+    return false;
+  }
+  const size_t start = r_.offset();
+  block.tag = r_.u16();
+  const uint16_t size = r_.u16();
+  if (size > r_.remaining()) {
+    truncated_ = true;
+    r_.skip(r_.remaining());
+    return false;
+  }
+  block.data = r_.sub(size);
+  block.whole = extra_.subspan(start, kExtraBlockHeaderLen + size);
+  return true;
+}
+
 namespace {
 
 // Which of an entry's values a Zip64 block carries: those whose header field
@@ -317,21 +354,15 @@ void ApplyHighPartsBlock(ByteReader data, RecordKind kind, EntryExtent& ext) {
 
 void WalkExtraField(std::span<const uint8_t> extra, RecordKind kind, const Zip64Wants& wants,
                     EntryExtent& ext) {
-  ByteReader r(extra);
-  while (r.remaining() >= kExtraBlockHeaderLen) {
-    const uint16_t tag = r.u16();
-    const uint16_t size = r.u16();
-    // A block that claims more than is left ends the walk; the rest of the
-    // field is skipped, and the record's own lengths still place what follows.
-    if (size > r.remaining()) {
-      ext.truncated = true;
-      return;
-    }
-    ByteReader data = r.sub(size);
-    if (tag == kExtraZip64) ApplyZip64Block(data, kind, wants, ext);
-    else if (tag == kExtraHighParts) ApplyHighPartsBlock(data, kind, ext);
+  // A block that claims more than is left ends the walk; the rest of the
+  // field is skipped, and the record's own lengths still place what follows.
+  ExtraBlockReader blocks(extra);
+  ExtraBlock block;
+  while (blocks.Next(block)) {
+    if (block.tag == kExtraZip64) ApplyZip64Block(block.data, kind, wants, ext);
+    else if (block.tag == kExtraHighParts) ApplyHighPartsBlock(block.data, kind, ext);
   }
-  if (r.remaining() > 0) ext.truncated = true;  // a tail too short for a block header
+  ext.truncated = blocks.Truncated();
 }
 
 }  // namespace
@@ -370,13 +401,12 @@ constexpr uint64_t kNtfsEpochOffset = 11'644'473'600;
 
 std::optional<UtcTime> NtfsModificationTime(ByteReader data) {
   data.skip(4);  // reserved
-  while (data.remaining() >= kExtraBlockHeaderLen) {
-    const uint16_t tag = data.u16();
-    const uint16_t size = data.u16();
-    ByteReader attribute = data.sub(size);
-    if (!data) return std::nullopt;
-    if (tag != 0x0001 || size < 24) continue;
-    const uint64_t ticks = attribute.u64();  // modification, access, creation follow
+  // The block holds attributes shaped like extra-field blocks.
+  ExtraBlockReader attributes(data.bytes(data.remaining()));
+  ExtraBlock attribute;
+  while (attributes.Next(attribute)) {
+    if (attribute.tag != 0x0001 || attribute.data.remaining() < 24) continue;
+    const uint64_t ticks = attribute.data.u64();  // modification, access, creation follow
     if (ticks == 0) return std::nullopt;
     UtcTime t;
     t.seconds = static_cast<int64_t>(ticks / kNtfsTicksPerSecond) -
@@ -387,7 +417,7 @@ std::optional<UtcTime> NtfsModificationTime(ByteReader data) {
   return std::nullopt;
 }
 
-std::optional<UtcTime> ExtendedModificationTime(ByteReader data) {
+std::optional<UtcTime> ExtendedTimeOfBlock(ByteReader data) {
   const uint8_t present = data.u8();
   // Bit 0: the modification time comes first (in a central entry it is the
   // only time the block holds, whatever the other bits say).
@@ -401,17 +431,22 @@ std::optional<UtcTime> ExtendedModificationTime(ByteReader data) {
 
 std::optional<UtcTime> ExtraModificationTime(std::span<const uint8_t> extra) {
   std::optional<UtcTime> ntfs;
-  std::optional<UtcTime> extended;
-  ByteReader r(extra);
-  while (r.remaining() >= kExtraBlockHeaderLen) {
-    const uint16_t tag = r.u16();
-    const uint16_t size = r.u16();
-    if (size > r.remaining()) break;
-    ByteReader data = r.sub(size);
-    if (tag == kExtraNtfs && !ntfs) ntfs = NtfsModificationTime(data);
-    else if (tag == kExtraExtendedTime && !extended) extended = ExtendedModificationTime(data);
+  ExtraBlockReader blocks(extra);
+  ExtraBlock block;
+  while (!ntfs && blocks.Next(block)) {
+    if (block.tag == kExtraNtfs) ntfs = NtfsModificationTime(block.data);
   }
-  return ntfs ? ntfs : extended;
+  return ntfs ? ntfs : ExtendedModificationTime(extra);
+}
+
+std::optional<UtcTime> ExtendedModificationTime(std::span<const uint8_t> extra) {
+  ExtraBlockReader blocks(extra);
+  ExtraBlock block;
+  while (blocks.Next(block)) {
+    if (block.tag != kExtraExtendedTime) continue;
+    if (std::optional<UtcTime> t = ExtendedTimeOfBlock(block.data)) return t;
+  }
+  return std::nullopt;
 }
 
 std::vector<uint8_t> MakeHighPartsBlock(RecordKind kind, uint64_t compressedSize,
@@ -432,18 +467,8 @@ std::vector<uint8_t> MakeHighPartsBlock(RecordKind kind, uint64_t compressedSize
 // --- Header encipherment ----------------------------------------------------
 
 size_t HeaderCipher::FixedPartLength(const SignatureMatch& match) {
-  switch (match.kind) {
-    case RecordKind::Local:
-      return kLocalHeaderLen - kSignatureLen;
-    case RecordKind::Central:
-      return kCentralHeaderLen - kSignatureLen;
-    case RecordKind::End:
-      return (match.wide ? kEndRecord64Len : kEndRecordLen) - kSignatureLen;
-    case RecordKind::SpanMarker:
-    case RecordKind::None:
-      break;
-  }
-  return 0;
+  if (match.kind == RecordKind::None || match.kind == RecordKind::SpanMarker) return 0;
+  return FixedLengthOf(match) - kSignatureLen;
 }
 
 bool HeaderCipher::DecipherRecord(std::span<uint8_t> record) { return Apply(record, true); }
@@ -461,62 +486,184 @@ bool HeaderCipher::Apply(std::span<uint8_t> record, bool decipher) {
   return true;
 }
 
-// --- Whole records from a buffer --------------------------------------------
+// --- Data descriptor --------------------------------------------------------
 
-std::optional<LocalRecord> ReadLocalRecord(std::span<const uint8_t> bytes) {
-  const SignatureMatch match = ClassifySignature(ReadSignature(bytes), RecordKind::Local);
-  if (match.kind != RecordKind::Local || bytes.size() < kLocalHeaderLen) return std::nullopt;
-  std::array<uint8_t, kLocalHeaderLen> fixed;
-  std::copy_n(bytes.begin(), kLocalHeaderLen, fixed.begin());
-  HeaderCipher cipher;
-  if (match.enciphered) cipher.DecipherRecord(fixed);
-  std::optional<LocalHeader> header = ParseLocalHeader(fixed);
-  if (!header) return std::nullopt;
-
+std::optional<DataDescriptor> ParseDataDescriptor(std::span<const uint8_t> bytes,
+                                                  DescriptorForm form) {
+  const bool withSignature = form == DescriptorForm::Signed32 || form == DescriptorForm::Signed64;
+  const bool wide = form == DescriptorForm::Signed64 || form == DescriptorForm::Bare64;
   ByteReader r(bytes);
-  r.skip(kLocalHeaderLen);
-  std::span<const uint8_t> name = r.bytes(header->nameLength);
-  std::span<const uint8_t> extra = r.bytes(header->extraLength);
+  if (withSignature && r.u32() != kDataDescriptorSig) return std::nullopt;
+  DataDescriptor d;
+  d.crc32 = r.u32();
+  d.compressedSize = wide ? r.u64() : r.u32();
+  d.uncompressedSize = wide ? r.u64() : r.u32();
   if (!r) return std::nullopt;
-
-  LocalRecord rec;
-  rec.header = *header;
-  rec.encipheredHeader = match.enciphered;
-  rec.storedName.assign(name.begin(), name.end());
-  if (match.enciphered) cipher.DecipherName(rec.storedName);
-  rec.extra = extra;
-  rec.extent = WalkLocalExtraField(rec.header, extra);
-  rec.headerLength = r.offset();
-  return rec;
+  d.length = r.offset();
+  return d;
 }
 
-std::optional<CentralRecord> ReadCentralRecord(std::span<const uint8_t> bytes) {
-  const SignatureMatch match = ClassifySignature(ReadSignature(bytes), RecordKind::Central);
-  if (match.kind != RecordKind::Central || bytes.size() < kCentralHeaderLen) return std::nullopt;
-  std::array<uint8_t, kCentralHeaderLen> fixed;
-  std::copy_n(bytes.begin(), kCentralHeaderLen, fixed.begin());
-  HeaderCipher cipher;
-  if (match.enciphered) cipher.DecipherRecord(fixed);
-  std::optional<CentralHeader> header = ParseCentralHeader(fixed);
-  if (!header) return std::nullopt;
+// --- Reading records from an archive ----------------------------------------
 
+namespace {
+
+/// The fixed part of a record as read: signature included, deciphered.
+struct FixedPart {
+  std::array<uint8_t, kCentralHeaderLen> buffer{};  // room for the longest
+  size_t length = 0;
+  SignatureMatch match;
+
+  std::span<const uint8_t> Bytes() const { return std::span(buffer).first(length); }
+};
+
+/// The first steps of reading any record of `kind` at `at`: the fixed part,
+/// as long as its signature says; its signature classified; deciphered with
+/// `cipher` (when given) if the signature says so, which leaves the key
+/// stream ready for the name.
+RecordStatus ReadFixedPart(ByteSource& file, int64_t at, RecordKind kind, FixedPart& part,
+                           HeaderCipher* cipher) {
+  if (at < 0) return RecordStatus::Absent;
+  // The shortest fixed part of the kind first: only a 64-bit end record is
+  // longer, which its signature tells.
+  const size_t shortest = FixedLengthOf(SignatureMatch{kind});
+  const auto read = [&](size_t from, size_t count) {
+    const int32_t got = file.ReadAt(at + static_cast<int64_t>(from), part.buffer.data() + from,
+                                    static_cast<int32_t>(count));
+    return static_cast<size_t>(std::max(got, 0));
+  };
+  size_t got = read(0, shortest);
+  part.match = ClassifySignature(ReadSignature(std::span(part.buffer).first(got)), kind);
+  if (part.match.kind != kind) return RecordStatus::Absent;
+  part.length = FixedLengthOf(part.match);
+  if (got == shortest && part.length > shortest) got += read(shortest, part.length - shortest);
+  if (got < part.length) return RecordStatus::Cut;
+  if (cipher != nullptr && part.match.enciphered) {
+    cipher->DecipherRecord(std::span(part.buffer).first(part.length));
+  }
+  return RecordStatus::Found;
+}
+
+/// The byte runs that follow a fixed part: `runs` in order, each filled with
+/// the number of bytes given beside it. False when the file ends first.
+bool ReadRuns(ByteSource& file, int64_t at,
+              std::initializer_list<std::pair<std::vector<uint8_t>*, uint16_t>> runs) {
+  size_t total = 0;
+  for (const auto& [run, length] : runs) total += length;
+  const std::vector<uint8_t> bytes = file.ReadVector(at, static_cast<int32_t>(total));
+  if (bytes.size() != total) return false;
   ByteReader r(bytes);
-  r.skip(kCentralHeaderLen);
-  std::span<const uint8_t> name = r.bytes(header->nameLength);
-  std::span<const uint8_t> extra = r.bytes(header->extraLength);
-  std::span<const uint8_t> comment = r.bytes(header->commentLength);
-  if (!r) return std::nullopt;
+  for (const auto& [run, length] : runs) {
+    const std::span<const uint8_t> b = r.bytes(length);
+    run->assign(b.begin(), b.end());
+  }
+  return true;
+}
 
-  CentralRecord rec;
-  rec.header = *header;
-  rec.encipheredHeader = match.enciphered;
-  rec.storedName.assign(name.begin(), name.end());
-  if (match.enciphered) cipher.DecipherName(rec.storedName);
-  rec.extra = extra;
-  rec.comment = comment;
-  rec.extent = WalkCentralExtraField(rec.header, extra);
-  rec.recordLength = r.offset();
-  return rec;
+/// A local header and a central entry are read alike: fixed part, then the
+/// name (deciphered on the same key stream as the header), the extra field
+/// and, for a central entry, the comment; then the extra field is applied.
+template <class Record>
+RecordRead<Record> ReadHeaderRecord(ByteSource& file, int64_t at) {
+  constexpr bool kCentral = std::is_same_v<Record, CentralRecord>;
+  RecordRead<Record> out;
+  FixedPart fixed;
+  HeaderCipher cipher;
+  out.status = ReadFixedPart(file, at, kCentral ? RecordKind::Central : RecordKind::Local,
+                             fixed, &cipher);
+  if (!out) return out;
+  Record& rec = out.record;
+  rec.encipheredHeader = fixed.match.enciphered;
+  std::vector<uint8_t> noComment;
+  std::vector<uint8_t>* comment = &noComment;
+  uint16_t commentLength = 0;
+  if constexpr (kCentral) {
+    const std::optional<CentralHeader> header = ParseCentralHeader(fixed.Bytes());
+    if (!header) return RecordRead<Record>{};  // cannot be: kind and length are checked
+    rec.header = *header;
+    comment = &rec.comment;
+    commentLength = header->commentLength;
+  } else {
+    const std::optional<LocalHeader> header = ParseLocalHeader(fixed.Bytes());
+    if (!header) return RecordRead<Record>{};
+    rec.header = *header;
+  }
+  const int64_t runsAt = at + static_cast<int64_t>(fixed.length);
+  if (!ReadRuns(file, runsAt,
+                {{&rec.storedName, rec.header.nameLength},
+                 {&rec.extra, rec.header.extraLength},
+                 {comment, commentLength}})) {
+    out.status = RecordStatus::Cut;
+    return out;
+  }
+  if (rec.encipheredHeader) cipher.DecipherName(rec.storedName);
+  const size_t length =
+      fixed.length + rec.storedName.size() + rec.extra.size() + size_t{commentLength};
+  if constexpr (kCentral) {
+    rec.extent = WalkCentralExtraField(rec.header, rec.extra);
+    rec.recordLength = length;
+  } else {
+    rec.extent = WalkLocalExtraField(rec.header, rec.extra);
+    rec.headerLength = length;
+  }
+  return out;
+}
+
+/// The Zip64 records have one plain signature and a fixed length.
+template <class Record, size_t kLength>
+RecordRead<Record> ReadZip64Record(ByteSource& file, int64_t at, uint32_t signature,
+                                   std::optional<Record> (*parse)(std::span<const uint8_t>)) {
+  RecordRead<Record> out;
+  std::array<uint8_t, kLength> bytes{};
+  const int32_t got = at < 0 ? 0 : std::max(file.ReadAt(at, bytes.data(), kLength), 0);
+  if (ReadSignature(std::span(bytes).first(static_cast<size_t>(got))) != signature) return out;
+  const std::optional<Record> record =
+      static_cast<size_t>(got) == kLength ? parse(bytes) : std::nullopt;
+  out.status = record ? RecordStatus::Found : RecordStatus::Cut;
+  if (record) out.record = *record;
+  return out;
+}
+
+}  // namespace
+
+RecordRead<LocalRecord> ReadLocalRecord(ByteSource& file, int64_t at) {
+  return ReadHeaderRecord<LocalRecord>(file, at);
+}
+
+RecordRead<CentralRecord> ReadCentralRecord(ByteSource& file, int64_t at) {
+  return ReadHeaderRecord<CentralRecord>(file, at);
+}
+
+RecordRead<EndRecord> ReadEndRecord(ByteSource& file, int64_t at) {
+  RecordRead<EndRecord> out;
+  FixedPart fixed;
+  HeaderCipher cipher;
+  out.status = ReadFixedPart(file, at, RecordKind::End, fixed, &cipher);
+  if (!out) return out;
+  const std::optional<EndRecord> end = ParseEndRecord(fixed.Bytes());
+  if (!end) return RecordRead<EndRecord>{};  // cannot be: kind and length are checked
+  out.record = *end;
+  return out;
+}
+
+RecordRead<Zip64Locator> ReadZip64Locator(ByteSource& file, int64_t at) {
+  return ReadZip64Record<Zip64Locator, kZip64LocatorLen>(file, at, kZip64LocatorSig,
+                                                         ParseZip64Locator);
+}
+
+RecordRead<Zip64EndRecord> ReadZip64EndRecord(ByteSource& file, int64_t at) {
+  return ReadZip64Record<Zip64EndRecord, kZip64EndRecordLen>(file, at, kZip64EndRecordSig,
+                                                             ParseZip64EndRecord);
+}
+
+bool RecordStartsAt(ByteSource& file, int64_t at, RecordKind kind) {
+  FixedPart fixed;
+  return ReadFixedPart(file, at, kind, fixed, nullptr) == RecordStatus::Found;
+}
+
+std::optional<uint32_t> SignatureAt(ByteSource& file, int64_t at) {
+  std::array<uint8_t, kSignatureLen> bytes{};
+  if (at < 0 || !file.ReadExact(at, bytes)) return std::nullopt;
+  return ReadSignature(bytes);
 }
 
 // --- Names ------------------------------------------------------------------
@@ -528,29 +675,6 @@ std::string StoredNameToLocal(std::span<const uint8_t> stored, uint16_t flags,
   // code page would garble every non-ASCII character.
   const bool utf8 = (flags & kFlagUtf8Name) != 0;
   return StoredToLocalName(name, translateOem && !utf8);
-}
-
-// --- Dates ------------------------------------------------------------------
-
-DosFields UnpackDosDateTime(uint32_t dosDateTime) {
-  const uint16_t time = DosTimeOf(dosDateTime);
-  const uint16_t date = DosDateOf(dosDateTime);
-  DosFields f;
-  f.hour = time >> 11;
-  f.minute = (time >> 5) & 0x3F;
-  f.second = static_cast<uint16_t>((time & 0x1F) * 2);
-  f.year = static_cast<uint16_t>(1980 + (date >> 9));
-  f.month = (date >> 5) & 0x0F;
-  f.day = date & 0x1F;
-  return f;
-}
-
-uint32_t PackDosDateTime(const DosFields& f) {
-  const uint32_t year = std::clamp<uint32_t>(f.year, 1980, 1980 + 127) - 1980;
-  const uint32_t date = (year << 9) | ((f.month & 0x0Fu) << 5) | (f.day & 0x1Fu);
-  const uint32_t time = ((f.hour & 0x1Fu) << 11) | ((f.minute & 0x3Fu) << 5) |
-                        ((f.second / 2u) & 0x1Fu);
-  return MakeDosDateTime(static_cast<uint16_t>(date), static_cast<uint16_t>(time));
 }
 
 }  // namespace arc

@@ -155,14 +155,9 @@ bool TDiskSpanObj::CollectEntries(ByteSource& from) {
     if (p.source < floor || next > end || next - p.source < static_cast<int64_t>(kLocalHeaderLen)) {
       return Fail(ec::BadFileHeader);
     }
-    std::array<uint8_t, kLocalHeaderLen> fixed{};
-    if (!from.ReadExact(p.source, fixed)) return Fail(ec::BadFileHeader);
-    const SignatureMatch local = ClassifySignature(ByteReader(fixed).u32(), RecordKind::Local);
-    if (local.kind != RecordKind::Local) return Fail(ec::BadFileHeader);
-    if (local.enciphered) HeaderCipher().DecipherRecord(fixed);
-    const std::optional<LocalHeader> h = ParseLocalHeader(fixed);
-    if (!h) return Fail(ec::BadFileHeader);
-    const uint64_t header = kLocalHeaderLen + uint64_t{h->nameLength} + h->extraLength;
+    const RecordRead<LocalRecord> local = ReadLocalRecord(from, p.source);
+    if (!local) return Fail(ec::BadFileHeader);
+    const uint64_t header = local->headerLength;
     if (header + e.CompressedSize > static_cast<uint64_t>(next - p.source)) {
       return Fail(ec::BadFileHeader);
     }

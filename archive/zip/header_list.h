@@ -25,7 +25,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include <arc/unzip/zip_records.h>
+#include "unzip/zip_records.h"
 
 namespace arc {
 

@@ -8,6 +8,7 @@
 //===----------------------------------------------------------------------===//
 #include <arc/support/error_codes.h>
 #include "unzip/end_record.h"
+#include "unzip/entry_list.h"
 #include "zip/update_run.h"
 #include <arc/zip/zip.h>
 
@@ -30,14 +31,13 @@ int32_t TZipBase::OpenForComments() {
   return comment_run_->Headers.Count();
 }
 
-bool TZipBase::GetFileComment(int32_t index, CentralHeader& central, std::string& name,
-                              std::string& comment) const {
-  name.clear();
+bool TZipBase::GetFileComment(int32_t index, ZipEntryInfo& entry, std::string& comment) const {
+  entry = ZipEntryInfo{};
   comment.clear();
   if (!comment_run_ || index < 0 || index >= comment_run_->Headers.Count()) return false;
   const TCompHeader& e = comment_run_->Headers[index];
-  central = e.Central;
-  name = e.Name;
+  entry = DescribeCentralEntry(e.Name, e.Central, e.CompressedSize, e.UncompressedSize,
+                               e.CentralExtra);
   comment.assign(e.Comment.begin(), e.Comment.end());
   return true;
 }

@@ -22,36 +22,13 @@
 namespace arc {
 namespace {
 
-/// A local header of the old archive, deciphered.
-struct OldLocal {
-  LocalHeader header;
-  bool enciphered = false;
-  std::vector<uint8_t> extra;
-  uint64_t length = 0;  ///< 30 + name + extra
-};
-
-std::optional<OldLocal> ReadOldLocal(ByteSource& file, uint64_t offset) {
-  std::array<uint8_t, kLocalHeaderLen> fixed{};
-  if (offset > static_cast<uint64_t>(file.Size()) ||
-      !file.ReadExact(static_cast<int64_t>(offset), fixed))
-    return std::nullopt;
-  ByteReader sig(fixed);
-  const SignatureMatch match = ClassifySignature(sig.u32(), RecordKind::Local);
-  if (match.kind != RecordKind::Local) return std::nullopt;
-  if (match.enciphered) {
-    HeaderCipher cipher;
-    cipher.DecipherRecord(fixed);
-  }
-  const std::optional<LocalHeader> h = ParseLocalHeader(fixed);
-  if (!h) return std::nullopt;
-  OldLocal local;
-  local.header = *h;
-  local.enciphered = match.enciphered;
-  local.length = kLocalHeaderLen + uint64_t{h->nameLength} + uint64_t{h->extraLength};
-  local.extra.resize(h->extraLength);
-  if (!file.ReadExact(static_cast<int64_t>(offset + kLocalHeaderLen + h->nameLength), local.extra))
-    return std::nullopt;
-  return local;
+/// The local header of the old archive at `offset`; empty when there is
+/// none there, whole within the file.
+std::optional<LocalRecord> ReadOldLocal(ByteSource& file, uint64_t offset) {
+  if (offset > static_cast<uint64_t>(file.Size())) return std::nullopt;
+  RecordRead<LocalRecord> local = ReadLocalRecord(file, static_cast<int64_t>(offset));
+  if (!local) return std::nullopt;
+  return std::move(local.record);
 }
 
 /// True when `size` bytes could be in `file` at all. A Zip64 size near 2^64
@@ -63,27 +40,29 @@ bool FitsIn(const ByteSource& file, uint64_t size) {
 /// Length of the data descriptor at `at`, 0 when the entry has none. Its
 /// signature is optional and its sizes are 4 or 8 bytes wide, so the values
 /// found are compared with the directory's.
-uint64_t DescriptorLength(ByteSource& file, const TCompHeader& e, const OldLocal& local,
+uint64_t DescriptorLength(ByteSource& file, const TCompHeader& e, const LocalRecord& local,
                           uint64_t at) {
   if ((local.header.flags & kFlagDataDescriptor) == 0) return 0;
-  std::array<uint8_t, 24> d{};
+  std::array<uint8_t, kDataDescriptorMaxLen> d{};
   const int32_t got =
       file.ReadAt(static_cast<int64_t>(at), d.data(), static_cast<int32_t>(d.size()));
   if (got < 12) return 0;
-  ByteReader r(std::span<const uint8_t>(d.data(), static_cast<size_t>(got)));
-  const uint32_t first = r.u32();
-  const bool signed_form = first == kDataDescriptorSig && first != e.Central.crc32;
-  const size_t base = signed_form ? 4 : 0;
-  ByteReader body(std::span<const uint8_t>(d.data() + base, static_cast<size_t>(got) - base));
-  const uint32_t crc = body.u32();
-  if (crc != e.Central.crc32) return 0;
-  ByteReader narrow = body;
-  if (narrow.u32() == static_cast<uint32_t>(e.CompressedSize) &&
-      narrow.u32() == static_cast<uint32_t>(e.UncompressedSize) && narrow)
-    return base + 12;
-  ByteReader wide = body;
-  if (wide.u64() == e.CompressedSize && wide.u64() == e.UncompressedSize && wide) return base + 20;
-  return base + 12;
+  const std::span<const uint8_t> bytes(d.data(), static_cast<size_t>(got));
+  // A CRC-32 that happens to equal the signature is taken for the CRC.
+  const uint32_t first = U32At(bytes, 0);
+  const bool withSignature = first == kDataDescriptorSig && first != e.Central.crc32;
+  const auto narrow = ParseDataDescriptor(
+      bytes, withSignature ? DescriptorForm::Signed32 : DescriptorForm::Bare32);
+  const auto wide = ParseDataDescriptor(
+      bytes, withSignature ? DescriptorForm::Signed64 : DescriptorForm::Bare64);
+  if (!narrow || narrow->crc32 != e.Central.crc32) return 0;
+  if (narrow->compressedSize == static_cast<uint32_t>(e.CompressedSize) &&
+      narrow->uncompressedSize == static_cast<uint32_t>(e.UncompressedSize))
+    return narrow->length;
+  if (wide && wide->compressedSize == e.CompressedSize &&
+      wide->uncompressedSize == e.UncompressedSize)
+    return wide->length;
+  return narrow->length;
 }
 
 }  // namespace
@@ -91,16 +70,16 @@ uint64_t DescriptorLength(ByteSource& file, const TCompHeader& e, const OldLocal
 void TZipBase::CopyUnchanged(TUpdateRun& run, int32_t index) {
   TCompHeader& e = run.Headers[index];
   ByteSource& file = *run.OldSource;
-  const std::optional<OldLocal> local = ReadOldLocal(file, e.Offset);
+  const std::optional<LocalRecord> local = ReadOldLocal(file, e.Offset);
   // Each term is bounded by the file size first, so that the sum cannot wrap.
   const bool fits = local && FitsIn(file, e.CompressedSize);
-  const uint64_t data_end = fits ? e.Offset + local->length + e.CompressedSize : 0;
+  const uint64_t data_end = fits ? e.Offset + local->headerLength + e.CompressedSize : 0;
   if (!fits || data_end > static_cast<uint64_t>(file.Size())) {
     RaiseError(ArchiveFile(), e.Name, "0", ec::BadFileHeader);
     throw E_RAISE(std::string(ErrorText(ec::BadFileHeader)));
   }
   const uint64_t total =
-      local->length + e.CompressedSize + DescriptorLength(file, e, *local, data_end);
+      local->headerLength + e.CompressedSize + DescriptorLength(file, e, *local, data_end);
   e.LocalZip64 = local->header.compressedSize == kZip64Marker32 ||
                  local->header.uncompressedSize == kZip64Marker32;
 
@@ -115,8 +94,8 @@ void TZipBase::CopyUnchanged(TUpdateRun& run, int32_t index) {
 void TZipBase::CopyRenamed(TUpdateRun& run, int32_t index) {
   TCompHeader& e = run.Headers[index];
   ByteSource& file = *run.OldSource;
-  const std::optional<OldLocal> local = ReadOldLocal(file, e.Offset);
-  const uint64_t data_start = local ? e.Offset + local->length : 0;
+  const std::optional<LocalRecord> local = ReadOldLocal(file, e.Offset);
+  const uint64_t data_start = local ? e.Offset + local->headerLength : 0;
   if (!local || !FitsIn(file, e.CompressedSize) ||
       data_start + e.CompressedSize > static_cast<uint64_t>(file.Size())) {
     RaiseError(ArchiveFile(), e.Name, "0", ec::WriteError);

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include <arc/unzip/zip_records.h>
+#include "unzip/zip_records.h"
 
 namespace arc {
 

@@ -18,7 +18,6 @@
 #include <arc/support/error_codes.h>
 #include <arc/support/paths.h>
 #include "unzip/arc_detect.h"
-#include "support/byte_reader.h"
 #include "unzip/end_record.h"
 #include <arc/unzip/mask_select.h>
 #include "unzip/record_walk.h"
@@ -32,16 +31,11 @@ namespace {
 /// which the directory writer makes anew for every record.
 std::vector<uint8_t> OtherExtraBlocks(std::span<const uint8_t> extra) {
   std::vector<uint8_t> kept;
-  ByteReader r(extra);
-  while (r.remaining() >= kExtraBlockHeaderLen) {
-    const size_t start = r.offset();
-    const uint16_t tag = r.u16();
-    const uint16_t size = r.u16();
-    if (size > r.remaining()) break;  // a damaged tail is not carried over
-    r.skip(size);
-    if (tag == kExtraZip64 || tag == kExtraHighParts) continue;
-    kept.insert(kept.end(), extra.begin() + static_cast<std::ptrdiff_t>(start),
-                extra.begin() + static_cast<std::ptrdiff_t>(r.offset()));
+  ExtraBlockReader blocks(extra);
+  ExtraBlock block;
+  while (blocks.Next(block)) {  // a damaged tail is not carried over
+    if (block.tag == kExtraZip64 || block.tag == kExtraHighParts) continue;
+    kept.insert(kept.end(), block.whole.begin(), block.whole.end());
   }
   return kept;
 }
@@ -63,20 +57,7 @@ bool AllEntriesFound(ByteSource& file, const TArcOpenState& open,
 /// The comment of the end record that opening found.
 std::vector<uint8_t> ReadArchiveComment(ByteSource& file, const TArcOpenState& open) {
   if (!HasHeader(open.HeaderState, htEnding) || open.CommentPos <= 0) return {};
-  for (size_t fixed : {kEndRecordLen, kEndRecord64Len}) {
-    const int64_t at = open.CommentPos - static_cast<int64_t>(fixed);
-    std::vector<uint8_t> bytes(fixed);
-    if (at < 0 || !file.ReadExact(at, bytes)) continue;
-    ByteReader sig(bytes);
-    if (ClassifySignature(sig.u32(), RecordKind::End).enciphered) {
-      HeaderCipher cipher;
-      cipher.DecipherRecord(bytes);
-    }
-    const std::optional<EndRecord> end = ParseEndRecord(bytes);
-    if (!end || end->FixedLength() != fixed) continue;
-    return file.ReadVector(open.CommentPos, end->commentLength);
-  }
-  return {};
+  return file.ReadVector(open.CommentPos, open.CommentLength);
 }
 
 }  // namespace
@@ -101,8 +82,7 @@ bool TZipBase::OpenOldArchive(TUpdateRun& run) {
   bool single_volume = true;
   if (run.OldType == atZipMV || run.OldType == atZipDS) {
     // A volume set can be updated only when this file holds all of it.
-    single_volume = EndRecordThisVolume(run.OldOpen) == 0 && run.OldOpen.EndRecord[6] == 0 &&
-                    run.OldOpen.EndRecord[7] == 0;
+    single_volume = run.OldOpen.EndVolume == 0 && run.OldOpen.DirectoryVolume == 0;
   }
   if (!IsZipType(run.OldType) || !single_volume) {
     ReportError(ArchiveFile(), "", "0", ec::UnsupportedArchiveType);

@@ -17,7 +17,6 @@
 #include <arc/support/dos_time.h>
 #include "zip/file_scan.h"
 #include <arc/support/paths.h>
-#include "support/byte_reader.h"
 #include "zip/update_run.h"
 #include <arc/zip/zip.h>
 #include "zip/zip_layout.h"
@@ -25,10 +24,6 @@
 
 namespace arc {
 namespace {
-
-/// Extended timestamp: a flags byte, then (bit 0) the modification time as
-/// signed 32-bit seconds since the epoch, UTC.
-constexpr uint16_t kExtraExtendedTime = 0x5455;
 
 std::string LowerExtension(const std::string& path) {
   const std::string name = ExtractFileName(path);
@@ -48,28 +43,14 @@ bool SameFile(const std::string& a, const std::string& b) {
          sa.st_ino == sb.st_ino;
 }
 
-/// The modification time of an extended-timestamp block among `extra`.
-std::optional<int64_t> ExtendedMtime(const std::vector<uint8_t>& extra) {
-  ByteReader r(extra);
-  while (r.remaining() >= kExtraBlockHeaderLen) {
-    const uint16_t tag = r.u16();
-    ByteReader block = r.sub(r.u16());
-    if (!r) break;
-    if (tag != kExtraExtendedTime || (block.u8() & 1u) == 0) continue;
-    const auto mtime = static_cast<int32_t>(block.u32());
-    if (block) return mtime;
-  }
-  return std::nullopt;
-}
-
 /// True when an entry of the old archive still describes the file found:
 /// the same size, modification time and mode. The mode is compared as its
 /// host wrote it: the permission bits from a Unix host, else the read-only
 /// and directory bits, the only DOS attributes a file here has of its own.
 bool Unchanged(const TCompHeader& old, const TSearchRec& rec) {
   if (static_cast<int64_t>(old.UncompressedSize) != rec.Size) return false;
-  if (const std::optional<int64_t> mtime = ExtendedMtime(old.CentralExtra)) {
-    if (*mtime != static_cast<int64_t>(rec.Time)) return false;
+  if (const std::optional<UtcTime> mtime = ExtendedModificationTime(old.CentralExtra)) {
+    if (mtime->seconds != static_cast<int64_t>(rec.Time)) return false;
   } else {
     // DOS times count in steps of two seconds; some writers round an odd
     // second up, others down.

@@ -13,7 +13,7 @@
 #include <arc/support/error_codes.h>
 #include "hostile_zip.h"
 #include "unzip/arc_detect.h"
-#include <arc/unzip/entry_list.h>
+#include "unzip/entry_list.h"
 #include "unzip/extract_fixture.h"
 
 namespace arc {

@@ -61,6 +61,15 @@ TEST(DosToDateTime, ZeroAndInvalidValuesReadAsStartOf1980) {
   EXPECT_NEAR(DosToDateTime(Dos(2001, 5, 5, 1, 0, 0) | 30), 29221.000694, 1e-6);  // 60 seconds
 }
 
+TEST(DosFields, PackAndUnpackTheStoredFields) {
+  // 2024-02-29 13:45:58: date (44 << 9 | 2 << 5 | 29), time (13 << 11 | 45 << 5 | 29).
+  const uint32_t v = MakeDosDateTime(0x585D, 0x6DBD);
+  EXPECT_EQ(UnpackDosDateTime(v), (DosFields{2024, 2, 29, 13, 45, 58}));
+  EXPECT_EQ(PackDosDateTime({2024, 2, 29, 13, 45, 58}), v);
+  EXPECT_EQ(DosTimeOf(v), 0x6DBD);
+  EXPECT_EQ(DosDateOf(v), 0x585D);
+}
+
 TEST(DateTimeToDos, RoundTripAndRangeLimits) {
   for (uint32_t v : {Dos(1980, 1, 1, 0, 0, 0), Dos(1999, 12, 31, 23, 59, 58),
                      Dos(2024, 2, 29, 13, 37, 42), Dos(2107, 12, 31, 23, 59, 58)}) {

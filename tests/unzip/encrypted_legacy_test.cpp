@@ -19,7 +19,7 @@
 #include <arc/support/error_codes.h>
 #include "extract_fixture.h"
 #include <arc/codec/trad_cipher.h>
-#include <arc/unzip/zip_records.h>
+#include "unzip/zip_records.h"
 #include "zip_builder.h"
 
 namespace arc {
@@ -53,7 +53,8 @@ constexpr char kPassword[] = "Le9@cy pass";
 TestEntry EncryptedEntryFrom(const LegacySource& source, const std::string& password) {
   std::ifstream in(std::string(ARC_TEST_DATA "/public/") + source.archive, std::ios::binary);
   const std::vector<uint8_t> zip{std::istreambuf_iterator<char>(in), {}};
-  const auto record = ReadLocalRecord(zip);
+  MemorySource bytes(zip);
+  const auto record = ReadLocalRecord(bytes, 0);
   TestEntry e;
   if (!record || record->header.method != source.method ||
       record->headerLength + record->extent.compressedSize > zip.size()) {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <arc/support/error_codes.h>
-#include <arc/unzip/zip_records.h>
+#include "unzip/zip_records.h"
 
 namespace arc {
 namespace {

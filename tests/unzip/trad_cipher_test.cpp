@@ -9,7 +9,7 @@
 
 #include <arc/codec/crc.h>
 #include "peer_files.h"
-#include <arc/unzip/zip_records.h>
+#include "unzip/zip_records.h"
 
 namespace arc {
 namespace {
@@ -114,7 +114,8 @@ TEST_F(PeerZip, EntriesMadeWithAPasswordAreVerifiedAndDeciphered) {
     SCOPED_TRACE(level);
     ASSERT_EQ(test::RunIn(dir_, std::string("zip -q ") + level + " -P secret e" + level + ".zip a.txt"), 0);
     const std::vector<uint8_t> archive = test::ReadBytes(dir_ / ("e" + std::string(level) + ".zip"));
-    std::optional<LocalRecord> rec = ReadLocalRecord(archive);
+    MemorySource bytes(archive);
+    const RecordRead<LocalRecord> rec = ReadLocalRecord(bytes, 0);
     ASSERT_TRUE(rec);
     const LocalHeader& h = rec->header;
     ASSERT_TRUE(h.flags & kFlagEncrypted);

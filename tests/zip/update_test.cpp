@@ -498,17 +498,16 @@ TEST_F(WriterUpdate, CommentsAreEditedWithoutTouchingTheEntries) {
   TZip zip;
   Configure(zip);
   ASSERT_EQ(zip.OpenForComments(), 3);
-  CentralHeader central;
-  std::string name;
+  ZipEntryInfo entry;
   std::string comment;
   const std::vector<std::string> order = Names(archive);
   const auto b =
       static_cast<int32_t>(std::find(order.begin(), order.end(), "b.txt") - order.begin());
-  ASSERT_TRUE(zip.GetFileComment(b, central, name, comment));
-  EXPECT_EQ(name, "b.txt");
+  ASSERT_TRUE(zip.GetFileComment(b, entry, comment));
+  EXPECT_EQ(entry.name, "b.txt");
   EXPECT_EQ(comment, "");
-  EXPECT_FALSE(zip.GetFileComment(3, central, name, comment));
-  EXPECT_EQ(name, "");
+  EXPECT_FALSE(zip.GetFileComment(3, entry, comment));
+  EXPECT_EQ(entry.name, "");
   zip.SetFileComment(b, "second file");
   zip.SetArchiveComment("monthly backup");
   EXPECT_TRUE(zip.SaveComments());

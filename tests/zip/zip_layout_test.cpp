@@ -20,9 +20,10 @@ namespace {
 constexpr uint64_t k4G = 0x100000000ull;
 
 CentralRecord ReadBack(const std::vector<uint8_t>& bytes) {
-  std::optional<CentralRecord> rec = ReadCentralRecord(bytes);
-  EXPECT_TRUE(rec.has_value());
-  return rec.value_or(CentralRecord{});
+  MemorySource source(bytes);
+  const RecordRead<CentralRecord> rec = ReadCentralRecord(source, 0);
+  EXPECT_TRUE(rec);
+  return rec.record;
 }
 
 TEST(CentralRecordBytes, EachValueMovesIntoTheZip64BlockAtItsLimit) {
@@ -94,8 +95,9 @@ TEST(LocalHeaderBytes, Zip64BlockHoldsBothSizes) {
   h.extraLength = kZip64LocalBlockLen;
   const std::vector<uint8_t> bytes = LocalHeaderBytes(h, "z", true, 5 * k4G + 1, 3, false);
   ASSERT_EQ(bytes.size(), kLocalHeaderLen + 1 + kZip64LocalBlockLen);
-  const std::optional<LocalRecord> rec = ReadLocalRecord(bytes);
-  ASSERT_TRUE(rec.has_value());
+  MemorySource source(bytes);
+  const RecordRead<LocalRecord> rec = ReadLocalRecord(source, 0);
+  ASSERT_TRUE(rec);
   EXPECT_EQ(rec->extent.uncompressedSize, 5 * k4G + 1);
   EXPECT_EQ(rec->extent.compressedSize, 3u);
 }

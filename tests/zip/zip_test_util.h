@@ -35,7 +35,7 @@
 #include <arc/support/byte_source.h>
 #include "unzip/end_record.h"
 #include <arc/unzip/unzip.h>
-#include <arc/unzip/zip_records.h>
+#include "unzip/zip_records.h"
 #include <arc/zip/zip.h>
 
 namespace arc::test {
@@ -173,12 +173,9 @@ inline std::vector<ListedEntry> ListCentral(const std::string& archive) {
   const int64_t at = SearchEndRecord(file, open);
   if (!HasHeader(open.HeaderState, htCentral)) return out;
   int64_t pos = at;
-  for (;;) {
-    std::vector<uint8_t> bytes = file.ReadVector(pos, 46 + 3 * 65535);
-    const auto rec = ReadCentralRecord(bytes);
-    if (!rec) break;
+  while (const auto rec = ReadCentralRecord(file, pos)) {
     out.push_back({std::string(rec->storedName.begin(), rec->storedName.end()), rec->header,
-                   rec->extent, std::vector<uint8_t>(rec->extra.begin(), rec->extra.end())});
+                   rec->extent, rec->extra});
     pos += static_cast<int64_t>(rec->recordLength);
   }
   return out;

@@ -86,7 +86,7 @@ class TradCipher {
 
   /// True when `password` deciphers the stored encryption header to
   /// `checkByte` in its last position (the entry's PasswordCheckByte, see
-  /// arc/unzip/zip_records.h). The stored bytes are not changed. On success the
+  /// the ZIP record layout). The stored bytes are not changed. On success the
   /// keys stand ready to decipher the data that follows the header.
   bool VerifyPassword(std::string_view password,
                       std::span<const uint8_t, kEncryptionHeaderLen> storedHeader,

@@ -12,7 +12,6 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -39,10 +38,15 @@ struct TArcOpenState {
   /// First byte of the archive comment.
   int64_t CommentPos = 0;
   THeaderTypeState HeaderState = 0;
-  /// Raw copies of the records as read.
-  std::array<uint8_t, 22> EndRecord{};
-  std::array<uint8_t, 20> Zip64Locator{};
-  std::array<uint8_t, 56> Zip64EndRecord{};
+  /// What the end record says, as the end-record search read it (0 when it
+  /// found none): the number of the volume that holds it, the volume where
+  /// the central directory starts, the entries of the whole directory (from
+  /// the Zip64 end record when the end record defers to a sound one) and the
+  /// length of the archive comment.
+  uint16_t EndVolume = 0;
+  uint16_t DirectoryVolume = 0;
+  uint64_t DeclaredEntries = 0;
+  uint16_t CommentLength = 0;
   /// 0 after opening a ZIP archive; set while volumes are read.
   int32_t VolumeNumber = 0;
   /// DOS date-time of the archive file.

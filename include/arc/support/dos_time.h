@@ -21,6 +21,31 @@ constexpr uint32_t kDosMinimum = (1u << 21) | (1u << 16);
 /// The largest DOS value, 31 December 2107 23:59:58.
 constexpr uint32_t kDosMaximum = (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
 
+/// The DOS time (low half) and date (high half) of a 32-bit DOS date-time.
+inline uint16_t DosTimeOf(uint32_t dosDateTime) { return static_cast<uint16_t>(dosDateTime); }
+inline uint16_t DosDateOf(uint32_t dosDateTime) {
+  return static_cast<uint16_t>(dosDateTime >> 16);
+}
+inline uint32_t MakeDosDateTime(uint16_t date, uint16_t time) {
+  return (static_cast<uint32_t>(date) << 16) | time;
+}
+
+/// Fields of a DOS date-time as stored (no validation; the conversion to a
+/// date-time value handles invalid dates).
+struct DosFields {
+  uint16_t year = 1980;  ///< 1980..2107
+  uint16_t month = 1;
+  uint16_t day = 1;
+  uint16_t hour = 0;
+  uint16_t minute = 0;
+  uint16_t second = 0;  ///< even; stored halved
+  friend bool operator==(const DosFields&, const DosFields&) = default;
+};
+DosFields UnpackDosDateTime(uint32_t dosDateTime);
+/// The year is held to 1980..2107, other fields are cut to their bit width; an
+/// odd second is rounded down.
+uint32_t PackDosDateTime(const DosFields& f);
+
 /// True for a Gregorian date with year 1-9999.
 bool IsValidDate(int32_t year, int32_t month, int32_t day);
 

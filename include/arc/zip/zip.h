@@ -33,7 +33,7 @@
 #include <arc/core/arc_events.h>
 #include <arc/core/arc_types.h>
 #include <arc/core/comp_base.h>
-#include <arc/unzip/zip_records.h>
+#include <arc/unzip/zip_entries.h>
 
 namespace arc {
 
@@ -66,10 +66,9 @@ class TZipBase : public TCompBase {
   /// Loads the central directory; the number of entries, -1 when the archive
   /// cannot be opened (25235 reported).
   int32_t OpenForComments();
-  /// The entry's central record, name (local form) and comment; false for an
-  /// index outside the list (name and comment then empty).
-  bool GetFileComment(int32_t index, CentralHeader& central, std::string& name,
-                      std::string& comment) const;
+  /// The entry (its name in local form) and its comment; false for an index
+  /// outside the list (entry and comment then empty).
+  bool GetFileComment(int32_t index, ZipEntryInfo& entry, std::string& comment) const;
   /// Replaces the entry's comment; the list counts as changed when it differs.
   void SetFileComment(int32_t index, const std::string& comment);
   std::string GetArchiveComment() const;

@@ -1,9 +1,10 @@
-//===-- arc/unzip/zip_records.h - ZIP record layout -------------*- C++ -*-===//
+//===-- unzip/zip_records.h - ZIP record layout ------------------*- C++ -*-===//
 //
 // The ZIP records as the reader and the writer see them: signatures, fixed
 // lengths, field offsets, flag bits, the record structs and their explicit
 // little-endian parsing and serialising, the extra-field blocks we interpret,
-// header encipherment, and stored names.
+// header encipherment, stored names, and the one reader of each record kind
+// that everything reading an archive goes through.
 //
 // All integers are little-endian; records are packed. Every record starts with
 // a 4-byte signature 'P' <variant> <kind> <kind>: the variant byte is 'K' for
@@ -26,6 +27,9 @@
 #include <vector>
 
 #include <arc/codec/trad_cipher.h>
+#include <arc/support/byte_source.h>
+#include <arc/unzip/zip_entries.h>
+#include "support/byte_reader.h"
 
 namespace arc {
 
@@ -299,6 +303,30 @@ std::array<uint8_t, kZip64EndRecordLen> SerializeZip64EndRecord(const Zip64EndRe
 
 // --- Extra field ------------------------------------------------------------
 
+/// One block of an extra field.
+struct ExtraBlock {
+  uint16_t tag = 0;
+  ByteReader data{{}};               ///< the block's data, as its size gives it
+  std::span<const uint8_t> whole;  ///< tag, size and data
+};
+
+/// Walks the blocks of an extra field in order: tag (2), data size (2), data.
+class ExtraBlockReader {
+ public:
+  explicit ExtraBlockReader(std::span<const uint8_t> extra) : extra_(extra), r_(extra) {}
+
+  /// The next block; false at the end of the field, and where a block
+  /// claims more than is left or a tail too short for a block header
+  /// remains: the walk ends there, and Truncated() says so.
+  bool Next(ExtraBlock& block);
+  bool Truncated() const { return truncated_; }
+
+ private:
+  std::span<const uint8_t> extra_;
+  ByteReader r_;
+  bool truncated_ = false;
+};
+
 /// An entry's sizes and offset after its extra field has been applied.
 struct EntryExtent {
   uint64_t compressedSize = 0;     ///< counts an encryption header
@@ -316,13 +344,6 @@ EntryExtent WalkLocalExtraField(const LocalHeader& h, std::span<const uint8_t> e
 /// Walks the extra field of a central entry.
 EntryExtent WalkCentralExtraField(const CentralHeader& h, std::span<const uint8_t> extra);
 
-/// A moment in UTC, as the time blocks of an extra field record it.
-struct UtcTime {
-  int64_t seconds = 0;  ///< since 1 January 1970
-  uint32_t nanoseconds = 0;
-  friend bool operator==(const UtcTime&, const UtcTime&) = default;
-};
-
 /// Extra-field tags that record times.
 inline constexpr uint16_t kExtraNtfs = 0x000A;          // 64-bit times, 100 ns steps
 inline constexpr uint16_t kExtraExtendedTime = 0x5455;  // 32-bit Unix times
@@ -331,12 +352,38 @@ inline constexpr uint16_t kExtraExtendedTime = 0x5455;  // 32-bit Unix times
 /// from an NTFS block, else from an extended-timestamp block; empty when
 /// neither holds one.
 std::optional<UtcTime> ExtraModificationTime(std::span<const uint8_t> extra);
+/// The modification time of the extended-timestamp block alone.
+std::optional<UtcTime> ExtendedModificationTime(std::span<const uint8_t> extra);
 
 /// Data of a 0x0064 block (tag and size included) for an entry whose values
 /// need more than 32 bits: 8 bytes for a local header, 10 for a central entry.
 std::vector<uint8_t> MakeHighPartsBlock(RecordKind kind, uint64_t compressedSize,
                                         uint64_t uncompressedSize,
                                         uint64_t localHeaderOffset = 0);
+
+// --- Data descriptor --------------------------------------------------------
+
+/// The CRC-32 and sizes of an entry written after its data (flag bit 3).
+struct DataDescriptor {
+  uint32_t crc32 = 0;
+  uint64_t compressedSize = 0;
+  uint64_t uncompressedSize = 0;
+  uint64_t length = 0;  ///< 12, 16, 20 or 24 bytes; 0 for none
+};
+
+/// The forms a data descriptor comes in: with or without its signature,
+/// with 32- or 64-bit sizes. Nothing in the record tells which.
+enum class DescriptorForm : uint8_t { Signed32, Signed64, Bare32, Bare64 };
+inline constexpr DescriptorForm kDescriptorForms[] = {
+    DescriptorForm::Signed32, DescriptorForm::Signed64, DescriptorForm::Bare32,
+    DescriptorForm::Bare64};
+/// The longest form: signature, CRC and two 64-bit sizes.
+inline constexpr size_t kDataDescriptorMaxLen = 24;
+
+/// Reads `bytes` as a data descriptor of `form`; empty when they are fewer
+/// than the form needs or a signed form lacks its signature.
+std::optional<DataDescriptor> ParseDataDescriptor(std::span<const uint8_t> bytes,
+                                                  DescriptorForm form);
 
 // --- Header encipherment ----------------------------------------------------
 
@@ -365,34 +412,67 @@ class HeaderCipher {
   TradCipher cipher_;
 };
 
-// --- Whole records from a buffer --------------------------------------------
+// --- Reading records from an archive ----------------------------------------
+//
+// Each kind of record has one reader, and nothing else reads records: it
+// reads the fixed part at an offset, classifies the signature, deciphers an
+// enciphered header, parses it and reads what the fixed part announces
+// (name, extra field, comment). The answer says whether such a record stands
+// there at all and whether it lies whole within the file.
 
-/// A local header with its name and extra field, deciphered.
-struct LocalRecord {
-  LocalHeader header;
+/// What a record reader found at an offset.
+enum class RecordStatus : uint8_t {
+  Found,   ///< a whole record of the kind
+  Absent,  ///< no record of the kind starts there
+  Cut,     ///< one starts there, but the file ends inside it
+};
+
+/// A record read from an archive, or why there is none.
+template <class Record>
+struct RecordRead {
+  RecordStatus status = RecordStatus::Absent;
+  Record record;  ///< valid when Found
+
+  explicit operator bool() const { return status == RecordStatus::Found; }
+  const Record& operator*() const { return record; }
+  const Record* operator->() const { return &record; }
+};
+
+/// What local headers and central entries have in common once read.
+struct HeaderRecordParts {
   bool encipheredHeader = false;
-  std::vector<uint8_t> storedName;  ///< every stored byte, not cut
-  std::span<const uint8_t> extra;   ///< view into the buffer read from
-  EntryExtent extent;
+  std::vector<uint8_t> storedName;  ///< every stored byte, not cut; deciphered
+  std::vector<uint8_t> extra;
+  EntryExtent extent;  ///< the header's sizes with the extra field applied
+};
+
+/// A local header with its name and extra field.
+struct LocalRecord : HeaderRecordParts {
+  LocalHeader header;
   size_t headerLength = 0;  ///< 30 + name + extra: where the entry's data begins
 };
 
-/// A central entry with its name, extra field and comment, deciphered.
-struct CentralRecord {
+/// A central entry with its name, extra field and comment.
+struct CentralRecord : HeaderRecordParts {
   CentralHeader header;
-  bool encipheredHeader = false;
-  std::vector<uint8_t> storedName;
-  std::span<const uint8_t> extra;    ///< view into the buffer read from
-  std::span<const uint8_t> comment;  ///< view into the buffer read from
-  EntryExtent extent;
+  std::vector<uint8_t> comment;
   size_t recordLength = 0;  ///< 46 + name + extra + comment: where the next entry begins
 };
 
-/// Reads the local header that `bytes` starts with. Fails when the signature is
-/// not a local header's or the record runs past the end of `bytes`.
-std::optional<LocalRecord> ReadLocalRecord(std::span<const uint8_t> bytes);
-/// Reads the central entry that `bytes` starts with.
-std::optional<CentralRecord> ReadCentralRecord(std::span<const uint8_t> bytes);
+RecordRead<LocalRecord> ReadLocalRecord(ByteSource& file, int64_t at);
+RecordRead<CentralRecord> ReadCentralRecord(ByteSource& file, int64_t at);
+/// Either form, by the signature; the comment that follows is not read.
+RecordRead<EndRecord> ReadEndRecord(ByteSource& file, int64_t at);
+RecordRead<Zip64Locator> ReadZip64Locator(ByteSource& file, int64_t at);
+RecordRead<Zip64EndRecord> ReadZip64EndRecord(ByteSource& file, int64_t at);
+
+/// True when a record of `kind` starts at `at`: its signature is of that
+/// kind (plain or enciphered) and its fixed part lies within the file.
+/// Nothing is deciphered or parsed.
+bool RecordStartsAt(ByteSource& file, int64_t at, RecordKind kind);
+
+/// The four bytes at `at` as a signature; empty when they cannot be read.
+std::optional<uint32_t> SignatureAt(ByteSource& file, int64_t at);
 
 // --- Names ------------------------------------------------------------------
 
@@ -403,32 +483,7 @@ std::optional<CentralRecord> ReadCentralRecord(std::span<const uint8_t> bytes);
 std::string StoredNameToLocal(std::span<const uint8_t> stored, uint16_t flags,
                               bool translateOem);
 
-// --- Dates, comment buffer -------------------------------------------------
-
-/// The DOS time (low half) and date (high half) of a 32-bit DOS date-time.
-inline uint16_t DosTimeOf(uint32_t dosDateTime) { return static_cast<uint16_t>(dosDateTime); }
-inline uint16_t DosDateOf(uint32_t dosDateTime) {
-  return static_cast<uint16_t>(dosDateTime >> 16);
-}
-inline uint32_t MakeDosDateTime(uint16_t date, uint16_t time) {
-  return (static_cast<uint32_t>(date) << 16) | time;
-}
-
-/// Fields of a DOS date-time as stored (no validation; the conversion to a
-/// date-time value handles invalid dates).
-struct DosFields {
-  uint16_t year = 1980;  ///< 1980..2107
-  uint16_t month = 1;
-  uint16_t day = 1;
-  uint16_t hour = 0;
-  uint16_t minute = 0;
-  uint16_t second = 0;  ///< even; stored halved
-  friend bool operator==(const DosFields&, const DosFields&) = default;
-};
-DosFields UnpackDosDateTime(uint32_t dosDateTime);
-/// The year is held to 1980..2107, other fields are cut to their bit width; an
-/// odd second is rounded down.
-uint32_t PackDosDateTime(const DosFields& f);
+// --- Comment buffer ---------------------------------------------------------
 
 /// Bounds of the reader's comment buffer size (ZipCmntBufSize).
 inline constexpr int32_t kZipCmntBufSizeMin = 2000;

@@ -1,4 +1,4 @@
-//===-- arc/unzip/entry_list.h - The entries an extraction works on --*- C++ -*-===//
+//===-- unzip/entry_list.h - The entries an extraction works on --*- C++ -*-===//
 //
 // At the start of an extraction the reader lists the selected entries: from
 // the central directory when one was found, otherwise by walking the local
@@ -15,32 +15,18 @@
 #include <string>
 #include <vector>
 
-#include <arc/codec/aes_extra.h>
 #include <arc/core/arc_root.h>
 #include <arc/support/byte_source.h>
-#include <arc/unzip/zip_records.h>
+#include <arc/unzip/zip_entries.h>
+#include "unzip/zip_records.h"
 
 namespace arc {
 
-/// One selected entry, as the directory (or its local header) describes it.
-struct ZipEntryItem {
-  std::string name;           ///< converted stored name ('/' between folders)
+/// One selected entry: what the directory (or its local header) says of
+/// it, and where its local header stands.
+struct ZipEntryItem : ZipEntryInfo {
   int32_t volume = 1;         ///< volume of the local header, from 1
   int64_t localPos = 0;       ///< position of the local header in that volume
-  uint32_t externalAttributes = 0;
-  /// Version made by of the directory entry: its high byte names the host
-  /// (3: Unix, whose mode stands in the high 16 bits of the attributes).
-  uint16_t versionMadeBy = 0;
-  uint16_t flags = 0;
-  uint16_t method = 0;
-  uint32_t crc32 = 0;         ///< CRC-32 of the directory entry
-  uint32_t dosDateTime = 0;   ///< date of the directory entry
-  uint64_t compressedSize = 0;    ///< 48-bit, counts an encryption header
-  uint64_t uncompressedSize = 0;  ///< 48-bit
-  /// Precise modification time of a time block in the extra field.
-  std::optional<UtcTime> modified;
-  /// The 0x9901 block of an AES entry (method 99): strength, real method.
-  std::optional<AesExtra> aes;
   bool fromCentral = true;    ///< false: found by the local-header walk
 };
 
@@ -65,6 +51,13 @@ struct EntryListHost {
 /// External attributes given to entries found by the local-header walk:
 /// a directory for a name ending in '/', a plain file otherwise.
 uint32_t LocalScanAttributes(const std::string& name);
+
+/// What a central entry says of itself: `name` (converted), its header, its
+/// sizes with the extra field applied, and what its extra field adds (a
+/// precise time, an AES block).
+ZipEntryInfo DescribeCentralEntry(std::string name, const CentralHeader& header,
+                                  uint64_t compressedSize, uint64_t uncompressedSize,
+                                  std::span<const uint8_t> extra);
 
 /// Lists the selected entries of the central directory at `open.DataOffset`.
 /// Reports the damage opening saw, a directory cut off or shorter than the
