@@ -614,7 +614,8 @@ RecordRead<Record> ReadZip64Record(ByteSource& file, int64_t at, uint32_t signat
                                    std::optional<Record> (*parse)(std::span<const uint8_t>)) {
   RecordRead<Record> out;
   std::array<uint8_t, kLength> bytes{};
-  const int32_t got = at < 0 ? 0 : std::max(file.ReadAt(at, bytes.data(), kLength), 0);
+  const int32_t got =
+      at < 0 ? 0 : std::max(file.ReadAt(at, bytes.data(), static_cast<int32_t>(kLength)), 0);
   if (ReadSignature(std::span(bytes).first(static_cast<size_t>(got))) != signature) return out;
   const std::optional<Record> record =
       static_cast<size_t>(got) == kLength ? parse(bytes) : std::nullopt;
