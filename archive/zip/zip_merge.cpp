@@ -1,11 +1,12 @@
 //===-- zip/zip_merge.cpp - Merging a scanned file into the header list ---===//
 //
-// The scan runs over every FileSpec line. Each file it finds is named (StoredDirNames), tested against
-// ExcludeSpec and looked up in the header list. A file that is not there
-// becomes a new entry (not with swRefresh). A file that is there either
-// replaces the old entry (changed, and OnReplaceFile agrees), refreshes it in
-// place (changed, swRefresh), or is added beside it after OnRenameDupeFile
-// gave the old entry a new name; otherwise the old entry stays.
+// The scan runs over every FileSpec line. Each file it finds is named
+// (StoredDirNames), tested against ExcludeSpec and looked up in the header
+// list. A file that is not there becomes a new entry (not with swRefresh).
+// A file that is there either replaces the old entry (changed, and
+// OnReplaceFile agrees), refreshes it in place (changed, swRefresh), or is
+// added beside it after OnRenameDupeFile gave the old entry a new name;
+// otherwise the old entry stays.
 //
 //===----------------------------------------------------------------------===//
 #include <sys/stat.h>
