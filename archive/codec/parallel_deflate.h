@@ -47,10 +47,10 @@
 //       0xFFFFFFFF after Finish when Control.KeepsCrc().
 //   support/stream_ops.cpp  DeflateStream takes the thread count and reads
 //       the CRC after adapter.Destroy() (the last piece is deflated there).
-//   zip/zip_entry.cpp  TZipBase::WriteFileEntry passes the writer's Threads
-//       setting (0 = one per core) to DeflateStream for a file of at least
-//       two pieces (size >= 2 * kParallelPieceSize) and 1 below, so that
-//       small files are compressed as today. The entry's CRC comes from the
+//   zip/entry_data.cpp  EntryDataWriter::Deflate passes the writer's
+//       Threads setting (0 = one per core) to DeflateStream for a file of at
+//       least two pieces (plan_.size >= 2 * kParallelPieceSize) and 1 below,
+//       so that small files are compressed as today. The entry's CRC comes from the
 //       source's pass (TSourceFileStream::PassCrc) on the caller's thread;
 //       that pass and its text check are then the caller's main work beside
 //       reading and writing, and may use the engine's Crc32() for a deflated

@@ -3,8 +3,11 @@
 
 #include <algorithm>
 
+#include "support/cp437.h"
 #include "support/internal_mask.h"
+#include <arc/support/names.h>
 #include <arc/support/paths.h>
+#include "unzip/zip_records.h"
 #include "zip/header_list.h"
 #include <arc/support/ascii_case.h>
 
@@ -20,6 +23,44 @@ std::string WithoutDrive(std::string_view path) {
   at = path.find_first_of("/\\", at + 1);  // end of the share name
   if (at == std::string_view::npos) return {};
   return std::string(path.substr(at));
+}
+
+/// Well-formed UTF-8: no stray continuation byte, no overlong form, no
+/// surrogate, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto b = static_cast<uint8_t>(s[i]);
+    size_t more = 0;
+    uint32_t cp = 0;
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    if (b >= 0xC2 && b <= 0xDF) {
+      more = 1;
+      cp = b & 0x1Fu;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      more = 2;
+      cp = b & 0x0Fu;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      more = 3;
+      cp = b & 0x07u;
+    } else {
+      return false;
+    }
+    if (i + more >= s.size()) return false;
+    for (size_t k = 1; k <= more; ++k) {
+      const auto c = static_cast<uint8_t>(s[i + k]);
+      if ((c & 0xC0u) != 0x80u) return false;
+      cp = cp << 6 | (c & 0x3Fu);
+    }
+    if ((more == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+        (more == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+      return false;
+    i += more + 1;
+  }
+  return true;
 }
 
 std::string Relative(std::string_view path, std::string_view base) {
@@ -122,6 +163,29 @@ bool IsExcluded(std::string_view storedName, std::string_view fullPath, std::str
     if (Matches(ExtractFileName(expanded), fileName)) return true;
   }
   return false;
+}
+
+std::string StoredBytesOf(const std::string& localName, bool translateOem, uint16_t& flags,
+                          bool allowOem, bool* inOem) {
+  flags = static_cast<uint16_t>(flags & ~kFlagUtf8Name);
+  if (inOem != nullptr) *inOem = false;
+  // A '\' is an ordinary character in a name on this system and is kept.
+  if (IsAscii(localName)) return localName;
+  // Bytes that are not UTF-8 are stored as the file system holds them and
+  // not marked: a name marked UTF-8 that is not makes peers that check the
+  // mark refuse the whole archive.
+  if (!IsValidUtf8(localName)) return localName;
+  if (allowOem && translateOem) {
+    const std::string oem = LocalToOem(localName, true);
+    // Only a name that comes back unchanged is stored in the OEM code page;
+    // any other is kept as UTF-8 and marked so, rather than mangled.
+    if (Cp437ToUtf8(oem) == localName) {
+      if (inOem != nullptr) *inOem = true;
+      return oem;
+    }
+  }
+  flags = static_cast<uint16_t>(flags | kFlagUtf8Name);
+  return localName;
 }
 
 }  // namespace arc

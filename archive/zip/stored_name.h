@@ -3,8 +3,8 @@
 // How the update driver turns the full path of a file it found into the name
 // the entry gets, by StoredDirNames, and how it tests ExcludeSpec. Paths are
 // local ('/' separated, absolute); a directory's path ends with '/' and so
-// does its stored name. These names are in local form; the code page and
-// flag of the bytes written are the entry writer's.
+// does its stored name. These names are in local form; StoredBytesOf gives
+// the bytes an entry's headers hold and their flag.
 //
 // Local paths carry no drive, so the rules that remove a drive only change
 // network paths ("//server/share/rest" keeps "/rest").
@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <cstdint>
 
 #include <arc/core/arc_types.h>
 
@@ -49,5 +51,12 @@ std::string CommonDirectory(const std::vector<std::string>& lines);
 bool IsExcluded(std::string_view storedName, std::string_view fullPath, std::string_view base,
                 const std::vector<std::string>& excludeSpec, bool recurseDirs,
                 const TNamingRules& rules);
+
+/// Stored bytes and flag bit 11 of a local name: ASCII and bytes that are
+/// not UTF-8 as they are, unflagged; other UTF-8 in the OEM code page when
+/// `allowOem` and `translateOem` and it converts both ways (`inOem` then
+/// set), else as it is, flagged. Other bits of `flags` are kept.
+std::string StoredBytesOf(const std::string& localName, bool translateOem, uint16_t& flags,
+                          bool allowOem = true, bool* inOem = nullptr);
 
 }  // namespace arc

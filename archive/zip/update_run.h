@@ -2,8 +2,8 @@
 //
 // Everything one Compress call (or one comment-editing session) builds and
 // frees again: the header list, the moved-files list, the old archive and
-// the new one, and the counters of the merge. The component holds none of it
-// between calls.
+// the new one, and the counters of the merge. A ZipUpdater owns it; the
+// component holds none of it between calls.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -22,10 +22,6 @@
 #include "zip/stored_name.h"
 
 namespace arc {
-
-/// How often an update asks OnRenameFile for another name: a handler that
-/// keeps answering with names already taken must not hold the update forever.
-inline constexpr int kMaxRenameQuestions = 1000;
 
 struct TUpdateRun {
   TCompHeaderObj Headers;
@@ -64,6 +60,9 @@ struct TUpdateRun {
   TNamingRules Naming;
   /// The drive check found a removable drive.
   bool Removable = false;
+
+  /// Comment editing: a comment was changed since the directory was loaded.
+  bool CommentsChanged = false;
 };
 
 }  // namespace arc

@@ -7,7 +7,7 @@
 
 #include "codec/secure_wipe.h"
 #include "unzip/arc_detect.h"
-#include "zip/update_run.h"
+#include "zip/zip_updater.h"
 
 namespace arc {
 namespace {
@@ -49,7 +49,6 @@ void TZipBase::SetArchiveFile(const std::string& value) {
   std::replace(name.begin(), name.end(), '\\', '/');
   StoreArchiveFile(name);
   AddDefaultExt();
-  old_central_pos_ = -1;
   *CancelFlag() = false;
 }
 

@@ -2,8 +2,8 @@
 #include <arc/support/error_codes.h>
 #include <arc/support/errors.h>
 #include "support/stream_errors.h"
-#include "zip/update_run.h"
 #include <arc/zip/zip.h>
+#include "zip/zip_updater.h"
 #include "zip/zip_layout.h"
 
 namespace arc {
@@ -14,14 +14,14 @@ constexpr size_t kDirectoryChunk = 65536;
 
 }  // namespace
 
-void TZipBase::WriteCentralDirectory(TUpdateRun& run) {
-  DispatchProgress(0, 0);
-  TStream32& out = run.Output->Stream();
+void ZipUpdater::WriteCentralDirectory() {
+  z_.DispatchProgress(0, 0);
+  TStream32& out = run_.Output->Stream();
   try {
     const auto start = static_cast<uint64_t>(out.Seek(0, TSeekOrigin::soEnd));
     std::vector<uint8_t> pending;
     uint64_t entries = 0;
-    for (const TCompHeader& e : run.Headers) {
+    for (const TCompHeader& e : run_.Headers) {
       if (e.Action == TEntryAction::Drop) continue;
       CentralRecordParts parts;
       parts.header = e.Central;
@@ -45,19 +45,19 @@ void TZipBase::WriteCentralDirectory(TUpdateRun& run) {
     if (!pending.empty()) out.WriteBuffer(pending.data(), static_cast<int32_t>(pending.size()));
     const auto end = static_cast<uint64_t>(out.Position());
     const std::vector<uint8_t> tail =
-        EndOfDirectoryBytes(entries, end - start, start, end, run.ArchiveComment);
+        EndOfDirectoryBytes(entries, end - start, start, end, run_.ArchiveComment);
     out.WriteBuffer(tail.data(), static_cast<int32_t>(tail.size()));
   } catch (const EStreamWrite& e) {
     // A directory cut short would make an archive that loses entries: the
     // update fails instead.
     const int32_t code = WriteFailureCode(e.OsError());
-    RaiseError(ArchiveFile(), "", "0", code);
+    z_.RaiseError(z_.ArchiveFile(), "", "0", code);
     throw E_RAISE(std::string(ErrorText(code)));
   }
 }
 
-void TZipBase::WriteEmptyArchive(TUpdateRun& run) {
-  TStream32& out = run.Output->Stream();
+void ZipUpdater::WriteEmptyArchive() {
+  TStream32& out = run_.Output->Stream();
   const int64_t here = out.Seek(0, TSeekOrigin::soEnd);
   EndRecord e;
   // Zero without a program in front; otherwise where the directory would be.
@@ -67,17 +67,17 @@ void TZipBase::WriteEmptyArchive(TUpdateRun& run) {
     out.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
   } catch (const EStreamWrite& ex) {
     const int32_t code = WriteFailureCode(ex.OsError());
-    RaiseError(ArchiveFile(), "", "0", code);
+    z_.RaiseError(z_.ArchiveFile(), "", "0", code);
     throw E_RAISE(std::string(ErrorText(code)));
   }
 }
 
-void TZipBase::ReportWrittenEntries(TUpdateRun& run) {
-  if (!OnRead) return;
-  for (int32_t i = 0; i < run.Headers.Count(); ++i) {
-    const TCompHeader& e = run.Headers[i];
+void ZipUpdater::ReportWrittenEntries() {
+  if (!z_.OnRead) return;
+  for (int32_t i = 0; i < run_.Headers.Count(); ++i) {
+    const TCompHeader& e = run_.Headers[i];
     if (e.Action == TEntryAction::Drop) continue;
-    OnRead(this, static_cast<int64_t>(e.Offset), i);
+    z_.OnRead(&z_, static_cast<int64_t>(e.Offset), i);
   }
 }
 

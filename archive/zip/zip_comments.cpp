@@ -6,36 +6,41 @@
 // record, built in a temporary file and moved into place like any update.
 //
 //===----------------------------------------------------------------------===//
+#include <algorithm>
+#include <memory>
+
 #include <arc/support/error_codes.h>
 #include "unzip/end_record.h"
 #include "unzip/entry_list.h"
-#include "zip/update_run.h"
 #include <arc/zip/zip.h>
+#include "zip/zip_updater.h"
 
 namespace arc {
+namespace {
+
+/// A comment holds at most 65,535 bytes.
+std::vector<uint8_t> CommentBytes(const std::string& comment) {
+  return std::vector<uint8_t>(comment.begin(),
+                              comment.begin() + std::min<size_t>(comment.size(), 0xFFFF));
+}
+
+}  // namespace
 
 int32_t TZipBase::OpenForComments() {
-  comment_run_.reset();
-  comments_changed_ = false;
-  auto run = std::make_unique<TUpdateRun>();
-  run->IsNew = false;
-  // The directory is loaded as for an update that deletes nothing.
-  const TSwitch held = Switch();
-  SetSwitch(swAdd);
-  const bool opened = OpenOldArchive(*run);
-  if (opened) LoadOldDirectory(*run);
-  SetSwitch(held);
+  comments_.reset();
+  auto session = std::make_unique<ZipUpdater>(*this);
+  const bool opened = session->OpenForComments();
   StoreArcType(atZip);
   if (!opened) return -1;
-  comment_run_ = std::move(run);
-  return comment_run_->Headers.Count();
+  comments_ = std::move(session);
+  return comments_->State().Headers.Count();
 }
 
 bool TZipBase::GetFileComment(int32_t index, ZipEntryInfo& entry, std::string& comment) const {
   entry = ZipEntryInfo{};
   comment.clear();
-  if (!comment_run_ || index < 0 || index >= comment_run_->Headers.Count()) return false;
-  const TCompHeader& e = comment_run_->Headers[index];
+  if (!comments_ || index < 0 || index >= comments_->State().Headers.Count()) return false;
+  const TCompHeader& e = comments_->State().Headers[index];
   entry = DescribeCentralEntry(e.Name, e.Central, e.CompressedSize, e.UncompressedSize,
                                e.CentralExtra);
   comment.assign(e.Comment.begin(), e.Comment.end());
@@ -43,67 +48,82 @@ bool TZipBase::GetFileComment(int32_t index, ZipEntryInfo& entry, std::string& c
 }
 
 void TZipBase::SetFileComment(int32_t index, const std::string& comment) {
-  if (!comment_run_ || index < 0 || index >= comment_run_->Headers.Count()) return;
-  TCompHeader& e = comment_run_->Headers[index];
-  const std::vector<uint8_t> bytes(comment.begin(),
-                                   comment.begin() + std::min<size_t>(comment.size(), 0xFFFF));
+  if (!comments_ || index < 0 || index >= comments_->State().Headers.Count()) return;
+  TUpdateRun& run = comments_->State();
+  TCompHeader& e = run.Headers[index];
+  const std::vector<uint8_t> bytes = CommentBytes(comment);
   if (bytes == e.Comment) return;
   e.Comment = bytes;
-  comments_changed_ = true;
+  run.CommentsChanged = true;
 }
 
 std::string TZipBase::GetArchiveComment() const {
-  if (!comment_run_) return {};
-  return std::string(comment_run_->ArchiveComment.begin(), comment_run_->ArchiveComment.end());
+  if (!comments_) return {};
+  const std::vector<uint8_t>& bytes = comments_->State().ArchiveComment;
+  return std::string(bytes.begin(), bytes.end());
 }
 
 void TZipBase::SetArchiveComment(const std::string& comment) {
-  if (!comment_run_) return;
-  const std::vector<uint8_t> bytes(comment.begin(),
-                                   comment.begin() + std::min<size_t>(comment.size(), 0xFFFF));
-  if (bytes == comment_run_->ArchiveComment) return;
-  comment_run_->ArchiveComment = bytes;
-  comments_changed_ = true;
+  if (!comments_) return;
+  TUpdateRun& run = comments_->State();
+  const std::vector<uint8_t> bytes = CommentBytes(comment);
+  if (bytes == run.ArchiveComment) return;
+  run.ArchiveComment = bytes;
+  run.CommentsChanged = true;
 }
 
 bool TZipBase::SaveComments() {
-  std::unique_ptr<TUpdateRun> run = std::move(comment_run_);
-  const bool changed = comments_changed_;
-  comments_changed_ = false;
-  if (!run || Cancel() || !changed) return false;
-  if (!run->OldSource || !run->OldStream) {
-    ReportError(ArchiveFile(), "", "0", ec::OpenError);
+  // The loaded list is freed in every case.
+  const std::unique_ptr<ZipUpdater> session = std::move(comments_);
+  return session && session->SaveComments();
+}
+
+bool ZipUpdater::OpenForComments() {
+  run_.IsNew = false;
+  // The directory is loaded as for an update that deletes nothing.
+  const TSwitch held = z_.Switch();
+  z_.SetSwitch(swAdd);
+  const bool opened = OpenOldArchive();
+  if (opened) LoadOldDirectory();
+  z_.SetSwitch(held);
+  return opened;
+}
+
+bool ZipUpdater::SaveComments() {
+  if (z_.Cancel() || !run_.CommentsChanged) return false;
+  if (!run_.OldSource || !run_.OldStream) {
+    z_.ReportError(z_.ArchiveFile(), "", "0", ec::OpenError);
     return false;
   }
   try {
-    if (!CreateOutput(*run, cmTempFile)) return false;
-    TStream32& out = run->Output->Stream();
+    if (!CreateOutput(cmTempFile)) return false;
+    TStream32& out = run_.Output->Stream();
     out.OwnerProgress = nullptr;
-    if (HasHeader(run->OldOpen.HeaderState, htCentral)) {
+    if (HasHeader(run_.OldOpen.HeaderState, htCentral)) {
       // Everything up to the directory stays byte for byte, offsets included.
-      const int64_t head = run->OldOpen.DataOffset;
+      const int64_t head = run_.OldOpen.DataOffset;
       if (head > 0) {
-        run->OldStream->SetPosition(0);
-        out.CopyFrom(*run->OldStream, head);
+        run_.OldStream->SetPosition(0);
+        out.CopyFrom(*run_.OldStream, head);
       }
     } else {
       // No directory to cut at: the entries are copied one by one.
-      if (run->StubLength > 0) {
-        run->OldStream->SetPosition(0);
-        out.CopyFrom(*run->OldStream, run->StubLength);
+      if (run_.StubLength > 0) {
+        run_.OldStream->SetPosition(0);
+        out.CopyFrom(*run_.OldStream, run_.StubLength);
       }
-      for (int32_t i = 0; i < run->Headers.Count(); ++i) CopyUnchanged(*run, i);
+      for (int32_t i = 0; i < run_.Headers.Count(); ++i) CopyUnchanged(i);
     }
-    if (Cancel()) return false;
-    WriteCentralDirectory(*run);
-    run->OldStream.reset();
-    run->OldSource.reset();
-    run->Output->Commit();
+    if (z_.Cancel()) return false;
+    WriteCentralDirectory();
+    run_.OldStream.reset();
+    run_.OldSource.reset();
+    run_.Output->Commit();
     return true;
   } catch (const E_RAISE&) {
     return false;
   } catch (...) {
-    ReportError(ArchiveFile(), "", "0", ec::WriteError);
+    z_.ReportError(z_.ArchiveFile(), "", "0", ec::WriteError);
     return false;
   }
 }

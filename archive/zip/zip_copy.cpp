@@ -15,8 +15,9 @@
 #include <arc/support/error_codes.h>
 #include <arc/support/errors.h>
 #include "support/byte_reader.h"
-#include "zip/update_run.h"
+#include "zip/stored_name.h"
 #include <arc/zip/zip.h>
+#include "zip/zip_updater.h"
 #include "zip/zip_layout.h"
 
 namespace arc {
@@ -67,15 +68,15 @@ uint64_t DescriptorLength(ByteSource& file, const TCompHeader& e, const LocalRec
 
 }  // namespace
 
-void TZipBase::CopyUnchanged(TUpdateRun& run, int32_t index) {
-  TCompHeader& e = run.Headers[index];
-  ByteSource& file = *run.OldSource;
+void ZipUpdater::CopyUnchanged(int32_t index) {
+  TCompHeader& e = run_.Headers[index];
+  ByteSource& file = *run_.OldSource;
   const std::optional<LocalRecord> local = ReadOldLocal(file, e.Offset);
   // Each term is bounded by the file size first, so that the sum cannot wrap.
   const bool fits = local && FitsIn(file, e.CompressedSize);
   const uint64_t data_end = fits ? e.Offset + local->headerLength + e.CompressedSize : 0;
   if (!fits || data_end > static_cast<uint64_t>(file.Size())) {
-    RaiseError(ArchiveFile(), e.Name, "0", ec::BadFileHeader);
+    z_.RaiseError(z_.ArchiveFile(), e.Name, "0", ec::BadFileHeader);
     throw E_RAISE(std::string(ErrorText(ec::BadFileHeader)));
   }
   const uint64_t total =
@@ -83,22 +84,22 @@ void TZipBase::CopyUnchanged(TUpdateRun& run, int32_t index) {
   e.LocalZip64 = local->header.compressedSize == kZip64Marker32 ||
                  local->header.uncompressedSize == kZip64Marker32;
 
-  TStream32& out = run.Output->Stream();
+  TStream32& out = run_.Output->Stream();
   const int64_t offset = out.Seek(0, TSeekOrigin::soEnd);
-  run.OldStream->SetPosition(static_cast<int64_t>(e.Offset));
+  run_.OldStream->SetPosition(static_cast<int64_t>(e.Offset));
   out.OwnerProgress = nullptr;  // copies are not reported as progress
-  out.CopyFrom(*run.OldStream, static_cast<int64_t>(total));
+  out.CopyFrom(*run_.OldStream, static_cast<int64_t>(total));
   e.Offset = static_cast<uint64_t>(offset);
 }
 
-void TZipBase::CopyRenamed(TUpdateRun& run, int32_t index) {
-  TCompHeader& e = run.Headers[index];
-  ByteSource& file = *run.OldSource;
+void ZipUpdater::CopyRenamed(int32_t index) {
+  TCompHeader& e = run_.Headers[index];
+  ByteSource& file = *run_.OldSource;
   const std::optional<LocalRecord> local = ReadOldLocal(file, e.Offset);
   const uint64_t data_start = local ? e.Offset + local->headerLength : 0;
   if (!local || !FitsIn(file, e.CompressedSize) ||
       data_start + e.CompressedSize > static_cast<uint64_t>(file.Size())) {
-    RaiseError(ArchiveFile(), e.Name, "0", ec::WriteError);
+    z_.RaiseError(z_.ArchiveFile(), e.Name, "0", ec::WriteError);
     throw E_RAISE(std::string(ErrorText(ec::WriteError)));
   }
   const uint64_t data =
@@ -111,9 +112,10 @@ void TZipBase::CopyRenamed(TUpdateRun& run, int32_t index) {
   // under that host.
   const uint16_t old_host = e.Central.versionMadeBy >> 8;
   uint16_t flags = local->header.flags;
-  const std::string name = StoredBytesOf(e.Name, flags, old_host != kHostUnix);
+  const std::string name =
+      StoredBytesOf(e.Name, z_.TranslateOemChar(), flags, old_host != kHostUnix);
   if (name.size() > 0xFFFF) {
-    RaiseError(ArchiveFile(), e.Name, "0", ec::InvalidFileName);
+    z_.RaiseError(z_.ArchiveFile(), e.Name, "0", ec::InvalidFileName);
     throw E_RAISE(std::string(ErrorText(ec::InvalidFileName)));
   }
   LocalHeader h = local->header;
@@ -123,13 +125,13 @@ void TZipBase::CopyRenamed(TUpdateRun& run, int32_t index) {
   std::vector<uint8_t> bytes = LocalHeaderBytes(h, name, false, 0, 0, e.EncipheredHeaders);
   bytes.insert(bytes.end(), local->extra.begin(), local->extra.end());
 
-  TStream32& out = run.Output->Stream();
+  TStream32& out = run_.Output->Stream();
   const int64_t offset = out.Seek(0, TSeekOrigin::soEnd);
   out.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
   if (data > 0) {
-    run.OldStream->SetPosition(static_cast<int64_t>(data_start));
+    run_.OldStream->SetPosition(static_cast<int64_t>(data_start));
     out.OwnerProgress = nullptr;
-    out.CopyFrom(*run.OldStream, static_cast<int64_t>(data));
+    out.CopyFrom(*run_.OldStream, static_cast<int64_t>(data));
   }
   e.Offset = static_cast<uint64_t>(offset);
   e.StoredBytes = name;

@@ -21,8 +21,8 @@
 #include "unzip/end_record.h"
 #include <arc/unzip/mask_select.h>
 #include "unzip/record_walk.h"
-#include "zip/update_run.h"
 #include <arc/zip/zip.h>
+#include "zip/zip_updater.h"
 
 namespace arc {
 namespace {
@@ -62,58 +62,57 @@ std::vector<uint8_t> ReadArchiveComment(ByteSource& file, const TArcOpenState& o
 
 }  // namespace
 
-bool TZipBase::OpenOldArchive(TUpdateRun& run) {
-  run.OldSource = std::make_unique<FileSource>(ArchiveFile());
-  run.OldStream = std::make_unique<TFileStream32>(ArchiveFile(), fmOpenRead | fmShareDenyWrite);
-  if (!run.OldSource->IsOpen() || !run.OldStream->Valid()) {
-    ReportError(ArchiveFile(), "", "0", ec::OpenError);
+bool ZipUpdater::OpenOldArchive() {
+  run_.OldSource = std::make_unique<FileSource>(z_.ArchiveFile());
+  run_.OldStream = std::make_unique<TFileStream32>(z_.ArchiveFile(), fmOpenRead | fmShareDenyWrite);
+  if (!run_.OldSource->IsOpen() || !run_.OldStream->Valid()) {
+    z_.ReportError(z_.ArchiveFile(), "", "0", ec::OpenError);
     return false;
   }
-  run.OldStream->Cancel = CancelFlag();
-  if (run.OldSource->Size() == 0) {
+  run_.OldStream->Cancel = z_.CancelFlag();
+  if (run_.OldSource->Size() == 0) {
     // An empty file holds no entries; the new archive takes its place.
-    run.OldType = atZip;
+    run_.OldType = atZip;
     return true;
   }
-  DetectType();
-  run.OldType = ArcType();
-  run.OldOpen = OpenState();
-  old_central_pos_ = run.OldOpen.DataOffset;
+  z_.DetectType();
+  run_.OldType = z_.ArcType();
+  run_.OldOpen = z_.OpenState();
   bool single_volume = true;
-  if (run.OldType == atZipMV || run.OldType == atZipDS) {
+  if (run_.OldType == atZipMV || run_.OldType == atZipDS) {
     // A volume set can be updated only when this file holds all of it.
-    single_volume = run.OldOpen.EndVolume == 0 && run.OldOpen.DirectoryVolume == 0;
+    single_volume = run_.OldOpen.EndVolume == 0 && run_.OldOpen.DirectoryVolume == 0;
   }
-  if (!IsZipType(run.OldType) || !single_volume) {
-    ReportError(ArchiveFile(), "", "0", ec::UnsupportedArchiveType);
+  if (!IsZipType(run_.OldType) || !single_volume) {
+    z_.ReportError(z_.ArchiveFile(), "", "0", ec::UnsupportedArchiveType);
     return false;
   }
-  if (!AllEntriesFound(*run.OldSource, run.OldOpen, [this] { return Cancel(); })) {
-    ReportError(ArchiveFile(), "", "0", ec::BadFileHeader);
+  if (!AllEntriesFound(*run_.OldSource, run_.OldOpen, [this] { return z_.Cancel(); })) {
+    z_.ReportError(z_.ArchiveFile(), "", "0", ec::BadFileHeader);
     return false;
   }
-  run.ArchiveComment = ReadArchiveComment(*run.OldSource, run.OldOpen);
+  run_.ArchiveComment = ReadArchiveComment(*run_.OldSource, run_.OldOpen);
   return true;
 }
 
-void TZipBase::LoadOldDirectory(TUpdateRun& run) {
-  if (!run.OldSource || run.OldSource->Size() == 0) return;
-  const TArcOpenState& open = run.OldOpen;
-  auto stop = [this] { return Cancel(); };
-  auto mark = [this, &run](TCompHeader& e) {
-    if (Switch() != swDelete) return;
-    std::vector<std::string> spec = FileSpec();
-    if (SelectStoredName(e.Name, spec, ExcludeSpec(), RecurseDirs())) {
+void ZipUpdater::LoadOldDirectory() {
+  if (!run_.OldSource || run_.OldSource->Size() == 0) return;
+  const TArcOpenState& open = run_.OldOpen;
+  auto stop = [this] { return z_.Cancel(); };
+  auto mark = [this](TCompHeader& e) {
+    if (z_.Switch() != swDelete) return;
+    std::vector<std::string> spec = z_.FileSpec();
+    if (SelectStoredName(e.Name, spec, z_.ExcludeSpec(), z_.RecurseDirs())) {
       e.Action = TEntryAction::Drop;
-      ++run.MarkedForDelete;
+      ++run_.MarkedForDelete;
     }
   };
 
   if (HasHeader(open.HeaderState, htCentral)) {
-    WalkCentralDirectory(*run.OldSource, open, stop, [&](const CentralRecord& rec, int64_t) {
+    WalkCentralDirectory(*run_.OldSource, open, stop, [&](const CentralRecord& rec, int64_t) {
       TCompHeader e;
       e.StoredBytes.assign(rec.storedName.begin(), rec.storedName.end());
-      e.Name = StoredNameToLocal(rec.storedName, rec.header.flags, TranslateOemChar());
+      e.Name = StoredNameToLocal(rec.storedName, rec.header.flags, z_.TranslateOemChar());
       e.Central = rec.header;
       e.Action = TEntryAction::Copy;
       e.Offset = rec.extent.localHeaderOffset +
@@ -128,14 +127,14 @@ void TZipBase::LoadOldDirectory(TUpdateRun& run) {
       e.Attributes = rec.header.externalAttributes & 0xFF;
       e.FromOldArchive = true;
       mark(e);
-      run.Headers.Add(std::move(e));
+      run_.Headers.Add(std::move(e));
     });
   } else if (open.HeaderState == htLocal) {
-    WalkLocalHeaders(*run.OldSource, open.DataOffset, stop, [&](const LocalEntry& found) {
+    WalkLocalHeaders(*run_.OldSource, open.DataOffset, stop, [&](const LocalEntry& found) {
       const LocalRecord& rec = found.record;
       TCompHeader e;
       e.StoredBytes.assign(rec.storedName.begin(), rec.storedName.end());
-      e.Name = StoredNameToLocal(rec.storedName, rec.header.flags, TranslateOemChar());
+      e.Name = StoredNameToLocal(rec.storedName, rec.header.flags, z_.TranslateOemChar());
       if (e.Name.empty()) return;
       CentralHeader& c = e.Central;
       c.versionMadeBy = rec.header.versionNeeded;
@@ -157,45 +156,45 @@ void TZipBase::LoadOldDirectory(TUpdateRun& run) {
       e.Attributes = c.externalAttributes;
       e.FromOldArchive = true;
       mark(e);
-      run.Headers.Add(std::move(e));
+      run_.Headers.Add(std::move(e));
     });
   }
 
   // A self-extracting archive's program stands before its first entry.
-  if (run.OldType == atZipExe || run.OldType == atJarExe) {
+  if (run_.OldType == atZipExe || run_.OldType == atJarExe) {
     uint64_t first =
         HasHeader(open.HeaderState, htCentral) ? static_cast<uint64_t>(open.DataOffset) : 0;
     bool any = false;
-    for (const TCompHeader& e : run.Headers) {
+    for (const TCompHeader& e : run_.Headers) {
       first = any ? std::min(first, e.Offset) : e.Offset;
       any = true;
     }
-    run.StubLength = static_cast<int64_t>(
-        std::min<uint64_t>(first, static_cast<uint64_t>(run.OldSource->Size())));
+    run_.StubLength = static_cast<int64_t>(
+        std::min<uint64_t>(first, static_cast<uint64_t>(run_.OldSource->Size())));
   }
 }
 
-void TZipBase::ReadEntries() {
-  FileSource file(ArchiveFile());
+void ZipUpdater::ReadEntries() {
+  FileSource file(z_.ArchiveFile());
   if (!file.IsOpen()) {
-    ReportError(ArchiveFile(), "", "0", ec::OpenError);
+    z_.ReportError(z_.ArchiveFile(), "", "0", ec::OpenError);
     return;
   }
-  if (!OnRead) {
-    ReportError(ArchiveFile(), "OnRead", "0", ec::RequiredEvent);
+  if (!z_.OnRead) {
+    z_.ReportError(z_.ArchiveFile(), "OnRead", "0", ec::RequiredEvent);
     return;
   }
-  DetectType();
-  const TArcOpenState open = OpenState();
-  auto stop = [this] { return Cancel(); };
+  z_.DetectType();
+  const TArcOpenState open = z_.OpenState();
+  auto stop = [this] { return z_.Cancel(); };
   int32_t number = 0;
   if (HasHeader(open.HeaderState, htCentral)) {
     WalkCentralDirectory(file, open, stop, [&](const CentralRecord& rec, int64_t at) {
-      OnRead(this, at + static_cast<int64_t>(rec.recordLength), ++number);
+      z_.OnRead(&z_, at + static_cast<int64_t>(rec.recordLength), ++number);
     });
   } else if (open.HeaderState == htLocal) {
     WalkLocalHeaders(file, open.DataOffset, stop, [&](const LocalEntry& found) {
-      OnRead(this, found.next, ++number);
+      z_.OnRead(&z_, found.next, ++number);
     });
   }
 }

@@ -7,19 +7,18 @@
 //
 //===----------------------------------------------------------------------===//
 #include "zip/disk_span.h"
-#include "zip/update_run.h"
 #include <arc/zip/zip.h>
+#include "zip/zip_updater.h"
 
 namespace arc {
 
-bool TZipBase::SpanningAvailable() const { return true; }
-
-bool TZipBase::WriteSpanned(TUpdateRun& run) {
+bool ZipUpdater::WriteSpanned() {
   // Every entry is in the temporary archive by now, and the old archive may
   // be on the disk in the drive, about to be replaced.
-  run.OldStream.reset();
-  run.OldSource.reset();
+  run_.OldStream.reset();
+  run_.OldSource.reset();
   bool spanned = false;
+  // Also when the run ends by an exception, after the last volume is closed.
   struct OnFailure {
     TZipBase& z;
     TUpdateRun& run;
@@ -30,8 +29,8 @@ bool TZipBase::WriteSpanned(TUpdateRun& run) {
       z.deleted_count_ = 0;
       run.Headers.Clear();
     }
-  } on_failure{*this, run, spanned};
-  TDiskSpanObj span(*this, run);
+  } on_failure{z_, run_, spanned};
+  TDiskSpanObj span(z_, run_);
   spanned = span.Run();
   return spanned;
 }

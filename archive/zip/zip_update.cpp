@@ -17,10 +17,9 @@
 
 #include <arc/support/error_codes.h>
 #include <arc/support/erase.h>
-#include "zip/file_scan.h"
 #include <arc/support/paths.h>
-#include "zip/update_run.h"
 #include <arc/zip/zip.h>
+#include "zip/zip_updater.h"
 
 namespace arc {
 namespace {
@@ -32,20 +31,20 @@ bool PathExists(const std::string& path) {
 
 }  // namespace
 
-int32_t TZipBase::RunUpdate(TUpdateRun& run) {
-  run.IsNew = !PathExists(ArchiveFile());
-  if (Switch() == swRead) {
-    if (!run.IsNew) ReadEntries();
+int32_t ZipUpdater::Update() {
+  run_.IsNew = !PathExists(z_.ArchiveFile());
+  if (z_.Switch() == swRead) {
+    if (!run_.IsNew) ReadEntries();
     return 0;
   }
-  if (Switch() == swDelete && run.IsNew) {
-    ReportError(ArchiveFile(), "", "0", ec::NothingToDelete);
+  if (z_.Switch() == swDelete && run_.IsNew) {
+    z_.ReportError(z_.ArchiveFile(), "", "0", ec::NothingToDelete);
     return 0;
   }
-  if (!run.IsNew && !ArchiveWritable()) return 0;
+  if (!run_.IsNew && !ArchiveWritable()) return 0;
 
-  if (OnElapsedTime) Timer().Start();
-  Fire(OnActivate, this);
+  if (z_.OnElapsedTime) z_.Timer().Start();
+  Fire(z_.OnActivate, &z_);
   // Runs on every way out from here on: an early return, a failure, an
   // exception. A committed run has raised OnDeactivate already.
   bool deactivated = false;
@@ -61,189 +60,160 @@ int32_t TZipBase::RunUpdate(TUpdateRun& run) {
         // An event handler must not turn the end of a run into a crash.
       }
     }
-  } finish{*this, deactivated};
+  } finish{z_, deactivated};
 
-  if (!CreateOutput(run, CompressionMethod())) return 0;
+  if (!CreateOutput(z_.CompressionMethod())) return 0;
 
-  if (!run.IsNew && !OpenOldArchive(run)) return 0;
-  if (Switch() == swDelete) ExcludeSpec().clear();
-  if (!run.IsNew) LoadOldDirectory(run);
+  if (!run_.IsNew && !OpenOldArchive()) return 0;
+  if (z_.Switch() == swDelete) z_.ExcludeSpec().clear();
+  if (!run_.IsNew) LoadOldDirectory();
   // The scanner starts by clearing the cancel flag it watches: a cancel
   // that came before must not be lost.
-  if (Switch() != swDelete && !Cancel()) ScanAndMerge(run);
+  if (z_.Switch() != swDelete && !z_.Cancel()) ScanAndMerge();
 
-  if (Cancel() || (Switch() != swDelete && !run.SomethingToDo)) {
-    if (!run.SomethingToDo) ReportError(ArchiveFile(), "", "0", ec::NothingToDo);
-    run.Headers.Clear();
+  if (z_.Cancel() || (z_.Switch() != swDelete && !run_.SomethingToDo)) {
+    if (!run_.SomethingToDo) z_.ReportError(z_.ArchiveFile(), "", "0", ec::NothingToDo);
+    run_.Headers.Clear();
   }
-  ProcessEntries(run);
+  ProcessEntries();
 
   // A cancelled run keeps nothing: the entries before the cancel would make
   // an archive that lacks every entry after it.
-  if (Cancel() || (processed_count_ <= 0 && deleted_count_ <= 0)) return 0;
-
-  if (run.Removable && SpanningAvailable()) {
-    // The spanning writer copies the finished archive onto disks; the
-    // temporary output is never moved.
-    const bool spanned = WriteSpanned(run);
-    run.OldStream.reset();
-    run.OldSource.reset();
-    if (!spanned) return 0;
-  } else {
-    if (Switch() == swDelete && run.Headers.CountKept() == 0) {
-      WriteEmptyArchive(run);
-    } else {
-      WriteCentralDirectory(run);
-    }
-    run.OldStream.reset();
-    run.OldSource.reset();
-    run.Output->Commit();
-    ReportWrittenEntries(run);
-  }
+  if (z_.Cancel() || (z_.processed_count_ <= 0 && z_.deleted_count_ <= 0)) return 0;
+  if (!Commit()) return 0;
   deactivated = true;
-  Fire(OnDeactivate, this);
-  if (Switch() == swMove && PathExists(ArchiveFile())) EraseMovedFiles(run);
-  return Switch() == swDelete ? deleted_count_ : processed_count_;
+  Fire(z_.OnDeactivate, &z_);
+  if (z_.Switch() == swMove && PathExists(z_.ArchiveFile())) EraseMovedFiles();
+  return z_.Switch() == swDelete ? z_.deleted_count_ : z_.processed_count_;
 }
 
-bool TZipBase::CreateOutput(TUpdateRun& run, TCompressionMethod method) {
-  TArchiveOutputHooks hooks;
-  hooks.MoveBegin = [this](const std::string& archive, const std::string& temp) {
-    Fire(OnTmpFileMoveBegin, this, archive, temp);
-  };
-  hooks.MoveEnd = [this] { Fire(OnTmpFileMoveEnd, this); };
-  hooks.MoveIntoPlace = [this](TStream32& stream, const std::string& archive, int64_t size,
-                               bool sameDrive, const std::string& temp) {
-    MoveIntoPlace(stream, archive, size, sameDrive, temp);
-  };
-  hooks.ReportError = [this](int32_t code, const std::string& file) {
-    ReportError(file, "", "0", code);
-  };
-  hooks.ReadProgress = [this](TStream32&) {
-    Dialogs.PumpMessages();
-    const TProgressTotals& t = Totals();
-    Fire(OnTmpFileProgress, this, Percent(t.FileSize, t.FileSize - t.Remaining),
-         Percent(t.Total, t.Total - t.Remaining));
-  };
-  hooks.StoreTotals = [this](int64_t size) { Totals() = TProgressTotals{size, size, size}; };
-  hooks.Remaining = &Totals().Remaining;
-  run.Output = std::make_unique<TArchiveOutput>(method, ArchiveFile(), TempDir(), std::move(hooks),
-                                                CancelFlag());
-  if (!run.Output->Valid()) {
-    ReportError(TempDir(), "", "0", ec::CreateError);
-    return false;
+bool ZipUpdater::Commit() {
+  if (run_.Removable) {
+    // The spanning writer copies the finished archive onto disks; the
+    // temporary output is never moved.
+    const bool spanned = WriteSpanned();
+    run_.OldStream.reset();
+    run_.OldSource.reset();
+    return spanned;
   }
-  run.Output->Stream().ProcessMessages = [this] { Dialogs.PumpMessages(); };
+  if (z_.Switch() == swDelete && run_.Headers.CountKept() == 0) {
+    WriteEmptyArchive();
+  } else {
+    WriteCentralDirectory();
+  }
+  run_.OldStream.reset();
+  run_.OldSource.reset();
+  run_.Output->Commit();
+  ReportWrittenEntries();
   return true;
 }
 
-void TZipBase::ScanAndMerge(TUpdateRun& run) {
-  TArcFileScan scan;
-  std::vector<std::string> lines;
-  for (const std::string& line : FileSpec())
-    if (!line.empty()) lines.push_back(ExpandPath(line));
-  scan.SetFileSpec(lines);
-  TArcFileAttrs attributes = Attributes();
-  if (StoreEmptySubDirs()) attributes.Include(fsDirectory);
-  scan.SetAttributes(attributes);
-  scan.SetAttributesEx(AttributesEx());
-  scan.SetRecurseDirs(RecurseDirs());
-  scan.SetIncludeHiddenDirs(IncludeHiddenDirs());
-  scan.SetCancelFlag(CancelFlag());
-  scan.ProcessMessages = [this] { Dialogs.PumpMessages(); };
-  if (OnFileScanStatus) {
-    scan.OnScanFile = [this](TObject*, const std::string& name, int32_t count, int64_t size) {
-      OnFileScanStatus(this, name, count, size);
-    };
-  }
-  if (OnRecurseDir) {
-    scan.OnRecurseDir = [this](TObject*, const std::string& dir) { OnRecurseDir(this, dir); };
-  }
-  scan.OnRootDirChange = [&run](TObject*, const std::string& dir) {
-    run.BaseDir = AppendSlash(dir);
+bool ZipUpdater::CreateOutput(TCompressionMethod method) {
+  TZipBase& z = z_;
+  TArchiveOutputHooks hooks;
+  hooks.MoveBegin = [&z](const std::string& archive, const std::string& temp) {
+    Fire(z.OnTmpFileMoveBegin, &z, archive, temp);
   };
-  scan.SetEntryHandler(
-      [this, &run](const std::string& path, const TSearchRec& rec) { MergeFound(run, path, rec); });
-  // What a folder holds must not drop out of the archive without a word.
-  scan.OnUnreadableDir = [this](const std::string& dir, int) {
-    ReportError(dir, "", "0", ec::OpenError);
+  hooks.MoveEnd = [&z] { Fire(z.OnTmpFileMoveEnd, &z); };
+  hooks.MoveIntoPlace = [&z](TStream32& stream, const std::string& archive, int64_t size,
+                             bool sameDrive, const std::string& temp) {
+    z.MoveIntoPlace(stream, archive, size, sameDrive, temp);
   };
-  scan.Scan();
+  hooks.ReportError = [&z](int32_t code, const std::string& file) {
+    z.ReportError(file, "", "0", code);
+  };
+  hooks.ReadProgress = [&z](TStream32&) {
+    z.Dialogs.PumpMessages();
+    const TProgressTotals& t = z.Totals();
+    Fire(z.OnTmpFileProgress, &z, TZipBase::Percent(t.FileSize, t.FileSize - t.Remaining),
+         TZipBase::Percent(t.Total, t.Total - t.Remaining));
+  };
+  hooks.StoreTotals = [&z](int64_t size) { z.Totals() = TProgressTotals{size, size, size}; };
+  hooks.Remaining = &z.Totals().Remaining;
+  run_.Output = std::make_unique<TArchiveOutput>(method, z.ArchiveFile(), z.TempDir(),
+                                                 std::move(hooks), z.CancelFlag());
+  if (!run_.Output->Valid()) {
+    z.ReportError(z.TempDir(), "", "0", ec::CreateError);
+    return false;
+  }
+  run_.Output->Stream().ProcessMessages = [&z] { z.Dialogs.PumpMessages(); };
+  return true;
 }
 
-void TZipBase::ProcessEntries(TUpdateRun& run) {
-  if (run.Headers.Empty()) return;
+void ZipUpdater::ProcessEntries() {
+  if (run_.Headers.Empty()) return;
   // Nothing but unchanged entries: the result would be the old archive.
   bool work = false;
-  for (const TCompHeader& e : run.Headers) work = work || e.Action != TEntryAction::Copy;
+  for (const TCompHeader& e : run_.Headers) work = work || e.Action != TEntryAction::Copy;
   if (!work) return;
 
-  if (OnElapsedTime) Timer().Start();
-  TProgressTotals& totals = Totals();
+  if (z_.OnElapsedTime) z_.Timer().Start();
+  TProgressTotals& totals = z_.Totals();
   totals = TProgressTotals{};
-  for (const TCompHeader& e : run.Headers)
+  for (const TCompHeader& e : run_.Headers)
     if (e.Action == TEntryAction::Compress && !e.IsDirectory) totals.Total += e.FileSize;
   totals.Remaining = totals.Total;
 
-  TStream32& out = run.Output->Stream();
-  if (run.StubLength > 0) {
+  TStream32& out = run_.Output->Stream();
+  if (run_.StubLength > 0) {
     // A self-extracting archive keeps its program in front of the entries.
-    run.OldStream->SetPosition(0);
+    run_.OldStream->SetPosition(0);
     out.OwnerProgress = nullptr;
-    out.CopyFrom(*run.OldStream, run.StubLength);
+    out.CopyFrom(*run_.OldStream, run_.StubLength);
   }
 
-  for (int32_t i = 0; i < run.Headers.Count(); ++i) {
-    if (Cancel()) break;
-    TCompHeader& e = run.Headers[i];
-    SetEntryName(e.Name);
+  for (int32_t i = 0; i < run_.Headers.Count(); ++i) {
+    if (z_.Cancel()) break;
+    TCompHeader& e = run_.Headers[i];
+    z_.SetEntryName(e.Name);
     switch (e.Action) {
-      case TEntryAction::Copy: CopyUnchanged(run, i); break;
-      case TEntryAction::CopyRenamed: CopyRenamed(run, i); break;
+      case TEntryAction::Copy: CopyUnchanged(i); break;
+      case TEntryAction::CopyRenamed: CopyRenamed(i); break;
       case TEntryAction::Drop:
-        ++deleted_count_;
-        Fire(OnDeleteFile, this, e.Name, deleted_count_, run.MarkedForDelete);
+        ++z_.deleted_count_;
+        Fire(z_.OnDeleteFile, &z_, e.Name, z_.deleted_count_, run_.MarkedForDelete);
         break;
-      case TEntryAction::Compress: {
-        const int64_t start = run.Output->Size();
-        bool written = false;
-        if (e.IsDirectory) {
-          written = StoreEmptySubDirs() && WriteDirectoryEntry(run, i);
-        } else {
-          written = CompressFile(run, i);
-        }
-        if (written) {
-          ++processed_count_;
-          if (Switch() == swMove && !e.IsDirectory && !VerifyBeforeDelete())
-            run.MovedFiles.push_back(e.SourcePath);
-          run.Headers.SetName(i, e.StoredName);
-          break;
-        }
-        run.Output->CutBack(start);
-        e.Action = TEntryAction::Drop;
-        if (Cancel()) {
-          for (int32_t j = i + 1; j < run.Headers.Count(); ++j)
-            run.Headers[j].Action = TEntryAction::Drop;
-          i = run.Headers.Count();
+      case TEntryAction::Compress:
+        if (CompressEntry(i)) break;
+        if (z_.Cancel()) {
+          for (int32_t j = i + 1; j < run_.Headers.Count(); ++j)
+            run_.Headers[j].Action = TEntryAction::Drop;
+          i = run_.Headers.Count();
         }
         break;
-      }
     }
   }
-  SetEntryName("");
-  Timer().Stop();
+  z_.SetEntryName("");
+  z_.Timer().Stop();
 }
 
-void TZipBase::EraseMovedFiles(TUpdateRun& run) {
-  DispatchProgress(0, 0);
-  const auto count = static_cast<int32_t>(run.MovedFiles.size());
+bool ZipUpdater::CompressEntry(int32_t index) {
+  const int64_t start = run_.Output->Size();
+  TCompHeader& e = run_.Headers[index];
+  const bool written = e.IsDirectory ? z_.StoreEmptySubDirs() && WriteDirectoryEntry(index)
+                                     : CompressFile(index);
+  if (!written) {
+    run_.Output->CutBack(start);
+    run_.Headers[index].Action = TEntryAction::Drop;
+    return false;
+  }
+  ++z_.processed_count_;
+  if (z_.Switch() == swMove && !e.IsDirectory && !z_.VerifyBeforeDelete())
+    run_.MovedFiles.push_back(e.SourcePath);
+  run_.Headers.SetName(index, e.StoredName);
+  return true;
+}
+
+void ZipUpdater::EraseMovedFiles() {
+  z_.DispatchProgress(0, 0);
+  const auto count = static_cast<int32_t>(run_.MovedFiles.size());
   for (int32_t i = 0; i < count; ++i) {
-    const std::string& path = run.MovedFiles[static_cast<size_t>(i)];
-    if (EraseFile(path, DeleteOptions() == doAllowUndo)) {
-      Fire(OnDeleteFile, this, path, i, count);
+    const std::string& path = run_.MovedFiles[static_cast<size_t>(i)];
+    if (EraseFile(path, z_.DeleteOptions() == doAllowUndo)) {
+      Fire(z_.OnDeleteFile, &z_, path, i, count);
     } else {
       // The archive holds the file; it only could not be taken away.
-      ReportError(path, "", "0", ec::ErrorDeletingFiles);
+      z_.ReportError(path, "", "0", ec::ErrorDeletingFiles);
     }
   }
 }

@@ -246,6 +246,37 @@ TEST_F(WriterUpdate, QuestionsOnTheWayIn) {
   EXPECT_EQ(UnzipTree(archive, dir / "out").at("other.txt"), "renamed");
 }
 
+TEST_F(WriterUpdate, RenameQuestionsEndWhenEveryAnswerIsTaken) {
+  // A handler that only ever offers a name the archive holds is asked again a
+  // bounded number of times, the same for both questions; the name stays.
+  int dupe_questions = 0;
+  {
+    TZip zip;
+    Configure(zip);
+    zip.SetFileSpec({dir / "src/a.txt"});
+    zip.OnRenameDupeFile = [&](TObject*, const std::string&, std::string& new_name, bool& rename) {
+      ++dupe_questions;
+      new_name = "b.txt";
+      rename = true;
+    };
+    EXPECT_EQ(zip.Compress(), 0);
+    EXPECT_TRUE(Untouched());
+  }
+  WriteText(dir / "src/d.txt", "new");
+  int file_questions = 0;
+  TZip zip;
+  Configure(zip);
+  zip.SetFileSpec({dir / "src/d.txt"});
+  zip.OnRenameFile = [&](TObject*, const std::string&, std::string& new_name) {
+    ++file_questions;
+    new_name = "b.txt";
+  };
+  EXPECT_EQ(zip.Compress(), 1);
+  EXPECT_EQ(Names(archive).back(), "d.txt");
+  EXPECT_GT(file_questions, 1);
+  EXPECT_EQ(file_questions, dupe_questions);
+}
+
 TEST_F(WriterUpdate, DeleteByMaskDownToTheEmptyArchive) {
   {
     TZip zip;

@@ -4,19 +4,8 @@
 // (method, level, names, password, attributes), where the new archive is
 // built (TempDir) and the events of the update, of disk spanning and of the
 // move into place. TZip adds the update switch and where the new archive is
-// collected.
-//
-// The work is split by concern over several files:
-//   zip_compress.cpp   Compress: checks, then the update run
-//   zip_update.cpp     the update run: old directory, scan, entries, commit
-//   zip_merge.cpp      merging a scanned file into the header list
-//   zip_load.cpp       reading the old archive's directory
-//   zip_entry.cpp      compressing one file into an entry
-//   zip_copy.cpp       copying old entries, unchanged or renamed
-//   zip_central.cpp    central directory and end record
-//   zip_move.cpp       moving the finished archive into place
-//   zip_comments.cpp   editing the comments of an archive
-//   zip_span.cpp       handing a finished archive to the disk-spanning writer
+// collected. Each Compress call is one update run, made by an object of the
+// library's own that reads these settings and raises these events.
 //
 // An archive is never changed in place: the new one is built in a temporary
 // file (or memory), flushed to disk and renamed over the old one in one step;
@@ -37,18 +26,15 @@
 
 namespace arc {
 
-struct TUpdateRun;
-struct TCompHeader;
-struct TSearchRec;
-class TCompHeaderObj;
 class TStream32;
+class ZipUpdater;
 
 class TZipBase : public TCompBase {
  public:
   explicit TZipBase(TComponent* Owner = nullptr);
   ~TZipBase() override;
 
-  /// Builds or updates ArchiveFile by Switch; see zip_compress.cpp.
+  /// Builds or updates ArchiveFile by Switch.
   int32_t Compress() override;
 
   /// Moves a finished temporary archive over `archive`: a rename when
@@ -79,8 +65,7 @@ class TZipBase : public TCompBase {
   bool SaveComments();
 
   /// While loading, the name of a missing file is dropped. Otherwise a name
-  /// without extension gets DefaultExt, the remembered position of the old
-  /// central directory is forgotten and the cancel flag is cleared.
+  /// without extension gets DefaultExt and the cancel flag is cleared.
   void SetArchiveFile(const std::string& value) override;
   /// Always stores atZip and adds DefaultExt to an ArchiveFile without one.
   void SetArcType(TArcType value) override;
@@ -169,87 +154,13 @@ class TZipBase : public TCompBase {
   /// Progress of moving the finished archive into place.
   TOnProgress OnTmpFileProgress;
 
-  /// Offset of the old archive's central directory; -1 when not known.
-  int64_t old_central_pos_ = -1;
-
-  // --- Update driver (zip_compress.cpp, zip_update.cpp, zip_merge.cpp) ----
-
-  /// The drive of ArchiveFile must hold a disk that takes writes.
-  bool CheckArchiveDrive();
-  /// Creates the temporary output of a run; false (reported) when it cannot.
-  bool CreateOutput(TUpdateRun& run, TCompressionMethod method);
-  /// The update proper; the result of Compress.
-  int32_t RunUpdate(TUpdateRun& run);
-  /// swRead: reports each entry of the archive through OnRead.
-  void ReadEntries();
-  /// The archive exists: may it be replaced?
-  bool ArchiveWritable();
-  /// Scans FileSpec and merges each file found.
-  void ScanAndMerge(TUpdateRun& run);
-  /// Merges one file or directory found by the scan in `path`.
-  void MergeFound(TUpdateRun& run, const std::string& path, const TSearchRec& rec);
-  /// The entry of the old archive that a file found stands for, -1 when none.
-  int32_t FindOldEntry(TUpdateRun& run, const std::string& stored, const std::string& full) const;
-  /// Works through the header list; false when the run must not be committed.
-  void ProcessEntries(TUpdateRun& run);
-  /// Erases the sources of a swMove run.
-  void EraseMovedFiles(TUpdateRun& run);
-  /// The naming rules of this run.
-  std::string StoredNameOf(const std::string& path, const std::string& base) const;
-
-  // --- Old archive (zip_load.cpp) -----------------------------------------
-
-  /// Opens and reads the old archive; false when it cannot be updated.
-  bool OpenOldArchive(TUpdateRun& run);
-  /// Loads the old directory into the header list.
-  void LoadOldDirectory(TUpdateRun& run);
-
-  // --- Entry writer (zip_entry.cpp, zip_copy.cpp, zip_central.cpp) --------
-
-  /// Compresses the source of entry `index` into the output; false when the
-  /// entry is not written (skipped, source missing, cancelled). OnBegin
-  /// comes first and OnEnd last, also when writing the entry fails.
-  virtual bool CompressFile(TUpdateRun& run, int32_t index);
-  /// The entry proper, between OnBegin and OnEnd; `renamed` when OnRenameFile
-  /// gave it a new name.
-  bool WriteFileEntry(TUpdateRun& run, int32_t index, bool renamed);
-  /// Writes a directory entry (no data).
-  virtual bool WriteDirectoryEntry(TUpdateRun& run, int32_t index);
-  /// Copies an old entry unchanged.
-  virtual void CopyUnchanged(TUpdateRun& run, int32_t index);
-  /// Copies an old entry under its new name.
-  virtual void CopyRenamed(TUpdateRun& run, int32_t index);
-  /// Writes the central directory and the end record; raises on failure.
-  virtual void WriteCentralDirectory(TUpdateRun& run);
-  /// Writes the end record of an archive without entries.
-  virtual void WriteEmptyArchive(TUpdateRun& run);
-  /// Raises OnRead for each entry of the written archive.
-  void ReportWrittenEntries(TUpdateRun& run);
-  /// Stored bytes and flag bit 11 of a local name: ASCII and bytes that are
-  /// not UTF-8 as they are, unflagged; other UTF-8 in the OEM code page when
-  /// `allowOem` and TranslateOemChar and it converts both ways (`inOem` then
-  /// set), else as it is, flagged.
-  std::string StoredBytesOf(const std::string& localName, uint16_t& flags, bool allowOem = true,
-                            bool* inOem = nullptr) const;
-  /// The DOS date-time written for a new entry.
-  uint32_t EntryDate(const TUpdateRun& run, uint32_t fileDate) const;
-
-  // --- Disk spanning seam (zip_span.cpp) ----------------------------------
-
-  /// True when a spanning writer can take a finished archive for a removable
-  /// drive.
-  virtual bool SpanningAvailable() const;
-  /// Writes the entries of the finished temporary archive and the directory
-  /// onto disks; true on success. Called in place of WriteCentralDirectory.
-  virtual bool WriteSpanned(TUpdateRun& run);
-
-  // --- Comment editing state ----------------------------------------------
-
-  std::unique_ptr<TUpdateRun> comment_run_;
-  bool comments_changed_ = false;
-
  private:
+  friend class ZipUpdater;
+
   void AddDefaultExt();
+
+  /// The directory loaded by OpenForComments, until SaveComments.
+  std::unique_ptr<ZipUpdater> comments_;
 
   TArcFileAttrs attributes_ex_;
   TCompressMethod compress_method_ = cmDeflate;
