@@ -29,9 +29,10 @@ struct TUpdateRun {
   /// place.
   std::vector<std::string> MovedFiles;
 
-  /// The old archive: positional reads for its directory, a stream for
-  /// copying its entries. Both null for a new archive.
-  std::unique_ptr<FileSource> OldSource;
+  /// The old archive: positional reads for its directory and headers
+  /// (through a window, see support/window_source.h), a stream for copying
+  /// its entries. Both null for a new archive.
+  std::unique_ptr<ByteSource> OldSource;
   std::unique_ptr<TFileStream32> OldStream;
   TArcType OldType = atNA;
   TArcOpenState OldOpen;
@@ -47,6 +48,16 @@ struct TUpdateRun {
 
   /// The new archive.
   std::unique_ptr<TArchiveOutput> Output;
+  /// Kept entries that follow one another in the old archive, copied as one
+  /// block once an entry of another kind or a gap comes (zip_copy.cpp): where
+  /// it starts in the old archive, its length so far, where it goes in the
+  /// new one and the last entry in it.
+  struct TBlockCopy {
+    uint64_t From = 0;
+    uint64_t Length = 0;
+    uint64_t To = 0;
+    int32_t Last = -1;
+  } PendingCopy;
 
   bool IsNew = true;
   /// The scan found something to work on.

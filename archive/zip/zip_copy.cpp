@@ -84,12 +84,28 @@ void ZipUpdater::CopyUnchanged(int32_t index) {
   e.LocalZip64 = local->header.compressedSize == kZip64Marker32 ||
                  local->header.uncompressedSize == kZip64Marker32;
 
+  TUpdateRun::TBlockCopy& block = run_.PendingCopy;
+  if (block.Length == 0 || block.From + block.Length != e.Offset) {
+    FlushCopy();
+    block.From = e.Offset;
+    block.To = static_cast<uint64_t>(run_.Output->Stream().Seek(0, TSeekOrigin::soEnd));
+  }
+  e.Offset = block.To + block.Length;
+  block.Length += total;
+  block.Last = index;
+}
+
+void ZipUpdater::FlushCopy() {
+  const TUpdateRun::TBlockCopy block = run_.PendingCopy;
+  run_.PendingCopy = {};
+  if (block.Length == 0) return;
+  // A failure is told under the block's last entry.
+  z_.SetEntryName(run_.Headers[block.Last].Name);
   TStream32& out = run_.Output->Stream();
-  const int64_t offset = out.Seek(0, TSeekOrigin::soEnd);
-  run_.OldStream->SetPosition(static_cast<int64_t>(e.Offset));
+  out.Seek(0, TSeekOrigin::soEnd);
+  run_.OldStream->SetPosition(static_cast<int64_t>(block.From));
   out.OwnerProgress = nullptr;  // copies are not reported as progress
-  out.CopyFrom(*run_.OldStream, static_cast<int64_t>(total));
-  e.Offset = static_cast<uint64_t>(offset);
+  out.CopyFrom(*run_.OldStream, static_cast<int64_t>(block.Length));
 }
 
 void ZipUpdater::CopyRenamed(int32_t index) {

@@ -17,6 +17,7 @@
 
 #include <arc/support/error_codes.h>
 #include <arc/support/paths.h>
+#include "support/window_source.h"
 #include "unzip/arc_detect.h"
 #include "unzip/end_record.h"
 #include <arc/unzip/mask_select.h>
@@ -63,9 +64,11 @@ std::vector<uint8_t> ReadArchiveComment(ByteSource& file, const TArcOpenState& o
 }  // namespace
 
 bool ZipUpdater::OpenOldArchive() {
-  run_.OldSource = std::make_unique<FileSource>(z_.ArchiveFile());
+  auto file = std::make_unique<FileSource>(z_.ArchiveFile());
+  const bool opened = file->IsOpen();
+  run_.OldSource = std::make_unique<WindowSource>(std::move(file));
   run_.OldStream = std::make_unique<TFileStream32>(z_.ArchiveFile(), fmOpenRead | fmShareDenyWrite);
-  if (!run_.OldSource->IsOpen() || !run_.OldStream->Valid()) {
+  if (!opened || !run_.OldStream->Valid()) {
     z_.ReportError(z_.ArchiveFile(), "", "0", ec::OpenError);
     return false;
   }

@@ -165,6 +165,7 @@ void ZipUpdater::ProcessEntries() {
   for (int32_t i = 0; i < run_.Headers.Count(); ++i) {
     if (z_.Cancel()) break;
     TCompHeader& e = run_.Headers[i];
+    if (e.Action == TEntryAction::CopyRenamed || e.Action == TEntryAction::Compress) FlushCopy();
     z_.SetEntryName(e.Name);
     switch (e.Action) {
       case TEntryAction::Copy: CopyUnchanged(i); break;
@@ -183,6 +184,7 @@ void ZipUpdater::ProcessEntries() {
         break;
     }
   }
+  if (!z_.Cancel()) FlushCopy();
   z_.SetEntryName("");
   z_.Timer().Stop();
 }

@@ -120,7 +120,11 @@ class ZipUpdater {
   uint32_t EntryDate(uint32_t fileDate) const;
 
   // zip_copy.cpp: entries of the old archive.
+  /// Puts the entry into the pending block copy; its new offset is known
+  /// at once, the bytes follow with FlushCopy.
   void CopyUnchanged(int32_t index);
+  /// Writes the pending block copy, if any.
+  void FlushCopy();
   void CopyRenamed(int32_t index);
 
   // zip_central.cpp: after the entries.
