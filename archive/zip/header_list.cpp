@@ -7,13 +7,21 @@
 namespace arc {
 namespace {
 
-std::string Folded(std::string_view s) { return LowerAscii(s); }
+/// FNV-1a over the name with ASCII letters in lower case.
+uint64_t FoldedHash(std::string_view s) {
+  uint64_t h = 14695981039346656037ull;
+  for (const char c : s) {
+    h ^= static_cast<uint8_t>(ToLowerAscii(c));
+    h *= 1099511628211ull;
+  }
+  return h;
+}
 
 }  // namespace
 
 int32_t TCompHeaderObj::Add(TCompHeader entry) {
   const auto i = static_cast<int32_t>(items_.size());
-  index_.emplace(Folded(entry.Name), i);
+  index_.emplace(FoldedHash(entry.Name), i);
   items_.push_back(std::move(entry));
   return i;
 }
@@ -25,7 +33,7 @@ void TCompHeaderObj::Clear() {
 
 void TCompHeaderObj::SetName(int32_t i, std::string name) {
   TCompHeader& e = items_.at(static_cast<size_t>(i));
-  auto [first, last] = index_.equal_range(Folded(e.Name));
+  auto [first, last] = index_.equal_range(FoldedHash(e.Name));
   for (auto it = first; it != last; ++it) {
     if (it->second == i) {
       index_.erase(it);
@@ -33,14 +41,17 @@ void TCompHeaderObj::SetName(int32_t i, std::string name) {
     }
   }
   e.Name = std::move(name);
-  index_.emplace(Folded(e.Name), i);
+  index_.emplace(FoldedHash(e.Name), i);
 }
 
 int32_t TCompHeaderObj::IndexOf(std::string_view name) const {
-  auto [first, last] = index_.equal_range(Folded(name));
+  auto [first, last] = index_.equal_range(FoldedHash(name));
   int32_t found = -1;
-  for (auto it = first; it != last; ++it)
-    if (found < 0 || it->second < found) found = it->second;
+  for (auto it = first; it != last; ++it) {
+    if ((found < 0 || it->second < found) &&
+        SameTextIgnoringCase(items_[static_cast<size_t>(it->second)].Name, name))
+      found = it->second;
+  }
   return found;
 }
 

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -94,15 +95,18 @@ class TCompHeaderObj {
   /// Entries whose action is not Drop.
   int32_t CountKept() const;
 
-  std::vector<TCompHeader>::iterator begin() { return items_.begin(); }
-  std::vector<TCompHeader>::iterator end() { return items_.end(); }
-  std::vector<TCompHeader>::const_iterator begin() const { return items_.begin(); }
-  std::vector<TCompHeader>::const_iterator end() const { return items_.end(); }
+  std::deque<TCompHeader>::iterator begin() { return items_.begin(); }
+  std::deque<TCompHeader>::iterator end() { return items_.end(); }
+  std::deque<TCompHeader>::const_iterator begin() const { return items_.begin(); }
+  std::deque<TCompHeader>::const_iterator end() const { return items_.end(); }
 
  private:
-  std::vector<TCompHeader> items_;
-  /// Names folded to lower case -> indices, for look-ups in large lists.
-  std::unordered_multimap<std::string, int32_t> index_;
+  /// A deque: a list of many thousand entries grows without moving them,
+  /// so it never stands in memory twice while it grows.
+  std::deque<TCompHeader> items_;
+  /// Hashes of the names with ASCII case folded -> indices, for look-ups in
+  /// large lists; a look-up compares the names themselves.
+  std::unordered_multimap<uint64_t, int32_t> index_;
 };
 
 }  // namespace arc
