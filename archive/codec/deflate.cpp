@@ -1,15 +1,74 @@
 //===-- codec/deflate.cpp - Raw Deflate compression through zlib ----------===//
 #include "codec/deflate.h"
 
+#include <malloc.h>
+
+#include <array>
 #include <cstdlib>
+#include <cstring>
 
 namespace arc {
 namespace {
 
+/// Blocks of the engines that ended on this thread, kept for the next one.
+/// A many-file archive starts an engine per entry; handing its some 270 KB
+/// back each time frees them at the top of the heap, which the allocator
+/// then returns to the system, only for the next engine to fault them in
+/// again page by page.
+class BlockPool {
+ public:
+  BlockPool() = default;
+  BlockPool(const BlockPool&) = delete;
+  BlockPool& operator=(const BlockPool&) = delete;
+  ~BlockPool() {
+    for (Block& b : blocks_) std::free(b.address);
+  }
+
+  /// The smallest kept block of at least `bytes`, or null.
+  void* Take(size_t bytes) {
+    Block* best = nullptr;
+    for (Block& b : blocks_)
+      if (b.address != nullptr && b.size >= bytes && (best == nullptr || b.size < best->size))
+        best = &b;
+    if (best == nullptr) return nullptr;
+    void* address = best->address;
+    *best = Block{};
+    return address;
+  }
+  /// Keeps `address` when there is room; false when the caller must free it.
+  bool Keep(void* address) {
+    const size_t size = malloc_usable_size(address);
+    if (size > kLargest) return false;
+    for (Block& b : blocks_) {
+      if (b.address == nullptr) {
+        b = Block{address, size};
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  static constexpr size_t kLargest = 256 * 1024;
+  struct Block {
+    void* address = nullptr;
+    size_t size = 0;
+  };
+  std::array<Block, 8> blocks_{};
+};
+
+thread_local BlockPool t_pool;
+
 // The engine's memory comes zero-filled, so that no byte of it is ever read
 // uninitialised, whatever the engine does with its window.
-voidpf ZeroAlloc(voidpf, uInt items, uInt size) { return std::calloc(items, size); }
-void Release(voidpf, voidpf address) { std::free(address); }
+voidpf ZeroAlloc(voidpf, uInt items, uInt size) {
+  const size_t bytes = static_cast<size_t>(items) * size;
+  if (void* kept = t_pool.Take(bytes)) return std::memset(kept, 0, bytes);
+  return std::calloc(items, size);
+}
+void Release(voidpf, voidpf address) {
+  if (address != nullptr && !t_pool.Keep(address)) std::free(address);
+}
 
 }  // namespace
 
