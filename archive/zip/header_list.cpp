@@ -21,7 +21,7 @@ uint64_t FoldedHash(std::string_view s) {
 
 int32_t TCompHeaderObj::Add(TCompHeader entry) {
   const auto i = static_cast<int32_t>(items_.size());
-  index_.emplace(FoldedHash(entry.Name), i);
+  if (indexed_) index_.emplace(FoldedHash(entry.Name), i);
   items_.push_back(std::move(entry));
   return i;
 }
@@ -29,22 +29,31 @@ int32_t TCompHeaderObj::Add(TCompHeader entry) {
 void TCompHeaderObj::Clear() {
   items_.clear();
   index_.clear();
+  indexed_ = false;
 }
 
 void TCompHeaderObj::SetName(int32_t i, std::string name) {
   TCompHeader& e = items_.at(static_cast<size_t>(i));
-  auto [first, last] = index_.equal_range(FoldedHash(e.Name));
-  for (auto it = first; it != last; ++it) {
-    if (it->second == i) {
-      index_.erase(it);
-      break;
+  if (indexed_) {
+    auto [first, last] = index_.equal_range(FoldedHash(e.Name));
+    for (auto it = first; it != last; ++it) {
+      if (it->second == i) {
+        index_.erase(it);
+        break;
+      }
     }
+    index_.emplace(FoldedHash(name), i);
   }
   e.Name = std::move(name);
-  index_.emplace(FoldedHash(e.Name), i);
 }
 
 int32_t TCompHeaderObj::IndexOf(std::string_view name) const {
+  if (!indexed_) {
+    indexed_ = true;
+    index_.reserve(items_.size());
+    for (size_t i = 0; i < items_.size(); ++i)
+      index_.emplace(FoldedHash(items_[i].Name), static_cast<int32_t>(i));
+  }
   auto [first, last] = index_.equal_range(FoldedHash(name));
   int32_t found = -1;
   for (auto it = first; it != last; ++it) {

@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -38,37 +39,42 @@ enum class TEntryAction : uint8_t {
   CopyRenamed = 3,  // copy the old entry under a new name
 };
 
+/// What the scan found for a file to compress. Entries of the old archive
+/// have none, which keeps the list of a large archive small.
+struct TFoundFile {
+  std::string SourcePath;  ///< full path of the file or directory
+  std::string StoredName;  ///< the stored name computed when it was found
+  int64_t FileMtime = 0;   ///< the last write, seconds since the epoch
+  uint32_t Mode = 0;       ///< type and permission bits (st_mode)
+};
+
 struct TCompHeader {
   /// Change it through TCompHeaderObj::SetName, which keeps the look-up
   /// index in step.
   std::string Name;
   std::string StoredBytes;
   CentralHeader Central;  ///< plain (deciphered) values
-  TEntryAction Action = TEntryAction::Compress;
   /// Local-header offset: in the old archive until the entry is copied, then
   /// in the new one.
   uint64_t Offset = 0;
   uint64_t CompressedSize = 0;  ///< counts an encryption header
   uint64_t UncompressedSize = 0;
-  /// The entry's local and central headers are enciphered.
-  bool EncipheredHeaders = false;
-  /// The local header carries a Zip64 block (both sizes are in it).
-  bool LocalZip64 = false;
   /// Extra-field blocks of the central record other than the size blocks,
   /// which are written anew for every record.
   std::vector<uint8_t> CentralExtra;
   std::vector<uint8_t> Comment;
-  /// Length of the base directory cut from the full path.
-  int32_t BaseDirLength = 0;
 
-  // A file to compress: what the scan found.
-  std::string SourcePath;  ///< full path of the file or directory
-  std::string StoredName;  ///< the stored name computed when it was found
+  /// A file to compress (set with Action Compress by the scan).
+  std::unique_ptr<TFoundFile> Found;
   int64_t FileSize = 0;
   uint32_t FileDate = 0;    ///< DOS date-time of the last write, local time
-  int64_t FileMtime = 0;    ///< the last write, seconds since the epoch
   uint32_t Attributes = 0;  ///< attribute bits as in arc/support/paths.h
-  uint32_t Mode = 0;        ///< type and permission bits (st_mode)
+
+  TEntryAction Action = TEntryAction::Compress;
+  /// The entry's local and central headers are enciphered.
+  bool EncipheredHeaders = false;
+  /// The local header carries a Zip64 block (both sizes are in it).
+  bool LocalZip64 = false;
   bool IsDirectory = false;
   /// Came from the old archive (a refreshed entry keeps this and its place).
   bool FromOldArchive = false;
@@ -105,8 +111,10 @@ class TCompHeaderObj {
   /// so it never stands in memory twice while it grows.
   std::deque<TCompHeader> items_;
   /// Hashes of the names with ASCII case folded -> indices, for look-ups in
-  /// large lists; a look-up compares the names themselves.
-  std::unordered_multimap<uint64_t, int32_t> index_;
+  /// large lists; a look-up compares the names themselves. Built by the
+  /// first look-up: a run that only deletes never needs it.
+  mutable std::unordered_multimap<uint64_t, int32_t> index_;
+  mutable bool indexed_ = false;
 };
 
 }  // namespace arc

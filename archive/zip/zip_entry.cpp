@@ -81,9 +81,9 @@ bool ZipUpdater::CompressFile(int32_t index) {
 
   TCompHeader* e = &run_.Headers[index];
   const std::string temp = run_.Output->TempFileName();
-  if (!temp.empty() && e->SourcePath == temp) return false;
+  if (!temp.empty() && e->Found->SourcePath == temp) return false;
 
-  std::string stored = e->StoredName;
+  std::string stored = e->Found->StoredName;
   z_.SetEntryName(stored);
   bool go = true;
   Fire(z_.OnBegin, &z_, stored, index + 1, go);
@@ -102,8 +102,8 @@ bool ZipUpdater::CompressFile(int32_t index) {
     if (name) stored = *name;
   }
   e = &run_.Headers[index];
-  const bool renamed = stored != e->StoredName;
-  e->StoredName = stored;
+  const bool renamed = stored != e->Found->StoredName;
+  e->Found->StoredName = stored;
   z_.SetEntryName(stored);
 
   // OnEnd follows OnBegin whatever becomes of the entry.
@@ -154,8 +154,8 @@ bool ZipUpdater::PlanName(const TCompHeader& e, bool renamed, EntryPlan& plan) c
 bool ZipUpdater::WriteFileEntry(int32_t index, bool renamed) {
   const TCompHeader& e = run_.Headers[index];
   EntryPlan plan;
-  plan.sourcePath = e.SourcePath;
-  plan.storedName = e.StoredName;
+  plan.sourcePath = e.Found->SourcePath;
+  plan.storedName = e.Found->StoredName;
   plan.storeAsked = StoreAsked(plan.storedName);
 
   TSourceFileStream source(plan.sourcePath);
@@ -203,7 +203,8 @@ bool ZipUpdater::WriteFileEntry(int32_t index, bool renamed) {
   // now is worth saying.
   const struct stat& opened = source.Opened();
   if (plan.rereadOtherBytes || source.ChangedSinceOpened() || e.FileSize != plan.size ||
-      (e.FileMtime != 0 && e.FileMtime != static_cast<int64_t>(opened.st_mtim.tv_sec)))
+      (e.Found->FileMtime != 0 &&
+       e.Found->FileMtime != static_cast<int64_t>(opened.st_mtim.tv_sec)))
     z_.ReportError(plan.sourcePath, plan.storedName, "0", ec::FileSizeDifferent);
 
   FillCentralRecord(run_.Headers[index], plan, source);
@@ -271,12 +272,13 @@ bool ZipUpdater::WriteDirectoryEntry(int32_t index) {
   TCompHeader& e = run_.Headers[index];
   uint16_t flags = 0;
   bool oem = false;
-  const std::string name = StoredBytesOf(e.StoredName, z_.TranslateOemChar(), flags, true, &oem);
+  const std::string name =
+      StoredBytesOf(e.Found->StoredName, z_.TranslateOemChar(), flags, true, &oem);
   if (name.size() > 0xFFFF) {
-    z_.ReportError(e.SourcePath, "", "0", ec::InvalidFileName);
+    z_.ReportError(e.Found->SourcePath, "", "0", ec::InvalidFileName);
     return false;
   }
-  const uint16_t host = oem || e.Mode == 0 ? DosFamilyHost(flags) : kHostUnix;
+  const uint16_t host = oem || e.Found->Mode == 0 ? DosFamilyHost(flags) : kHostUnix;
   LocalHeader lh;
   lh.signature = BuildSignature(RecordKind::Local, z_.EncryptHeaders());
   lh.versionNeeded = kVersionDefault;
@@ -304,7 +306,7 @@ bool ZipUpdater::WriteDirectoryEntry(int32_t index) {
   e.Central.internalAttributes = 0;  // no data, so no text
   const uint32_t attributes = (AttributesToStore(e.Attributes) | kAttrDirectory) & 0xFFu;
   e.Central.externalAttributes =
-      host == kHostUnix ? UnixExternalAttributes(e.Mode, attributes) : attributes;
+      host == kHostUnix ? UnixExternalAttributes(e.Found->Mode, attributes) : attributes;
   return true;
 }
 

@@ -74,15 +74,16 @@ bool Unchanged(const TCompHeader& old, const TSearchRec& rec) {
 }
 
 /// What the scan found, as an entry to compress.
-void DescribeFound(TCompHeader& e, const std::string& full, const std::string& baseDir,
+void DescribeFound(TCompHeader& e, const std::string& full, const std::string& stored,
                    const TSearchRec& rec) {
-  e.SourcePath = full;
-  e.BaseDirLength = static_cast<int32_t>(baseDir.size());
+  if (!e.Found) e.Found = std::make_unique<TFoundFile>();
+  e.Found->SourcePath = full;
+  e.Found->StoredName = stored;
+  e.Found->FileMtime = static_cast<int64_t>(rec.Time);
+  e.Found->Mode = rec.Mode;
   e.FileSize = rec.Size;
   e.FileDate = FileTimeToDos(rec.Time);
-  e.FileMtime = static_cast<int64_t>(rec.Time);
   e.Attributes = rec.Attr;
-  e.Mode = rec.Mode;
   e.IsDirectory = (rec.Attr & faDirectory) != 0;
   e.Action = TEntryAction::Compress;
 }
@@ -195,8 +196,7 @@ void ZipUpdater::MergeFound(const std::string& path, const TSearchRec& rec) {
 
   TCompHeader file;
   file.Name = full;
-  file.StoredName = stored;
-  DescribeFound(file, full, run_.BaseDir, rec);
+  DescribeFound(file, full, stored, rec);
 
   const int32_t found = run_.IsNew ? -1 : FindOldEntry(stored, full);
   if (found < 0) {
@@ -210,19 +210,19 @@ void ZipUpdater::MergeFound(const std::string& path, const TSearchRec& rec) {
 
 void ZipUpdater::MergeWithOld(int32_t found, TCompHeader file, const TSearchRec& rec) {
   TCompHeader& old = run_.Headers[found];
-  const std::string& stored = file.StoredName;
+  const std::string& stored = file.Found->StoredName;
   if (!Unchanged(old, rec)) {
     if (z_.Switch() == swRefresh) {
       // Compressed anew in its place, under its stored name.
-      old.StoredName = old.Name;
-      DescribeFound(old, file.SourcePath, run_.BaseDir, rec);
+      DescribeFound(old, file.Found->SourcePath, old.Name, rec);
       run_.SomethingToDo = true;
       return;
     }
     bool replace = false;
     if (z_.OnReplaceFile) {
       const uint32_t old_attr = old.Central.externalAttributes & 0xFF;
-      z_.OnReplaceFile(&z_, stored, file.SourcePath, z_.DosDateToDateTime(old.Central.dosDateTime),
+      z_.OnReplaceFile(&z_, stored, file.Found->SourcePath,
+                       z_.DosDateToDateTime(old.Central.dosDateTime),
                        z_.DosDateToDateTime(file.FileDate),
                        static_cast<int64_t>(old.UncompressedSize), file.FileSize,
                        static_cast<int32_t>(old_attr), static_cast<int32_t>(rec.Attr), replace);

@@ -192,6 +192,10 @@ void ZipUpdater::ProcessEntries() {
 bool ZipUpdater::CompressEntry(int32_t index) {
   const int64_t start = run_.Output->Size();
   TCompHeader& e = run_.Headers[index];
+  if (!e.Found) {  // nothing was found for it to compress
+    e.Action = TEntryAction::Drop;
+    return false;
+  }
   const bool written = e.IsDirectory ? z_.StoreEmptySubDirs() && WriteDirectoryEntry(index)
                                      : CompressFile(index);
   if (!written) {
@@ -201,8 +205,10 @@ bool ZipUpdater::CompressEntry(int32_t index) {
   }
   ++z_.processed_count_;
   if (z_.Switch() == swMove && !e.IsDirectory && !z_.VerifyBeforeDelete())
-    run_.MovedFiles.push_back(e.SourcePath);
-  run_.Headers.SetName(index, e.StoredName);
+    run_.MovedFiles.push_back(e.Found->SourcePath);
+  run_.Headers.SetName(index, std::move(e.Found->StoredName));
+  // Written: only the central record is still to come.
+  e.Found.reset();
   return true;
 }
 
