@@ -34,6 +34,8 @@ void TCompHeaderObj::Clear() {
 
 void TCompHeaderObj::SetName(int32_t i, std::string name) {
   TCompHeader& e = items_.at(static_cast<size_t>(i));
+  // The path to compress may stand in Name alone.
+  if (e.Found && e.Found->SourcePath.empty()) e.Found->SourcePath = e.Name;
   if (indexed_) {
     auto [first, last] = index_.equal_range(FoldedHash(e.Name));
     for (auto it = first; it != last; ++it) {

@@ -42,7 +42,9 @@ enum class TEntryAction : uint8_t {
 /// What the scan found for a file to compress. Entries of the old archive
 /// have none, which keeps the list of a large archive small.
 struct TFoundFile {
-  std::string SourcePath;  ///< full path of the file or directory
+  /// Full path of the file or directory; empty while it is the entry's
+  /// Name, as for a new entry until it is written (TCompHeader::SourcePath).
+  std::string SourcePath;
   std::string StoredName;  ///< the stored name computed when it was found
   int64_t FileMtime = 0;   ///< the last write, seconds since the epoch
   uint32_t Mode = 0;       ///< type and permission bits (st_mode)
@@ -78,6 +80,13 @@ struct TCompHeader {
   bool IsDirectory = false;
   /// Came from the old archive (a refreshed entry keeps this and its place).
   bool FromOldArchive = false;
+
+  /// Full path of the file to compress; empty without one.
+  const std::string& SourcePath() const {
+    static const std::string none;
+    if (!Found) return none;
+    return Found->SourcePath.empty() ? Name : Found->SourcePath;
+  }
 };
 
 /// The header list of one update.

@@ -81,7 +81,7 @@ bool ZipUpdater::CompressFile(int32_t index) {
 
   TCompHeader* e = &run_.Headers[index];
   const std::string temp = run_.Output->TempFileName();
-  if (!temp.empty() && e->Found->SourcePath == temp) return false;
+  if (!temp.empty() && e->SourcePath() == temp) return false;
 
   std::string stored = e->Found->StoredName;
   z_.SetEntryName(stored);
@@ -154,7 +154,7 @@ bool ZipUpdater::PlanName(const TCompHeader& e, bool renamed, EntryPlan& plan) c
 bool ZipUpdater::WriteFileEntry(int32_t index, bool renamed) {
   const TCompHeader& e = run_.Headers[index];
   EntryPlan plan;
-  plan.sourcePath = e.Found->SourcePath;
+  plan.sourcePath = e.SourcePath();
   plan.storedName = e.Found->StoredName;
   plan.storeAsked = StoreAsked(plan.storedName);
 
@@ -275,7 +275,7 @@ bool ZipUpdater::WriteDirectoryEntry(int32_t index) {
   const std::string name =
       StoredBytesOf(e.Found->StoredName, z_.TranslateOemChar(), flags, true, &oem);
   if (name.size() > 0xFFFF) {
-    z_.ReportError(e.Found->SourcePath, "", "0", ec::InvalidFileName);
+    z_.ReportError(e.SourcePath(), "", "0", ec::InvalidFileName);
     return false;
   }
   const uint16_t host = oem || e.Found->Mode == 0 ? DosFamilyHost(flags) : kHostUnix;

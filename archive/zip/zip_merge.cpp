@@ -77,7 +77,9 @@ bool Unchanged(const TCompHeader& old, const TSearchRec& rec) {
 void DescribeFound(TCompHeader& e, const std::string& full, const std::string& stored,
                    const TSearchRec& rec) {
   if (!e.Found) e.Found = std::make_unique<TFoundFile>();
-  e.Found->SourcePath = full;
+  // A new entry's Name is the path itself, kept once.
+  if (full == e.Name) e.Found->SourcePath.clear();
+  else e.Found->SourcePath = full;
   e.Found->StoredName = stored;
   e.Found->FileMtime = static_cast<int64_t>(rec.Time);
   e.Found->Mode = rec.Mode;
@@ -214,14 +216,14 @@ void ZipUpdater::MergeWithOld(int32_t found, TCompHeader file, const TSearchRec&
   if (!Unchanged(old, rec)) {
     if (z_.Switch() == swRefresh) {
       // Compressed anew in its place, under its stored name.
-      DescribeFound(old, file.Found->SourcePath, old.Name, rec);
+      DescribeFound(old, std::string(file.SourcePath()), old.Name, rec);
       run_.SomethingToDo = true;
       return;
     }
     bool replace = false;
     if (z_.OnReplaceFile) {
       const uint32_t old_attr = old.Central.externalAttributes & 0xFF;
-      z_.OnReplaceFile(&z_, stored, file.Found->SourcePath,
+      z_.OnReplaceFile(&z_, stored, file.SourcePath(),
                        z_.DosDateToDateTime(old.Central.dosDateTime),
                        z_.DosDateToDateTime(file.FileDate),
                        static_cast<int64_t>(old.UncompressedSize), file.FileSize,

@@ -205,7 +205,7 @@ bool ZipUpdater::CompressEntry(int32_t index) {
   }
   ++z_.processed_count_;
   if (z_.Switch() == swMove && !e.IsDirectory && !z_.VerifyBeforeDelete())
-    run_.MovedFiles.push_back(e.Found->SourcePath);
+    run_.MovedFiles.push_back(e.SourcePath());
   run_.Headers.SetName(index, std::move(e.Found->StoredName));
   // Written: only the central record is still to come.
   e.Found.reset();
