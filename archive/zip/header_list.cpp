@@ -19,51 +19,103 @@ uint64_t FoldedHash(std::string_view s) {
 
 }  // namespace
 
+std::string TCompHeader::StoredName() const {
+  if (!Found) return {};
+  if (!Found->StoredName.empty() || StoredTail == 0 || StoredTail > Name.size())
+    return Found->StoredName;
+  return Name.substr(Name.size() - StoredTail);
+}
+
+void TCompHeader::ShareFoundNames() {
+  if (!Found) return;
+  // swap, not assignment: an emptied string keeps its buffer.
+  if (Found->SourcePath == Name) std::string().swap(Found->SourcePath);
+  const std::string& stored = Found->StoredName;
+  if (!stored.empty() && stored.size() <= Name.size() &&
+      Name.compare(Name.size() - stored.size(), stored.size(), stored) == 0) {
+    StoredTail = static_cast<uint32_t>(stored.size());
+    std::string().swap(Found->StoredName);
+  }
+}
+
+void TCompHeader::UnshareFoundNames() {
+  if (!Found) return;
+  Found->StoredName = StoredName();
+  Found->SourcePath = SourcePath();
+  StoredTail = 0;
+}
+
 int32_t TCompHeaderObj::Add(TCompHeader entry) {
   const auto i = static_cast<int32_t>(items_.size());
-  if (indexed_) index_.emplace(FoldedHash(entry.Name), i);
+  entry.ShareFoundNames();
   items_.push_back(std::move(entry));
+  if (indexed_) {
+    if (items_.size() * 2 > slots_.size()) BuildIndex();
+    else Place(i);
+  }
   return i;
 }
 
 void TCompHeaderObj::Clear() {
   items_.clear();
-  index_.clear();
+  slots_ = {};
   indexed_ = false;
 }
 
 void TCompHeaderObj::SetName(int32_t i, std::string name) {
   TCompHeader& e = items_.at(static_cast<size_t>(i));
-  // The path to compress may stand in Name alone.
-  if (e.Found && e.Found->SourcePath.empty()) e.Found->SourcePath = e.Name;
-  if (indexed_) {
-    auto [first, last] = index_.equal_range(FoldedHash(e.Name));
-    for (auto it = first; it != last; ++it) {
-      if (it->second == i) {
-        index_.erase(it);
-        break;
-      }
-    }
-    index_.emplace(FoldedHash(name), i);
-  }
+  // The paths of a file to compress may stand in Name alone.
+  e.UnshareFoundNames();
+  if (indexed_) Unplace(i);
   e.Name = std::move(name);
+  if (indexed_) Place(i);
 }
 
 int32_t TCompHeaderObj::IndexOf(std::string_view name) const {
-  if (!indexed_) {
-    indexed_ = true;
-    index_.reserve(items_.size());
-    for (size_t i = 0; i < items_.size(); ++i)
-      index_.emplace(FoldedHash(items_[i].Name), static_cast<int32_t>(i));
-  }
-  auto [first, last] = index_.equal_range(FoldedHash(name));
+  if (!indexed_) BuildIndex();
+  const size_t mask = slots_.size() - 1;
   int32_t found = -1;
-  for (auto it = first; it != last; ++it) {
-    if ((found < 0 || it->second < found) &&
-        SameTextIgnoringCase(items_[static_cast<size_t>(it->second)].Name, name))
-      found = it->second;
+  for (size_t pos = FoldedHash(name) & mask; slots_[pos] != 0; pos = (pos + 1) & mask) {
+    const int32_t i = slots_[pos] - 1;
+    if ((found < 0 || i < found) && SameTextIgnoringCase(items_[static_cast<size_t>(i)].Name, name))
+      found = i;
   }
   return found;
+}
+
+void TCompHeaderObj::BuildIndex() const {
+  size_t size = 16;
+  while (size < items_.size() * 2) size *= 2;
+  slots_.assign(size, 0);
+  indexed_ = true;
+  for (size_t i = 0; i < items_.size(); ++i) Place(static_cast<int32_t>(i));
+}
+
+void TCompHeaderObj::Place(int32_t i) const {
+  const size_t mask = slots_.size() - 1;
+  size_t pos = FoldedHash(items_[static_cast<size_t>(i)].Name) & mask;
+  while (slots_[pos] != 0) pos = (pos + 1) & mask;
+  slots_[pos] = i + 1;
+}
+
+void TCompHeaderObj::Unplace(int32_t i) const {
+  const size_t mask = slots_.size() - 1;
+  size_t hole = FoldedHash(items_[static_cast<size_t>(i)].Name) & mask;
+  while (slots_[hole] != i + 1) {
+    if (slots_[hole] == 0) return;
+    hole = (hole + 1) & mask;
+  }
+  // Entries after the hole move back into it unless that would put them
+  // before their home slot, so that every probe run stays unbroken.
+  for (size_t next = (hole + 1) & mask; slots_[next] != 0; next = (next + 1) & mask) {
+    const size_t home =
+        FoldedHash(items_[static_cast<size_t>(slots_[next] - 1)].Name) & mask;
+    const bool stays = hole <= next ? home > hole && home <= next : home > hole || home <= next;
+    if (stays) continue;
+    slots_[hole] = slots_[next];
+    hole = next;
+  }
+  slots_[hole] = 0;
 }
 
 int32_t TCompHeaderObj::CountKept() const {

@@ -24,7 +24,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "unzip/zip_records.h"
@@ -45,9 +44,9 @@ struct TFoundFile {
   /// Full path of the file or directory; empty while it is the entry's
   /// Name, as for a new entry until it is written (TCompHeader::SourcePath).
   std::string SourcePath;
-  std::string StoredName;  ///< the stored name computed when it was found
-  int64_t FileMtime = 0;   ///< the last write, seconds since the epoch
-  uint32_t Mode = 0;       ///< type and permission bits (st_mode)
+  /// The stored name computed when it was found; empty while it is the
+  /// last StoredTail bytes of the entry's Name (TCompHeader::StoredName).
+  std::string StoredName;
 };
 
 struct TCompHeader {
@@ -69,8 +68,11 @@ struct TCompHeader {
   /// A file to compress (set with Action Compress by the scan).
   std::unique_ptr<TFoundFile> Found;
   int64_t FileSize = 0;
+  int64_t FileMtime = 0;    ///< the last write, seconds since the epoch
   uint32_t FileDate = 0;    ///< DOS date-time of the last write, local time
   uint32_t Attributes = 0;  ///< attribute bits as in arc/support/paths.h
+  uint32_t Mode = 0;        ///< type and permission bits (st_mode)
+  uint32_t StoredTail = 0;  ///< see TFoundFile::StoredName
 
   TEntryAction Action = TEntryAction::Compress;
   /// The entry's local and central headers are enciphered.
@@ -87,6 +89,12 @@ struct TCompHeader {
     if (!Found) return none;
     return Found->SourcePath.empty() ? Name : Found->SourcePath;
   }
+  /// The stored name computed when the file was found; empty without one.
+  std::string StoredName() const;
+  /// Keeps the paths of a file to compress once where Name holds them.
+  void ShareFoundNames();
+  /// Gives the paths of a file to compress their own strings again.
+  void UnshareFoundNames();
 };
 
 /// The header list of one update.
@@ -97,7 +105,8 @@ class TCompHeaderObj {
   TCompHeader& operator[](int32_t i) { return items_.at(static_cast<size_t>(i)); }
   const TCompHeader& operator[](int32_t i) const { return items_.at(static_cast<size_t>(i)); }
 
-  /// Appends an entry; returns its index.
+  /// Appends an entry (its found paths shared with Name where they can
+  /// be); returns its index.
   int32_t Add(TCompHeader entry);
   void Clear();
   /// Gives entry `i` a new Name.
@@ -119,10 +128,16 @@ class TCompHeaderObj {
   /// A deque: a list of many thousand entries grows without moving them,
   /// so it never stands in memory twice while it grows.
   std::deque<TCompHeader> items_;
-  /// Hashes of the names with ASCII case folded -> indices, for look-ups in
-  /// large lists; a look-up compares the names themselves. Built by the
+  void BuildIndex() const;
+  void Place(int32_t i) const;
+  /// Takes entry `i`, under its present Name, out of the index.
+  void Unplace(int32_t i) const;
+
+  /// The look-up index: an open-addressed table of entry index + 1 (0 for
+  /// a free slot), each placed by the hash of its Name with ASCII case
+  /// folded; a power of two of at least twice the entries. Built by the
   /// first look-up: a run that only deletes never needs it.
-  mutable std::unordered_multimap<uint64_t, int32_t> index_;
+  mutable std::vector<int32_t> slots_;
   mutable bool indexed_ = false;
 };
 

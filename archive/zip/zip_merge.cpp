@@ -77,12 +77,11 @@ bool Unchanged(const TCompHeader& old, const TSearchRec& rec) {
 void DescribeFound(TCompHeader& e, const std::string& full, const std::string& stored,
                    const TSearchRec& rec) {
   if (!e.Found) e.Found = std::make_unique<TFoundFile>();
-  // A new entry's Name is the path itself, kept once.
-  if (full == e.Name) e.Found->SourcePath.clear();
-  else e.Found->SourcePath = full;
+  e.Found->SourcePath = full;
   e.Found->StoredName = stored;
-  e.Found->FileMtime = static_cast<int64_t>(rec.Time);
-  e.Found->Mode = rec.Mode;
+  e.StoredTail = 0;
+  e.FileMtime = static_cast<int64_t>(rec.Time);
+  e.Mode = rec.Mode;
   e.FileSize = rec.Size;
   e.FileDate = FileTimeToDos(rec.Time);
   e.Attributes = rec.Attr;
@@ -217,6 +216,7 @@ void ZipUpdater::MergeWithOld(int32_t found, TCompHeader file, const TSearchRec&
     if (z_.Switch() == swRefresh) {
       // Compressed anew in its place, under its stored name.
       DescribeFound(old, std::string(file.SourcePath()), old.Name, rec);
+      old.ShareFoundNames();
       run_.SomethingToDo = true;
       return;
     }
