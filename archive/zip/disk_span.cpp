@@ -214,7 +214,7 @@ std::vector<std::vector<uint8_t>> TDiskSpanObj::CentralRecords() const {
     CentralRecordParts parts;
     parts.header = e.Central;
     parts.header.diskNumberStart = static_cast<uint16_t>(p.disk);
-    parts.name = e.StoredBytes;
+    parts.name = e.Stored();
     parts.compressedSize = e.CompressedSize;
     parts.uncompressedSize = e.UncompressedSize;
     parts.localHeaderOffset = static_cast<uint64_t>(p.offset);

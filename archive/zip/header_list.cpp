@@ -21,33 +21,41 @@ uint64_t FoldedHash(std::string_view s) {
 
 std::string TCompHeader::StoredName() const {
   if (!Found) return {};
-  if (!Found->StoredName.empty() || StoredTail == 0 || StoredTail > Name.size())
-    return Found->StoredName;
-  return Name.substr(Name.size() - StoredTail);
+  const uint32_t tail = Found->StoredTail;
+  if (tail == 0 || tail > Name.size()) return Found->StoredName;
+  return Name.substr(Name.size() - tail);
 }
 
-void TCompHeader::ShareFoundNames() {
-  if (!Found) return;
+void TCompHeader::ShareNames() {
   // swap, not assignment: an emptied string keeps its buffer.
+  if (!StoredBytesInName && StoredBytes == Name) {
+    std::string().swap(StoredBytes);
+    StoredBytesInName = true;
+  }
+  if (!Found) return;
   if (Found->SourcePath == Name) std::string().swap(Found->SourcePath);
   const std::string& stored = Found->StoredName;
   if (!stored.empty() && stored.size() <= Name.size() &&
       Name.compare(Name.size() - stored.size(), stored.size(), stored) == 0) {
-    StoredTail = static_cast<uint32_t>(stored.size());
+    Found->StoredTail = static_cast<uint32_t>(stored.size());
     std::string().swap(Found->StoredName);
   }
 }
 
-void TCompHeader::UnshareFoundNames() {
+void TCompHeader::UnshareNames() {
+  if (StoredBytesInName) {
+    StoredBytes = Name;
+    StoredBytesInName = false;
+  }
   if (!Found) return;
   Found->StoredName = StoredName();
   Found->SourcePath = SourcePath();
-  StoredTail = 0;
+  Found->StoredTail = 0;
 }
 
 int32_t TCompHeaderObj::Add(TCompHeader entry) {
   const auto i = static_cast<int32_t>(items_.size());
-  entry.ShareFoundNames();
+  entry.ShareNames();
   items_.push_back(std::move(entry));
   if (indexed_) {
     if (items_.size() * 2 > slots_.size()) BuildIndex();
@@ -64,8 +72,8 @@ void TCompHeaderObj::Clear() {
 
 void TCompHeaderObj::SetName(int32_t i, std::string name) {
   TCompHeader& e = items_.at(static_cast<size_t>(i));
-  // The paths of a file to compress may stand in Name alone.
-  e.UnshareFoundNames();
+  // Names may stand in Name alone.
+  e.UnshareNames();
   if (indexed_) Unplace(i);
   e.Name = std::move(name);
   if (indexed_) Place(i);

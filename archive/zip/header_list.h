@@ -47,6 +47,9 @@ struct TFoundFile {
   /// The stored name computed when it was found; empty while it is the
   /// last StoredTail bytes of the entry's Name (TCompHeader::StoredName).
   std::string StoredName;
+  uint32_t StoredTail = 0;
+  uint32_t Mode = 0;       ///< type and permission bits (st_mode)
+  int64_t FileMtime = 0;   ///< the last write, seconds since the epoch
 };
 
 struct TCompHeader {
@@ -68,11 +71,8 @@ struct TCompHeader {
   /// A file to compress (set with Action Compress by the scan).
   std::unique_ptr<TFoundFile> Found;
   int64_t FileSize = 0;
-  int64_t FileMtime = 0;    ///< the last write, seconds since the epoch
   uint32_t FileDate = 0;    ///< DOS date-time of the last write, local time
   uint32_t Attributes = 0;  ///< attribute bits as in arc/support/paths.h
-  uint32_t Mode = 0;        ///< type and permission bits (st_mode)
-  uint32_t StoredTail = 0;  ///< see TFoundFile::StoredName
 
   TEntryAction Action = TEntryAction::Compress;
   /// The entry's local and central headers are enciphered.
@@ -82,6 +82,8 @@ struct TCompHeader {
   bool IsDirectory = false;
   /// Came from the old archive (a refreshed entry keeps this and its place).
   bool FromOldArchive = false;
+  /// StoredBytes is empty because it equals Name (see Stored).
+  bool StoredBytesInName = false;
 
   /// Full path of the file to compress; empty without one.
   const std::string& SourcePath() const {
@@ -89,12 +91,17 @@ struct TCompHeader {
     if (!Found) return none;
     return Found->SourcePath.empty() ? Name : Found->SourcePath;
   }
+  /// The name as it stands in the archive: StoredBytes, or Name where the
+  /// two are the same bytes.
+  const std::string& Stored() const { return StoredBytesInName ? Name : StoredBytes; }
   /// The stored name computed when the file was found; empty without one.
   std::string StoredName() const;
-  /// Keeps the paths of a file to compress once where Name holds them.
-  void ShareFoundNames();
-  /// Gives the paths of a file to compress their own strings again.
-  void UnshareFoundNames();
+  /// Keeps the names that equal Name, or a tail of it, in Name alone: a
+  /// large list then holds most names once.
+  void ShareNames();
+  /// Gives every name its own string again, before Name changes or the
+  /// entry is written.
+  void UnshareNames();
 };
 
 /// The header list of one update.
@@ -105,8 +112,8 @@ class TCompHeaderObj {
   TCompHeader& operator[](int32_t i) { return items_.at(static_cast<size_t>(i)); }
   const TCompHeader& operator[](int32_t i) const { return items_.at(static_cast<size_t>(i)); }
 
-  /// Appends an entry (its found paths shared with Name where they can
-  /// be); returns its index.
+  /// Appends an entry (its names shared with Name where they can be);
+  /// returns its index.
   int32_t Add(TCompHeader entry);
   void Clear();
   /// Gives entry `i` a new Name.

@@ -26,7 +26,7 @@ void ZipUpdater::WriteCentralDirectory() {
       CentralRecordParts parts;
       parts.header = e.Central;
       parts.header.diskNumberStart = 0;
-      parts.name = e.StoredBytes;
+      parts.name = e.Stored();
       parts.compressedSize = e.CompressedSize;
       parts.uncompressedSize = e.UncompressedSize;
       parts.localHeaderOffset = e.Offset;

@@ -79,9 +79,9 @@ void DescribeFound(TCompHeader& e, const std::string& full, const std::string& s
   if (!e.Found) e.Found = std::make_unique<TFoundFile>();
   e.Found->SourcePath = full;
   e.Found->StoredName = stored;
-  e.StoredTail = 0;
-  e.FileMtime = static_cast<int64_t>(rec.Time);
-  e.Mode = rec.Mode;
+  e.Found->StoredTail = 0;
+  e.Found->FileMtime = static_cast<int64_t>(rec.Time);
+  e.Found->Mode = rec.Mode;
   e.FileSize = rec.Size;
   e.FileDate = FileTimeToDos(rec.Time);
   e.Attributes = rec.Attr;
@@ -155,7 +155,7 @@ int32_t ZipUpdater::FindOldEntry(const std::string& stored, const std::string& f
     run_.OldByStoredBytesBuilt = true;
     for (int32_t i = 0; i < run_.Headers.Count(); ++i) {
       const TCompHeader& e = run_.Headers[i];
-      if (e.FromOldArchive) run_.OldByStoredBytes.emplace(e.StoredBytes, i);
+      if (e.FromOldArchive) run_.OldByStoredBytes.emplace(e.Stored(), i);
     }
   }
   uint16_t flags = 0;
@@ -216,7 +216,7 @@ void ZipUpdater::MergeWithOld(int32_t found, TCompHeader file, const TSearchRec&
     if (z_.Switch() == swRefresh) {
       // Compressed anew in its place, under its stored name.
       DescribeFound(old, std::string(file.SourcePath()), old.Name, rec);
-      old.ShareFoundNames();
+      old.ShareNames();
       run_.SomethingToDo = true;
       return;
     }

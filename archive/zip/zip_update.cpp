@@ -196,7 +196,7 @@ bool ZipUpdater::CompressEntry(int32_t index) {
     e.Action = TEntryAction::Drop;
     return false;
   }
-  e.UnshareFoundNames();
+  e.UnshareNames();
   const bool written = e.IsDirectory ? z_.StoreEmptySubDirs() && WriteDirectoryEntry(index)
                                      : CompressFile(index);
   if (!written) {
