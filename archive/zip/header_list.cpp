@@ -20,10 +20,9 @@ uint64_t FoldedHash(std::string_view s) {
 }  // namespace
 
 std::string TCompHeader::StoredName() const {
-  if (!Found) return {};
-  const uint32_t tail = Found->StoredTail;
-  if (tail == 0 || tail > Name.size()) return Found->StoredName;
-  return Name.substr(Name.size() - tail);
+  if (Found && !Found->StoredName.empty()) return Found->StoredName;
+  if (StoredTail == 0 || StoredTail > Name.size()) return {};
+  return Name.substr(Name.size() - StoredTail);
 }
 
 void TCompHeader::ShareNames() {
@@ -37,9 +36,10 @@ void TCompHeader::ShareNames() {
   const std::string& stored = Found->StoredName;
   if (!stored.empty() && stored.size() <= Name.size() &&
       Name.compare(Name.size() - stored.size(), stored.size(), stored) == 0) {
-    Found->StoredTail = static_cast<uint32_t>(stored.size());
+    StoredTail = static_cast<uint32_t>(stored.size());
     std::string().swap(Found->StoredName);
   }
+  if (Found->SourcePath.empty() && Found->StoredName.empty()) Found.reset();
 }
 
 void TCompHeader::UnshareNames() {
@@ -47,10 +47,13 @@ void TCompHeader::UnshareNames() {
     StoredBytes = Name;
     StoredBytesInName = false;
   }
-  if (!Found) return;
-  Found->StoredName = StoredName();
-  Found->SourcePath = SourcePath();
-  Found->StoredTail = 0;
+  if (Action != TEntryAction::Compress) return;
+  std::string stored = StoredName();
+  std::string source = SourcePath();
+  if (!Found) Found = std::make_unique<TFoundFile>();
+  Found->StoredName = std::move(stored);
+  Found->SourcePath = std::move(source);
+  StoredTail = 0;
 }
 
 int32_t TCompHeaderObj::Add(TCompHeader entry) {

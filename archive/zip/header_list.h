@@ -38,8 +38,8 @@ enum class TEntryAction : uint8_t {
   CopyRenamed = 3,  // copy the old entry under a new name
 };
 
-/// What the scan found for a file to compress. Entries of the old archive
-/// have none, which keeps the list of a large archive small.
+/// The paths of a file to compress where Name cannot hold them (see
+/// TCompHeader::ShareNames); most entries of a large list need none.
 struct TFoundFile {
   /// Full path of the file or directory; empty while it is the entry's
   /// Name, as for a new entry until it is written (TCompHeader::SourcePath).
@@ -47,9 +47,6 @@ struct TFoundFile {
   /// The stored name computed when it was found; empty while it is the
   /// last StoredTail bytes of the entry's Name (TCompHeader::StoredName).
   std::string StoredName;
-  uint32_t StoredTail = 0;
-  uint32_t Mode = 0;       ///< type and permission bits (st_mode)
-  int64_t FileMtime = 0;   ///< the last write, seconds since the epoch
 };
 
 struct TCompHeader {
@@ -68,11 +65,14 @@ struct TCompHeader {
   std::vector<uint8_t> CentralExtra;
   std::vector<uint8_t> Comment;
 
-  /// A file to compress (set with Action Compress by the scan).
+  // A file to compress (Action Compress): what the scan found.
   std::unique_ptr<TFoundFile> Found;
   int64_t FileSize = 0;
+  int64_t FileMtime = 0;    ///< the last write, seconds since the epoch
   uint32_t FileDate = 0;    ///< DOS date-time of the last write, local time
   uint32_t Attributes = 0;  ///< attribute bits as in arc/support/paths.h
+  uint32_t Mode = 0;        ///< type and permission bits (st_mode)
+  uint32_t StoredTail = 0;  ///< see TFoundFile::StoredName
 
   TEntryAction Action = TEntryAction::Compress;
   /// The entry's local and central headers are enciphered.
@@ -85,16 +85,14 @@ struct TCompHeader {
   /// StoredBytes is empty because it equals Name (see Stored).
   bool StoredBytesInName = false;
 
-  /// Full path of the file to compress; empty without one.
+  /// Full path of the file to compress.
   const std::string& SourcePath() const {
-    static const std::string none;
-    if (!Found) return none;
-    return Found->SourcePath.empty() ? Name : Found->SourcePath;
+    return Found && !Found->SourcePath.empty() ? Found->SourcePath : Name;
   }
   /// The name as it stands in the archive: StoredBytes, or Name where the
   /// two are the same bytes.
   const std::string& Stored() const { return StoredBytesInName ? Name : StoredBytes; }
-  /// The stored name computed when the file was found; empty without one.
+  /// The stored name computed when the file was found.
   std::string StoredName() const;
   /// Keeps the names that equal Name, or a tail of it, in Name alone: a
   /// large list then holds most names once.

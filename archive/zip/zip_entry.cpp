@@ -203,8 +203,8 @@ bool ZipUpdater::WriteFileEntry(int32_t index, bool renamed) {
   // now is worth saying.
   const struct stat& opened = source.Opened();
   if (plan.rereadOtherBytes || source.ChangedSinceOpened() || e.FileSize != plan.size ||
-      (e.Found->FileMtime != 0 &&
-       e.Found->FileMtime != static_cast<int64_t>(opened.st_mtim.tv_sec)))
+      (e.FileMtime != 0 &&
+       e.FileMtime != static_cast<int64_t>(opened.st_mtim.tv_sec)))
     z_.ReportError(plan.sourcePath, plan.storedName, "0", ec::FileSizeDifferent);
 
   FillCentralRecord(run_.Headers[index], plan, source);
@@ -278,7 +278,7 @@ bool ZipUpdater::WriteDirectoryEntry(int32_t index) {
     z_.ReportError(e.SourcePath(), "", "0", ec::InvalidFileName);
     return false;
   }
-  const uint16_t host = oem || e.Found->Mode == 0 ? DosFamilyHost(flags) : kHostUnix;
+  const uint16_t host = oem || e.Mode == 0 ? DosFamilyHost(flags) : kHostUnix;
   LocalHeader lh;
   lh.signature = BuildSignature(RecordKind::Local, z_.EncryptHeaders());
   lh.versionNeeded = kVersionDefault;
@@ -306,7 +306,7 @@ bool ZipUpdater::WriteDirectoryEntry(int32_t index) {
   e.Central.internalAttributes = 0;  // no data, so no text
   const uint32_t attributes = (AttributesToStore(e.Attributes) | kAttrDirectory) & 0xFFu;
   e.Central.externalAttributes =
-      host == kHostUnix ? UnixExternalAttributes(e.Found->Mode, attributes) : attributes;
+      host == kHostUnix ? UnixExternalAttributes(e.Mode, attributes) : attributes;
   return true;
 }
 

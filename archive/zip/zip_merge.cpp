@@ -79,9 +79,9 @@ void DescribeFound(TCompHeader& e, const std::string& full, const std::string& s
   if (!e.Found) e.Found = std::make_unique<TFoundFile>();
   e.Found->SourcePath = full;
   e.Found->StoredName = stored;
-  e.Found->StoredTail = 0;
-  e.Found->FileMtime = static_cast<int64_t>(rec.Time);
-  e.Found->Mode = rec.Mode;
+  e.StoredTail = 0;
+  e.FileMtime = static_cast<int64_t>(rec.Time);
+  e.Mode = rec.Mode;
   e.FileSize = rec.Size;
   e.FileDate = FileTimeToDos(rec.Time);
   e.Attributes = rec.Attr;

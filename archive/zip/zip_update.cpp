@@ -192,10 +192,6 @@ void ZipUpdater::ProcessEntries() {
 bool ZipUpdater::CompressEntry(int32_t index) {
   const int64_t start = run_.Output->Size();
   TCompHeader& e = run_.Headers[index];
-  if (!e.Found) {  // nothing was found for it to compress
-    e.Action = TEntryAction::Drop;
-    return false;
-  }
   e.UnshareNames();
   const bool written = e.IsDirectory ? z_.StoreEmptySubDirs() && WriteDirectoryEntry(index)
                                      : CompressFile(index);
@@ -210,6 +206,8 @@ bool ZipUpdater::CompressEntry(int32_t index) {
   run_.Headers.SetName(index, std::move(e.Found->StoredName));
   // Written: only the central record is still to come.
   e.Found.reset();
+  e.StoredTail = 0;
+  e.ShareNames();
   return true;
 }
 
