@@ -2,6 +2,7 @@
 #include "zip/file_scan.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -199,9 +200,15 @@ void TArcFileScan::ScanDirectory(const std::string& dir, const TMultiMasks& mask
     std::string_view name = ent->d_name;
     if (name == "." || name == "..") continue;
     const std::string full = base + std::string(name);
+    // Looked up in the open folder: no walk of the whole path per file, and
+    // a link is followed only where there is one.
     struct stat lst {};
     struct stat st {};
-    if (lstat(full.c_str(), &lst) != 0 || stat(full.c_str(), &st) != 0) {
+    const int at = dirfd(d.get());
+    bool there = fstatat(at, ent->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0;
+    if (there && S_ISLNK(lst.st_mode)) there = fstatat(at, ent->d_name, &st, 0) == 0;
+    else st = lst;
+    if (!there) {
       if (ProcessMessages) ProcessMessages();
       continue;  // vanished, or a link to nothing
     }
@@ -213,6 +220,8 @@ void TArcFileScan::ScanDirectory(const std::string& dir, const TMultiMasks& mask
       rec.Size = isDir ? 0 : int64_t(st.st_size);
       rec.Time = st.st_mtime;
       rec.Mode = static_cast<uint32_t>(st.st_mode);
+      rec.Device = uint64_t(st.st_dev);
+      rec.Inode = uint64_t(st.st_ino);
       if (PassesFilters(attributes_, attributesEx_, rec.Attr)) {
         if (isDir) {
           if (updateList_ && entryHandler_) entryHandler_(full + "/", rec);

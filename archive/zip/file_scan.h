@@ -44,6 +44,8 @@ struct TSearchRec {
   int64_t Size = 0;
   std::time_t Time = 0;  ///< last write
   uint32_t Mode = 0;     ///< type and permission bits (st_mode)
+  uint64_t Device = 0;   ///< with Inode, which file it is
+  uint64_t Inode = 0;
 };
 
 /// True when the attribute set selects a file with attribute bits `attr`.

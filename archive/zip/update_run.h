@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <arc/core/arc_root.h>
@@ -66,6 +67,11 @@ struct TUpdateRun {
   uint32_t MaxFileDate = 0;
   /// Entries swDelete marked while the directory was loaded.
   int32_t MarkedForDelete = 0;
+  /// Which files the archive and the temporary output are (device, inode),
+  /// taken once before the scan; a file found that is one of them is left
+  /// out. Zero where there is no such file.
+  std::pair<uint64_t, uint64_t> ArchiveId{};
+  std::pair<uint64_t, uint64_t> TempId{};
   /// The directory of the FileSpec line being scanned, with a trailing '/'.
   std::string BaseDir;
   TNamingRules Naming;

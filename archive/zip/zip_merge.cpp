@@ -44,11 +44,15 @@ std::string LowerExtension(const std::string& path) {
   return ext;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {};
-  struct stat sb {};
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+/// Which file `path` is (device, inode); zero when there is none.
+std::pair<uint64_t, uint64_t> FileId(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return {};
+  return {uint64_t(st.st_dev), uint64_t(st.st_ino)};
+}
+
+bool IsFile(const std::pair<uint64_t, uint64_t>& id, const TSearchRec& rec) {
+  return id != std::pair<uint64_t, uint64_t>{} && id.first == rec.Device && id.second == rec.Inode;
 }
 
 /// True when an entry of the old archive still describes the file found:
@@ -117,6 +121,8 @@ void ZipUpdater::ScanAndMerge() {
   scan.OnRootDirChange = [this](TObject*, const std::string& dir) {
     run_.BaseDir = AppendSlash(dir);
   };
+  run_.ArchiveId = FileId(z_.ArchiveFile());
+  run_.TempId = FileId(run_.Output ? run_.Output->TempFileName() : std::string());
   scan.SetEntryHandler(
       [this](const std::string& path, const TSearchRec& rec) { MergeFound(path, rec); });
   // What a folder holds must not drop out of the archive without a word.
@@ -180,9 +186,7 @@ void ZipUpdater::MergeFound(const std::string& path, const TSearchRec& rec) {
     }
     // The archive being updated, or the temporary file it is built in, may
     // lie in the folders scanned; neither is a file to add.
-    if (SameFile(full, z_.ArchiveFile())) return;
-    const std::string temp = run_.Output ? run_.Output->TempFileName() : std::string();
-    if (!temp.empty() && SameFile(full, temp)) return;
+    if (IsFile(run_.ArchiveId, rec) || IsFile(run_.TempId, rec)) return;
   }
 
   const std::string stored = StoredNameOf(full, run_.BaseDir);
