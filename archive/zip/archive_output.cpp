@@ -49,6 +49,8 @@ std::string TArchiveOutput::TempFileName() const {
   return file_ ? file_->TempFileName() : std::string();
 }
 
+int TArchiveOutput::FileHandle() const { return file_ ? file_->Handle() : -1; }
+
 int64_t TArchiveOutput::Size() { return Stream().Size(); }
 
 void TArchiveOutput::CutBack(int64_t size) {

@@ -50,6 +50,8 @@ class TArchiveOutput {
   TStream32& Stream();
   /// The temporary file's path; empty for memory.
   std::string TempFileName() const;
+  /// The temporary file's descriptor; -1 for memory.
+  int FileHandle() const;
   const std::string& ArchiveName() const { return archive_; }
 
   /// Length of the output so far.

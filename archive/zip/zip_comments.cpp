@@ -84,7 +84,6 @@ bool ZipUpdater::OpenForComments() {
   const TSwitch held = z_.Switch();
   z_.SetSwitch(swAdd);
   const bool opened = OpenOldArchive();
-  if (opened) LoadOldDirectory();
   z_.SetSwitch(held);
   return opened;
 }

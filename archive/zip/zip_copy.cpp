@@ -9,6 +9,9 @@
 // inside the old file, or the update stops before the archive is touched.
 //
 //===----------------------------------------------------------------------===//
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
 #include <span>
 
@@ -66,6 +69,26 @@ uint64_t DescriptorLength(ByteSource& file, const TCompHeader& e, const LocalRec
   return narrow->length;
 }
 
+/// Copies up to `length` bytes at `from` in file `in` to `at` in file `out`
+/// within the kernel, in steps between which `cancel` is looked at; returns
+/// the bytes copied. Stops short where the files do not allow it (another
+/// file system, an old kernel) or on any error: the caller copies the rest
+/// through its streams, which say what went wrong.
+int64_t CopyInKernel(int in, int64_t from, int out, int64_t at, int64_t length,
+                     const bool* cancel) {
+  constexpr int64_t kStep = int64_t{8} << 20;
+  int64_t done = 0;
+  while (done < length && (cancel == nullptr || !*cancel)) {
+    loff_t in_at = from + done;
+    loff_t out_at = at + done;
+    const auto step = static_cast<size_t>(std::min(length - done, kStep));
+    const ssize_t n = ::copy_file_range(in, &in_at, out, &out_at, step, 0);
+    if (n <= 0) break;
+    done += n;
+  }
+  return done;
+}
+
 }  // namespace
 
 void ZipUpdater::CopyUnchanged(int32_t index) {
@@ -102,10 +125,20 @@ void ZipUpdater::FlushCopy() {
   // A failure is told under the block's last entry.
   z_.SetEntryName(run_.Headers[block.Last].Name);
   TStream32& out = run_.Output->Stream();
-  out.Seek(0, TSeekOrigin::soEnd);
-  run_.OldStream->SetPosition(static_cast<int64_t>(block.From));
+  const int64_t at = out.Seek(0, TSeekOrigin::soEnd);
+  auto from = static_cast<int64_t>(block.From);
+  auto left = static_cast<int64_t>(block.Length);
+  if (run_.Output->FileHandle() >= 0 && at >= 0) {
+    const int64_t done = CopyInKernel(run_.OldStream->Handle(), from, run_.Output->FileHandle(),
+                                      at, left, z_.CancelFlag());
+    from += done;
+    left -= done;
+    out.Seek(0, TSeekOrigin::soEnd);
+  }
+  if (left == 0) return;
+  run_.OldStream->SetPosition(from);
   out.OwnerProgress = nullptr;  // copies are not reported as progress
-  out.CopyFrom(*run_.OldStream, static_cast<int64_t>(block.Length));
+  out.CopyFrom(*run_.OldStream, left);
 }
 
 void ZipUpdater::CopyRenamed(int32_t index) {

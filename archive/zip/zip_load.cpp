@@ -41,20 +41,6 @@ std::vector<uint8_t> OtherExtraBlocks(std::span<const uint8_t> extra) {
   return kept;
 }
 
-/// True when every entry of the archive can be found: its directory walked
-/// to the count the end record gives, or, without one, its local headers up
-/// to the end of the archive.
-bool AllEntriesFound(ByteSource& file, const TArcOpenState& open,
-                     const std::function<bool()>& stop) {
-  if (HasHeader(open.HeaderState, htCentral)) {
-    return WalkCentralDirectory(file, open, stop, [](const CentralRecord&, int64_t) {}).Complete();
-  }
-  if (open.HeaderState == htLocal) {
-    return WalkLocalHeaders(file, open.DataOffset, stop, [](const LocalEntry&) {}).Complete();
-  }
-  return false;
-}
-
 /// The comment of the end record that opening found.
 std::vector<uint8_t> ReadArchiveComment(ByteSource& file, const TArcOpenState& open) {
   if (!HasHeader(open.HeaderState, htEnding) || open.CommentPos <= 0) return {};
@@ -90,7 +76,9 @@ bool ZipUpdater::OpenOldArchive() {
     z_.ReportError(z_.ArchiveFile(), "", "0", ec::UnsupportedArchiveType);
     return false;
   }
-  if (!AllEntriesFound(*run_.OldSource, run_.OldOpen, [this] { return z_.Cancel(); })) {
+  if (!LoadOldDirectory()) {
+    run_.Headers.Clear();
+    run_.MarkedForDelete = 0;
     z_.ReportError(z_.ArchiveFile(), "", "0", ec::BadFileHeader);
     return false;
   }
@@ -98,8 +86,7 @@ bool ZipUpdater::OpenOldArchive() {
   return true;
 }
 
-void ZipUpdater::LoadOldDirectory() {
-  if (!run_.OldSource || run_.OldSource->Size() == 0) return;
+bool ZipUpdater::LoadOldDirectory() {
   const TArcOpenState& open = run_.OldOpen;
   auto stop = [this] { return z_.Cancel(); };
   auto mark = [this](TCompHeader& e) {
@@ -111,8 +98,12 @@ void ZipUpdater::LoadOldDirectory() {
     }
   };
 
+  // Every entry must be found: the directory walked to the count the end
+  // record gives, or, without one, the local headers up to the end of the
+  // archive.
+  bool complete = false;
   if (HasHeader(open.HeaderState, htCentral)) {
-    WalkCentralDirectory(*run_.OldSource, open, stop, [&](const CentralRecord& rec, int64_t) {
+    auto add = [&](const CentralRecord& rec, int64_t) {
       TCompHeader e;
       e.StoredBytes.assign(rec.storedName.begin(), rec.storedName.end());
       e.Name = StoredNameToLocal(rec.storedName, rec.header.flags, z_.TranslateOemChar());
@@ -131,9 +122,10 @@ void ZipUpdater::LoadOldDirectory() {
       e.FromOldArchive = true;
       mark(e);
       run_.Headers.Add(std::move(e));
-    });
+    };
+    complete = WalkCentralDirectory(*run_.OldSource, open, stop, add).Complete();
   } else if (open.HeaderState == htLocal) {
-    WalkLocalHeaders(*run_.OldSource, open.DataOffset, stop, [&](const LocalEntry& found) {
+    auto add = [&](const LocalEntry& found) {
       const LocalRecord& rec = found.record;
       TCompHeader e;
       e.StoredBytes.assign(rec.storedName.begin(), rec.storedName.end());
@@ -160,7 +152,8 @@ void ZipUpdater::LoadOldDirectory() {
       e.FromOldArchive = true;
       mark(e);
       run_.Headers.Add(std::move(e));
-    });
+    };
+    complete = WalkLocalHeaders(*run_.OldSource, open.DataOffset, stop, add).Complete();
   }
 
   // A self-extracting archive's program stands before its first entry.
@@ -175,6 +168,7 @@ void ZipUpdater::LoadOldDirectory() {
     run_.StubLength = static_cast<int64_t>(
         std::min<uint64_t>(first, static_cast<uint64_t>(run_.OldSource->Size())));
   }
+  return complete;
 }
 
 void ZipUpdater::ReadEntries() {

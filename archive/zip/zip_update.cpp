@@ -64,9 +64,9 @@ int32_t ZipUpdater::Update() {
 
   if (!CreateOutput(z_.CompressionMethod())) return 0;
 
-  if (!run_.IsNew && !OpenOldArchive()) return 0;
+  // A delete selects by FileSpec alone, as the old directory is loaded.
   if (z_.Switch() == swDelete) z_.ExcludeSpec().clear();
-  if (!run_.IsNew) LoadOldDirectory();
+  if (!run_.IsNew && !OpenOldArchive()) return 0;
   // The scanner starts by clearing the cancel flag it watches: a cancel
   // that came before must not be lost.
   if (z_.Switch() != swDelete && !z_.Cancel()) ScanAndMerge();

@@ -93,8 +93,12 @@ class ZipUpdater {
       const std::string& current, const std::function<std::optional<std::string>()>& ask) const;
 
   // zip_load.cpp: the old archive.
+  /// Opens the old archive and loads its directory into the header list;
+  /// false (reported) when it cannot be updated.
   bool OpenOldArchive();
-  void LoadOldDirectory();
+  /// The old archive's entries into the header list (swDelete marks the
+  /// ones to drop); false when not all of them could be found.
+  bool LoadOldDirectory();
   /// swRead: reports each entry of the archive through OnRead.
   void ReadEntries();
 
