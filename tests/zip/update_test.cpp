@@ -321,6 +321,37 @@ TEST_F(WriterUpdate, DeleteByMaskDownToTheEmptyArchive) {
   EXPECT_EQ(rec.Count(ec::NothingToDelete), 1);
 }
 
+TEST_F(WriterUpdate, KeptEntriesCopiedAlikeWhereverTheNewArchiveIsBuilt) {
+  // The entries before and after a deleted one are copied in blocks: inside
+  // the kernel beside the archive, through the streams from a temporary
+  // folder on another file system (where there is one) or into memory.
+  struct Route {
+    const char* name;
+    TCompressionMethod method;
+    std::string tempDir;
+  };
+  const std::vector<Route> routes = {{"beside", cmTempFile, dir / "tmp"},
+                                     {"other file system", cmTempFile, "/dev/shm"},
+                                     {"memory", cmInMemory, dir / "tmp"}};
+  std::string first;
+  for (const Route& route : routes) {
+    if (!std::filesystem::is_directory(route.tempDir)) continue;
+    WriteText(archive, before);
+    TZip zip;
+    Configure(zip);
+    zip.SetCompressionMethod(route.method);
+    zip.SetTempDir(route.tempDir);
+    zip.SetSwitch(swDelete);
+    zip.SetFileSpec({Names(archive)[1]});
+    EXPECT_EQ(zip.Compress(), 1) << route.name;
+    const std::string after = ReadText(archive);
+    if (first.empty()) first = after;
+    EXPECT_EQ(after, first) << route.name;
+    EXPECT_EQ(Names(archive).size(), 2u) << route.name;
+  }
+  EXPECT_EQ(PeerFailures(archive), "");
+}
+
 TEST_F(WriterUpdate, ArchiveNamesAndFolders) {
   TZip zip;
   Configure(zip);
