@@ -12,6 +12,13 @@
 // it stands in the archive, with `flags` bit 11 telling whether it is UTF-8.
 // Look-ups compare `Name` without regard to ASCII case.
 //
+// A list may hold a hundred thousand entries, so each is kept small: where
+// the stored bytes, the source path or the stored name computed by the scan
+// equal Name (or, for the stored name, its tail) they are not kept a second
+// time. Read them through Stored(), SourcePath() and StoredName(); the list
+// gives them their own strings again before Name changes (SetName), and the
+// writer before it writes the entry.
+//
 // Sizes and offsets are whole 64-bit values here; the central record keeps
 // only their low 32 bits (or the Zip64 markers) and is completed when the
 // directory is written.
@@ -53,6 +60,7 @@ struct TCompHeader {
   /// Change it through TCompHeaderObj::SetName, which keeps the look-up
   /// index in step.
   std::string Name;
+  /// Empty while StoredBytesInName: read it through Stored().
   std::string StoredBytes;
   CentralHeader Central;  ///< plain (deciphered) values
   /// Local-header offset: in the old archive until the entry is copied, then
@@ -65,7 +73,8 @@ struct TCompHeader {
   std::vector<uint8_t> CentralExtra;
   std::vector<uint8_t> Comment;
 
-  // A file to compress (Action Compress): what the scan found.
+  // A file to compress (Action Compress): what the scan found. Found is
+  // null where Name holds both paths.
   std::unique_ptr<TFoundFile> Found;
   int64_t FileSize = 0;
   int64_t FileMtime = 0;    ///< the last write, seconds since the epoch
@@ -130,13 +139,14 @@ class TCompHeaderObj {
   std::deque<TCompHeader>::const_iterator end() const { return items_.end(); }
 
  private:
-  /// A deque: a list of many thousand entries grows without moving them,
-  /// so it never stands in memory twice while it grows.
-  std::deque<TCompHeader> items_;
   void BuildIndex() const;
   void Place(int32_t i) const;
   /// Takes entry `i`, under its present Name, out of the index.
   void Unplace(int32_t i) const;
+
+  /// A deque: a list of many thousand entries grows without moving them,
+  /// so it never stands in memory twice while it grows.
+  std::deque<TCompHeader> items_;
 
   /// The look-up index: an open-addressed table of entry index + 1 (0 for
   /// a free slot), each placed by the hash of its Name with ASCII case
