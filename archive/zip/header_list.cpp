@@ -17,6 +17,16 @@ uint64_t FoldedHash(std::string_view s) {
   return h;
 }
 
+/// The home slot of a name: the hash's bits mixed, so that names that
+/// differ only in their last characters spread over the whole table.
+size_t HomeSlot(std::string_view name, size_t mask) {
+  uint64_t h = FoldedHash(name);
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdull;
+  h ^= h >> 33;
+  return static_cast<size_t>(h) & mask;
+}
+
 }  // namespace
 
 std::string TCompHeader::StoredName() const {
@@ -86,7 +96,7 @@ int32_t TCompHeaderObj::IndexOf(std::string_view name) const {
   if (!indexed_) BuildIndex();
   const size_t mask = slots_.size() - 1;
   int32_t found = -1;
-  for (size_t pos = FoldedHash(name) & mask; slots_[pos] != 0; pos = (pos + 1) & mask) {
+  for (size_t pos = HomeSlot(name, mask); slots_[pos] != 0; pos = (pos + 1) & mask) {
     const int32_t i = slots_[pos] - 1;
     if ((found < 0 || i < found) && SameTextIgnoringCase(items_[static_cast<size_t>(i)].Name, name))
       found = i;
@@ -104,14 +114,14 @@ void TCompHeaderObj::BuildIndex() const {
 
 void TCompHeaderObj::Place(int32_t i) const {
   const size_t mask = slots_.size() - 1;
-  size_t pos = FoldedHash(items_[static_cast<size_t>(i)].Name) & mask;
+  size_t pos = HomeSlot(items_[static_cast<size_t>(i)].Name, mask);
   while (slots_[pos] != 0) pos = (pos + 1) & mask;
   slots_[pos] = i + 1;
 }
 
 void TCompHeaderObj::Unplace(int32_t i) const {
   const size_t mask = slots_.size() - 1;
-  size_t hole = FoldedHash(items_[static_cast<size_t>(i)].Name) & mask;
+  size_t hole = HomeSlot(items_[static_cast<size_t>(i)].Name, mask);
   while (slots_[hole] != i + 1) {
     if (slots_[hole] == 0) return;
     hole = (hole + 1) & mask;
@@ -119,8 +129,7 @@ void TCompHeaderObj::Unplace(int32_t i) const {
   // Entries after the hole move back into it unless that would put them
   // before their home slot, so that every probe run stays unbroken.
   for (size_t next = (hole + 1) & mask; slots_[next] != 0; next = (next + 1) & mask) {
-    const size_t home =
-        FoldedHash(items_[static_cast<size_t>(slots_[next] - 1)].Name) & mask;
+    const size_t home = HomeSlot(items_[static_cast<size_t>(slots_[next] - 1)].Name, mask);
     const bool stays = hole <= next ? home > hole && home <= next : home > hole || home <= next;
     if (stays) continue;
     slots_[hole] = slots_[next];
