@@ -21,7 +21,11 @@ class BlockPool {
   BlockPool(const BlockPool&) = delete;
   BlockPool& operator=(const BlockPool&) = delete;
   ~BlockPool() {
-    for (Block& b : blocks_) std::free(b.address);
+    closed_ = true;  // an engine that ends later frees its blocks itself
+    for (Block& b : blocks_) {
+      std::free(b.address);
+      b = Block{};
+    }
   }
 
   /// The smallest kept block of at least `bytes`, or null.
@@ -38,7 +42,7 @@ class BlockPool {
   /// Keeps `address` when there is room; false when the caller must free it.
   bool Keep(void* address) {
     const size_t size = malloc_usable_size(address);
-    if (size > kLargest) return false;
+    if (closed_ || size > kLargest) return false;
     for (Block& b : blocks_) {
       if (b.address == nullptr) {
         b = Block{address, size};
@@ -55,6 +59,7 @@ class BlockPool {
     size_t size = 0;
   };
   std::array<Block, 8> blocks_{};
+  bool closed_ = false;
 };
 
 thread_local BlockPool t_pool;
