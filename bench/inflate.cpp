@@ -113,7 +113,7 @@ size_t RunOurs(const Bytes& packed, arc::InflateVariant variant, bool crc, uint3
     if (crc) c = crc32(c, out, static_cast<uInt>(n));
     total += n;
   }
-  if (r != arc::inflate_result::StreamEnd) std::fprintf(stderr, "ours: result %d (%s)\n", r, s.msg ? s.msg : "");
+  if (r != arc::inflate_result::kStreamEnd) std::fprintf(stderr, "ours: result %d (%s)\n", r, s.msg ? s.msg : "");
   arc::InflateEnd(s);
   crcOut = static_cast<uint32_t>(c);
   return total;

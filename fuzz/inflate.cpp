@@ -49,12 +49,12 @@ Run Decode(const uint8_t* data, size_t size, arc::InflateVariant variant, size_t
     const size_t produced = bufSize - s.avail_out;
     if (s.avail_out > bufSize || s.avail_in > inBefore) abort();
     run.out.insert(run.out.end(), buf, buf + produced);
-    if (run.result == res::StreamEnd || run.result == res::DataError) break;
+    if (run.result == res::kStreamEnd || run.result == res::kDataError) break;
     if (run.result == res::BufError && s.avail_in == 0 && given == size) break;
     if (run.result != res::Ok && run.result != res::BufError) abort();
   }
   // A bad stream stays bad; a finished one stays finished.
-  if (run.result == res::DataError || run.result == res::StreamEnd) {
+  if (run.result == res::kDataError || run.result == res::kStreamEnd) {
     const int again = arc::Inflate(s);
     if (again != run.result) abort();
   }

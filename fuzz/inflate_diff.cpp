@@ -41,7 +41,7 @@ void CheckDecode(const std::vector<uint8_t>& packed, const uint8_t* original, si
     s.avail_out = static_cast<uint32_t>(buf.size());
     r = arc::Inflate(s);
     out.insert(out.end(), buf.data(), buf.data() + (buf.size() - s.avail_out));
-    if (r == res::StreamEnd) break;
+    if (r == res::kStreamEnd) break;
     if (r != res::Ok && r != res::BufError) abort();
     if (r == res::BufError && s.avail_in == 0 && given == packed.size()) abort();  // starved
   }

@@ -47,7 +47,7 @@ inline Run Decode(uint16_t method, const DecoderOptions& options, const uint8_t*
   Check(decoder != nullptr);
   CodecStream s;
   if (decoder->Init(s) != res::Ok) {
-    run.result = res::MemError;
+    run.result = res::kMemError;
     return run;
   }
   std::vector<uint8_t> buf(outStep);
@@ -68,7 +68,7 @@ inline Run Decode(uint16_t method, const DecoderOptions& options, const uint8_t*
     Check(s.next_in == nextBefore + (inBefore - s.avail_in));
     run.out.insert(run.out.end(), buf.data(), buf.data() + (buf.size() - s.avail_out));
     if (options.compressedSize != kUnknownSize) Check(s.total_in <= options.compressedSize);
-    if (run.result == res::StreamEnd || run.result == res::DataError || run.result == res::MemError) break;
+    if (run.result == res::kStreamEnd || run.result == res::kDataError || run.result == res::kMemError) break;
     if (run.result == res::BufError && s.avail_in == 0 && given == size) break;
     Check(run.result == res::Ok || run.result == res::BufError);
   }
@@ -108,9 +108,9 @@ inline void RunStreamDecoder(uint16_t method, const uint8_t* data, size_t size) 
     // How much a library hands out before it finds an error depends on its
     // buffering (a checksum is checked before or after the output goes), so
     // only a stream that ended, or ran dry, must give the same amount.
-    if (small.result == inflate_result::StreamEnd || small.result == inflate_result::BufError)
+    if (small.result == inflate_result::kStreamEnd || small.result == inflate_result::BufError)
       Check(small.out.size() == whole.out.size());
-    if (small.result == inflate_result::StreamEnd) Check(small.totalIn == whole.totalIn);
+    if (small.result == inflate_result::kStreamEnd) Check(small.totalIn == whole.totalIn);
   }
 }
 

@@ -19,12 +19,12 @@ namespace arc {
 class EStreamError : public std::runtime_error {
  public:
   explicit EStreamError(const std::string& message, int osError = 0)
-      : std::runtime_error(message), os_error_(osError) {}
+      : std::runtime_error(message), osError_(osError) {}
   /// errno of the failed system call, or 0.
-  int OsError() const { return os_error_; }
+  int OsError() const { return osError_; }
 
  private:
-  int os_error_;
+  int osError_;
 };
 
 /// ReadBuffer got fewer bytes than it asked for.
