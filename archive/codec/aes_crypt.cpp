@@ -24,7 +24,7 @@ constexpr size_t kBlockLen = 16;
 constexpr size_t kBatchBlocks = 256;
 constexpr size_t kBatchLen = kBatchBlocks * kBlockLen;
 constexpr size_t kSha1Len = 20;
-constexpr size_t kMaxDerivedLen = 2 * 32 + kAesVerifierLen;
+constexpr size_t kMaxDerivedLen = size_t{2} * 32 + kAesVerifierLen;
 
 const EVP_CIPHER* BlockCipher(AesStrength strength) {
   switch (strength) {

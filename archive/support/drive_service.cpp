@@ -83,7 +83,8 @@ bool DriveService::DriveQuery(const std::string& path, const DriveQueryHandlers&
   for (;;) {
     std::string error;
     if (ReadVolume(root, info, error)) break;
-    std::string text = root + std::string(ErrorText(ec::NotAccessible)) + "\r\n\r\n" + error;
+    std::string text = root;
+    text.append(ErrorText(ec::NotAccessible)).append("\r\n\r\n").append(error);
     if (h.prompts == nullptr || !h.prompts->AskRetryCancel(text)) {
       info = DriveInfo{};
       report(ec::NotAccessible);

@@ -12,7 +12,7 @@
 
 namespace arc {
 
-bool IsDiskFullError(std::exception_ptr error, int lastOsError) {
+bool IsDiskFullError(const std::exception_ptr& error, int lastOsError) {
   auto full = [](int e) { return e == ENOSPC || e == EDQUOT; };
   if (error) {
     try {

@@ -60,6 +60,6 @@ class ERangeError : public std::runtime_error {
 
 /// True when the exception in flight, or else `lastOsError`, means that the
 /// disk (or the user's quota) is full.
-bool IsDiskFullError(std::exception_ptr error, int lastOsError);
+bool IsDiskFullError(const std::exception_ptr& error, int lastOsError);
 
 }  // namespace arc

@@ -176,7 +176,7 @@ std::string StoredBytesOf(const std::string& localName, bool translateOem, uint1
   // mark refuse the whole archive.
   if (!IsValidUtf8(localName)) return localName;
   if (allowOem && translateOem) {
-    const std::string oem = LocalToOem(localName, true);
+    std::string oem = LocalToOem(localName, true);
     // Only a name that comes back unchanged is stored in the OEM code page;
     // any other is kept as UTF-8 and marked so, rather than mangled.
     if (Cp437ToUtf8(oem) == localName) {

@@ -20,8 +20,9 @@ namespace {
 
 /// A comment holds at most 65,535 bytes.
 std::vector<uint8_t> CommentBytes(const std::string& comment) {
+  const size_t length = std::min<size_t>(comment.size(), 0xFFFF);
   return std::vector<uint8_t>(comment.begin(),
-                              comment.begin() + std::min<size_t>(comment.size(), 0xFFFF));
+                              comment.begin() + static_cast<std::ptrdiff_t>(length));
 }
 
 }  // namespace
