@@ -35,7 +35,7 @@ constexpr size_t kMaxOutput = 256u << 10;  // longer outputs are cut here
 constexpr uint64_t kMemoryLimit = 16u << 20;
 
 struct Run {
-  int result = res::Ok;
+  int result = res::kOk;
   std::vector<uint8_t> out;
   uint64_t totalIn = 0;
 };
@@ -46,7 +46,7 @@ inline Run Decode(uint16_t method, const DecoderOptions& options, const uint8_t*
   auto decoder = MakeStreamDecoder(method, options);
   Check(decoder != nullptr);
   CodecStream s;
-  if (decoder->Init(s) != res::Ok) {
+  if (decoder->Init(s) != res::kOk) {
     run.result = res::kMemError;
     return run;
   }
@@ -69,11 +69,11 @@ inline Run Decode(uint16_t method, const DecoderOptions& options, const uint8_t*
     run.out.insert(run.out.end(), buf.data(), buf.data() + (buf.size() - s.avail_out));
     if (options.compressedSize != kUnknownSize) Check(s.total_in <= options.compressedSize);
     if (run.result == res::kStreamEnd || run.result == res::kDataError || run.result == res::kMemError) break;
-    if (run.result == res::BufError && s.avail_in == 0 && given == size) break;
-    Check(run.result == res::Ok || run.result == res::BufError);
+    if (run.result == res::kBufError && s.avail_in == 0 && given == size) break;
+    Check(run.result == res::kOk || run.result == res::kBufError);
   }
   // An ended stream stays ended and a failed one failed.
-  if (run.result != res::Ok && run.result != res::BufError) {
+  if (run.result != res::kOk && run.result != res::kBufError) {
     s.next_out = buf.data();
     s.avail_out = static_cast<uint32_t>(buf.size());
     Check(decoder->Decode(s) == run.result);
@@ -108,7 +108,7 @@ inline void RunStreamDecoder(uint16_t method, const uint8_t* data, size_t size) 
     // How much a library hands out before it finds an error depends on its
     // buffering (a checksum is checked before or after the output goes), so
     // only a stream that ended, or ran dry, must give the same amount.
-    if (small.result == inflate_result::kStreamEnd || small.result == inflate_result::BufError)
+    if (small.result == inflate_result::kStreamEnd || small.result == inflate_result::kBufError)
       Check(small.out.size() == whole.out.size());
     if (small.result == inflate_result::kStreamEnd) Check(small.totalIn == whole.totalIn);
   }

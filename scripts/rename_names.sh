@@ -8,6 +8,9 @@
 # local into an explicit capture, and a renamed member may meet a parameter
 # of the same name (build with -Wshadow-all to find those).
 #
+# bench/ and fuzz/ are covered only when BUILD_DIR was configured with
+# -DARC_BENCH=ON / -DARC_FUZZ=ON.
+#
 # Usage: scripts/rename_names.sh [BUILD_DIR]   (a configured build: compile_commands.json)
 set -euo pipefail
 cd "$(dirname "$0")/.."
