@@ -29,44 +29,44 @@ size_t HomeSlot(std::string_view name, size_t mask) {
 
 }  // namespace
 
-std::string TCompHeader::StoredName() const {
-  if (Found && !Found->StoredName.empty()) return Found->StoredName;
-  if (StoredTail == 0 || StoredTail > Name.size()) return {};
-  return Name.substr(Name.size() - StoredTail);
+std::string CompHeader::StoredName() const {
+  if (found && !found->storedName.empty()) return found->storedName;
+  if (storedTail == 0 || storedTail > name.size()) return {};
+  return name.substr(name.size() - storedTail);
 }
 
-void TCompHeader::ShareNames() {
+void CompHeader::ShareNames() {
   // swap, not assignment: an emptied string keeps its buffer.
-  if (!StoredBytesInName && StoredBytes == Name) {
-    std::string().swap(StoredBytes);
-    StoredBytesInName = true;
+  if (!storedBytesInName && storedBytes == name) {
+    std::string().swap(storedBytes);
+    storedBytesInName = true;
   }
-  if (!Found) return;
-  if (Found->SourcePath == Name) std::string().swap(Found->SourcePath);
-  const std::string& stored = Found->StoredName;
-  if (!stored.empty() && stored.size() <= Name.size() &&
-      Name.compare(Name.size() - stored.size(), stored.size(), stored) == 0) {
-    StoredTail = static_cast<uint32_t>(stored.size());
-    std::string().swap(Found->StoredName);
+  if (!found) return;
+  if (found->sourcePath == name) std::string().swap(found->sourcePath);
+  const std::string& stored = found->storedName;
+  if (!stored.empty() && stored.size() <= name.size() &&
+      name.compare(name.size() - stored.size(), stored.size(), stored) == 0) {
+    storedTail = static_cast<uint32_t>(stored.size());
+    std::string().swap(found->storedName);
   }
-  if (Found->SourcePath.empty() && Found->StoredName.empty()) Found.reset();
+  if (found->sourcePath.empty() && found->storedName.empty()) found.reset();
 }
 
-void TCompHeader::UnshareNames() {
-  if (StoredBytesInName) {
-    StoredBytes = Name;
-    StoredBytesInName = false;
+void CompHeader::UnshareNames() {
+  if (storedBytesInName) {
+    storedBytes = name;
+    storedBytesInName = false;
   }
-  if (Action != TEntryAction::Compress) return;
+  if (action != EntryAction::Compress) return;
   std::string stored = StoredName();
   std::string source = SourcePath();
-  if (!Found) Found = std::make_unique<TFoundFile>();
-  Found->StoredName = std::move(stored);
-  Found->SourcePath = std::move(source);
-  StoredTail = 0;
+  if (!found) found = std::make_unique<FoundFile>();
+  found->storedName = std::move(stored);
+  found->sourcePath = std::move(source);
+  storedTail = 0;
 }
 
-int32_t TCompHeaderObj::Add(TCompHeader entry) {
+int32_t TCompHeaderObj::Add(CompHeader entry) {
   const auto i = static_cast<int32_t>(items_.size());
   entry.ShareNames();
   items_.push_back(std::move(entry));
@@ -84,11 +84,11 @@ void TCompHeaderObj::Clear() {
 }
 
 void TCompHeaderObj::SetName(int32_t i, std::string name) {
-  TCompHeader& e = items_.at(static_cast<size_t>(i));
-  // Names may stand in Name alone.
+  CompHeader& e = items_.at(static_cast<size_t>(i));
+  // Names may stand in name alone.
   e.UnshareNames();
   if (indexed_) Unplace(i);
-  e.Name = std::move(name);
+  e.name = std::move(name);
   if (indexed_) Place(i);
 }
 
@@ -98,7 +98,7 @@ int32_t TCompHeaderObj::IndexOf(std::string_view name) const {
   int32_t found = -1;
   for (size_t pos = HomeSlot(name, mask); slots_[pos] != 0; pos = (pos + 1) & mask) {
     const int32_t i = slots_[pos] - 1;
-    if ((found < 0 || i < found) && SameTextIgnoringCase(items_[static_cast<size_t>(i)].Name, name))
+    if ((found < 0 || i < found) && SameTextIgnoringCase(items_[static_cast<size_t>(i)].name, name))
       found = i;
   }
   return found;
@@ -114,14 +114,14 @@ void TCompHeaderObj::BuildIndex() const {
 
 void TCompHeaderObj::Place(int32_t i) const {
   const size_t mask = slots_.size() - 1;
-  size_t pos = HomeSlot(items_[static_cast<size_t>(i)].Name, mask);
+  size_t pos = HomeSlot(items_[static_cast<size_t>(i)].name, mask);
   while (slots_[pos] != 0) pos = (pos + 1) & mask;
   slots_[pos] = i + 1;
 }
 
 void TCompHeaderObj::Unplace(int32_t i) const {
   const size_t mask = slots_.size() - 1;
-  size_t hole = HomeSlot(items_[static_cast<size_t>(i)].Name, mask);
+  size_t hole = HomeSlot(items_[static_cast<size_t>(i)].name, mask);
   while (slots_[hole] != i + 1) {
     if (slots_[hole] == 0) return;
     hole = (hole + 1) & mask;
@@ -129,7 +129,7 @@ void TCompHeaderObj::Unplace(int32_t i) const {
   // Entries after the hole move back into it unless that would put them
   // before their home slot, so that every probe run stays unbroken.
   for (size_t next = (hole + 1) & mask; slots_[next] != 0; next = (next + 1) & mask) {
-    const size_t home = HomeSlot(items_[static_cast<size_t>(slots_[next] - 1)].Name, mask);
+    const size_t home = HomeSlot(items_[static_cast<size_t>(slots_[next] - 1)].name, mask);
     const bool stays = hole <= next ? home > hole && home <= next : home > hole || home <= next;
     if (stays) continue;
     slots_[hole] = slots_[next];
@@ -139,8 +139,8 @@ void TCompHeaderObj::Unplace(int32_t i) const {
 }
 
 int32_t TCompHeaderObj::CountKept() const {
-  return static_cast<int32_t>(std::count_if(items_.begin(), items_.end(), [](const TCompHeader& e) {
-    return e.Action != TEntryAction::Drop;
+  return static_cast<int32_t>(std::count_if(items_.begin(), items_.end(), [](const CompHeader& e) {
+    return e.action != EntryAction::Drop;
   }));
 }
 

@@ -38,75 +38,75 @@
 namespace arc {
 
 /// What the update does with an entry.
-enum class TEntryAction : uint8_t {
+enum class EntryAction : uint8_t {
   Compress = 0,     // compress the file anew
   Copy = 1,         // copy the old entry unchanged
   Drop = 2,         // deleted, skipped or failed
   CopyRenamed = 3,  // copy the old entry under a new name
 };
 
-/// The paths of a file to compress where Name cannot hold them (see
-/// TCompHeader::ShareNames); most entries of a large list need none.
-struct TFoundFile {
+/// The paths of a file to compress where name cannot hold them (see
+/// CompHeader::ShareNames); most entries of a large list need none.
+struct FoundFile {
   /// Full path of the file or directory; empty while it is the entry's
-  /// Name, as for a new entry until it is written (TCompHeader::SourcePath).
-  std::string SourcePath;
+  /// name, as for a new entry until it is written (CompHeader::SourcePath).
+  std::string sourcePath;
   /// The stored name computed when it was found; empty while it is the
-  /// last StoredTail bytes of the entry's Name (TCompHeader::StoredName).
-  std::string StoredName;
+  /// last storedTail bytes of the entry's name (CompHeader::StoredName).
+  std::string storedName;
 };
 
-struct TCompHeader {
+struct CompHeader {
   /// Change it through TCompHeaderObj::SetName, which keeps the look-up
   /// index in step.
-  std::string Name;
-  /// Empty while StoredBytesInName: read it through Stored().
-  std::string StoredBytes;
-  CentralHeader Central;  ///< plain (deciphered) values
+  std::string name;
+  /// Empty while storedBytesInName: read it through Stored().
+  std::string storedBytes;
+  CentralHeader central;  ///< plain (deciphered) values
   /// Local-header offset: in the old archive until the entry is copied, then
   /// in the new one.
-  uint64_t Offset = 0;
-  uint64_t CompressedSize = 0;  ///< counts an encryption header
-  uint64_t UncompressedSize = 0;
+  uint64_t offset = 0;
+  uint64_t compressedSize = 0;  ///< counts an encryption header
+  uint64_t uncompressedSize = 0;
   /// Extra-field blocks of the central record other than the size blocks,
   /// which are written anew for every record.
-  std::vector<uint8_t> CentralExtra;
-  std::vector<uint8_t> Comment;
+  std::vector<uint8_t> centralExtra;
+  std::vector<uint8_t> comment;
 
-  // A file to compress (Action Compress): what the scan found. Found is
-  // null where Name holds both paths.
-  std::unique_ptr<TFoundFile> Found;
-  int64_t FileSize = 0;
-  int64_t FileMtime = 0;    ///< the last write, seconds since the epoch
-  uint32_t FileDate = 0;    ///< DOS date-time of the last write, local time
+  // A file to compress (action Compress): what the scan found. found is
+  // null where name holds both paths.
+  std::unique_ptr<FoundFile> found;
+  int64_t fileSize = 0;
+  int64_t fileMtime = 0;    ///< the last write, seconds since the epoch
+  uint32_t fileDate = 0;    ///< DOS date-time of the last write, local time
   uint32_t Attributes = 0;  ///< attribute bits as in arc/support/paths.h
-  uint32_t Mode = 0;        ///< type and permission bits (st_mode)
-  uint32_t StoredTail = 0;  ///< see TFoundFile::StoredName
+  uint32_t mode = 0;        ///< type and permission bits (st_mode)
+  uint32_t storedTail = 0;  ///< see FoundFile::storedName
 
-  TEntryAction Action = TEntryAction::Compress;
+  EntryAction action = EntryAction::Compress;
   /// The entry's local and central headers are enciphered.
-  bool EncipheredHeaders = false;
+  bool encipheredHeaders = false;
   /// The local header carries a Zip64 block (both sizes are in it).
-  bool LocalZip64 = false;
-  bool IsDirectory = false;
+  bool localZip64 = false;
+  bool isDirectory = false;
   /// Came from the old archive (a refreshed entry keeps this and its place).
-  bool FromOldArchive = false;
-  /// StoredBytes is empty because it equals Name (see Stored).
-  bool StoredBytesInName = false;
+  bool fromOldArchive = false;
+  /// storedBytes is empty because it equals name (see Stored).
+  bool storedBytesInName = false;
 
   /// Full path of the file to compress.
   const std::string& SourcePath() const {
-    return Found && !Found->SourcePath.empty() ? Found->SourcePath : Name;
+    return found && !found->sourcePath.empty() ? found->sourcePath : name;
   }
-  /// The name as it stands in the archive: StoredBytes, or Name where the
+  /// The name as it stands in the archive: storedBytes, or name where the
   /// two are the same bytes.
-  const std::string& Stored() const { return StoredBytesInName ? Name : StoredBytes; }
+  const std::string& Stored() const { return storedBytesInName ? name : storedBytes; }
   /// The stored name computed when the file was found.
   std::string StoredName() const;
-  /// Keeps the names that equal Name, or a tail of it, in Name alone: a
+  /// Keeps the names that equal name, or a tail of it, in name alone: a
   /// large list then holds most names once.
   void ShareNames();
-  /// Gives every name its own string again, before Name changes or the
+  /// Gives every name its own string again, before name changes or the
   /// entry is written.
   void UnshareNames();
 };
@@ -116,12 +116,12 @@ class TCompHeaderObj {
  public:
   int32_t Count() const { return static_cast<int32_t>(items_.size()); }
   bool Empty() const { return items_.empty(); }
-  TCompHeader& operator[](int32_t i) { return items_.at(static_cast<size_t>(i)); }
-  const TCompHeader& operator[](int32_t i) const { return items_.at(static_cast<size_t>(i)); }
+  CompHeader& operator[](int32_t i) { return items_.at(static_cast<size_t>(i)); }
+  const CompHeader& operator[](int32_t i) const { return items_.at(static_cast<size_t>(i)); }
 
-  /// Appends an entry (its names shared with Name where they can be);
+  /// Appends an entry (its names shared with name where they can be);
   /// returns its index.
-  int32_t Add(TCompHeader entry);
+  int32_t Add(CompHeader entry);
   void Clear();
   /// Gives entry `i` a new Name.
   void SetName(int32_t i, std::string name);
@@ -133,23 +133,23 @@ class TCompHeaderObj {
   /// Entries whose action is not Drop.
   int32_t CountKept() const;
 
-  std::deque<TCompHeader>::iterator begin() { return items_.begin(); }
-  std::deque<TCompHeader>::iterator end() { return items_.end(); }
-  std::deque<TCompHeader>::const_iterator begin() const { return items_.begin(); }
-  std::deque<TCompHeader>::const_iterator end() const { return items_.end(); }
+  std::deque<CompHeader>::iterator begin() { return items_.begin(); }
+  std::deque<CompHeader>::iterator end() { return items_.end(); }
+  std::deque<CompHeader>::const_iterator begin() const { return items_.begin(); }
+  std::deque<CompHeader>::const_iterator end() const { return items_.end(); }
 
  private:
   void BuildIndex() const;
   void Place(int32_t i) const;
-  /// Takes entry `i`, under its present Name, out of the index.
+  /// Takes entry `i`, under its present name, out of the index.
   void Unplace(int32_t i) const;
 
   /// A deque: a list of many thousand entries grows without moving them,
   /// so it never stands in memory twice while it grows.
-  std::deque<TCompHeader> items_;
+  std::deque<CompHeader> items_;
 
   /// The look-up index: an open-addressed table of entry index + 1 (0 for
-  /// a free slot), each placed by the hash of its Name with ASCII case
+  /// a free slot), each placed by the hash of its name with ASCII case
   /// folded; a power of two of at least twice the entries. Built by the
   /// first look-up: a run that only deletes never needs it.
   mutable std::vector<int32_t> slots_;

@@ -16,9 +16,9 @@
 namespace arc {
 namespace {
 
-TCompHeader Entry(std::string name) {
-  TCompHeader e;
-  e.Name = std::move(name);
+CompHeader Entry(std::string name) {
+  CompHeader e;
+  e.name = std::move(name);
   return e;
 }
 
@@ -50,19 +50,19 @@ TEST(HeaderList, FindsEveryNameThroughAddsAndRenames) {
 
 TEST(HeaderList, NamesKeptOnceStillReadAsTheirOwn) {
   TCompHeaderObj list;
-  TCompHeader copied = Entry("a/b.txt");
-  copied.StoredBytes = "a/b.txt";
-  copied.Action = TEntryAction::Copy;
-  TCompHeader found = Entry("/src/a/c.txt");
-  found.Found = std::make_unique<TFoundFile>();
-  found.Found->SourcePath = "/src/a/c.txt";
-  found.Found->StoredName = "a/c.txt";
+  CompHeader copied = Entry("a/b.txt");
+  copied.storedBytes = "a/b.txt";
+  copied.action = EntryAction::Copy;
+  CompHeader scanned = Entry("/src/a/c.txt");
+  scanned.found = std::make_unique<FoundFile>();
+  scanned.found->sourcePath = "/src/a/c.txt";
+  scanned.found->storedName = "a/c.txt";
   const int32_t c = list.Add(std::move(copied));
-  const int32_t f = list.Add(std::move(found));
+  const int32_t f = list.Add(std::move(scanned));
   EXPECT_EQ(list[c].Stored(), "a/b.txt");
   EXPECT_EQ(list[f].SourcePath(), "/src/a/c.txt");
   EXPECT_EQ(list[f].StoredName(), "a/c.txt");
-  // A new Name leaves the stored bytes and the paths as they were.
+  // A new name leaves the stored bytes and the paths as they were.
   list.SetName(c, "renamed.txt");
   list.SetName(f, "elsewhere/c.txt");
   EXPECT_EQ(list[c].Stored(), "a/b.txt");
