@@ -7,7 +7,8 @@
 namespace arc {
 
 WindowSource::WindowSource(ByteSource& inner, int32_t window)
-    : inner_(inner), window_(new uint8_t[static_cast<size_t>(std::max(window, 1))]),
+    : inner_(inner),
+      window_(new uint8_t[static_cast<size_t>(std::max(window, 1))]),
       capacity_(std::max(window, 1)) {}
 
 WindowSource::WindowSource(std::unique_ptr<ByteSource> inner, int32_t window)
@@ -18,8 +19,8 @@ WindowSource::WindowSource(std::unique_ptr<ByteSource> inner, int32_t window)
 int32_t WindowSource::ReadAt(int64_t offset, void* buffer, int32_t count) {
   if (offset < 0 || count <= 0) return 0;
   if (count > capacity_ / 2) return inner_.ReadAt(offset, buffer, count);
-  const bool inside = filled_ > 0 && offset >= start_ &&
-                      offset - start_ + count <= static_cast<int64_t>(filled_);
+  const bool inside =
+      filled_ > 0 && offset >= start_ && offset - start_ + count <= static_cast<int64_t>(filled_);
   if (!inside) {
     // A short fill (the end of the file, or a failed read) is kept as it is:
     // the request is answered with what there is, as the file would answer.

@@ -20,9 +20,8 @@ TEST(WindowSource, AnswersEveryReadAsTheFileWould) {
   };
   // In order, backwards, across the window's end, larger than half the
   // window, at and beyond the end of the file, and invalid.
-  const Read reads[] = {{0, 30},    {30, 46},  {1000, 100}, {500, 20},  {1020, 10},
-                        {2000, 600}, {9990, 30}, {10000, 4}, {12000, 4}, {-1, 4},
-                        {3, 0},      {9500, 512}};
+  const Read reads[] = {{0, 30},    {30, 46},   {1000, 100}, {500, 20}, {1020, 10}, {2000, 600},
+                        {9990, 30}, {10000, 4}, {12000, 4},  {-1, 4},   {3, 0},     {9500, 512}};
   for (const Read& r : reads) {
     std::vector<uint8_t> want(static_cast<size_t>(std::max(r.count, 1)));
     std::vector<uint8_t> got(want.size());
