@@ -53,7 +53,7 @@ class BlockPool {
   }
 
  private:
-  static constexpr size_t kLargest = 256 * 1024;
+  static constexpr size_t kLargest = size_t{256} * 1024;
   struct Block {
     void* address = nullptr;
     size_t size = 0;

@@ -79,10 +79,10 @@ int64_t CopyInKernel(int in, int64_t from, int out, int64_t at, int64_t length,
   constexpr int64_t kStep = int64_t{8} << 20;
   int64_t done = 0;
   while (done < length && (cancel == nullptr || !*cancel)) {
-    loff_t in_at = from + done;
-    loff_t out_at = at + done;
+    loff_t inAt = from + done;
+    loff_t outAt = at + done;
     const auto step = static_cast<size_t>(std::min(length - done, kStep));
-    const ssize_t n = ::copy_file_range(in, &in_at, out, &out_at, step, 0);
+    const ssize_t n = ::copy_file_range(in, &inAt, out, &outAt, step, 0);
     if (n <= 0) break;
     done += n;
   }
