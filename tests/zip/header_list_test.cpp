@@ -30,12 +30,12 @@ TEST(HeaderList, FindsEveryNameThroughAddsAndRenames) {
   // Every third entry renamed: each leaves a hole in its run.
   for (int i = 0; i < 1000; i += 3) list.SetName(i, "moved/" + std::to_string(i));
   for (int i = 0; i < 1000; ++i) {
-    const std::string old_name = "dir/file" + std::to_string(i) + ".txt";
+    const std::string oldName = "dir/file" + std::to_string(i) + ".txt";
     if (i % 3 == 0) {
-      EXPECT_EQ(list.IndexOf(old_name), -1) << i;
+      EXPECT_EQ(list.IndexOf(oldName), -1) << i;
       EXPECT_EQ(list.IndexOf("MOVED/" + std::to_string(i)), i);
     } else {
-      EXPECT_EQ(list.IndexOf(old_name), i);
+      EXPECT_EQ(list.IndexOf(oldName), i);
     }
   }
   // Of equal names the first; a renamed entry is found under its new name only.
