@@ -22,6 +22,7 @@
 
 #include <arc/codec/aes_crypt.h>
 #include <arc/codec/aes_extra.h>
+#include "support/block_pipeline.h"
 #include "support/stream32.h"
 #include "support/unique_fd.h"
 #include "unzip/entry_list.h"
@@ -107,6 +108,23 @@ class ZipExtractor {
   /// Through the component's block writer (CRC, decipher when asked); a
   /// short write ends the entry: false.
   bool WriteBlock(uint8_t* data, uint32_t count, bool decipher);
+  /// A large entry's plain bytes gather in the blocks of a pipeline whose
+  /// worker checksums and writes them while the next ones are decoded
+  /// (unzip_pipeline.cpp). Without one, pieces go through WriteBlock.
+  bool UsePipeline(const EntryInfo& info) const;
+  void StartPipeline();
+  /// Room for the next piece of up to `want` (<= kPieceSize) bytes: in the
+  /// pipeline's block, or `own`. Null when an earlier block failed to be
+  /// written (reported).
+  uint8_t* Room(uint8_t* own, uint32_t want);
+  /// The piece of `count` bytes decoded at Room(): deciphered when asked,
+  /// then written (or queued). False when the entry's output failed.
+  bool Put(uint8_t* data, uint32_t count, bool decipher);
+  /// Waits for every queued block, takes the pipeline's CRC as the running
+  /// one and reports a failed write; the pipeline is gone afterwards.
+  void EndPipeline();
+  /// A write failure the worker met, reported on this thread.
+  void PipelineFailed(int errorNumber);
   /// Deciphers entry data in place with the entry's cipher (AES or the
   /// component's traditional key state); the bytes taken (AES takes none
   /// past the entry's encrypted data).
@@ -147,6 +165,10 @@ class ZipExtractor {
   std::string baseVolume_;    // split archives: name the next volume is made from
   int32_t wantedDisk_ = 0;    // spanned archives: 0 last, 1 first, n disk n
   int64_t checkPos_ = 0;      // where a valid record must stand on the disk offered
+  std::unique_ptr<BlockPipeline> pipe_;  // the large entry's writer, while it is decoded
+  uint8_t* block_ = nullptr;  // the pipeline's block being filled
+  uint32_t filled_ = 0;       // bytes in it
+  uint32_t pipeCrc_ = 0;      // running CRC kept by the worker (its own until EndPipeline)
 };
 
 }  // namespace arc

@@ -62,6 +62,12 @@ class TUnZip : public TUnBase {
   bool RestoreFileAttr() const { return restore_file_attr_; }
   void SetRestoreFileAttr(bool value) { restore_file_attr_ = value; }
 
+  /// Threads a run may use: 0 (the default) one per core, 1 everything on
+  /// the caller's thread as a plain loop. Events are raised on the caller's
+  /// thread, in entry order, whatever the count.
+  uint32_t Threads() const { return threads_; }
+  void SetThreads(uint32_t value) { threads_ = value; }
+
   /// Size of the buffer kept for an archive comment; held to 2000..32767.
   int32_t ZipCmntBufSize() const { return zip_cmnt_buf_size_; }
   void SetZipCmntBufSize(int32_t value);
@@ -86,6 +92,7 @@ class TUnZip : public TUnBase {
   std::string extract_dir_;
   bool restore_file_attr_ = true;
   int32_t zip_cmnt_buf_size_ = 0;
+  uint32_t threads_ = 0;
 };
 
 }  // namespace arc
