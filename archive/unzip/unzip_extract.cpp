@@ -14,6 +14,7 @@
 #include <arc/support/error_codes.h>
 #include <arc/support/dos_time.h>
 #include <arc/support/paths.h>
+#include "support/read_ahead_stream.h"
 #include "unzip/arc_detect.h"
 #include <arc/unzip/mask_select.h>
 #include "unzip/output_path.h"
@@ -147,7 +148,7 @@ bool ZipExtractor::IsMultiVolume() const {
 }
 
 bool ZipExtractor::OpenArchive(const std::string& name) {
-  archive_ = std::make_unique<TFileStream32>(name, fmOpenRead | fmShareDenyWrite);
+  archive_ = std::make_unique<TReadAheadFileStream32>(name);
   if (archive_->Valid()) return true;
   archive_.reset();
   return false;
@@ -472,7 +473,7 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
       z_.SetEntryName(stored);
     } else {
       const std::string output = z_.EntryName();
-      if (toFiles_) out_.reset(CreateOutputFileUnder(z_.ExtractDir(), output));
+      if (toFiles_) out_.reset(CreateOutputFileUnder(z_.ExtractDir(), output, folders_));
       if (toFiles_ && !out_.valid()) {
         z_.ReportError(output, "", "0", ec::OpenError);
         reported_ = true;

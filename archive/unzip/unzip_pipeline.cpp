@@ -33,8 +33,9 @@ struct BlockWriteFailure {
 }  // namespace
 
 bool ZipExtractor::UsePipeline(const EntryInfo& info) const {
-  const uint32_t threads = z_.Threads() == 0 ? CoreCount() : z_.Threads();
-  return threads > 1 && info.uncompressedSize >= kPipelineMinimum;
+  if (info.uncompressedSize < kPipelineMinimum) return false;
+  static const unsigned cores = CoreCount();
+  return (z_.Threads() == 0 ? cores : z_.Threads()) > 1;
 }
 
 void ZipExtractor::StartPipeline() {

@@ -26,6 +26,7 @@
 #include "support/stream32.h"
 #include "support/unique_fd.h"
 #include "unzip/entry_list.h"
+#include "unzip/output_path.h"
 #include <arc/unzip/unzip.h>
 #include "unzip/zip_records.h"
 
@@ -153,6 +154,7 @@ class ZipExtractor {
   bool passwordFailed_ = false;
   bool toFiles_ = true;       // false: decode and check only
   UniqueFd out_;              // output file being written
+  OutputFolderCache folders_; // the folder of the last file written
   bool reported_ = false;     // the entry's failure was reported already
   bool writeFailed_ = false;  // a block of the entry could not be written
   uint64_t produced_ = 0;     // bytes the entry's decoder gave so far
