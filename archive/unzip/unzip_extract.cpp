@@ -249,6 +249,8 @@ void ZipExtractor::Body() {
   } catch (...) {
     // Swallowed here: the driver still ends the run properly.
   }
+  parallel_.reset();
+  batch_.reset();
   list_ = ZipEntryList{};
 }
 
@@ -256,8 +258,12 @@ void ZipExtractor::ExtractEntries() {
   z_.Totals().Total = list_.uncompressedTotal;
   z_.Totals().Remaining = list_.uncompressedTotal;
   bool first = true;
+  StartParallel();
   for (const ZipEntryItem& item : list_.items) {
     if (z_.Cancel()) break;
+    if (parallel_ && QueueEntry(item)) continue;
+    // What follows may raise events: the entries before have theirs first.
+    DrainParallel();
     if (z_.ArcType() == atZipDS && first) {
       wantedDisk_ = item.volume;
       checkPos_ = item.localPos;
@@ -283,6 +289,9 @@ void ZipExtractor::ExtractEntries() {
     z_.SetEntryName(toFiles_ ? z_.EntryNameFromStored(stored) : stored);
     ExtractOne(info, item.externalAttributes);
   }
+  DrainParallel();
+  parallel_.reset();
+  batch_.reset();
 }
 
 bool ZipExtractor::IsDirectoryEntry(uint32_t externalAttributes, const std::string& stored) {
@@ -561,38 +570,47 @@ bool ZipExtractor::FindPassword(const EntryInfo& info) {
 }
 
 void ZipExtractor::Finish(const EntryInfo& info, uint32_t externalAttributes) {
+  Stamp(out_.get(), info, externalAttributes);
+  const std::string output = z_.EntryName();
+  if (!out_.Close()) z_.ReportError(output, "", "0", ec::CloseError);
+}
+
+void ZipExtractor::Stamp(int fd, const EntryInfo& info, uint32_t externalAttributes) const {
+  StampWith(fd, info, externalAttributes, z_.DateAttribute(), z_.RestoreFileAttr(), list_.newestDate);
+}
+
+void ZipExtractor::StampWith(int fd, const EntryInfo& info, uint32_t externalAttributes,
+                             TDateAttribute dateAttribute, bool restoreAttributes, int32_t newestDate) {
   struct timespec modified {};
-  if (z_.DateAttribute() == daFileDate && info.modified) {
+  if (dateAttribute == daFileDate && info.modified) {
     // The precise UTC time a time block of the extra field gives.
     modified.tv_sec = static_cast<std::time_t>(info.modified->seconds);
     modified.tv_nsec = static_cast<long>(info.modified->nanoseconds);
   } else {
     uint32_t dos = info.dosDateTime;
-    if (z_.DateAttribute() == daSysDate) {
+    if (dateAttribute == daSysDate) {
       dos = FileTimeToDos(std::time(nullptr));
-    } else if (z_.DateAttribute() == daMaxFileDate) {
-      dos = static_cast<uint32_t>(list_.newestDate);
+    } else if (dateAttribute == daMaxFileDate) {
+      dos = static_cast<uint32_t>(newestDate);
     }
     modified.tv_sec = DosToFileTime(dos);
     // A zero or invalid DOS date reads as the first day it can hold.
     if (modified.tv_sec == -1) modified.tv_sec = DosToFileTime(kDosMinimum);
   }
   const struct timespec times[2] = {{0, UTIME_OMIT}, modified};
-  ::futimens(out_.get(), times);  // a date that cannot be set is no error
+  ::futimens(fd, times);  // a date that cannot be set is no error
 
   // A Unix host's permission bits (an executable stays executable); of the
   // DOS attributes only read-only has a meaning here. Set through the
   // descriptor: the name may stand for something else by now.
-  if (z_.RestoreFileAttr()) {
-    if (const auto mode = StoredUnixMode(info.versionMadeBy, externalAttributes)) ::fchmod(out_.get(), *mode);
+  if (restoreAttributes) {
+    if (const auto mode = StoredUnixMode(info.versionMadeBy, externalAttributes)) ::fchmod(fd, *mode);
   }
   struct stat st {};
-  if (z_.RestoreFileAttr() && externalAttributes != kAttrNormal &&
-      (externalAttributes & kAttrReadOnly) != 0 && ::fstat(out_.get(), &st) == 0) {
-    ::fchmod(out_.get(), st.st_mode & 07777 & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH));
+  if (restoreAttributes && externalAttributes != kAttrNormal &&
+      (externalAttributes & kAttrReadOnly) != 0 && ::fstat(fd, &st) == 0) {
+    ::fchmod(fd, st.st_mode & 07777 & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH));
   }
-  const std::string output = z_.EntryName();
-  if (!out_.Close()) z_.ReportError(output, "", "0", ec::CloseError);
 }
 
 void ZipExtractor::EndStep(uint32_t expectedCrc, bool reached, int32_t unreachedCode) {

@@ -19,9 +19,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <arc/codec/aes_crypt.h>
 #include <arc/codec/aes_extra.h>
+#include "codec/ordered_work_queue.h"
 #include "support/block_pipeline.h"
 #include "support/stream32.h"
 #include "support/unique_fd.h"
@@ -60,6 +62,10 @@ struct EntryInfo {
   bool CrcStored() const { return !aes || aes->vendorVersion != kAesVendorAe2; }
 };
 
+struct ParallelEntry;
+using ParallelBatch = std::vector<std::shared_ptr<ParallelEntry>>;
+using ParallelQueue = OrderedWorkQueue<std::shared_ptr<ParallelBatch>>;
+
 class ZipExtractor {
  public:
   explicit ZipExtractor(TUnZip& owner);
@@ -97,6 +103,22 @@ class ZipExtractor {
   void SkipEntry(uint64_t size);
   void EndStep(uint32_t expectedCrc, bool reached, int32_t unreachedCode);
   void Finish(const EntryInfo& info, uint32_t externalAttributes);
+  /// The date and permissions of a written file (any thread).
+  void Stamp(int fd, const EntryInfo& info, uint32_t externalAttributes) const;
+  static void StampWith(int fd, const EntryInfo& info, uint32_t externalAttributes,
+                        TDateAttribute dateAttribute, bool restoreAttributes, int32_t newestDate);
+
+  // unzip_parallel.cpp: small entries decoded and written on workers.
+  void StartParallel();
+  /// Takes an entry that raises no event before its data is written (no
+  /// OnBegin, no question, no report) onto a worker; false when it must go
+  /// the ordinary way.
+  bool QueueEntry(const ZipEntryItem& item);
+  /// Ends every queued entry, in order, with the events ExtractOne raises.
+  void DrainParallel();
+  void EndQueued(ParallelEntry& entry);
+  void SubmitBatch();
+  void EndBatch(ParallelBatch& batch);
   bool IsMultiVolume() const;
 
 
@@ -171,6 +193,9 @@ class ZipExtractor {
   uint8_t* block_ = nullptr;  // the pipeline's block being filled
   uint32_t filled_ = 0;       // bytes in it
   uint32_t pipeCrc_ = 0;      // running CRC kept by the worker (its own until EndPipeline)
+  std::unique_ptr<ParallelQueue> parallel_;  // small entries on workers, ended in order
+  std::shared_ptr<ParallelBatch> batch_;     // queued entries not yet handed to a worker
+  size_t batchBytes_ = 0;
 };
 
 }  // namespace arc

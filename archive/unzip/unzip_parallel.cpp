@@ -1,0 +1,261 @@
+//===-- unzip/unzip_parallel.cpp - Small entries on worker threads --------===//
+//
+// Many small entries are extracted side by side: the caller's thread walks
+// the entries, reads each one's compressed bytes (through the read-ahead
+// windows) and creates its output file, and a worker inflates, checksums,
+// writes, dates and closes it. The entries are then ended on the caller's
+// thread in archive order, with the progress, reports and OnEnd that the
+// ordinary path raises for them, so that callers see the same events in the
+// same order on the same thread.
+//
+// Only an entry that raises no event before its data is written is queued:
+// no OnBegin handler, not encrypted, stored or deflated, a plain safe name,
+// and nothing standing at its output name when overwrites are confirmed.
+// Any other entry first ends the queued ones, then goes the ordinary way.
+// Workers touch neither the component nor the extractor: what they need is
+// copied into the job, what they find is given back in it.
+//
+//===----------------------------------------------------------------------===//
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include <arc/codec/crc.h>
+#include <arc/support/error_codes.h>
+#include <arc/support/paths.h>
+#include "codec/stream_decoder.h"
+#include "support/stream_adapters.h"
+#include "support/stream_memory.h"
+#include "unzip/zip_extractor.h"
+
+namespace arc {
+namespace {
+
+/// Larger entries go the ordinary way (with the pipeline when they are
+/// large enough for it); at most this much is held per queued entry, twice.
+constexpr uint64_t kParallelMaximum = 256 * 1024;
+/// Queued entries go to a worker in batches of this many (or bytes), so
+/// that a thread is woken per batch, not per file.
+constexpr size_t kBatchEntries = 32;
+constexpr size_t kBatchBytes = 512 * 1024;
+/// The piece the ordinary decoders report progress by.
+constexpr int64_t kProgressStep = 32768;
+
+/// The compressed bytes of a queued entry, read by the decoder.
+class PackedStream final : public TCustomMemoryStream32 {
+ public:
+  explicit PackedStream(std::vector<uint8_t>& bytes) {
+    SetPointer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  }
+  int32_t Write(const void*, int32_t) override { return 0; }
+};
+
+bool WriteAll(int fd, const uint8_t* data, size_t count, int& error) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(fd, data + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = n < 0 ? errno : ENOSPC;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+/// One queued entry: what the worker needs, and what it found.
+struct ParallelEntry {
+  EntryInfo info;
+  uint32_t externalAttributes = 0;
+  std::string stored;
+  std::string output;
+  std::vector<uint8_t> packed;
+  UniqueFd out;  // invalid when testing
+  std::function<void(int)> stamp;
+
+  uint32_t crc = kCrc32Init;
+  uint64_t produced = 0;
+  bool endedEarly = false;   // damaged or short data
+  bool longData = false;
+  bool noEngine = false;     // the decoder could not start
+  int writeError = 0;
+  bool closeFailed = false;
+};
+
+namespace {
+
+/// The worker's part: decode, checksum, write, date and close.
+void RunQueued(ParallelEntry& e) {
+  std::vector<uint8_t> plain;
+  const uint64_t size = e.info.uncompressedSize;
+  if (e.info.method == kMethodStored) {
+    e.longData = e.info.compressedSize > e.info.uncompressedSize;
+    plain = std::move(e.packed);  // already cut to the stored size
+  } else {
+    PackedStream source(e.packed);
+    DecoderOptions options;
+    options.flags = e.info.flags;
+    options.compressedSize = e.info.compressedSize;
+    options.uncompressedSize = e.info.uncompressedSize;
+    TDecompressStream stream(source, MakeStreamDecoder(e.info.method, options));
+    if (stream.InitResult() != inflate_result::Ok) {
+      e.noEngine = true;
+    } else {
+      plain.resize(size);
+      uint64_t have = 0;
+      while (have < size) {
+        const auto chunk = static_cast<int32_t>(std::min<uint64_t>(size - have, kProgressStep));
+        const int32_t result = stream.Read(plain.data() + have, chunk);
+        have += static_cast<uint64_t>(chunk - static_cast<int32_t>(stream.Engine().avail_out));
+        if (result < 0 || (stream.Control.EndOfData && have < size)) {
+          e.endedEarly = true;
+          break;
+        }
+      }
+      plain.resize(have);
+      if (have == size && !stream.Control.EndOfData) {
+        uint8_t beyond = 0;
+        stream.Read(&beyond, 1);
+        e.longData = stream.Engine().avail_out == 0;
+      }
+    }
+  }
+  e.packed = {};
+  e.produced = plain.size();
+  Crc32Update(plain.data(), static_cast<int32_t>(plain.size()), e.crc);
+  if (!e.out.valid()) return;
+  WriteAll(e.out.get(), plain.data(), plain.size(), e.writeError);
+  e.stamp(e.out.get());
+  e.closeFailed = !e.out.Close();
+}
+
+}  // namespace
+
+void ZipExtractor::StartParallel() {
+  parallel_.reset();
+  batch_.reset();
+  batchBytes_ = 0;
+  static const unsigned cores = CoreCount();
+  const unsigned threads = z_.Threads() == 0 ? cores : z_.Threads();
+  // An OnBegin handler is asked before every file: nothing can run ahead.
+  if (threads < 2 || z_.OnBegin || IsMultiVolume()) return;
+  parallel_ = std::make_unique<ParallelQueue>(threads, 2 * size_t{threads});
+}
+
+bool ZipExtractor::QueueEntry(const ZipEntryItem& item) {
+  auto e = std::make_shared<ParallelEntry>();
+  EntryInfo& info = e->info;
+  if (!ReadLocalEntry(item, info, e->stored)) return false;
+  const std::string& stored = e->stored;
+  if ((info.flags & kFlagEncrypted) != 0 || info.aes ||
+      (info.method != kMethodStored && info.method != kMethodDeflated) ||
+      info.uncompressedSize > kParallelMaximum || info.compressedSize > kParallelMaximum ||
+      IsDirectoryEntry(item.externalAttributes, stored) || IsHostileStoredName(stored)) {
+    return false;
+  }
+  const std::string safe = SafeStoredName(stored);
+  if (safe.empty() || safe.back() == '/') return false;
+  e->output = toFiles_ ? z_.EntryNameFromStored(stored) : stored;
+  if (e->output.empty()) return false;
+  if (toFiles_) {
+    if (z_.ConfirmOverwrites() ? FileExists(e->output) : z_.OverwriteMode() != omOverwrite) {
+      return false;
+    }
+  }
+  // The data, as the ordinary decoders would read it: stored data no longer
+  // than both sizes say.
+  const uint64_t want = info.method == kMethodStored
+                            ? std::min(info.uncompressedSize, info.compressedSize)
+                            : info.compressedSize;
+  e->packed.resize(want);
+  if (archive_->Seek(info.dataPos, TSeekOrigin::soBeginning) != info.dataPos ||
+      archive_->Read(e->packed.data(), static_cast<int32_t>(want)) != static_cast<int32_t>(want)) {
+    return false;  // short: the ordinary path tells what is wrong
+  }
+  if (toFiles_) {
+    e->out.reset(CreateOutputFileUnder(z_.ExtractDir(), e->output, folders_));
+    if (!e->out.valid()) return false;  // reported on the ordinary path
+    if (z_.ConfirmOverwrites()) z_.SetOverwriteMode(omOverwrite);
+    e->externalAttributes = item.externalAttributes;
+    // The worker dates the file with the settings of now.
+    e->stamp = [info, attributes = item.externalAttributes,
+                date = z_.DateAttribute(), restore = z_.RestoreFileAttr(),
+                newest = list_.newestDate](int fd) { StampWith(fd, info, attributes, date, restore, newest); };
+  }
+  if (!batch_) batch_ = std::make_shared<ParallelBatch>();
+  batchBytes_ += e->packed.size() + e->info.uncompressedSize;
+  batch_->push_back(std::move(e));
+  if (batch_->size() >= kBatchEntries || batchBytes_ >= kBatchBytes) SubmitBatch();
+  return true;
+}
+
+void ZipExtractor::SubmitBatch() {
+  if (!batch_) return;
+  if (parallel_->Full()) EndBatch(*parallel_->Take());
+  parallel_->Submit([batch = std::move(batch_)](unsigned) {
+    for (auto& e : *batch) RunQueued(*e);
+    return batch;
+  });
+  batch_.reset();
+  batchBytes_ = 0;
+}
+
+void ZipExtractor::EndBatch(ParallelBatch& batch) {
+  for (auto& e : batch) EndQueued(*e);
+}
+
+void ZipExtractor::DrainParallel() {
+  if (!parallel_) return;
+  SubmitBatch();
+  while (parallel_->Pending() > 0) EndBatch(*parallel_->Take());
+}
+
+void ZipExtractor::EndQueued(ParallelEntry& e) {
+  // What BeginStep and ExtractOne leave for the entry.
+  z_.stored_entry_name_ = e.stored;
+  z_.SetEntryName(e.output);
+  ++count_;
+  reported_ = false;
+  writeFailed_ = false;
+  authFailed_ = false;
+  aes_.reset();
+  const EntryInfo& info = e.info;
+  uint32_t expected = info.crc32;
+  bool written = false;
+  try {
+    if (info.fromCentral && info.crc32 == 0 && info.centralCompressed != 0) expected = info.centralCrc;
+    produced_ = e.produced;
+    longData_ = e.longData;
+    if (e.noEngine) z_.ReportError(z_.EntryName(), "", "0", ec::OutOfMemory);
+    // Progress by the pieces the ordinary decoders report.
+    const auto size = static_cast<int64_t>(info.uncompressedSize);
+    const int64_t total = info.method == kMethodStored ? list_.compressedTotal : z_.Totals().Total;
+    const auto produced = static_cast<int64_t>(e.produced);
+    if (info.method != kMethodStored) z_.Dialogs.PumpMessages();
+    for (int64_t at = 0; at < produced && e.writeError == 0;) {
+      const int64_t step = std::min(produced - at, kProgressStep);
+      at += step;
+      z_.Totals().Remaining -= step;
+      z_.DoProgress(total, size, at);
+    }
+    if (e.endedEarly && info.method != kMethodStored) z_.Totals().Remaining -= size - produced;
+    if (e.writeError != 0) {
+      writeFailed_ = true;
+      z_.ReportShortWrite(e.writeError);
+    }
+    z_.SetRunningCrc(e.crc ^ 0xFFFFFFFFu);
+    shortData_ = !z_.Cancel() && e.produced < info.uncompressedSize;
+    if (toFiles_ && e.closeFailed) z_.ReportError(e.output, "", "0", ec::CloseError);
+    written = !writeFailed_;
+  } catch (...) {
+    // The end step still runs.
+  }
+  if (!written) --count_;
+  EndStep(expected, true, 0);
+}
+
+}  // namespace arc
