@@ -51,18 +51,19 @@ class PackedStream final : public TCustomMemoryStream32 {
   int32_t Write(const void*, int32_t) override { return 0; }
 };
 
-bool WriteAll(int fd, const uint8_t* data, size_t count, int& error) {
+/// The bytes written; `error` set when not all of them.
+size_t WriteAll(int fd, const uint8_t* data, size_t count, int& error) {
   size_t done = 0;
   while (done < count) {
     const ssize_t n = ::write(fd, data + done, count - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       error = n < 0 ? errno : ENOSPC;
-      return false;
+      break;
     }
     done += static_cast<size_t>(n);
   }
-  return true;
+  return done;
 }
 
 }  // namespace
@@ -79,6 +80,7 @@ struct ParallelEntry {
 
   uint32_t crc = kCrc32Init;
   uint64_t produced = 0;
+  uint64_t progressed = 0;   // what progress is reported for
   bool endedEarly = false;   // damaged or short data
   bool longData = false;
   bool noEngine = false;     // the decoder could not start
@@ -125,10 +127,18 @@ void RunQueued(ParallelEntry& e) {
     }
   }
   e.packed = {};
-  e.produced = plain.size();
-  Crc32Update(plain.data(), static_cast<int32_t>(plain.size()), e.crc);
+  e.produced = e.progressed = plain.size();
+  if (e.out.valid()) {
+    const size_t written = WriteAll(e.out.get(), plain.data(), plain.size(), e.writeError);
+    if (e.writeError != 0) {
+      // As the ordinary path: the piece that failed was decoded and counted,
+      // nothing after it; progress went up to the piece before.
+      e.progressed = written / kProgressStep * kProgressStep;
+      e.produced = std::min<uint64_t>(plain.size(), e.progressed + kProgressStep);
+    }
+  }
+  Crc32Update(plain.data(), static_cast<int32_t>(e.produced), e.crc);
   if (!e.out.valid()) return;
-  WriteAll(e.out.get(), plain.data(), plain.size(), e.writeError);
   e.stamp(e.out.get());
   e.closeFailed = !e.out.Close();
 }
@@ -235,9 +245,10 @@ void ZipExtractor::EndQueued(ParallelEntry& e) {
     const auto size = static_cast<int64_t>(info.uncompressedSize);
     const int64_t total = info.method == kMethodStored ? list_.compressedTotal : z_.Totals().Total;
     const auto produced = static_cast<int64_t>(e.produced);
+    const auto progressed = static_cast<int64_t>(e.progressed);
     if (info.method != kMethodStored) z_.Dialogs.PumpMessages();
-    for (int64_t at = 0; at < produced && e.writeError == 0;) {
-      const int64_t step = std::min(produced - at, kProgressStep);
+    for (int64_t at = 0; at < progressed;) {
+      const int64_t step = std::min(progressed - at, kProgressStep);
       at += step;
       z_.Totals().Remaining -= step;
       z_.DoProgress(total, size, at);
