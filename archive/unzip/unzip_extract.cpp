@@ -570,45 +570,45 @@ bool ZipExtractor::FindPassword(const EntryInfo& info) {
 }
 
 void ZipExtractor::Finish(const EntryInfo& info, uint32_t externalAttributes) {
-  Stamp(out_.get(), info, externalAttributes);
+  StampFor(info, externalAttributes).Apply(out_.get());
   const std::string output = z_.EntryName();
   if (!out_.Close()) z_.ReportError(output, "", "0", ec::CloseError);
 }
 
-void ZipExtractor::Stamp(int fd, const EntryInfo& info, uint32_t externalAttributes) const {
-  StampWith(fd, info, externalAttributes, z_.DateAttribute(), z_.RestoreFileAttr(), list_.newestDate);
-}
-
-void ZipExtractor::StampWith(int fd, const EntryInfo& info, uint32_t externalAttributes,
-                             TDateAttribute dateAttribute, bool restoreAttributes, int32_t newestDate) {
-  struct timespec modified {};
+OutputStamp ZipExtractor::StampFor(const EntryInfo& info, uint32_t externalAttributes) const {
+  OutputStamp stamp;
+  const TDateAttribute dateAttribute = z_.DateAttribute();
   if (dateAttribute == daFileDate && info.modified) {
     // The precise UTC time a time block of the extra field gives.
-    modified.tv_sec = static_cast<std::time_t>(info.modified->seconds);
-    modified.tv_nsec = static_cast<long>(info.modified->nanoseconds);
+    stamp.modified.tv_sec = static_cast<std::time_t>(info.modified->seconds);
+    stamp.modified.tv_nsec = static_cast<long>(info.modified->nanoseconds);
   } else {
     uint32_t dos = info.dosDateTime;
     if (dateAttribute == daSysDate) {
       dos = FileTimeToDos(std::time(nullptr));
     } else if (dateAttribute == daMaxFileDate) {
-      dos = static_cast<uint32_t>(newestDate);
+      dos = static_cast<uint32_t>(list_.newestDate);
     }
-    modified.tv_sec = DosToFileTime(dos);
+    stamp.modified.tv_sec = DosToFileTime(dos);
     // A zero or invalid DOS date reads as the first day it can hold.
-    if (modified.tv_sec == -1) modified.tv_sec = DosToFileTime(kDosMinimum);
+    if (stamp.modified.tv_sec == -1) stamp.modified.tv_sec = DosToFileTime(kDosMinimum);
   }
+  // A Unix host's permission bits (an executable stays executable); of the
+  // DOS attributes only read-only has a meaning here.
+  if (z_.RestoreFileAttr()) {
+    stamp.mode = StoredUnixMode(info.versionMadeBy, externalAttributes);
+    stamp.readOnly = externalAttributes != kAttrNormal && (externalAttributes & kAttrReadOnly) != 0;
+  }
+  return stamp;
+}
+
+void OutputStamp::Apply(int fd) const {
   const struct timespec times[2] = {{0, UTIME_OMIT}, modified};
   ::futimens(fd, times);  // a date that cannot be set is no error
-
-  // A Unix host's permission bits (an executable stays executable); of the
-  // DOS attributes only read-only has a meaning here. Set through the
-  // descriptor: the name may stand for something else by now.
-  if (restoreAttributes) {
-    if (const auto mode = StoredUnixMode(info.versionMadeBy, externalAttributes)) ::fchmod(fd, *mode);
-  }
+  // Set through the descriptor: the name may stand for something else by now.
+  if (mode) ::fchmod(fd, *mode);
   struct stat st {};
-  if (restoreAttributes && externalAttributes != kAttrNormal &&
-      (externalAttributes & kAttrReadOnly) != 0 && ::fstat(fd, &st) == 0) {
+  if (readOnly && ::fstat(fd, &st) == 0) {
     ::fchmod(fd, st.st_mode & 07777 & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH));
   }
 }

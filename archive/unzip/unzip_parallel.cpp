@@ -71,12 +71,11 @@ size_t WriteAll(int fd, const uint8_t* data, size_t count, int& error) {
 /// One queued entry: what the worker needs, and what it found.
 struct ParallelEntry {
   EntryInfo info;
-  uint32_t externalAttributes = 0;
   std::string stored;
   std::string output;
   std::vector<uint8_t> packed;
   UniqueFd out;  // invalid when testing
-  std::function<void(int)> stamp;
+  OutputStamp stamp;
 
   uint32_t crc = kCrc32Init;
   uint64_t produced = 0;
@@ -139,7 +138,7 @@ void RunQueued(ParallelEntry& e) {
   }
   Crc32Update(plain.data(), static_cast<int32_t>(e.produced), e.crc);
   if (!e.out.valid()) return;
-  e.stamp(e.out.get());
+  e.stamp.Apply(e.out.get());
   e.closeFailed = !e.out.Close();
 }
 
@@ -190,11 +189,7 @@ bool ZipExtractor::QueueEntry(const ZipEntryItem& item) {
     e->out.reset(CreateOutputFileUnder(z_.ExtractDir(), e->output, folders_));
     if (!e->out.valid()) return false;  // reported on the ordinary path
     if (z_.ConfirmOverwrites()) z_.SetOverwriteMode(omOverwrite);
-    e->externalAttributes = item.externalAttributes;
-    // The worker dates the file with the settings of now.
-    e->stamp = [info, attributes = item.externalAttributes,
-                date = z_.DateAttribute(), restore = z_.RestoreFileAttr(),
-                newest = list_.newestDate](int fd) { StampWith(fd, info, attributes, date, restore, newest); };
+    e->stamp = StampFor(info, item.externalAttributes);
   }
   if (!batch_) batch_ = std::make_shared<ParallelBatch>();
   batchBytes_ += e->packed.size() + e->info.uncompressedSize;

@@ -14,7 +14,10 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -62,6 +65,15 @@ struct EntryInfo {
   bool CrcStored() const { return !aes || aes->vendorVersion != kAesVendorAe2; }
 };
 
+/// The date and permissions of a written file, worked out on the caller's
+/// thread (the time zone is read there) and applied on any.
+struct OutputStamp {
+  struct timespec modified {};
+  std::optional<mode_t> mode;  ///< a Unix host's permission bits
+  bool readOnly = false;       ///< the DOS read-only attribute
+  void Apply(int fd) const;
+};
+
 struct ParallelEntry;
 using ParallelBatch = std::vector<std::shared_ptr<ParallelEntry>>;
 using ParallelQueue = OrderedWorkQueue<std::shared_ptr<ParallelBatch>>;
@@ -103,10 +115,8 @@ class ZipExtractor {
   void SkipEntry(uint64_t size);
   void EndStep(uint32_t expectedCrc, bool reached, int32_t unreachedCode);
   void Finish(const EntryInfo& info, uint32_t externalAttributes);
-  /// The date and permissions of a written file (any thread).
-  void Stamp(int fd, const EntryInfo& info, uint32_t externalAttributes) const;
-  static void StampWith(int fd, const EntryInfo& info, uint32_t externalAttributes,
-                        TDateAttribute dateAttribute, bool restoreAttributes, int32_t newestDate);
+  /// The date and permissions the entry's file is given, by the settings.
+  OutputStamp StampFor(const EntryInfo& info, uint32_t externalAttributes) const;
 
   // unzip_parallel.cpp: small entries decoded and written on workers.
   void StartParallel();
