@@ -622,7 +622,8 @@ void ZipExtractor::EndStep(uint32_t expectedCrc, bool reached, int32_t unreached
   // when the declared bytes match the CRC: the entry is not what the archive
   // says it is.
   const bool sizeDiffers = shortData_ || longData_;
-  const bool pass = reached && !z_.Cancel() && crcPass && !sizeDiffers && !authFailed_;
+  // A file whose last piece could not be written is no success either.
+  const bool pass = reached && !z_.Cancel() && crcPass && !sizeDiffers && !authFailed_ && !writeFailed_;
   const std::string output = z_.EntryName();
   if (z_.OnEnd) {
     z_.OnEnd(&z_, output, pass);

@@ -196,6 +196,15 @@ TEST_F(ParallelExtract, WriteFailuresMidPipelineAndOnWorkersAreReportedAsWithOne
   EXPECT_EQ(one, many);
 }
 
+TEST_F(ParallelExtract, FileWhoseOnlyPieceFailsToBeWrittenDoesNotEndAsPassed) {
+  ZipBuilder b;
+  b.Add({.name = "one.txt", .data = Text(3000, 5), .method = 8});
+  const std::string archive = Write(b.Build(), "one.zip");
+  const auto [one, many] = EventsUnderFileSizeLimit(archive, dir / "out", 1000);
+  EXPECT_NE(one.find("end " + (dir / "out/one.txt") + " 0"), std::string::npos) << one;
+  EXPECT_EQ(one, many);
+}
+
 TEST_F(ParallelExtract, CancelMidPipelineAndAmongQueuedEntriesEndsTheRunWithNoThreadLeft) {
   ZipBuilder b;
   for (int i = 0; i < 200; ++i) {
