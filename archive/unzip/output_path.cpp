@@ -181,15 +181,27 @@ int CreateOutputFileUnder(const std::string& root, const std::string& path) {
 
 int OutputFolderCache::Find(const std::string& key) const {
   if (!folder_.valid() || key != key_) return -1;
-  // A folder removed meanwhile would swallow what is written into it.
+  // The name must still lead to the folder held: one removed, moved away or
+  // swapped for a link meanwhile is walked again (and a link refused).
   struct stat st {};
-  if (::fstat(folder_.get(), &st) != 0 || st.st_nlink == 0) return -1;
+  if (::fstatat(AT_FDCWD, key.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode) ||
+      st.st_dev != device_ || st.st_ino != inode_) {
+    return -1;
+  }
   return folder_.get();
 }
 
 void OutputFolderCache::Keep(std::string key, int folder) {
+  struct stat st {};
+  if (::fstat(folder, &st) != 0) {
+    ::close(folder);
+    Clear();
+    return;
+  }
   key_ = std::move(key);
   folder_.reset(folder);
+  device_ = st.st_dev;
+  inode_ = st.st_ino;
 }
 
 void OutputFolderCache::Clear() {

@@ -14,6 +14,8 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 
@@ -74,6 +76,8 @@ class OutputFolderCache {
  private:
   std::string key_;
   UniqueFd folder_;
+  dev_t device_ = 0;  // of the folder held, to check that its name still leads to it
+  ino_t inode_ = 0;
 };
 
 /// CreateOutputFileUnder, reusing and updating `cache`.
