@@ -38,7 +38,7 @@ constexpr uint64_t kParallelMaximum = 256 * 1024;
 /// Queued entries go to a worker in batches of this many (or bytes), so
 /// that a thread is woken per batch, not per file.
 constexpr size_t kBatchEntries = 32;
-constexpr size_t kBatchBytes = 512 * 1024;
+constexpr size_t kBatchBytes = 256 * 1024;
 /// The piece the ordinary decoders report progress by.
 constexpr int64_t kProgressStep = 32768;
 
@@ -152,7 +152,9 @@ void ZipExtractor::StartParallel() {
   const unsigned threads = z_.Threads() == 0 ? cores : z_.Threads();
   // An OnBegin handler is asked before every file: nothing can run ahead.
   if (threads < 2 || z_.OnBegin || IsMultiVolume()) return;
-  parallel_ = std::make_unique<ParallelQueue>(threads, 2 * size_t{threads});
+  // One batch per worker and two waiting: memory grows with the threads
+  // only (a batch holds less than three times kBatchBytes).
+  parallel_ = std::make_unique<ParallelQueue>(threads, size_t{threads} + 2);
 }
 
 bool ZipExtractor::QueueEntry(const ZipEntryItem& item) {
