@@ -13,17 +13,17 @@ namespace arc {
 namespace {
 
 constexpr int64_t kFirstFill = 4096;
-constexpr int64_t kWindowSize = 256 * 1024;
+constexpr int64_t kWindowSize = int64_t{256} * 1024;
 
 }  // namespace
 
-TReadAheadFileStream32::TReadAheadFileStream32(const std::string& fileName)
+ReadAheadFileStream::ReadAheadFileStream(const std::string& fileName)
     : TFileStream32(fileName, fmOpenRead | fmShareDenyWrite) {
   struct stat st {};
   if (Valid() && ::fstat(handle_, &st) == 0) size_ = st.st_size;
 }
 
-int64_t TReadAheadFileStream32::ReadAt(int64_t offset, uint8_t* to, int64_t count) {
+int64_t ReadAheadFileStream::ReadAt(int64_t offset, uint8_t* to, int64_t count) {
   int64_t done = 0;
   while (done < count) {
     const ssize_t n = ::pread(handle_, to + done, static_cast<size_t>(count - done),
@@ -35,7 +35,7 @@ int64_t TReadAheadFileStream32::ReadAt(int64_t offset, uint8_t* to, int64_t coun
   return done;
 }
 
-TReadAheadFileStream32::Window* TReadAheadFileStream32::WindowAt(int64_t pos, int64_t want) {
+ReadAheadFileStream::Window* ReadAheadFileStream::WindowAt(int64_t pos, int64_t want) {
   for (Window& w : windows_) {
     if (w.data && pos >= w.start && pos < w.start + w.length) {
       w.lastUse = ++clock_;
@@ -56,7 +56,7 @@ TReadAheadFileStream32::Window* TReadAheadFileStream32::WindowAt(int64_t pos, in
   return w.length > 0 ? &w : nullptr;
 }
 
-int32_t TReadAheadFileStream32::Read(void* buffer, int32_t count) {
+int32_t ReadAheadFileStream::Read(void* buffer, int32_t count) {
   if (!Valid() || count <= 0 || buffer == nullptr || pos_ < 0) return 0;
   auto* to = static_cast<uint8_t*>(buffer);
   int32_t done = 0;
@@ -79,9 +79,9 @@ int32_t TReadAheadFileStream32::Read(void* buffer, int32_t count) {
   return done;
 }
 
-int32_t TReadAheadFileStream32::Write(const void*, int32_t) { return 0; }
+int32_t ReadAheadFileStream::Write(const void*, int32_t) { return 0; }
 
-int64_t TReadAheadFileStream32::Seek(int64_t offset, TSeekOrigin origin) {
+int64_t ReadAheadFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   if (!Valid()) return -1;
   const int64_t from = origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? pos_ : size_;
   if ((offset > 0 && from > INT64_MAX - offset) || from + offset < 0) return -1;

@@ -20,9 +20,9 @@
 
 namespace arc {
 
-class TReadAheadFileStream32 final : public TFileStream32 {
+class ReadAheadFileStream final : public TFileStream32 {
  public:
-  explicit TReadAheadFileStream32(const std::string& fileName);
+  explicit ReadAheadFileStream(const std::string& fileName);
 
   int32_t Read(void* buffer, int32_t count) override;
   /// Never writes: the stream is opened for reading.

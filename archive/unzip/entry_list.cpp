@@ -82,10 +82,10 @@ std::vector<bool> FindOverlaps(const std::vector<ZipEntryItem>& items, int64_t d
 }
 
 /// The damage opening saw: each kind once, for the archive.
-void ReportOpenDamage(const TArcOpenState& open, const EntryListHost& host) {
+void ReportOpenDamage(const ArcOpenState& open, const EntryListHost& host) {
   if (!host.report) return;
-  if ((open.Damage & kDamageComment) != 0) host.report(std::string(), ec::InvalidCommentHeader);
-  if ((open.Damage & kDamageZip64) != 0) host.report(std::string(), ec::BadFileHeader);
+  if ((open.damage & kDamageComment) != 0) host.report(std::string(), ec::InvalidCommentHeader);
+  if ((open.damage & kDamageZip64) != 0) host.report(std::string(), ec::BadFileHeader);
 }
 
 }  // namespace
@@ -118,7 +118,7 @@ ZipEntryInfo DescribeCentralEntry(std::string name, const CentralHeader& header,
   return info;
 }
 
-ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open,
+ZipEntryList ListCentralDirectory(ByteSource& archive, const ArcOpenState& open,
                                   const EntryListHost& host) {
   ZipEntryList list;
   ReportOpenDamage(open, host);
@@ -131,9 +131,9 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open
   // directory's start and the comment can hold that many records: the list
   // is made once, not doubled on the way. A forged count gets no more.
   constexpr uint64_t kMostReserved = uint64_t{1} << 20;
-  const int64_t span = std::min(open.CommentPos, open.ArchiveSize) - std::max<int64_t>(open.DataOffset, 0);
+  const int64_t span = std::min(open.commentPos, open.archiveSize) - std::max<int64_t>(open.dataOffset, 0);
   const uint64_t fits = span > 0 ? static_cast<uint64_t>(span) / kCentralHeaderLen : 0;
-  found.reserve(static_cast<size_t>(std::min({open.DeclaredEntries, fits, kMostReserved})));
+  found.reserve(static_cast<size_t>(std::min({open.declaredEntries, fits, kMostReserved})));
   // The directory is read in one pass from its first entry; it is expected
   // whole on the volume that holds the end record.
   const DirectoryWalk walk = WalkCentralDirectory(
@@ -152,7 +152,7 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open
                                  ext.uncompressedSize & k48Bits, record.extra);
         item.volume = static_cast<int32_t>(ext.diskNumberStart) + 1;
         item.localPos =
-            static_cast<int64_t>(ext.localHeaderOffset & k48Bits) + open.OffsetAdjustment;
+            static_cast<int64_t>(ext.localHeaderOffset & k48Bits) + open.offsetAdjustment;
         if (!plausible ||
             (singleFile && !RecordStartsAt(archive, item.localPos, RecordKind::Local))) {
           if (wanted && host.report) host.report(name, ec::BadFileHeader);
@@ -168,7 +168,7 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open
   }
 
   std::vector<bool> overlapping(found.size(), false);
-  if (singleFile) overlapping = FindOverlaps(found, open.DataOffset);
+  if (singleFile) overlapping = FindOverlaps(found, open.dataOffset);
   // The entries taken are moved to the front of `found`, which becomes the list.
   size_t kept = 0;
   for (size_t i = 0; i < found.size(); ++i) {
@@ -186,12 +186,12 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open
   return list;
 }
 
-ZipEntryList ListLocalHeaders(ByteSource& archive, const TArcOpenState& open,
+ZipEntryList ListLocalHeaders(ByteSource& archive, const ArcOpenState& open,
                               const EntryListHost& host) {
   ZipEntryList list;
   ReportOpenDamage(open, host);
   const LocalWalk walk =
-      WalkLocalHeaders(archive, open.DataOffset, host.cancelled, [&](const LocalEntry& e) {
+      WalkLocalHeaders(archive, open.dataOffset, host.cancelled, [&](const LocalEntry& e) {
         const LocalRecord& record = e.record;
         const std::string name =
             StoredNameToLocal(record.storedName, record.header.flags, host.translateOem);
@@ -235,8 +235,8 @@ std::optional<std::vector<ZipEntryInfo>> ListZipEntries(
       report(name.empty() ? reader.ArchiveFile() : name, code);
     };
   }
-  const TArcOpenState& open = reader.OpenState();
-  const ZipEntryList list = open.HeaderState == htLocal ? ListLocalHeaders(file, open, host)
+  const ArcOpenState& open = reader.OpenState();
+  const ZipEntryList list = open.headerState == htLocal ? ListLocalHeaders(file, open, host)
                                                         : ListCentralDirectory(file, open, host);
   return std::vector<ZipEntryInfo>(list.items.begin(), list.items.end());
 }

@@ -34,11 +34,11 @@ namespace {
 
 /// Larger entries go the ordinary way (with the pipeline when they are
 /// large enough for it); at most this much is held per queued entry, twice.
-constexpr uint64_t kParallelMaximum = 256 * 1024;
+constexpr uint64_t kParallelMaximum = uint64_t{256} * 1024;
 /// Queued entries go to a worker in batches of this many (or bytes), so
 /// that a thread is woken per batch, not per file.
 constexpr size_t kBatchEntries = 32;
-constexpr size_t kBatchBytes = 256 * 1024;
+constexpr size_t kBatchBytes = size_t{256} * 1024;
 /// The piece the ordinary decoders report progress by.
 constexpr int64_t kProgressStep = 32768;
 
@@ -103,7 +103,7 @@ void RunQueued(ParallelEntry& e) {
     options.compressedSize = e.info.compressedSize;
     options.uncompressedSize = e.info.uncompressedSize;
     TDecompressStream stream(source, MakeStreamDecoder(e.info.method, options));
-    if (stream.InitResult() != inflate_result::Ok) {
+    if (stream.InitResult() != inflate_result::kOk) {
       e.noEngine = true;
     } else {
       plain.resize(size);
@@ -112,13 +112,13 @@ void RunQueued(ParallelEntry& e) {
         const auto chunk = static_cast<int32_t>(std::min<uint64_t>(size - have, kProgressStep));
         const int32_t result = stream.Read(plain.data() + have, chunk);
         have += static_cast<uint64_t>(chunk - static_cast<int32_t>(stream.Engine().avail_out));
-        if (result < 0 || (stream.Control.EndOfData && have < size)) {
+        if (result < 0 || (stream.control.endOfData && have < size)) {
           e.endedEarly = true;
           break;
         }
       }
       plain.resize(have);
-      if (have == size && !stream.Control.EndOfData) {
+      if (have == size && !stream.control.endOfData) {
         uint8_t beyond = 0;
         stream.Read(&beyond, 1);
         e.longData = stream.Engine().avail_out == 0;
@@ -148,8 +148,8 @@ void ZipExtractor::StartParallel() {
   parallel_.reset();
   batch_.reset();
   batchBytes_ = 0;
-  static const unsigned cores = CoreCount();
-  const unsigned threads = z_.Threads() == 0 ? cores : z_.Threads();
+  static const unsigned kCores = CoreCount();
+  const unsigned threads = z_.Threads() == 0 ? kCores : z_.Threads();
   // An OnBegin handler is asked before every file: nothing can run ahead.
   if (threads < 2 || z_.OnBegin || IsMultiVolume()) return;
   // One batch per worker and two waiting: memory grows with the threads
@@ -223,7 +223,7 @@ void ZipExtractor::DrainParallel() {
 
 void ZipExtractor::EndQueued(ParallelEntry& e) {
   // What BeginStep and ExtractOne leave for the entry.
-  z_.stored_entry_name_ = e.stored;
+  z_.storedEntryName_ = e.stored;
   z_.SetEntryName(e.output);
   ++count_;
   reported_ = false;
@@ -240,17 +240,17 @@ void ZipExtractor::EndQueued(ParallelEntry& e) {
     if (e.noEngine) z_.ReportError(z_.EntryName(), "", "0", ec::OutOfMemory);
     // Progress by the pieces the ordinary decoders report.
     const auto size = static_cast<int64_t>(info.uncompressedSize);
-    const int64_t total = info.method == kMethodStored ? list_.compressedTotal : z_.Totals().Total;
+    const int64_t total = info.method == kMethodStored ? list_.compressedTotal : z_.Totals().total;
     const auto produced = static_cast<int64_t>(e.produced);
     const auto progressed = static_cast<int64_t>(e.progressed);
-    if (info.method != kMethodStored) z_.Dialogs.PumpMessages();
+    if (info.method != kMethodStored) z_.dialogs.PumpMessages();
     for (int64_t at = 0; at < progressed;) {
       const int64_t step = std::min(progressed - at, kProgressStep);
       at += step;
-      z_.Totals().Remaining -= step;
+      z_.Totals().remaining -= step;
       z_.DoProgress(total, size, at);
     }
-    if (e.endedEarly && info.method != kMethodStored) z_.Totals().Remaining -= size - produced;
+    if (e.endedEarly && info.method != kMethodStored) z_.Totals().remaining -= size - produced;
     if (e.writeError != 0) {
       writeFailed_ = true;
       z_.ReportShortWrite(e.writeError);

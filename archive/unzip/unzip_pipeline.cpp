@@ -34,8 +34,8 @@ struct BlockWriteFailure {
 
 bool ZipExtractor::UsePipeline(const EntryInfo& info) const {
   if (info.uncompressedSize < kPipelineMinimum) return false;
-  static const unsigned cores = CoreCount();
-  return (z_.Threads() == 0 ? cores : z_.Threads()) > 1;
+  static const unsigned kCores = CoreCount();
+  return (z_.Threads() == 0 ? kCores : z_.Threads()) > 1;
 }
 
 void ZipExtractor::StartPipeline() {

@@ -28,8 +28,8 @@
 
 namespace arc {
 
-class TArchiveOutput;
-class TSourceFileStream;
+class ArchiveOutput;
+class SourceFileStream;
 class TZipBase;
 
 /// One file's entry: settled before its data (name, what is asked for,
@@ -66,7 +66,7 @@ struct EntryPlan {
 /// results. False when the entry is not written: cancelled, or reported (an
 /// engine failure, a file that shrank or kept changing, a cipher failure).
 /// A failed write raises.
-bool WriteEntryData(TZipBase& zip, TArchiveOutput& output, TSourceFileStream& source,
+bool WriteEntryData(TZipBase& zip, ArchiveOutput& output, SourceFileStream& source,
                     EntryPlan& plan);
 
 }  // namespace arc
