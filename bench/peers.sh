@@ -8,6 +8,8 @@
 #   TARGETS=...   where archives and extracted files go: "tmpfs disk" (default),
 #                 tmpfs = /dev/shm/arcz-peers, disk = /var/tmp/arcz-peers
 #   OUT=file      where the summary goes as well (default: stdout only)
+#   OPS="a x t d" which figures to take (default: all): a = add, x = extract,
+#                 t = test, d = delete and refresh
 #
 # Input is the corpus of make_corpus.sh in /tmp/corpus (db_backup.bak,
 # small_files/) and a set of 20,000 files of 1-4 KB that this script makes
@@ -25,6 +27,8 @@ ARCZ=${ARCZ:-$HERE/build/bin/arcz}
 TARGETS=${TARGETS:-tmpfs disk}
 CORPUS=/tmp/corpus
 SET20K=$CORPUS/files_20k
+OPS=${OPS:-a x t d}
+want() { [[ " $OPS " == *" $1 "* ]]; }
 RESULTS=$(mktemp)
 trap 'rm -f "$RESULTS"' EXIT
 
@@ -109,6 +113,7 @@ for target in $TARGETS; do
   for run in $(seq "$RUNS"); do
     echo "target $target, run $run of $RUNS ..." >&2
     # add: one large file at level 6
+    if want a; then
     rm -f "$W"/a6.*
     measure a6_db "$target" arcz "$W/a6.arcz.zip" -- "$ARCZ" a -6 "$W/a6.arcz.zip" db_backup.bak
     measure a6_db "$target" zip "$W/a6.zip.zip" -- zip -q -6 "$W/a6.zip.zip" db_backup.bak
@@ -124,9 +129,11 @@ for target in $TARGETS; do
       measure "ar_$set" "$target" bsdtar "$W/ar.bsdtar.zip" -- bsdtar --format zip -cf "$W/ar.bsdtar.zip" "$set"
       rm -f "$W"/ar.*
     done
+    fi
     # extract and test
     for ref in db small 20k; do
       for tool in arcz unzip bsdtar; do
+        want x || continue
         rm -rf "$W/x"; mkdir -p "$W/x"
         case $tool in
           arcz)   measure "x_$ref" "$target" arcz "" -- "$ARCZ" x "$W/ref_$ref.zip" -d "$W/x" ;;
@@ -135,12 +142,14 @@ for target in $TARGETS; do
         esac
       done
       rm -rf "$W/x"
+      want t || continue
       measure "t_$ref" "$target" arcz "" -- "$ARCZ" t "$W/ref_$ref.zip"
       measure "t_$ref" "$target" unzip "" -- unzip -tq "$W/ref_$ref.zip"
       measure "t_$ref" "$target" bsdtar "" -- bash -c "bsdtar -xOf '$W/ref_$ref.zip' >/dev/null"
     done
     # delete one entry of the 20,000, and refresh with one changed file
     for tool in arcz zip; do
+      want d || continue
       cp "$W/ref_20k.zip" "$W/d.zip"
       if [ $tool = arcz ]; then
         measure d_20k "$target" arcz "$W/d.zip" -- "$ARCZ" d "$W/d.zip" files_20k/d050/f10000.csv

@@ -1,5 +1,6 @@
 //===-- tools/arcz_args.cpp - Command line of arcz ------------------------===//
 #include <cstring>
+#include <string>
 
 #include "arcz_cli.h"
 
@@ -13,8 +14,8 @@ bool Takes(const std::string& command, const std::string& option) {
     std::vector<std::string> options;
   } kTable[] = {
       {"l", {"-v"}},
-      {"t", {"-p", "-q"}},
-      {"x", {"-d", "-p", "-o", "-n", "-q"}},
+      {"t", {"-p", "-q", "-j"}},
+      {"x", {"-d", "-p", "-o", "-n", "-q", "-j"}},
       {"a", {"-r", "-0", "--store", "-p", "--zipcrypto", "-m", "-u", "-q"}},
       {"d", {"-q"}},
   };
@@ -81,6 +82,15 @@ bool ParseArgs(const std::vector<std::string>& args, Options& o, std::string& er
       }
       (key == "-d" ? o.dir : o.password) = args[++i];
       o.havePassword = o.havePassword || key == "-p";
+    } else if (key == "-j") {
+      // 0 is one thread per core; a count past the cores gains nothing.
+      const std::string value = i + 1 < args.size() ? args[i + 1] : std::string();
+      if (value.empty() || value.size() > 3 || value.find_first_not_of("0123456789") != std::string::npos) {
+        error = "option -j needs a thread count (0 = one per core)";
+        return false;
+      }
+      o.threads = static_cast<uint32_t>(std::stoul(value));
+      ++i;
     } else if (key == "-0") {
       o.level = arg[1];
     } else if (key == "-o" || key == "-n") {

@@ -46,6 +46,7 @@ struct Options {
   bool quiet = false;    ///< -q: no progress bar, no summary
   bool help = false;     ///< -h, --help
   Overwrite overwrite = Overwrite::Ask;
+  uint32_t threads = 0;  ///< -j N (t, x): 0 one per core, 1 one thread
   // a
   bool recurse = false;  ///< -r
   char level = '6';      ///< -0 .. -9

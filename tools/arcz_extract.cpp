@@ -106,6 +106,7 @@ int RunExtract(const Options& o, bool test) {
   }
   if (!test) z.SetExtractDir(o.dir.empty() ? "." : o.dir);
   if (o.havePassword) z.SetPasswords({o.password});
+  z.SetThreads(o.threads);
   AnswerOnTerminal(z, bar, reporter, missingVolume);
   OverwritePolicy overwrite(z, o.overwrite, bar, reporter);
   // The bytes behind the percentages: what the bar shows.

@@ -21,16 +21,18 @@ constexpr Usage kUsages[] = {
     {"l", "arcz l ARCHIVE [-v]",
      "Lists the entries: size, packed size, method, date, CRC-32 and name.\n"
      "  -v           also the compression ratio and the encryption of each entry\n"},
-    {"t", "arcz t ARCHIVE [-p PASSWORD] [-q]",
+    {"t", "arcz t ARCHIVE [-p PASSWORD] [-j N] [-q]",
      "Decodes every entry and checks its CRC-32, writing nothing.\n"
      "  -p PASSWORD  the password of encrypted entries (asked on a terminal otherwise)\n"
+     "  -j N         use N threads (default 0: one per core; 1: a single thread)\n"
      "  -q           quiet: no progress bar and no summary\n"},
-    {"x", "arcz x ARCHIVE [-d DIR] [-p PASSWORD] [-o | -n] [-q] [MASK...]",
+    {"x", "arcz x ARCHIVE [-d DIR] [-p PASSWORD] [-o | -n] [-j N] [-q] [MASK...]",
      "Extracts the entries a MASK matches (all of them without a mask).\n"
      "  -d DIR       extract into DIR (default: the current folder)\n"
      "  -p PASSWORD  the password of encrypted entries (asked on a terminal otherwise)\n"
      "  -o           replace files that are already there, without asking\n"
      "  -n           never replace a file that is already there\n"
+     "  -j N         use N threads (default 0: one per core; 1: a single thread)\n"
      "  -q           quiet: no progress bar and no summary\n",
      "Without -o or -n, arcz asks on a terminal before it replaces a file\n"
      "([y]es, [n]o, [A]ll, [N]one, [r]ename); without a terminal it replaces\n"

@@ -31,7 +31,8 @@ int64_t AddCapped(int64_t total, int64_t n) {
   return n > 0 && total > kTotalCap - n ? kTotalCap : total + n;
 }
 
-void Count(ZipEntryList& list, const ZipEntryItem& item) {
+/// Adds the entry to the totals of the list, without keeping it.
+void Tally(ZipEntryList& list, const ZipEntryItem& item, bool first) {
   const bool encrypted = (item.flags & kFlagEncrypted) != 0;
   const int64_t overhead = !encrypted ? 0
                            : item.aes ? static_cast<int64_t>(AesOverhead(item.aes->strength))
@@ -40,9 +41,13 @@ void Count(ZipEntryList& list, const ZipEntryItem& item) {
       AddCapped(list.compressedTotal, static_cast<int64_t>(item.compressedSize) - overhead);
   list.uncompressedTotal =
       AddCapped(list.uncompressedTotal, static_cast<int64_t>(item.uncompressedSize));
-  if (list.items.empty() || static_cast<int32_t>(item.dosDateTime) > list.newestDate) {
+  if (first || static_cast<int32_t>(item.dosDateTime) > list.newestDate) {
     list.newestDate = static_cast<int32_t>(item.dosDateTime);
   }
+}
+
+void Count(ZipEntryList& list, const ZipEntryItem& item) {
+  Tally(list, item, list.items.empty());
   list.items.push_back(item);
 }
 
@@ -122,6 +127,13 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const ArcOpenState& open,
   // check needs them all.
   std::vector<ZipEntryItem> found;
   std::vector<bool> selected;
+  // Room for the count the end record gives, as far as the bytes between the
+  // directory's start and the comment can hold that many records: the list
+  // is made once, not doubled on the way. A forged count gets no more.
+  constexpr uint64_t kMostReserved = uint64_t{1} << 20;
+  const int64_t span = std::min(open.commentPos, open.archiveSize) - std::max<int64_t>(open.dataOffset, 0);
+  const uint64_t fits = span > 0 ? static_cast<uint64_t>(span) / kCentralHeaderLen : 0;
+  found.reserve(static_cast<size_t>(std::min({open.declaredEntries, fits, kMostReserved})));
   // The directory is read in one pass from its first entry; it is expected
   // whole on the volume that holds the end record.
   const DirectoryWalk walk = WalkCentralDirectory(
@@ -157,14 +169,20 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const ArcOpenState& open,
 
   std::vector<bool> overlapping(found.size(), false);
   if (singleFile) overlapping = FindOverlaps(found, open.dataOffset);
+  // The entries taken are moved to the front of `found`, which becomes the list.
+  size_t kept = 0;
   for (size_t i = 0; i < found.size(); ++i) {
     if (!selected[i]) continue;
     if (overlapping[i]) {
       if (host.report) host.report(found[i].name, ec::BadFileHeader);
     } else {
-      Count(list, found[i]);
+      Tally(list, found[i], kept == 0);
+      if (kept != i) found[kept] = std::move(found[i]);
+      ++kept;
     }
   }
+  found.resize(kept);
+  list.items = std::move(found);
   return list;
 }
 

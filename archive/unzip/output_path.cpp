@@ -175,6 +175,42 @@ int CreateOutputFile(const std::string& path) {
 }
 
 int CreateOutputFileUnder(const std::string& root, const std::string& path) {
+  OutputFolderCache none;
+  return CreateOutputFileUnder(root, path, none);
+}
+
+int OutputFolderCache::Find(const std::string& key) const {
+  if (!folder_.valid() || key != key_) return -1;
+  // The name must still lead to the folder held: one removed, moved away or
+  // swapped for a link meanwhile is walked again (and a link refused).
+  struct stat st {};
+  if (::fstatat(AT_FDCWD, key.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode) ||
+      st.st_dev != device_ || st.st_ino != inode_) {
+    return -1;
+  }
+  return folder_.get();
+}
+
+void OutputFolderCache::Keep(std::string key, int folder) {
+  struct stat st {};
+  if (::fstat(folder, &st) != 0) {
+    ::close(folder);
+    Clear();
+    return;
+  }
+  key_ = std::move(key);
+  folder_.reset(folder);
+  device_ = st.st_dev;
+  inode_ = st.st_ino;
+}
+
+void OutputFolderCache::Clear() {
+  key_.clear();
+  folder_.reset();
+}
+
+int CreateOutputFileUnder(const std::string& root, const std::string& path,
+                          OutputFolderCache& cache) {
   if (path.size() >= PATH_MAX) {
     errno = ENAMETOOLONG;
     return -1;
@@ -187,19 +223,27 @@ int CreateOutputFileUnder(const std::string& root, const std::string& path) {
     // path resolution can interpret: made as it says.
     return CreateFoldersUnder(root, path) ? CreateOutputFile(path) : -1;
   }
-  if (!ForceDirectories(base)) return -1;
-  UniqueFd dir(WalkFolders(base, folders));
-  if (dir.get() < 0) return -1;
+  const std::string key = path.substr(0, path.size() - file.size());
+  int dir = cache.Find(key);
+  if (dir < 0) {
+    cache.Clear();
+    if (!ForceDirectories(base)) return -1;
+    UniqueFd walked(WalkFolders(base, folders));
+    if (walked.get() < 0) return -1;
+    dir = walked.get();
+    cache.Keep(key, walked.release());
+  }
   struct stat st {};
-  if (::fstatat(dir.get(), file.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
-    ::unlinkat(dir.get(), file.c_str(), 0);
-  } else {
-    MakeWritable(dir.get(), file.c_str());
+  if (::fstatat(dir, file.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (S_ISLNK(st.st_mode)) {
+      ::unlinkat(dir, file.c_str(), 0);
+    } else if (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0) {
+      MakeWritable(dir, file.c_str());
+    }
   }
   int fd;
   do {
-    fd = ::openat(dir.get(), file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
-                  0666);
+    fd = ::openat(dir, file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
   return fd;
 }

@@ -14,8 +14,12 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
+
+#include "support/unique_fd.h"
 
 namespace arc {
 
@@ -57,5 +61,27 @@ int CreateOutputFile(const std::string& path);
 /// relative to its folder's descriptor. A path of PATH_MAX bytes or more is
 /// refused before anything is made.
 int CreateOutputFileUnder(const std::string& root, const std::string& path);
+
+/// The folder the last file was created in, kept open for the next one of
+/// the same folder: a run of entries in one folder walks it once. Only the
+/// extractor's thread uses it.
+class OutputFolderCache {
+ public:
+  /// The open folder for `key` (root and folder parts), or -1.
+  int Find(const std::string& key) const;
+  /// Takes the descriptor `folder` of `key`.
+  void Keep(std::string key, int folder);
+  void Clear();
+
+ private:
+  std::string key_;
+  UniqueFd folder_;
+  dev_t device_ = 0;  // of the folder held, to check that its name still leads to it
+  ino_t inode_ = 0;
+};
+
+/// CreateOutputFileUnder, reusing and updating `cache`.
+int CreateOutputFileUnder(const std::string& root, const std::string& path,
+                          OutputFolderCache& cache);
 
 }  // namespace arc

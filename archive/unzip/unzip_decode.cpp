@@ -45,12 +45,22 @@ void ZipExtractor::Decompress(EntryInfo& info, bool encrypted) {
   readBeyond_ = 0;
   if (aes_) aes_->SetDataLength(info.compressedSize);
   const uint16_t method = info.DataMethod();
-  if (method == kMethodStored) {
-    CopyStored(info, encrypted);
-  } else if (IsLegacyMethod(method)) {
+  if (IsLegacyMethod(method)) {
     LegacyData(info, encrypted);
   } else {
-    StreamData(info, encrypted);
+    // However the decoder leaves, the worker is gone before the output
+    // file is closed.
+    struct PipelineGuard {
+      std::unique_ptr<BlockPipeline>& pipe;
+      ~PipelineGuard() { pipe.reset(); }
+    } guard{pipe_};
+    if (UsePipeline(info)) StartPipeline();
+    if (method == kMethodStored) {
+      CopyStored(info, encrypted);
+    } else {
+      StreamData(info, encrypted);
+    }
+    EndPipeline();
   }
   if (aes_ && !z_.Cancel()) Authenticate();
 }
@@ -118,7 +128,7 @@ bool ZipExtractor::WriteBlock(uint8_t* data, uint32_t count, bool decipher) {
 }
 
 void ZipExtractor::CopyStored(const EntryInfo& info, bool encrypted) {
-  std::vector<uint8_t> buf(kCopyBlock);
+  std::vector<uint8_t> buf(pipe_ ? 0 : kCopyBlock);
   // Stored data is as long as both sizes say; where they disagree, never
   // read past the entry's own bytes into the records that follow.
   const auto size = static_cast<int64_t>(std::min(info.uncompressedSize, info.compressedSize));
@@ -127,12 +137,14 @@ void ZipExtractor::CopyStored(const EntryInfo& info, bool encrypted) {
   int64_t left = size;
   while (left > 0 && !z_.Cancel()) {
     const auto want = static_cast<int32_t>(std::min<int64_t>(left, kCopyBlock));
-    const int32_t got = archive_->Read(buf.data(), want);
+    uint8_t* room = Room(buf.data(), static_cast<uint32_t>(want));
+    if (room == nullptr) return;
+    const int32_t got = archive_->Read(room, want);
     if (got <= 0) {
       if (IsMultiVolume() && NextVolumeForData(left)) continue;
       break;
     }
-    if (!WriteBlock(buf.data(), static_cast<uint32_t>(got), encrypted)) return;
+    if (!Put(room, static_cast<uint32_t>(got), encrypted)) return;
     left -= got;
     z_.Totals().remaining -= got;
     z_.DoProgress(list_.compressedTotal, size, size - left);
@@ -201,16 +213,18 @@ void ZipExtractor::StreamData(const EntryInfo& info, bool encrypted) {
   // What the adapter reads ahead past the encrypted data (the code, the
   // next record) is left as it is and counted, so that the code is found.
   stream.control.cipher = [this](uint8_t* p, uint32_t n) { readBeyond_ += n - Decipher(p, n); };
-  std::vector<uint8_t> buf(kInflateChunk);
+  std::vector<uint8_t> buf(pipe_ ? 0 : kInflateChunk);
   const auto size = static_cast<int64_t>(info.uncompressedSize);
   int64_t expected = size;
   while (expected > 0 && !z_.Cancel()) {
     z_.dialogs.PumpMessages();
     const auto chunk = static_cast<int32_t>(std::min<int64_t>(expected, kInflateChunk));
-    const int32_t result = stream.Read(buf.data(), chunk);
+    uint8_t* room = Room(buf.data(), static_cast<uint32_t>(chunk));
+    if (room == nullptr) return;
+    const int32_t result = stream.Read(room, chunk);
     const auto produced = static_cast<int32_t>(chunk - static_cast<int32_t>(stream.Engine().avail_out));
     if (produced > 0) {
-      if (!WriteBlock(buf.data(), static_cast<uint32_t>(produced), false)) return;
+      if (!Put(room, static_cast<uint32_t>(produced), false)) return;
       expected -= produced;
       z_.Totals().remaining -= produced;
       z_.DoProgress(z_.Totals().total, size, size - expected);

@@ -14,6 +14,7 @@
 #include <arc/support/error_codes.h>
 #include <arc/support/dos_time.h>
 #include <arc/support/paths.h>
+#include "support/read_ahead_stream.h"
 #include "unzip/arc_detect.h"
 #include <arc/unzip/mask_select.h>
 #include "unzip/output_path.h"
@@ -147,7 +148,7 @@ bool ZipExtractor::IsMultiVolume() const {
 }
 
 bool ZipExtractor::OpenArchive(const std::string& name) {
-  archive_ = std::make_unique<TFileStream32>(name, fmOpenRead | fmShareDenyWrite);
+  archive_ = std::make_unique<ReadAheadFileStream>(name);
   if (archive_->Valid()) return true;
   archive_.reset();
   return false;
@@ -248,6 +249,8 @@ void ZipExtractor::Body() {
   } catch (...) {
     // Swallowed here: the driver still ends the run properly.
   }
+  parallel_.reset();
+  batch_.reset();
   list_ = ZipEntryList{};
 }
 
@@ -255,8 +258,12 @@ void ZipExtractor::ExtractEntries() {
   z_.Totals().total = list_.uncompressedTotal;
   z_.Totals().remaining = list_.uncompressedTotal;
   bool first = true;
+  StartParallel();
   for (const ZipEntryItem& item : list_.items) {
     if (z_.Cancel()) break;
+    if (parallel_ && QueueEntry(item)) continue;
+    // What follows may raise events: the entries before have theirs first.
+    DrainParallel();
     if (z_.ArcType() == atZipDS && first) {
       wantedDisk_ = item.volume;
       checkPos_ = item.localPos;
@@ -282,6 +289,9 @@ void ZipExtractor::ExtractEntries() {
     z_.SetEntryName(toFiles_ ? z_.EntryNameFromStored(stored) : stored);
     ExtractOne(info, item.externalAttributes);
   }
+  DrainParallel();
+  parallel_.reset();
+  batch_.reset();
 }
 
 bool ZipExtractor::IsDirectoryEntry(uint32_t externalAttributes, const std::string& stored) {
@@ -472,7 +482,7 @@ void ZipExtractor::ExtractOne(EntryInfo& info, uint32_t externalAttributes) {
       z_.SetEntryName(stored);
     } else {
       const std::string output = z_.EntryName();
-      if (toFiles_) out_.reset(CreateOutputFileUnder(z_.ExtractDir(), output));
+      if (toFiles_) out_.reset(CreateOutputFileUnder(z_.ExtractDir(), output, folders_));
       if (toFiles_ && !out_.valid()) {
         z_.ReportError(output, "", "0", ec::OpenError);
         reported_ = true;
@@ -560,38 +570,47 @@ bool ZipExtractor::FindPassword(const EntryInfo& info) {
 }
 
 void ZipExtractor::Finish(const EntryInfo& info, uint32_t externalAttributes) {
-  struct timespec modified {};
-  if (z_.DateAttribute() == daFileDate && info.modified) {
-    // The precise UTC time a time block of the extra field gives.
-    modified.tv_sec = static_cast<std::time_t>(info.modified->seconds);
-    modified.tv_nsec = static_cast<long>(info.modified->nanoseconds);
-  } else {
-    uint32_t dos = info.dosDateTime;
-    if (z_.DateAttribute() == daSysDate) {
-      dos = FileTimeToDos(std::time(nullptr));
-    } else if (z_.DateAttribute() == daMaxFileDate) {
-      dos = static_cast<uint32_t>(list_.newestDate);
-    }
-    modified.tv_sec = DosToFileTime(dos);
-    // A zero or invalid DOS date reads as the first day it can hold.
-    if (modified.tv_sec == -1) modified.tv_sec = DosToFileTime(kDosMinimum);
-  }
-  const struct timespec times[2] = {{0, UTIME_OMIT}, modified};
-  ::futimens(out_.get(), times);  // a date that cannot be set is no error
-
-  // A Unix host's permission bits (an executable stays executable); of the
-  // DOS attributes only read-only has a meaning here. Set through the
-  // descriptor: the name may stand for something else by now.
-  if (z_.RestoreFileAttr()) {
-    if (const auto mode = StoredUnixMode(info.versionMadeBy, externalAttributes)) ::fchmod(out_.get(), *mode);
-  }
-  struct stat st {};
-  if (z_.RestoreFileAttr() && externalAttributes != kAttrNormal &&
-      (externalAttributes & kAttrReadOnly) != 0 && ::fstat(out_.get(), &st) == 0) {
-    ::fchmod(out_.get(), st.st_mode & 07777 & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH));
-  }
+  StampFor(info, externalAttributes).Apply(out_.get());
   const std::string output = z_.EntryName();
   if (!out_.Close()) z_.ReportError(output, "", "0", ec::CloseError);
+}
+
+OutputStamp ZipExtractor::StampFor(const EntryInfo& info, uint32_t externalAttributes) const {
+  OutputStamp stamp;
+  const TDateAttribute dateAttribute = z_.DateAttribute();
+  if (dateAttribute == daFileDate && info.modified) {
+    // The precise UTC time a time block of the extra field gives.
+    stamp.modified.tv_sec = static_cast<std::time_t>(info.modified->seconds);
+    stamp.modified.tv_nsec = static_cast<long>(info.modified->nanoseconds);
+  } else {
+    uint32_t dos = info.dosDateTime;
+    if (dateAttribute == daSysDate) {
+      dos = FileTimeToDos(std::time(nullptr));
+    } else if (dateAttribute == daMaxFileDate) {
+      dos = static_cast<uint32_t>(list_.newestDate);
+    }
+    stamp.modified.tv_sec = DosToFileTime(dos);
+    // A zero or invalid DOS date reads as the first day it can hold.
+    if (stamp.modified.tv_sec == -1) stamp.modified.tv_sec = DosToFileTime(kDosMinimum);
+  }
+  // A Unix host's permission bits (an executable stays executable); of the
+  // DOS attributes only read-only has a meaning here.
+  if (z_.RestoreFileAttr()) {
+    stamp.mode = StoredUnixMode(info.versionMadeBy, externalAttributes);
+    stamp.readOnly = externalAttributes != kAttrNormal && (externalAttributes & kAttrReadOnly) != 0;
+  }
+  return stamp;
+}
+
+void OutputStamp::Apply(int fd) const {
+  const struct timespec times[2] = {{0, UTIME_OMIT}, modified};
+  ::futimens(fd, times);  // a date that cannot be set is no error
+  // Set through the descriptor: the name may stand for something else by now.
+  if (mode) ::fchmod(fd, *mode);
+  struct stat st {};
+  if (readOnly && ::fstat(fd, &st) == 0) {
+    ::fchmod(fd, st.st_mode & 07777 & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH));
+  }
 }
 
 void ZipExtractor::EndStep(uint32_t expectedCrc, bool reached, int32_t unreachedCode) {
@@ -603,7 +622,8 @@ void ZipExtractor::EndStep(uint32_t expectedCrc, bool reached, int32_t unreached
   // when the declared bytes match the CRC: the entry is not what the archive
   // says it is.
   const bool sizeDiffers = shortData_ || longData_;
-  const bool pass = reached && !z_.Cancel() && crcPass && !sizeDiffers && !authFailed_;
+  // A file whose last piece could not be written is no success either.
+  const bool pass = reached && !z_.Cancel() && crcPass && !sizeDiffers && !authFailed_ && !writeFailed_;
   const std::string output = z_.EntryName();
   if (z_.OnEnd) {
     z_.OnEnd(&z_, output, pass);

@@ -14,17 +14,24 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <arc/codec/aes_crypt.h>
 #include <arc/codec/aes_extra.h>
+#include "codec/ordered_work_queue.h"
+#include "support/block_pipeline.h"
 #include "support/stream32.h"
 #include "support/unique_fd.h"
 #include "unzip/entry_list.h"
+#include "unzip/output_path.h"
 #include <arc/unzip/unzip.h>
 #include "unzip/zip_records.h"
 
@@ -57,6 +64,19 @@ struct EntryInfo {
   /// AE-2 entries store no CRC: their authentication code alone judges them.
   bool CrcStored() const { return !aes || aes->vendorVersion != kAesVendorAe2; }
 };
+
+/// The date and permissions of a written file, worked out on the caller's
+/// thread (the time zone is read there) and applied on any.
+struct OutputStamp {
+  struct timespec modified {};
+  std::optional<mode_t> mode;  ///< a Unix host's permission bits
+  bool readOnly = false;       ///< the DOS read-only attribute
+  void Apply(int fd) const;
+};
+
+struct ParallelEntry;
+using ParallelBatch = std::vector<std::shared_ptr<ParallelEntry>>;
+using ParallelQueue = OrderedWorkQueue<std::shared_ptr<ParallelBatch>>;
 
 class ZipExtractor {
  public:
@@ -95,6 +115,20 @@ class ZipExtractor {
   void SkipEntry(uint64_t size);
   void EndStep(uint32_t expectedCrc, bool reached, int32_t unreachedCode);
   void Finish(const EntryInfo& info, uint32_t externalAttributes);
+  /// The date and permissions the entry's file is given, by the settings.
+  OutputStamp StampFor(const EntryInfo& info, uint32_t externalAttributes) const;
+
+  // unzip_parallel.cpp: small entries decoded and written on workers.
+  void StartParallel();
+  /// Takes an entry that raises no event before its data is written (no
+  /// OnBegin, no question, no report) onto a worker; false when it must go
+  /// the ordinary way.
+  bool QueueEntry(const ZipEntryItem& item);
+  /// Ends every queued entry, in order, with the events ExtractOne raises.
+  void DrainParallel();
+  void EndQueued(ParallelEntry& entry);
+  void SubmitBatch();
+  void EndBatch(ParallelBatch& batch);
   bool IsMultiVolume() const;
 
 
@@ -107,6 +141,23 @@ class ZipExtractor {
   /// Through the component's block writer (CRC, decipher when asked); a
   /// short write ends the entry: false.
   bool WriteBlock(uint8_t* data, uint32_t count, bool decipher);
+  /// A large entry's plain bytes gather in the blocks of a pipeline whose
+  /// worker checksums and writes them while the next ones are decoded
+  /// (unzip_pipeline.cpp). Without one, pieces go through WriteBlock.
+  bool UsePipeline(const EntryInfo& info) const;
+  void StartPipeline();
+  /// Room for the next piece of up to `want` (<= kPieceSize) bytes: in the
+  /// pipeline's block, or `own`. Null when an earlier block failed to be
+  /// written (reported).
+  uint8_t* Room(uint8_t* own, uint32_t want);
+  /// The piece of `count` bytes decoded at Room(): deciphered when asked,
+  /// then written (or queued). False when the entry's output failed.
+  bool Put(uint8_t* data, uint32_t count, bool decipher);
+  /// Waits for every queued block, takes the pipeline's CRC as the running
+  /// one and reports a failed write; the pipeline is gone afterwards.
+  void EndPipeline();
+  /// A write failure the worker met, reported on this thread.
+  void PipelineFailed(int errorNumber);
   /// Deciphers entry data in place with the entry's cipher (AES or the
   /// component's traditional key state); the bytes taken (AES takes none
   /// past the entry's encrypted data).
@@ -135,6 +186,7 @@ class ZipExtractor {
   bool passwordFailed_ = false;
   bool toFiles_ = true;       // false: decode and check only
   UniqueFd out_;              // output file being written
+  OutputFolderCache folders_; // the folder of the last file written
   bool reported_ = false;     // the entry's failure was reported already
   bool writeFailed_ = false;  // a block of the entry could not be written
   uint64_t produced_ = 0;     // bytes the entry's decoder gave so far
@@ -147,6 +199,13 @@ class ZipExtractor {
   std::string baseVolume_;    // split archives: name the next volume is made from
   int32_t wantedDisk_ = 0;    // spanned archives: 0 last, 1 first, n disk n
   int64_t checkPos_ = 0;      // where a valid record must stand on the disk offered
+  std::unique_ptr<BlockPipeline> pipe_;  // the large entry's writer, while it is decoded
+  uint8_t* block_ = nullptr;  // the pipeline's block being filled
+  uint32_t filled_ = 0;       // bytes in it
+  uint32_t pipeCrc_ = 0;      // running CRC kept by the worker (its own until EndPipeline)
+  std::unique_ptr<ParallelQueue> parallel_;  // small entries on workers, ended in order
+  std::shared_ptr<ParallelBatch> batch_;     // queued entries not yet handed to a worker
+  size_t batchBytes_ = 0;
 };
 
 }  // namespace arc

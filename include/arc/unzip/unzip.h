@@ -62,6 +62,12 @@ class TUnZip : public TUnBase {
   bool RestoreFileAttr() const { return restoreFileAttr_; }
   void SetRestoreFileAttr(bool value) { restoreFileAttr_ = value; }
 
+  /// Threads a run may use: 0 (the default) one per core, 1 everything on
+  /// the caller's thread as a plain loop. Events are raised on the caller's
+  /// thread, in entry order, whatever the count.
+  uint32_t Threads() const { return threads_; }
+  void SetThreads(uint32_t value) { threads_ = value; }
+
   /// Size of the buffer kept for an archive comment; held to 2000..32767.
   int32_t ZipCmntBufSize() const { return zipCmntBufSize_; }
   void SetZipCmntBufSize(int32_t value);
@@ -86,6 +92,7 @@ class TUnZip : public TUnBase {
   std::string extractDir_;
   bool restoreFileAttr_ = true;
   int32_t zipCmntBufSize_ = 0;
+  uint32_t threads_ = 0;
 };
 
 }  // namespace arc
