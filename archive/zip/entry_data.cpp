@@ -81,6 +81,7 @@ EntryDataWriter::EntryDataWriter(TZipBase& zip, TArchiveOutput& output, TSourceF
                  : plan.aes    ? static_cast<int64_t>(AesHeaderLen(*plan.aes))
                                : static_cast<int64_t>(kEncryptionHeaderLen)) {
   // The source keeps the CRC of what it gives (PassCrc): no adapter need.
+  control_.SourceKeepsCrc = true;
   control_.Encrypted = plan.encrypt;
   control_.CRC = kCrc32Init;
   control_.Remaining = &zip.Totals().Remaining;
@@ -122,9 +123,12 @@ void EntryDataWriter::BeginData() {
 }
 
 bool EntryDataWriter::Deflate() {
+  // A file of fewer than two pieces gains nothing from the workers: it is
+  // deflated as one stream, as with one thread.
+  const bool large = plan_.size >= 2 * static_cast<int64_t>(kParallelPieceSize);
   uint32_t unused_crc = 0;
   return DeflateStream(source_, out_, control_, kDeflateWindowBits, progress_, z_.DeflateType(),
-                       unused_crc, pump_);
+                       unused_crc, pump_, large ? z_.Threads() : 1);
 }
 
 void EntryDataWriter::Store() {

@@ -88,6 +88,15 @@ class TZipBase : public TCompBase {
   TDeflateType DeflateType() const { return deflate_type_; }
   void SetDeflateType(TDeflateType value) { deflate_type_ = value; }
 
+  /// Threads that deflate a large file (one of at least two pieces of 256
+  /// KiB): 0, the default, one per core; 1 deflates every file in one stream
+  /// on the caller's thread, byte for byte as a single stream does. With
+  /// more, the file is cut into pieces deflated side by side and joined into
+  /// one stream that every reader reads; events, errors and cancel are as
+  /// with one thread, and all of them come on the caller's thread.
+  uint32_t Threads() const { return threads_; }
+  void SetThreads(uint32_t value) { threads_ = value; }
+
   /// Scan hidden directories too.
   bool IncludeHiddenDirs() const { return include_hidden_dirs_; }
   void SetIncludeHiddenDirs(bool value) { include_hidden_dirs_ = value; }
@@ -166,6 +175,7 @@ class TZipBase : public TCompBase {
   TCompressMethod compress_method_ = cmDeflate;
   std::string default_ext_ = ".ZIP";
   TDeflateType deflate_type_ = dtDeflateN;
+  uint32_t threads_ = 0;
   bool include_hidden_dirs_ = false;
   int32_t leave_space_on_first_disk_ = 0;
   std::string password_;
