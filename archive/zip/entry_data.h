@@ -30,6 +30,7 @@ namespace arc {
 
 class TArchiveOutput;
 class TSourceFileStream;
+struct PrefetchedFile;
 class TZipBase;
 
 /// One file's entry: settled before its data (name, what is asked for,
@@ -65,8 +66,10 @@ struct EntryPlan {
 /// Writes the data of `plan`'s entry from `plan.dataStart` on, and sets its
 /// results. False when the entry is not written: cancelled, or reported (an
 /// engine failure, a file that shrank or kept changing, a cipher failure).
-/// A failed write raises.
+/// A failed write raises. With `ahead`, a plain entry's file as the workers
+/// read and deflated it (its source is `source`): written with the events
+/// of reading it here.
 bool WriteEntryData(TZipBase& zip, TArchiveOutput& output, TSourceFileStream& source,
-                    EntryPlan& plan);
+                    EntryPlan& plan, const PrefetchedFile* ahead = nullptr);
 
 }  // namespace arc

@@ -2,6 +2,7 @@
 #include "zip/source_stream.h"
 
 #include <algorithm>
+#include <array>
 
 #include <arc/codec/crc.h>
 
@@ -14,8 +15,18 @@ namespace {
 /// 32 up (UTF-8 included) are text.
 constexpr uint32_t kBinaryControls = 0xF3FFC07Fu;
 
-bool IsBinaryByte(uint8_t b) { return b < 32 && ((kBinaryControls >> b) & 1u) != 0; }
-bool IsTextByte(uint8_t b) { return b >= 32 || b == '\t' || b == '\n' || b == '\r'; }
+constexpr uint8_t kBinary = 1;
+constexpr uint8_t kText = 2;
+
+/// What each byte value says: kBinary, kText or nothing.
+constexpr std::array<uint8_t, 256> kByteKinds = [] {
+  std::array<uint8_t, 256> kinds{};
+  for (unsigned b = 0; b < 256; ++b) {
+    if (b < 32 && ((kBinaryControls >> b) & 1u) != 0) kinds[b] = kBinary;
+    if (b >= 32 || b == '\t' || b == '\n' || b == '\r') kinds[b] = kText;
+  }
+  return kinds;
+}();
 
 }  // namespace
 
@@ -72,9 +83,12 @@ void TSourceFileStream::StartPass() {
 
 void TSourceFileStream::Take(const uint8_t* data, int32_t count) {
   Crc32Update(data, count, pass_crc_);
-  for (int32_t i = 0; i < count && !binary_; ++i) {
-    binary_ = IsBinaryByte(data[i]);
-    some_text_ = some_text_ || IsTextByte(data[i]);
+  if (!binary_) {
+    // A table and no early exit: this runs over every byte of a text file.
+    uint8_t seen = 0;
+    for (int32_t i = 0; i < count; ++i) seen |= kByteKinds[data[i]];
+    binary_ = (seen & kBinary) != 0;
+    some_text_ = some_text_ || (seen & kText) != 0;
   }
   pass_end_ += count;
 }

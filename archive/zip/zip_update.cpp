@@ -15,10 +15,13 @@
 //===----------------------------------------------------------------------===//
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include <arc/support/error_codes.h>
 #include <arc/support/erase.h>
 #include <arc/support/paths.h>
 #include <arc/zip/zip.h>
+#include "zip/entry_prefetch.h"
 #include "zip/zip_updater.h"
 
 namespace arc {
@@ -162,8 +165,16 @@ void ZipUpdater::ProcessEntries() {
     out.CopyFrom(*run_.OldStream, run_.StubLength);
   }
 
+  // The workers stop with the loop, also when a failed write ends it.
+  StartPrefetch();
+  struct StopPrefetch {
+    std::unique_ptr<EntryPrefetch>& prefetch;
+    ~StopPrefetch() { prefetch.reset(); }
+  } stop{prefetch_};
+
   for (int32_t i = 0; i < run_.Headers.Count(); ++i) {
     if (z_.Cancel()) break;
+    FillPrefetch(i);
     TCompHeader& e = run_.Headers[i];
     z_.SetEntryName(e.Name);
     switch (e.Action) {
@@ -185,6 +196,28 @@ void ZipUpdater::ProcessEntries() {
   }
   z_.SetEntryName("");
   z_.Timer().Stop();
+}
+
+void ZipUpdater::StartPrefetch() {
+  const unsigned threads = z_.Threads() == 0 ? CoreCount() : z_.Threads();
+  if (threads <= 1 || !z_.Password().empty() || z_.CompressMethod() != cmDeflate ||
+      z_.DeflateType() == dtDeflateS)
+    return;
+  prefetch_ = std::make_unique<EntryPrefetch>(z_.DeflateType(), threads);
+  prefetch_next_ = 0;
+}
+
+void ZipUpdater::FillPrefetch(int32_t from) {
+  if (!prefetch_) return;
+  prefetch_next_ = std::max(prefetch_next_, from);
+  const std::string temp = run_.Output->TempFileName();
+  for (; prefetch_next_ < run_.Headers.Count(); ++prefetch_next_) {
+    const TCompHeader& e = run_.Headers[prefetch_next_];
+    if (e.Action != TEntryAction::Compress || e.IsDirectory || e.FileSize <= 0 ||
+        e.FileSize > EntryPrefetch::kMaxSize || e.SourcePath == temp || StoreAsked(e.StoredName))
+      continue;
+    if (!prefetch_->Offer(prefetch_next_, e.SourcePath)) return;
+  }
 }
 
 bool ZipUpdater::CompressEntry(int32_t index) {

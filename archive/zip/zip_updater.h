@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -31,6 +32,7 @@ namespace arc {
 
 class TZipBase;
 class TSourceFileStream;
+class EntryPrefetch;
 struct EntryPlan;
 struct TSearchRec;
 
@@ -67,6 +69,11 @@ class ZipUpdater {
   bool CreateOutput(TCompressionMethod method);
   /// Works through the header list.
   void ProcessEntries();
+  /// Workers that read and deflate the small files ahead of the writer,
+  /// when more than one thread is allowed and the entries are plain.
+  void StartPrefetch();
+  /// Offers the small files from entry `from` on until the window is full.
+  void FillPrefetch(int32_t from);
   /// An entry to compress, a file or a directory; false when it is dropped.
   bool CompressEntry(int32_t index);
   /// The central directory (or the disks) and the move into place; false
@@ -138,6 +145,10 @@ class ZipUpdater {
 
   TZipBase& z_;
   TUpdateRun run_;
+  /// While the entries are written: small files read ahead, and the next
+  /// entry to offer.
+  std::unique_ptr<EntryPrefetch> prefetch_;
+  int32_t prefetch_next_ = 0;
 };
 
 }  // namespace arc
