@@ -34,29 +34,48 @@ std::string LargeFile(uint32_t seed) {
 
 struct Outcome {
   int32_t result = 0;
-  std::string events;  ///< OnBegin, OnEnd, OnError and cancel, in order
+  std::string events;  ///< OnBegin, OnEnd and OnError, in order
+  std::string ticks;   ///< the same with every pump (",") and progress event
   int progress = 0;
+  bool backwards = false;  ///< a progress event went back within an entry
 };
 
-/// Adds src/* to `archive` with `threads`; `hook` runs at every progress event.
+/// Adds src/* to `archive` with `threads`; `hook` runs at every progress
+/// event, `begin` at every OnBegin.
 Outcome Add(const std::string& archive, const std::string& src, uint32_t threads,
-        const std::string& password, TEncryptionMethod method,
-        const std::function<void(TZip&, int)>& hook = {}) {
+            const std::string& password, TEncryptionMethod method,
+            const std::function<void(TZip&, int)>& hook = {},
+            const std::function<void(const std::string&, bool&)>& begin = {}) {
   TZip zip;
   Outcome r;
   zip.SetArchiveFile(archive);
   zip.SetFileSpec({src + "/*"});
+  zip.SetRecurseDirs(true);
+  zip.SetStoreFilesOfType({".zip"});
   zip.SetThreads(threads);
   zip.SetPassword(password);
   zip.SetEncryptionMethod(method);
-  zip.OnBegin = [&](TObject*, const std::string& name, int32_t, bool&) { r.events += "begin " + name + "; "; };
+  int last = 0;
+  auto event = [&](const std::string& text) {
+    r.events += text;
+    r.ticks += text;
+    last = 0;
+  };
+  zip.OnBegin = [&](TObject*, const std::string& name, int32_t, bool& go) {
+    event("begin " + name + "; ");
+    if (begin) begin(name, go);
+  };
   zip.OnEnd = [&](TObject*, const std::string& name, bool ok) {
-    r.events += "end " + name + (ok ? " ok; " : " dropped; ");
+    event("end " + name + (ok ? " ok; " : " dropped; "));
   };
   zip.OnError = [&](TObject*, const std::string& f, const std::string&, const std::string&, int32_t c) {
-    r.events += "error " + fs::path(f).filename().string() + " " + std::to_string(c) + "; ";
+    event("error " + fs::path(f).filename().string() + " " + std::to_string(c) + "; ");
   };
-  zip.OnProgress = [&](TObject*, uint8_t, uint8_t) {
+  zip.Dialogs.ProcessMessages = [&] { r.ticks += ","; };
+  zip.OnProgress = [&](TObject*, uint8_t file, uint8_t) {
+    r.ticks += std::to_string(file) + " ";
+    r.backwards = r.backwards || file < last;
+    last = file;
     if (hook) hook(zip, ++r.progress);
   };
   r.result = zip.Compress();
@@ -101,9 +120,51 @@ TEST(ParallelWriter, LargeFilesAreReadByEveryPeerWithEachCipher) {
   }
 }
 
-/// One failure, made with one thread and with two: what callers see must
-/// not differ, the old archive stays as it was, and no worker outlives the
-/// run. A write failure comes from a file size limit in a child process.
+TEST(ParallelWriter, ManySmallFilesGiveTheArchiveAndEventsOfOneThread) {
+  TempDir dir;
+  for (int i = 0; i < 150; ++i) {
+    // Sizes around the largest file read ahead, an empty one, and one stored
+    // by its extension.
+    const size_t size = i == 7 ? 0 : i == 8 ? 61441 : i == 9 ? 61440 : 1000 + 397 * static_cast<size_t>(i);
+    const std::string name = "src/d" + std::to_string(i % 3) + "/f" + std::to_string(i) + (i == 11 ? ".zip" : ".txt");
+    WriteText(dir / name, i % 5 == 0 ? test::RandomBytes(size, i) : test::Text(size, i));
+    test::SetMtime(dir / name, 1700000000);
+  }
+  std::string seen[2];
+  for (uint32_t threads : {1u, 2u}) {
+    SCOPED_TRACE("threads " + std::to_string(threads));
+    WriteText(dir / "src/d0/f3.txt", "before");
+    test::SetMtime(dir / "src/d0/f3.txt", 1700000000);
+    const std::string archive = dir / ("small" + std::to_string(threads) + ".zip");
+    const int baseline = test::ThreadBaseline();
+    // One file is left out at its OnBegin, and one changed at its own after
+    // the workers read it.
+    const Outcome r = Add(archive, dir / "src", threads, "", emTraditional, {},
+                          [&](const std::string& name, bool& go) {
+                            if (name == "d1/f4.txt") go = false;
+                            if (name == "d0/f3.txt") {
+                              WriteText(dir / "src/d0/f3.txt", "after, and longer");
+                              test::SetMtime(dir / "src/d0/f3.txt", 1700000000);
+                            }
+                          });
+    EXPECT_EQ(test::ThreadCount(), baseline);
+    EXPECT_EQ(r.result, 149);
+    seen[threads - 1] = r.ticks;
+    EXPECT_EQ(test::PeerFailures(archive), "");
+    if (test::Have("unzip")) {
+      const auto tree = test::UnzipTree(archive, dir / ("out" + std::to_string(threads)));
+      EXPECT_EQ(tree.at("d0/f3.txt"), "after, and longer");
+    }
+  }
+  EXPECT_EQ(seen[0], seen[1]);
+  EXPECT_TRUE(ReadText(dir / "small1.zip") == ReadText(dir / "small2.zip"));
+}
+
+/// One failure, made with one thread and with two: the events callers see
+/// must not differ, the old archive stays as it was, and no worker outlives
+/// the run. Progress goes forward in both, though not in the same steps: the
+/// single stream reports as its output buffer fills, the pieces as they are
+/// taken. A write failure comes from a file size limit in a child process.
 TEST(ParallelWriter, FailuresAndCancelLookTheSameAsWithOneThread) {
   enum class Failure { WriteOnThirdPiece, SourceShrinks, CancelWhileDeflating };
   struct Row {
@@ -153,7 +214,7 @@ TEST(ParallelWriter, FailuresAndCancelLookTheSameAsWithOneThread) {
         });
         ::setrlimit(RLIMIT_FSIZE, &saved);
         const int after = test::ThreadCount();
-        WriteText(log, std::to_string(r.result) + ": " + r.events);
+        WriteText(log, std::to_string(r.result) + (r.backwards ? " backwards" : "") + ": " + r.events);
         return after == baseline ? 0 : 1;
       });
       EXPECT_EQ(status, 0) << "a thread outlived the run";
