@@ -9,6 +9,8 @@
 // The run:    checks (drive, DefaultDir, folder) -> archive writable?
 //             -> OnActivate -> temporary output -> old directory (swDelete
 //             marks entries) -> scan and merge -> entries in list order
+//             (small files read and deflated ahead by workers,
+//             entry_prefetch.h)
 //             -> central directory (or the disks) -> commit -> OnDeactivate
 //             -> erase moved sources -> OnElapsedTime
 //
