@@ -53,7 +53,14 @@ int32_t TSourceFileStream::Read(void* buffer, int32_t count) {
   const auto wanted = static_cast<int32_t>(std::min<int64_t>(count, size_ - position_));
   if (position_ == 0) StartPass();
   const bool continues = in_order_ && position_ == pass_end_;
+  // The descriptor moves only when it is read from: asking for the size or
+  // the position costs no system call.
+  if (handle_at_ != position_) {
+    if (THandleStream32::Seek(position_, TSeekOrigin::soBeginning) != position_) return 0;
+    handle_at_ = position_;
+  }
   const int32_t got = THandleStream32::Read(buffer, wanted);
+  if (got > 0) handle_at_ += got;
   if (got <= 0) return 0;
   if (continues) {
     Take(static_cast<const uint8_t*>(buffer), got);
@@ -68,7 +75,7 @@ int64_t TSourceFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   int64_t target = offset;
   if (origin == TSeekOrigin::soCurrent) target = position_ + offset;
   if (origin == TSeekOrigin::soEnd) target = size_ + offset;
-  if (target < 0 || THandleStream32::Seek(target, TSeekOrigin::soBeginning) != target) return -1;
+  if (target < 0 || !Valid()) return -1;
   position_ = target;
   return position_;
 }

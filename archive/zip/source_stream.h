@@ -55,6 +55,7 @@ class TSourceFileStream : public TFileStream32 {
   struct stat opened_ {};
   int64_t size_ = 0;
   int64_t position_ = 0;
+  int64_t handle_at_ = 0;  ///< where the descriptor is
   int64_t pass_end_ = 0;
   uint32_t pass_crc_ = 0xFFFFFFFFu;
   bool in_order_ = false;
