@@ -12,7 +12,9 @@
 //                                       than the CRC pass, a few times
 //   [AES authentication code]
 //
-// Deflating happens in one place, EntryDataWriter::Deflate (entry_data.cpp).
+// Deflating happens in one place, EntryDataWriter::Deflate (entry_data.cpp),
+// on workers for a large file; a small plain file may come deflated already
+// by the workers that read ahead (entry_prefetch.h).
 //
 //===----------------------------------------------------------------------===//
 #pragma once
