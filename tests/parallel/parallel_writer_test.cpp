@@ -112,6 +112,9 @@ TEST(ParallelWriter, LargeFilesAreReadByEveryPeerWithEachCipher) {
           EXPECT_TRUE(size > single.size() && size < single.size() * 101 / 100) << size;
         }
       }
+      if (test::Have("bsdtar")) {
+        EXPECT_TRUE(test::Run("bsdtar -xOf " + test::Quote(archive) + " big.bin").output == big);
+      }
       if (test::Have("unzip")) {
         const std::string out = dir / ("out" + std::to_string(threads));
         EXPECT_EQ(test::TreeDiff(test::UnzipTree(archive, out), test::Tree(dir / "src")), "");
