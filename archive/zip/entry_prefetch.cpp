@@ -13,9 +13,9 @@ namespace {
 voidpf ZeroAlloc(voidpf, uInt items, uInt size) { return std::calloc(items, size); }
 void Release(voidpf, voidpf address) { std::free(address); }
 
-/// Results waiting per worker: enough that the writer rarely waits, few
-/// enough that memory stays small (each at most twice kMaxSize).
-constexpr size_t kWindowPerWorker = 8;
+/// Batches sent per worker: enough that the writer rarely waits, few enough
+/// that memory stays small (each at most twice kBatchBytes).
+constexpr size_t kWindowPerWorker = 3;
 
 }  // namespace
 
@@ -69,42 +69,78 @@ bool PrefetchedFile::StillCurrent(const std::string& path) const {
 }
 
 EntryPrefetch::EntryPrefetch(TDeflateType type, unsigned workers)
-    : level_(DeflateLevel(type)), queue_(workers, kWindowPerWorker * workers) {
+    : level_(DeflateLevel(type)), workers_(workers), queue_(workers, kWindowPerWorker * workers) {
   for (unsigned i = 0; i < workers; ++i) compressors_.push_back(std::make_unique<Compressor>(level_));
 }
 
 EntryPrefetch::~EntryPrefetch() { queue_.Stop(); }
 
-bool EntryPrefetch::Offer(int32_t index, const std::string& path) {
-  if (queue_.Full()) return false;
-  queue_.Submit([this, path](unsigned worker) {
-    auto file = std::make_unique<PrefetchedFile>();
-    try {
-      file->source = std::make_unique<TSourceFileStream>(path);
-      TSourceFileStream& source = *file->source;
-      const int64_t size64 = source.Opened().st_size;
-      if (!source.Valid() || size64 <= 0 || size64 > kMaxSize) return file;
-      file->data.resize(static_cast<size_t>(size64));
-      const auto size = static_cast<int32_t>(file->data.size());
-      if (source.Read(file->data.data(), size) != size || !source.PassComplete()) return file;
-      file->ok = compressors_[worker]->Deflate(file->data, file->deflated);
-    } catch (...) {
-      file->ok = false;  // the writer reads this one itself, and reports
-    }
-    return file;
-  });
-  indexes_.push_back(index);
+bool EntryPrefetch::Offer(int32_t index, const std::string& path, int64_t size) {
+  if (gathering_.size() >= kBatchFiles || gathered_bytes_ + size > kBatchBytes) {
+    if (!Submit()) return false;
+  }
+  gathering_.push_back(index);
+  paths_.push_back(path);
+  gathered_bytes_ += size;
+  // An idle worker takes what there is; busy ones let the batch grow.
+  if (queue_.Pending() < workers_) Submit();
   return true;
 }
 
-std::unique_ptr<PrefetchedFile> EntryPrefetch::Take(int32_t index) {
-  while (!indexes_.empty() && indexes_.front() <= index) {
-    const int32_t at = indexes_.front();
-    indexes_.pop_front();
-    std::unique_ptr<PrefetchedFile> file = queue_.Take();
-    if (at == index) return file;
+void EntryPrefetch::Flush() {
+  if (queue_.Pending() < workers_) Submit();
+}
+
+bool EntryPrefetch::Submit() {
+  if (gathering_.empty()) return true;
+  if (queue_.Full()) return false;
+  queue_.Submit([this, paths = std::move(paths_)](unsigned worker) {
+    Batch batch;
+    for (const std::string& path : paths) batch.push_back(Read(path, *compressors_[worker]));
+    return batch;
+  });
+  sent_.push_back(std::move(gathering_));
+  gathering_.clear();
+  paths_.clear();
+  gathered_bytes_ = 0;
+  return true;
+}
+
+std::unique_ptr<PrefetchedFile> EntryPrefetch::Read(const std::string& path, Compressor& compressor) {
+  auto file = std::make_unique<PrefetchedFile>();
+  try {
+    file->source = std::make_unique<TSourceFileStream>(path);
+    TSourceFileStream& source = *file->source;
+    const int64_t size64 = source.Opened().st_size;
+    if (!source.Valid() || size64 <= 0 || size64 > kMaxSize) return file;
+    file->data.resize(static_cast<size_t>(size64));
+    const auto size = static_cast<int32_t>(file->data.size());
+    if (source.Read(file->data.data(), size) != size || !source.PassComplete()) return file;
+    file->ok = compressor.Deflate(file->data, file->deflated);
+  } catch (...) {
+    file->ok = false;  // the writer reads this one itself, and reports
   }
-  return nullptr;
+  return file;
+}
+
+std::unique_ptr<PrefetchedFile> EntryPrefetch::Take(int32_t index) {
+  for (;;) {
+    while (!taken_indexes_.empty()) {
+      const int32_t at = taken_indexes_.front();
+      if (at > index) return nullptr;
+      taken_indexes_.pop_front();
+      std::unique_ptr<PrefetchedFile> file = std::move(taken_[taken_next_++]);
+      if (at == index) return file;
+    }
+    // The next batch: one sent, or the one being gathered when it holds
+    // the entry (the writer caught up with the readers).
+    if (sent_.empty() && !gathering_.empty() && gathering_.front() <= index) Submit();
+    if (sent_.empty() || sent_.front().front() > index) return nullptr;
+    taken_ = queue_.Take();
+    taken_indexes_.assign(sent_.front().begin(), sent_.front().end());
+    sent_.pop_front();
+    taken_next_ = 0;
+  }
 }
 
 }  // namespace arc

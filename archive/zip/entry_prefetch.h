@@ -19,8 +19,11 @@
 //
 // Only plain deflated files of at most one copy chunk are read ahead: a
 // larger one is read in several chunks with events between them, and an
-// encrypted one needs its cipher in order. Memory stays bounded: a window
-// of results, each at most twice the chunk.
+// encrypted one needs its cipher in order. Files go to the workers in
+// batches (one file when a worker is idle, up to kBatchFiles when all are
+// busy), so that a tiny file does not cost a hand-over between threads.
+// Memory stays bounded: a window of batches of at most kBatchBytes each,
+// their input and output.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -64,9 +67,12 @@ class EntryPrefetch {
   /// The engine level the files are deflated at.
   int Level() const { return level_; }
 
-  /// Offers the entry `index` (in increasing order) for reading ahead;
-  /// false when the window is full and it was not taken.
-  bool Offer(int32_t index, const std::string& path);
+  /// Offers the entry `index` (in increasing order), of `size` bytes when
+  /// it was found, for reading ahead; false when the window is full and it
+  /// was not taken.
+  bool Offer(int32_t index, const std::string& path, int64_t size);
+  /// Hands the files offered so far to an idle worker.
+  void Flush();
   /// The result for entry `index`; null when it was not read ahead. The
   /// results of entries before it are dropped.
   std::unique_ptr<PrefetchedFile> Take(int32_t index);
@@ -74,10 +80,29 @@ class EntryPrefetch {
  private:
   class Compressor;
 
+  using Batch = std::vector<std::unique_ptr<PrefetchedFile>>;
+  static constexpr size_t kBatchFiles = 16;
+  static constexpr int64_t kBatchBytes = 256 * 1024;
+
+  /// Sends the batch being gathered to the workers, when there is room.
+  bool Submit();
+  /// A worker's part: opens, reads and deflates one file.
+  static std::unique_ptr<PrefetchedFile> Read(const std::string& path, Compressor& compressor);
+
   const int level_;
+  const unsigned workers_;
   std::vector<std::unique_ptr<Compressor>> compressors_;
-  OrderedWorkQueue<std::unique_ptr<PrefetchedFile>> queue_;
-  std::deque<int32_t> indexes_;  ///< of the results pending, in order
+  OrderedWorkQueue<Batch> queue_;
+  // The batch being gathered: its entries' indexes and paths, their bytes.
+  std::vector<int32_t> gathering_;
+  std::vector<std::string> paths_;
+  int64_t gathered_bytes_ = 0;
+  /// The indexes of every batch sent and not taken, in order.
+  std::deque<std::vector<int32_t>> sent_;
+  /// The batch taken last, with the indexes of its files not yet asked for.
+  Batch taken_;
+  std::deque<int32_t> taken_indexes_;
+  size_t taken_next_ = 0;
 };
 
 }  // namespace arc

@@ -216,8 +216,9 @@ void ZipUpdater::FillPrefetch(int32_t from) {
     if (e.Action != TEntryAction::Compress || e.IsDirectory || e.FileSize <= 0 ||
         e.FileSize > EntryPrefetch::kMaxSize || e.SourcePath == temp || StoreAsked(e.StoredName))
       continue;
-    if (!prefetch_->Offer(prefetch_next_, e.SourcePath)) return;
+    if (!prefetch_->Offer(prefetch_next_, e.SourcePath, e.FileSize)) return;
   }
+  prefetch_->Flush();
 }
 
 bool ZipUpdater::CompressEntry(int32_t index) {
