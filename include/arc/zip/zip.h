@@ -88,12 +88,14 @@ class TZipBase : public TCompBase {
   TDeflateType DeflateType() const { return deflate_type_; }
   void SetDeflateType(TDeflateType value) { deflate_type_ = value; }
 
-  /// Threads that deflate a large file (one of at least two pieces of 256
-  /// KiB): 0, the default, one per core; 1 deflates every file in one stream
-  /// on the caller's thread, byte for byte as a single stream does. With
-  /// more, the file is cut into pieces deflated side by side and joined into
-  /// one stream that every reader reads; events, errors and cancel are as
-  /// with one thread, and all of them come on the caller's thread.
+  /// Threads that deflate: 0, the default, one per core; 1 deflates every
+  /// file in one stream on the caller's thread, byte for byte as a single
+  /// stream does. With more, a large file (at least two pieces of 256 KiB)
+  /// is cut into pieces deflated side by side and joined into one stream
+  /// that every reader reads, and small unencrypted files are read and
+  /// deflated ahead while the entries are written in order (their entries
+  /// are those of one thread). Events, errors and cancel are as with one
+  /// thread, and all of them come on the caller's thread.
   uint32_t Threads() const { return threads_; }
   void SetThreads(uint32_t value) { threads_ = value; }
 
