@@ -47,8 +47,9 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 
 echo "== thread sanitizer build (the suites that run threads)"
 # Only the library and the thread suites are built: the Qt side runs no
-# threads of its own.
-tsan_suites=(parallel)
+# threads of its own. The writer's suite is one: it deflates on workers by
+# default.
+tsan_suites=(parallel zip)
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARC_WERROR=ON -DARC_TSAN=ON \
   -DARC_APP=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build-tsan -j "$jobs" --target "${tsan_suites[@]/#/test_}"
