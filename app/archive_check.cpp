@@ -23,7 +23,7 @@ TArchiveCheck CheckArchive(const std::string& archive,
       progress(byFile, byArchive);
     };
   }
-  if (pump) reader.Dialogs.ProcessMessages = pump;
+  if (pump) reader.dialogs.processMessages = pump;
   reader.SetArchiveFile(archive);
   if (reader.ArchiveFile().empty() || !arc::IsZipType(reader.ArcType())) {
     ++check.Errors;

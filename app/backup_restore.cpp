@@ -167,21 +167,21 @@ TBackupRestore::TBackupRestore(const TOperationParts& parts, TOperationHost& hos
 
   for (arc::TZipCommon* component : {static_cast<arc::TZipCommon*>(&zip),
                                      static_cast<arc::TZipCommon*>(&unzip)}) {
-    arc::Prompts& prompts = component->Dialogs;
-    prompts.YesNo = [this](std::string_view caption, std::string_view text) {
+    arc::Prompts& prompts = component->dialogs;
+    prompts.yesNo = [this](std::string_view caption, std::string_view text) {
       return dialogs_.MessageDlg(std::string(caption), std::string(text), TMsgDlgType::Question,
                                  TMsgDlgButtons::YesNo) == msg::mrYes;
     };
-    prompts.RetryCancel = [this](std::string_view caption, std::string_view text) {
+    prompts.retryCancel = [this](std::string_view caption, std::string_view text) {
       return dialogs_.MessageDlg(std::string(caption), std::string(text), TMsgDlgType::Error,
                                  TMsgDlgButtons::RetryCancel) == mrRetry;
     };
-    prompts.OkCancel = [this](std::string_view caption, std::string_view text) {
+    prompts.okCancel = [this](std::string_view caption, std::string_view text) {
       return dialogs_.MessageDlg(std::string(caption), std::string(text),
                                  TMsgDlgType::Information,
                                  TMsgDlgButtons::OkCancel) == msg::mrOk;
     };
-    prompts.ProcessMessages = [this] { dialogs_.ProcessMessages(); };
+    prompts.processMessages = [this] { dialogs_.ProcessMessages(); };
   }
 }
 

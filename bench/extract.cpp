@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
     z.OnProgress = [](arc::TObject*, uint8_t, uint8_t) {};
     z.SetExtractDir(probe);
     z.Extract();
-    bytes = static_cast<uint64_t>(z.Totals().Total);
+    bytes = static_cast<uint64_t>(z.Totals().total);
     fs::remove_all(probe);
   }
   const std::string self = fs::canonical("/proc/self/exe").parent_path().string();

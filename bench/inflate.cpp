@@ -98,8 +98,8 @@ size_t RunOurs(const Bytes& packed, arc::InflateVariant variant, bool crc, uint3
   static uint8_t out[kOutChunk];
   size_t at = 0, total = 0;
   uLong c = 0;
-  int r = arc::inflate_result::Ok;
-  while (r == arc::inflate_result::Ok) {
+  int r = arc::inflate_result::kOk;
+  while (r == arc::inflate_result::kOk) {
     if (s.avail_in == 0) {
       const size_t n = std::min(kInChunk, packed.size() - at);
       s.next_in = packed.data() + at;
@@ -113,7 +113,7 @@ size_t RunOurs(const Bytes& packed, arc::InflateVariant variant, bool crc, uint3
     if (crc) c = crc32(c, out, static_cast<uInt>(n));
     total += n;
   }
-  if (r != arc::inflate_result::StreamEnd) std::fprintf(stderr, "ours: result %d (%s)\n", r, s.msg ? s.msg : "");
+  if (r != arc::inflate_result::kStreamEnd) std::fprintf(stderr, "ours: result %d (%s)\n", r, s.msg ? s.msg : "");
   arc::InflateEnd(s);
   crcOut = static_cast<uint32_t>(c);
   return total;

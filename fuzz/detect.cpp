@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   });
   const arc::Detection found = detector.Detect();
   const auto fileSize = static_cast<int64_t>(size);
-  Check(found.open.ArchiveSize == fileSize);
-  if (arc::IsZipType(found.type)) Check(found.open.DataOffset >= 0 && found.open.DataOffset <= fileSize);
+  Check(found.open.archiveSize == fileSize);
+  if (arc::IsZipType(found.type)) Check(found.open.dataOffset >= 0 && found.open.dataOffset <= fileSize);
 
   for (uint16_t id = 0; id < 18; ++id) {
     const auto text = arc::ReadPeString(file, id, 8);
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   host.selects = [](const std::string&) { return true; };
   int reports = 0;
   host.report = [&reports](const std::string&, int32_t) { ++reports; };
-  const arc::ZipEntryList list = found.open.HeaderState == arc::htLocal
+  const arc::ZipEntryList list = found.open.headerState == arc::htLocal
                                      ? arc::ListLocalHeaders(file, found.open, host)
                                      : arc::ListCentralDirectory(file, found.open, host);
   // Each entry listed stands on at least one record read from the input.

@@ -20,7 +20,7 @@ namespace {
 namespace res = arc::inflate_result;
 
 struct Run {
-  int result = res::Ok;
+  int result = res::kOk;
   std::vector<uint8_t> out;
   uint64_t totalIn = 0;
 };
@@ -30,7 +30,7 @@ constexpr size_t kMaxOutput = 96u << 10;  // past one 64 KiB ring; longer stream
 Run Decode(const uint8_t* data, size_t size, arc::InflateVariant variant, size_t inStep, size_t outStep) {
   Run run;
   arc::InflateStream s;
-  if (arc::InflateInit(s, -15, variant) != res::Ok) abort();
+  if (arc::InflateInit(s, -15, variant) != res::kOk) abort();
   static std::vector<uint8_t> storage(kMaxOutput + 65536);  // reused: no per-run zeroing
   const size_t bufSize = outStep < storage.size() ? outStep : storage.size();
   uint8_t* const buf = storage.data();
@@ -49,12 +49,12 @@ Run Decode(const uint8_t* data, size_t size, arc::InflateVariant variant, size_t
     const size_t produced = bufSize - s.avail_out;
     if (s.avail_out > bufSize || s.avail_in > inBefore) abort();
     run.out.insert(run.out.end(), buf, buf + produced);
-    if (run.result == res::StreamEnd || run.result == res::DataError) break;
-    if (run.result == res::BufError && s.avail_in == 0 && given == size) break;
-    if (run.result != res::Ok && run.result != res::BufError) abort();
+    if (run.result == res::kStreamEnd || run.result == res::kDataError) break;
+    if (run.result == res::kBufError && s.avail_in == 0 && given == size) break;
+    if (run.result != res::kOk && run.result != res::kBufError) abort();
   }
   // A bad stream stays bad; a finished one stays finished.
-  if (run.result == res::DataError || run.result == res::StreamEnd) {
+  if (run.result == res::kDataError || run.result == res::kStreamEnd) {
     const int again = arc::Inflate(s);
     if (again != run.result) abort();
   }

@@ -25,11 +25,11 @@ constexpr int kStrategies[] = {Z_DEFAULT_STRATEGY, Z_FILTERED, Z_HUFFMAN_ONLY, Z
 void CheckDecode(const std::vector<uint8_t>& packed, const uint8_t* original, size_t size, int windowBits,
                  size_t inStep, size_t outStep) {
   arc::InflateStream s;
-  if (arc::InflateInit(s, windowBits, arc::InflateVariant::Deflate) != res::Ok) abort();
+  if (arc::InflateInit(s, windowBits, arc::InflateVariant::Deflate) != res::kOk) abort();
   std::vector<uint8_t> out;
   std::vector<uint8_t> buf(outStep);
   size_t given = 0;
-  int r = res::Ok;
+  int r = res::kOk;
   for (;;) {
     if (s.avail_in == 0 && given < packed.size()) {
       const size_t n = inStep < packed.size() - given ? inStep : packed.size() - given;
@@ -41,9 +41,9 @@ void CheckDecode(const std::vector<uint8_t>& packed, const uint8_t* original, si
     s.avail_out = static_cast<uint32_t>(buf.size());
     r = arc::Inflate(s);
     out.insert(out.end(), buf.data(), buf.data() + (buf.size() - s.avail_out));
-    if (r == res::StreamEnd) break;
-    if (r != res::Ok && r != res::BufError) abort();
-    if (r == res::BufError && s.avail_in == 0 && given == packed.size()) abort();  // starved
+    if (r == res::kStreamEnd) break;
+    if (r != res::kOk && r != res::kBufError) abort();
+    if (r == res::kBufError && s.avail_in == 0 && given == packed.size()) abort();  // starved
   }
   if (out.size() != size || (size != 0 && std::memcmp(out.data(), original, size) != 0)) abort();
   if (s.total_in != packed.size() || s.avail_in != 0 || given != packed.size()) abort();

@@ -35,7 +35,7 @@ constexpr size_t kMaxOutput = 256u << 10;  // longer outputs are cut here
 constexpr uint64_t kMemoryLimit = 16u << 20;
 
 struct Run {
-  int result = res::Ok;
+  int result = res::kOk;
   std::vector<uint8_t> out;
   uint64_t totalIn = 0;
 };
@@ -46,8 +46,8 @@ inline Run Decode(uint16_t method, const DecoderOptions& options, const uint8_t*
   auto decoder = MakeStreamDecoder(method, options);
   Check(decoder != nullptr);
   CodecStream s;
-  if (decoder->Init(s) != res::Ok) {
-    run.result = res::MemError;
+  if (decoder->Init(s) != res::kOk) {
+    run.result = res::kMemError;
     return run;
   }
   std::vector<uint8_t> buf(outStep);
@@ -68,12 +68,12 @@ inline Run Decode(uint16_t method, const DecoderOptions& options, const uint8_t*
     Check(s.next_in == nextBefore + (inBefore - s.avail_in));
     run.out.insert(run.out.end(), buf.data(), buf.data() + (buf.size() - s.avail_out));
     if (options.compressedSize != kUnknownSize) Check(s.total_in <= options.compressedSize);
-    if (run.result == res::StreamEnd || run.result == res::DataError || run.result == res::MemError) break;
-    if (run.result == res::BufError && s.avail_in == 0 && given == size) break;
-    Check(run.result == res::Ok || run.result == res::BufError);
+    if (run.result == res::kStreamEnd || run.result == res::kDataError || run.result == res::kMemError) break;
+    if (run.result == res::kBufError && s.avail_in == 0 && given == size) break;
+    Check(run.result == res::kOk || run.result == res::kBufError);
   }
   // An ended stream stays ended and a failed one failed.
-  if (run.result != res::Ok && run.result != res::BufError) {
+  if (run.result != res::kOk && run.result != res::kBufError) {
     s.next_out = buf.data();
     s.avail_out = static_cast<uint32_t>(buf.size());
     Check(decoder->Decode(s) == run.result);
@@ -108,9 +108,9 @@ inline void RunStreamDecoder(uint16_t method, const uint8_t* data, size_t size) 
     // How much a library hands out before it finds an error depends on its
     // buffering (a checksum is checked before or after the output goes), so
     // only a stream that ended, or ran dry, must give the same amount.
-    if (small.result == inflate_result::StreamEnd || small.result == inflate_result::BufError)
+    if (small.result == inflate_result::kStreamEnd || small.result == inflate_result::kBufError)
       Check(small.out.size() == whole.out.size());
-    if (small.result == inflate_result::StreamEnd) Check(small.totalIn == whole.totalIn);
+    if (small.result == inflate_result::kStreamEnd) Check(small.totalIn == whole.totalIn);
   }
 }
 

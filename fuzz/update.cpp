@@ -60,7 +60,7 @@ void CheckWritten(const std::string& path) {
   host.arcType = arc::atZip;
   host.selects = [](const std::string&) { return true; };
   host.report = [](const std::string&, int32_t) { Check(false); };
-  if (!arc::HasHeader(found.open.HeaderState, arc::htCentral)) {
+  if (!arc::HasHeader(found.open.headerState, arc::htCentral)) {
     Check(arc::ListLocalHeaders(file, found.open, host).items.empty());
     return;
   }

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the include layers first, a normal
-# build with warnings as errors, the library's CMake package used from outside,
-# its Debian package (checked by lintian, installed, used and removed),
-# then the same tests under AddressSanitizer + UndefinedBehaviorSanitizer,
-# then each fuzz target for FUZZ_SECONDS (default 60; 0 skips fuzzing).
+# build with warnings as errors, clang-tidy on the library, the library's
+# CMake package used from outside, its Debian package (checked by lintian,
+# installed, used and removed), then the same tests under AddressSanitizer +
+# UndefinedBehaviorSanitizer, then each fuzz target for FUZZ_SECONDS (default
+# 60; 0 skips fuzzing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 echo "== include layers"
@@ -31,6 +32,9 @@ echo "== normal build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARC_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 run_ctest build "normal build"
+
+echo "== clang-tidy on the library"
+bash scripts/tidy.sh build
 
 echo "== the library's CMake package, used by a program outside the project"
 bash scripts/find_package_check.sh build

@@ -59,10 +59,10 @@ void AttachConsole(arc::TZip& zip, ProgressBar& bar, Reporter& reporter) {
   };
   // The bytes behind the percentages: what the bar shows.
   zip.OnProgress = [&zip, &bar, current](arc::TObject*, uint8_t, uint8_t) {
-    bar.Update(zip.Totals().Total, zip.Totals().Remaining, *current);
+    bar.Update(zip.Totals().total, zip.Totals().remaining, *current);
   };
   zip.OnTmpFileProgress = [&zip, &bar](arc::TObject*, uint8_t, uint8_t) {
-    bar.Update(zip.Totals().Total, zip.Totals().Remaining,
+    bar.Update(zip.Totals().total, zip.Totals().remaining,
                "(moving the archive into place)");
   };
   // An archive that may not be replaced is left alone, and said so plainly.
@@ -73,7 +73,7 @@ void AttachConsole(arc::TZip& zip, ProgressBar& bar, Reporter& reporter) {
                   (arc::DirExists(archive) ? ": is a folder" : ": is read-only"));
   };
   // Runs between blocks of work: a stop signal cancels the update there.
-  zip.Dialogs.ProcessMessages = [&zip] {
+  zip.dialogs.processMessages = [&zip] {
     if (StopSignal() != 0 && !zip.Cancel()) zip.SetCancel(true);
   };
   CatchStopSignals();

@@ -149,7 +149,7 @@ void DiskPrompts::SaveSimulated() {
   std::ofstream disks(simulated_folder_ + "/disks.txt", std::ios::trunc);
   for (int32_t i = 0; i < simulated_->DiskCount(); ++i) {
     const arc::SimulatedDrives::Disk& d = simulated_->DiskAt(i);
-    disks << d.Capacity << ' ' << d.Serial << ' ' << d.Label << '\n';
+    disks << d.capacity << ' ' << d.serial << ' ' << d.label << '\n';
   }
   std::ofstream(simulated_folder_ + "/inserted", std::ios::trunc) << simulated_->Inserted() + 1 << '\n';
 }

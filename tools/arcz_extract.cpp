@@ -110,7 +110,7 @@ int RunExtract(const Options& o, bool test) {
   OverwritePolicy overwrite(z, o.overwrite, bar, reporter);
   // The bytes behind the percentages: what the bar shows.
   z.OnProgress = [&bar, &z](arc::TObject*, uint8_t, uint8_t) {
-    bar.Update(z.Totals().Total, z.Totals().Remaining, z.StoredEntryName());
+    bar.Update(z.Totals().total, z.Totals().remaining, z.StoredEntryName());
   };
 
   const int32_t done = test ? z.Test() : z.Extract();

@@ -24,7 +24,7 @@ constexpr size_t kBlockLen = 16;
 constexpr size_t kBatchBlocks = 256;
 constexpr size_t kBatchLen = kBatchBlocks * kBlockLen;
 constexpr size_t kSha1Len = 20;
-constexpr size_t kMaxDerivedLen = 2 * 32 + kAesVerifierLen;
+constexpr size_t kMaxDerivedLen = size_t{2} * 32 + kAesVerifierLen;
 
 const EVP_CIPHER* BlockCipher(AesStrength strength) {
   switch (strength) {
@@ -76,8 +76,8 @@ void AesCipher::Clear() {
   counter_ = 0;
   processed_ = 0;
   length_ = UINT64_MAX;
-  stream_pos_ = 0;
-  stream_end_ = 0;
+  streamPos_ = 0;
+  streamEnd_ = 0;
   started_ = false;
   finished_ = false;
   failed_ = false;
@@ -161,7 +161,7 @@ size_t AesCipher::Bounded(size_t count) const {
 
 void AesCipher::ApplyKeyStream(uint8_t* data, size_t count) {
   while (count > 0) {
-    if (stream_pos_ == stream_end_) {
+    if (streamPos_ == streamEnd_) {
       const size_t blocks = std::min(kBatchBlocks, (count + kBlockLen - 1) / kBlockLen);
       for (size_t i = 0; i < blocks; ++i) {
         uint64_t value = ++counter_;
@@ -180,11 +180,11 @@ void AesCipher::ApplyKeyStream(uint8_t* data, size_t count) {
         std::memset(data, 0, count);  // never let plain bytes through as if enciphered
         return;
       }
-      stream_pos_ = 0;
-      stream_end_ = static_cast<size_t>(want);
+      streamPos_ = 0;
+      streamEnd_ = static_cast<size_t>(want);
     }
-    const size_t n = std::min(count, stream_end_ - stream_pos_);
-    const uint8_t* key = engine_->stream + stream_pos_;
+    const size_t n = std::min(count, streamEnd_ - streamPos_);
+    const uint8_t* key = engine_->stream + streamPos_;
     size_t i = 0;
     for (; i + 32 <= n; i += 32) {
       uint64_t a[4];
@@ -203,7 +203,7 @@ void AesCipher::ApplyKeyStream(uint8_t* data, size_t count) {
       std::memcpy(data + i, &a, 8);
     }
     for (; i < n; ++i) data[i] ^= key[i];
-    stream_pos_ += n;
+    streamPos_ += n;
     data += n;
     count -= n;
   }

@@ -34,14 +34,14 @@ class Bzip2Decoder final : public LibraryDecoder {
     const int r = BZ2_bzDecompressInit(&stream_, /*verbosity=*/0, /*small=*/0);
     if (r == BZ_MEM_ERROR) {
       msg = "out of memory";
-      return res::MemError;
+      return res::kMemError;
     }
     if (r != BZ_OK) {
       msg = "bzip2 decoder refused to start";
-      return res::StreamError;
+      return res::kStreamError;
     }
     started_ = true;
-    return res::Ok;
+    return res::kOk;
   }
 
   StepStatus Run(Step& step) override {

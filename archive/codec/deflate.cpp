@@ -31,10 +31,10 @@ DeflateEngine::DeflateEngine(TDeflateType type, int windowBits, alloc_func alloc
   strm_.opaque = opaque;
   strm_.next_out = out_.get();
   strm_.avail_out = kDeflateBufferSize;
-  init_result_ = deflateInit2(&strm_, DeflateLevel(type), Z_DEFLATED, windowBits,
+  initResult_ = deflateInit2(&strm_, DeflateLevel(type), Z_DEFLATED, windowBits,
                               kDeflateMemLevel, Z_DEFAULT_STRATEGY);
-  last_result_ = init_result_;
-  active_ = init_result_ == Z_OK;
+  lastResult_ = initResult_;
+  active_ = initResult_ == Z_OK;
   failed_ = !active_;
 }
 
@@ -49,12 +49,12 @@ void DeflateEngine::End() {
 }
 
 int DeflateEngine::Call(int flush) {
-  const uint32_t in_before = strm_.avail_in;
-  const uint32_t out_before = strm_.avail_out;
-  last_result_ = deflate(&strm_, flush);
-  total_in_ += in_before - strm_.avail_in;
-  total_out_ += out_before - strm_.avail_out;
-  return last_result_;
+  const uint32_t inBefore = strm_.avail_in;
+  const uint32_t outBefore = strm_.avail_out;
+  lastResult_ = deflate(&strm_, flush);
+  totalIn_ += inBefore - strm_.avail_in;
+  totalOut_ += outBefore - strm_.avail_out;
+  return lastResult_;
 }
 
 void DeflateEngine::HandOn(DeflateClient& client, uint32_t count) {
@@ -80,14 +80,14 @@ DeflateStatus DeflateEngine::Compress(const uint8_t* data, uint32_t count,
     if (failed_) return DeflateStatus::Failed;
     if (client.Cancelled()) return DeflateStatus::Cancelled;
     const uint8_t* piece = strm_.next_in;
-    const uint32_t in_before = strm_.avail_in;
-    const uint32_t out_before = strm_.avail_out;
+    const uint32_t inBefore = strm_.avail_in;
+    const uint32_t outBefore = strm_.avail_out;
     const int result = Call(Z_NO_FLUSH);
-    const uint32_t consumed = in_before - strm_.avail_in;
+    const uint32_t consumed = inBefore - strm_.avail_in;
     if (consumed > 0) client.Consumed(piece, consumed);
     // With input and output space, a call that changes neither would be
     // repeated forever: treat it like a refusal.
-    if (result != Z_OK || (consumed == 0 && out_before == strm_.avail_out)) {
+    if (result != Z_OK || (consumed == 0 && outBefore == strm_.avail_out)) {
       failed_ = true;
       return DeflateStatus::Failed;
     }

@@ -89,12 +89,12 @@ class DeflateEngine {
   /// Releases the engine now (deflateEnd); later steps fail. Idempotent.
   void End();
 
-  int InitResult() const { return init_result_; }  ///< Z_OK, Z_MEM_ERROR, Z_STREAM_ERROR ...
-  int LastResult() const { return last_result_; }  ///< result of the last engine call
+  int InitResult() const { return initResult_; }  ///< Z_OK, Z_MEM_ERROR, Z_STREAM_ERROR ...
+  int LastResult() const { return lastResult_; }  ///< result of the last engine call
   bool Failed() const { return failed_; }
   bool Finished() const { return finished_; }      ///< Z_STREAM_END was reported
-  uint64_t TotalIn() const { return total_in_; }   ///< uncompressed bytes consumed
-  uint64_t TotalOut() const { return total_out_; } ///< compressed bytes produced
+  uint64_t TotalIn() const { return totalIn_; }   ///< uncompressed bytes consumed
+  uint64_t TotalOut() const { return totalOut_; } ///< compressed bytes produced
   /// Bytes produced but not yet handed to the client.
   uint32_t Buffered() const { return kDeflateBufferSize - strm_.avail_out; }
 
@@ -107,10 +107,10 @@ class DeflateEngine {
   bool active_ = false;  // deflateEnd still owed
   bool failed_ = false;
   bool finished_ = false;
-  int init_result_ = Z_OK;
-  int last_result_ = Z_OK;
-  uint64_t total_in_ = 0;
-  uint64_t total_out_ = 0;
+  int initResult_ = Z_OK;
+  int lastResult_ = Z_OK;
+  uint64_t totalIn_ = 0;
+  uint64_t totalOut_ = 0;
 };
 
 /// Compresses a whole buffer into a raw Deflate stream; empty on engine failure

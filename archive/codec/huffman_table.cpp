@@ -195,9 +195,9 @@ FixedTables BuildFixed(const deflate::VariantTables& vt) {
 }  // namespace
 
 const FixedTables& FixedTablesFor(InflateVariant variant) {
-  static const FixedTables deflateTables = BuildFixed(deflate::kDeflateTables);
-  static const FixedTables deflate64Tables = BuildFixed(deflate::kDeflate64Tables);
-  return variant == InflateVariant::Deflate64 ? deflate64Tables : deflateTables;
+  static const FixedTables kDeflateTables = BuildFixed(deflate::kDeflateTables);
+  static const FixedTables kDeflate64Tables = BuildFixed(deflate::kDeflate64Tables);
+  return variant == InflateVariant::Deflate64 ? kDeflate64Tables : kDeflateTables;
 }
 
 }  // namespace arc::huffman

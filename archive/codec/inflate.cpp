@@ -40,7 +40,7 @@ constexpr int kMaxWindowBits = 15;
 int Fail(InflateState& s, const char* msg) {
   s.msg = msg;
   s.mode = InflateMode::Bad;
-  return res::DataError;
+  return res::kDataError;
 }
 
 InflateMode AfterBlock(const InflateState& s) {
@@ -91,7 +91,7 @@ int FinishCodeLengthCode(InflateState& s) {
     return Fail(s, "invalid code lengths set");
   s.lengthsHave = 0;
   s.mode = InflateMode::CodeLengths;
-  return res::Ok;
+  return res::kOk;
 }
 
 /// Builds the literal/length and distance codes once all lengths are in.
@@ -111,7 +111,7 @@ int FinishDynamicCodes(InflateState& s) {
   s.litLenTable = s.dynLitLen;
   s.distTable = s.dynDist;
   s.mode = InflateMode::LiteralLength;
-  return res::Ok;
+  return res::kOk;
 }
 
 /// Reads code lengths (symbols 0-18 of the code-length code) until all
@@ -121,7 +121,7 @@ int ReadCodeLengths(InflateState& s) {
   const uint32_t total = s.numLitLen + s.numDist;
   while (s.lengthsHave < total) {
     Symbol sym;
-    if (!PeekSymbol(acc, s.codeLenTable, huffman::kCodeLenRootBits, sym)) return res::Ok;
+    if (!PeekSymbol(acc, s.codeLenTable, huffman::kCodeLenRootBits, sym)) return res::kOk;
     if (sym.entry & huffman::kExceptional) return Fail(s, "invalid code lengths set");
     const uint32_t value = EntryValue(sym.entry);
     if (value < 16) {
@@ -131,7 +131,7 @@ int ReadCodeLengths(InflateState& s) {
     }
     // 16: repeat the previous length 3-6 times; 17: 3-10 zeros; 18: 11-138 zeros.
     const uint32_t extra = value == 16 ? 2 : value == 17 ? 3 : 7;
-    if (!acc.needBits(sym.codeBits + extra)) return res::Ok;
+    if (!acc.needBits(sym.codeBits + extra)) return res::kOk;
     acc.dropBits(sym.codeBits);
     uint8_t fill = 0;
     uint32_t repeat = 0;
@@ -159,7 +159,7 @@ int Run(InflateState& s) {
   for (;;) {
     switch (s.mode) {
       case InflateMode::BlockHeader: {
-        if (!acc.needBits(3)) return res::Ok;
+        if (!acc.needBits(3)) return res::kOk;
         s.lastBlock = acc.bits(1) != 0;
         const uint32_t type = acc.bits(3) >> 1;
         acc.dropBits(3);
@@ -181,7 +181,7 @@ int Run(InflateState& s) {
       }
 
       case InflateMode::StoredLength: {
-        if (!acc.needBits(32)) return res::Ok;
+        if (!acc.needBits(32)) return res::kOk;
         const uint32_t len = acc.bits(16);
         const uint32_t nlen = static_cast<uint32_t>(acc.hold >> 16) & 0xFFFF;
         if (len != (~nlen & 0xFFFF)) return Fail(s, "invalid stored block lengths");
@@ -198,7 +198,7 @@ int Run(InflateState& s) {
         }
         const size_t n = std::min({size_t{s.storedLeft}, static_cast<size_t>(acc.inEnd - acc.in),
                                    static_cast<size_t>(s.outEnd - s.out)});
-        if (n == 0) return res::Ok;
+        if (n == 0) return res::kOk;
         std::memcpy(s.out, acc.in, n);
         s.out += n;
         acc.in += n;
@@ -207,7 +207,7 @@ int Run(InflateState& s) {
       }
 
       case InflateMode::TableHeader: {
-        if (!acc.needBits(14)) return res::Ok;
+        if (!acc.needBits(14)) return res::kOk;
         s.numLitLen = acc.bits(5) + 257;
         s.numDist = (acc.bits(10) >> 5) + 1;
         s.numCodeLen = (acc.bits(14) >> 10) + 4;
@@ -221,17 +221,17 @@ int Run(InflateState& s) {
 
       case InflateMode::CodeLengthCodes: {
         while (s.lengthsHave < s.numCodeLen) {
-          if (!acc.needBits(3)) return res::Ok;
+          if (!acc.needBits(3)) return res::kOk;
           s.lengths[deflate::kCodeLenOrder[s.lengthsHave++]] = static_cast<uint8_t>(acc.bits(3));
           acc.dropBits(3);
         }
-        if (const int r = FinishCodeLengthCode(s); r != res::Ok) return r;
+        if (const int r = FinishCodeLengthCode(s); r != res::kOk) return r;
         break;
       }
 
       case InflateMode::CodeLengths: {
-        if (const int r = ReadCodeLengths(s); r != res::Ok) return r;
-        if (s.mode == InflateMode::CodeLengths) return res::Ok;  // needs more input
+        if (const int r = ReadCodeLengths(s); r != res::kOk) return r;
+        if (s.mode == InflateMode::CodeLengths) return res::kOk;  // needs more input
         break;
       }
 
@@ -242,10 +242,10 @@ int Run(InflateState& s) {
           break;
         }
         Symbol sym;
-        if (!PeekSymbol(acc, s.litLenTable, huffman::kLitLenRootBits, sym)) return res::Ok;
+        if (!PeekSymbol(acc, s.litLenTable, huffman::kLitLenRootBits, sym)) return res::kOk;
         const uint32_t e = sym.entry;
         if (e & huffman::kLiteral) {
-          if (s.out == s.outEnd) return res::Ok;
+          if (s.out == s.outEnd) return res::kOk;
           acc.dropBits(sym.codeBits);
           *s.out++ = static_cast<uint8_t>(EntryValue(e));
           break;
@@ -264,7 +264,7 @@ int Run(InflateState& s) {
       }
 
       case InflateMode::LengthExtra: {
-        if (!acc.needBits(s.extraBits)) return res::Ok;
+        if (!acc.needBits(s.extraBits)) return res::kOk;
         s.length += acc.bits(s.extraBits);
         acc.dropBits(s.extraBits);
         s.mode = InflateMode::Distance;
@@ -273,7 +273,7 @@ int Run(InflateState& s) {
 
       case InflateMode::Distance: {
         Symbol sym;
-        if (!PeekSymbol(acc, s.distTable, huffman::kDistRootBits, sym)) return res::Ok;
+        if (!PeekSymbol(acc, s.distTable, huffman::kDistRootBits, sym)) return res::kOk;
         if (sym.entry & huffman::kExceptional) return Fail(s, "invalid distance code");
         acc.dropBits(sym.codeBits);
         s.distance = EntryValue(sym.entry);
@@ -283,7 +283,7 @@ int Run(InflateState& s) {
       }
 
       case InflateMode::DistanceExtra: {
-        if (!acc.needBits(s.extraBits)) return res::Ok;
+        if (!acc.needBits(s.extraBits)) return res::kOk;
         s.distance += acc.bits(s.extraBits);
         acc.dropBits(s.extraBits);
         s.mode = InflateMode::MatchCopy;
@@ -299,7 +299,7 @@ int Run(InflateState& s) {
         // the ring instead, and the entry's CRC check is what catches a
         // damaged stream.
         const size_t room = static_cast<size_t>(s.outEnd - s.out);
-        if (room == 0) return res::Ok;
+        if (room == 0) return res::kOk;
         const uint32_t n = static_cast<uint32_t>(std::min<size_t>(s.length, room));
         CopyMatchExact(s, n, s.distance);
         s.length -= n;
@@ -308,10 +308,10 @@ int Run(InflateState& s) {
       }
 
       case InflateMode::Done:
-        return res::StreamEnd;
+        return res::kStreamEnd;
 
       case InflateMode::Bad:
-        return res::DataError;
+        return res::kDataError;
     }
   }
 }
@@ -349,18 +349,18 @@ void ResetState(InflateState& s) {
 }  // namespace
 
 int InflateInit(InflateStream& strm, int windowBits, InflateVariant variant) {
-  if (windowBits > -kMinWindowBits || windowBits < -kMaxWindowBits) return res::StreamError;
-  if (variant != InflateVariant::Deflate && variant != InflateVariant::Deflate64) return res::StreamError;
+  if (windowBits > -kMinWindowBits || windowBits < -kMaxWindowBits) return res::kStreamError;
+  if (variant != InflateVariant::Deflate && variant != InflateVariant::Deflate64) return res::kStreamError;
   InflateEnd(strm);
   const uint32_t bits = static_cast<uint32_t>(-windowBits) + (variant == InflateVariant::Deflate64 ? 1 : 0);
 
   auto* s = new (std::nothrow) InflateState;
-  if (s == nullptr) return res::MemError;
+  if (s == nullptr) return res::kMemError;
   s->wsize = 1u << bits;
   s->window = new (std::nothrow) uint8_t[s->wsize + kWindowSlack]();  // zero-filled
   if (s->window == nullptr) {
     delete s;
-    return res::MemError;
+    return res::kMemError;
   }
   s->variant = &deflate::TablesFor(variant);
   s->fixed = &huffman::FixedTablesFor(variant);
@@ -368,13 +368,13 @@ int InflateInit(InflateStream& strm, int windowBits, InflateVariant variant) {
   strm.state = s;
   strm.total_in = strm.total_out = 0;
   strm.msg = nullptr;
-  return res::Ok;
+  return res::kOk;
 }
 
 int Inflate(InflateStream& strm, int /*flush*/) {
-  if (strm.state == nullptr) return res::StreamError;
-  if (strm.next_in == nullptr && strm.avail_in != 0) return res::StreamError;
-  if (strm.next_out == nullptr && strm.avail_out != 0) return res::StreamError;
+  if (strm.state == nullptr) return res::kStreamError;
+  if (strm.next_in == nullptr && strm.avail_in != 0) return res::kStreamError;
+  if (strm.next_out == nullptr && strm.avail_out != 0) return res::kStreamError;
   InflateState& s = *strm.state;
 
   s.acc.in = strm.next_in;
@@ -396,24 +396,24 @@ int Inflate(InflateStream& strm, int /*flush*/) {
   strm.msg = s.msg;
   s.acc.in = s.acc.inEnd = nullptr;
   s.out = s.outBegin = s.outEnd = nullptr;
-  if (ret == res::Ok && consumed == 0 && produced == 0) ret = res::BufError;
+  if (ret == res::kOk && consumed == 0 && produced == 0) ret = res::kBufError;
   return ret;
 }
 
 int InflateReset(InflateStream& strm) {
-  if (strm.state == nullptr) return res::StreamError;
+  if (strm.state == nullptr) return res::kStreamError;
   ResetState(*strm.state);
   strm.total_in = strm.total_out = 0;
   strm.msg = nullptr;
-  return res::Ok;
+  return res::kOk;
 }
 
 int InflateEnd(InflateStream& strm) {
-  if (strm.state == nullptr) return res::StreamError;
+  if (strm.state == nullptr) return res::kStreamError;
   delete[] strm.state->window;
   delete strm.state;
   strm.state = nullptr;
-  return res::Ok;
+  return res::kOk;
 }
 
 }  // namespace arc

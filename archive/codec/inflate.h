@@ -22,12 +22,12 @@ enum class InflateVariant : uint8_t {
 
 /// Result codes, with zlib's values.
 namespace inflate_result {
-constexpr int Ok = 0;            ///< progress was made
-constexpr int StreamEnd = 1;     ///< final block decoded and all output delivered
-constexpr int StreamError = -2;  ///< bad parameters or inconsistent stream state
-constexpr int DataError = -3;    ///< invalid data; sticky until InflateReset
-constexpr int MemError = -4;     ///< out of memory
-constexpr int BufError = -5;     ///< no progress possible (no input, or no output space)
+constexpr int kOk = 0;            ///< progress was made
+constexpr int kStreamEnd = 1;     ///< final block decoded and all output delivered
+constexpr int kStreamError = -2;  ///< bad parameters or inconsistent stream state
+constexpr int kDataError = -3;    ///< invalid data; sticky until InflateReset
+constexpr int kMemError = -4;     ///< out of memory
+constexpr int kBufError = -5;     ///< no progress possible (no input, or no output space)
 }  // namespace inflate_result
 
 struct InflateState;  // private to the decoder

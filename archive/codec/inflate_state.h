@@ -45,7 +45,8 @@ enum class InflateMode : uint8_t {
 /// one byte at a time and only when a step needs them, so between steps it
 /// holds fewer than 8 bits and the stream's byte position is exact. Bits above
 /// `count` are always zero. The fast path keeps its own copy in registers and
-/// hands it back in the same form.
+/// hands it back in the same form. Its steps keep the names zlib gave them.
+// NOLINTBEGIN(readability-identifier-naming)
 struct BitAccumulator {
   uint64_t hold = 0;   // pending bits, least significant first
   uint32_t count = 0;  // number of valid bits in hold
@@ -76,6 +77,7 @@ struct BitAccumulator {
   }
   void alignToByte() { dropBits(count & 7); }
 };
+// NOLINTEND(readability-identifier-naming)
 
 struct InflateState {
   // ---- format

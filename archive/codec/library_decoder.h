@@ -71,7 +71,7 @@ class LibraryDecoder : public StreamDecoder {
   DecoderOptions options_;
   Phase phase_ = Phase::Idle;
   int failure_ = 0;
-  const char* failure_msg_ = nullptr;
+  const char* failureMsg_ = nullptr;
 };
 
 /// Constructors of the wrappers (one file each).

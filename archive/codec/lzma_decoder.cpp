@@ -49,7 +49,7 @@ class LzmaDecoder final : public LibraryDecoder {
   int Start(const char*&) override {
     // The library is started once the header has been read.
     have_ = 0;
-    return res::Ok;
+    return res::kOk;
   }
 
   StepStatus Run(Step& step) override {

@@ -55,7 +55,7 @@ class OrderedWorkQueue {
   using Job = std::function<R(unsigned worker)>;
 
   OrderedWorkQueue(unsigned workers, size_t capacity)
-      : want_workers_(workers), slots_(capacity == 0 ? 1 : capacity) {}
+      : wantWorkers_(workers), slots_(capacity == 0 ? 1 : capacity) {}
   ~OrderedWorkQueue() { Stop(); }
   OrderedWorkQueue(const OrderedWorkQueue&) = delete;
   OrderedWorkQueue& operator=(const OrderedWorkQueue&) = delete;
@@ -155,8 +155,8 @@ class OrderedWorkQueue {
 
   void Start() {
     started_ = true;
-    threads_.reserve(want_workers_);
-    for (unsigned i = 0; i < want_workers_; ++i) {
+    threads_.reserve(wantWorkers_);
+    for (unsigned i = 0; i < wantWorkers_; ++i) {
       try {
         threads_.emplace_back([this, i] { Work(i); });
       } catch (const std::system_error&) {
@@ -191,7 +191,7 @@ class OrderedWorkQueue {
     }
   }
 
-  const unsigned want_workers_;
+  const unsigned wantWorkers_;
   std::vector<Slot> slots_;
   std::vector<std::thread> threads_;
   std::mutex mutex_;

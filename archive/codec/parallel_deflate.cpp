@@ -22,10 +22,10 @@ struct ParallelDeflate::Piece {
   std::unique_ptr<uint8_t[]> input;
   uint32_t size = 0;
   uint8_t dictionary[kDeflateDictionary];
-  uint32_t dictionary_size = 0;
+  uint32_t dictionarySize = 0;
   bool last = false;
   std::vector<uint8_t> output;  // grows once to the bound of a full piece
-  uint32_t output_size = 0;
+  uint32_t outputSize = 0;
   uint32_t crc = 0;
   bool ok = false;  // the engine took the piece
 };
@@ -43,11 +43,11 @@ class ParallelDeflate::PieceCompressor {
   /// Deflates the piece into its output; false when the engine refused.
   bool Run(Piece& p) {
     p.ok = false;
-    p.output_size = 0;
+    p.outputSize = 0;
     p.crc = static_cast<uint32_t>(crc32(0, p.input.get(), p.size));
     if (!Start()) return false;
-    if (p.dictionary_size > 0 &&
-        deflateSetDictionary(&strm_, p.dictionary, p.dictionary_size) != Z_OK)
+    if (p.dictionarySize > 0 &&
+        deflateSetDictionary(&strm_, p.dictionary, p.dictionarySize) != Z_OK)
       return false;
     const size_t bound = deflateBound(&strm_, p.size) + kFlushSlack;
     if (p.output.size() < bound) p.output.resize(bound);
@@ -55,11 +55,11 @@ class ParallelDeflate::PieceCompressor {
     strm_.next_in = p.input.get();
     strm_.avail_in = p.size;
     for (;;) {
-      strm_.next_out = p.output.data() + p.output_size;
-      strm_.avail_out = static_cast<uInt>(p.output.size() - p.output_size);
+      strm_.next_out = p.output.data() + p.outputSize;
+      strm_.avail_out = static_cast<uInt>(p.output.size() - p.outputSize);
       const uInt room = strm_.avail_out;
       const int result = deflate(&strm_, flush);
-      p.output_size += room - strm_.avail_out;
+      p.outputSize += room - strm_.avail_out;
       if (result == Z_STREAM_END) break;
       if (result != Z_OK) return false;
       // A sync flush is complete once the input is gone and room is left.
@@ -97,7 +97,7 @@ class ParallelDeflate::PieceCompressor {
 ParallelDeflate::ParallelDeflate(TDeflateType type, unsigned threads, uint32_t pieceSize)
     : type_(type),
       threads_(threads == 0 ? CoreCount() : threads),
-      piece_size_(std::clamp(pieceSize, kMinPieceSize, kMaxPieceSize)) {
+      pieceSize_(std::clamp(pieceSize, kMinPieceSize, kMaxPieceSize)) {
   if (threads_ == 1) {
     single_ = std::make_unique<DeflateEngine>(type);
     failed_ = single_->Failed();
@@ -106,8 +106,8 @@ ParallelDeflate::ParallelDeflate(TDeflateType type, unsigned threads, uint32_t p
 
 ParallelDeflate::~ParallelDeflate() { Abort(); }
 
-uint64_t ParallelDeflate::TotalIn() const { return single_ ? single_->TotalIn() : total_in_; }
-uint64_t ParallelDeflate::TotalOut() const { return single_ ? single_->TotalOut() : total_out_; }
+uint64_t ParallelDeflate::TotalIn() const { return single_ ? single_->TotalIn() : totalIn_; }
+uint64_t ParallelDeflate::TotalOut() const { return single_ ? single_->TotalOut() : totalOut_; }
 
 void ParallelDeflate::Abort() noexcept {
   if (queue_) queue_->Stop();
@@ -152,11 +152,11 @@ DeflateStatus ParallelDeflate::Compress(const uint8_t* data, uint32_t count, Def
     failed_ = single_->Failed();
     return status;
   }
-  next_in_ = data;
-  avail_in_ = count;
+  nextIn_ = data;
+  availIn_ = count;
   const DeflateStatus status = Guarded(client, &ParallelDeflate::TakeInput);
-  next_in_ = nullptr;
-  avail_in_ = 0;
+  nextIn_ = nullptr;
+  availIn_ = 0;
   return status;
 }
 
@@ -192,23 +192,23 @@ DeflateStatus ParallelDeflate::Guarded(DeflateClient& client,
 }
 
 DeflateStatus ParallelDeflate::TakeInput(DeflateClient& client) {
-  if (finished_) return avail_in_ == 0 ? DeflateStatus::Done : DeflateStatus::Failed;
-  while (avail_in_ > 0) {
+  if (finished_) return availIn_ == 0 ? DeflateStatus::Done : DeflateStatus::Failed;
+  while (availIn_ > 0) {
     if (client.Cancelled()) return DeflateStatus::Cancelled;
-    if (filling_ != nullptr && filling_->size == piece_size_) {
+    if (filling_ != nullptr && filling_->size == pieceSize_) {
       // A full piece is sent only once more input shows it is not the last.
       Dispatch(false, client);
       if (failed_) return DeflateStatus::Failed;
       continue;
     }
     if (filling_ == nullptr) StartPiece();
-    const uint32_t n = std::min(avail_in_, piece_size_ - filling_->size);
-    std::memcpy(filling_->input.get() + filling_->size, next_in_, n);
+    const uint32_t n = std::min(availIn_, pieceSize_ - filling_->size);
+    std::memcpy(filling_->input.get() + filling_->size, nextIn_, n);
     filling_->size += n;
-    total_in_ += n;
-    client.Consumed(next_in_, n);
-    next_in_ += n;
-    avail_in_ -= n;
+    totalIn_ += n;
+    client.Consumed(nextIn_, n);
+    nextIn_ += n;
+    availIn_ -= n;
     HandOnReady(client);
     if (failed_) return DeflateStatus::Failed;
   }
@@ -221,14 +221,14 @@ DeflateStatus ParallelDeflate::Complete(DeflateClient& client) {
   if (finished_) return DeflateStatus::Done;
   if (client.Cancelled()) return DeflateStatus::Cancelled;
   if (filling_ == nullptr) StartPiece();  // nothing was written: an empty stream
-  if (pieces_sent_ == 0) {
+  if (piecesSent_ == 0) {
     // The only piece: deflated here in one go, with no worker started; the
     // bytes are those of the single stream.
     Piece* p = filling_;
     filling_ = nullptr;
     p->last = true;
     PieceCompressor(DeflateLevel(type_)).Run(*p);
-    ++pieces_sent_;
+    ++piecesSent_;
     HandOn(p, client);
   } else {
     Dispatch(true, client);
@@ -252,17 +252,17 @@ void ParallelDeflate::StartPiece() {
     // Never more than threads + 2: the queue holds threads + 1 at most.
     pieces_.push_back(std::make_unique<Piece>());
     p = pieces_.back().get();
-    p->input.reset(new uint8_t[piece_size_]);
+    p->input.reset(new uint8_t[pieceSize_]);
   }
   p->size = 0;
   p->last = false;
   // The last sent piece is still whole: its memory is reused only by the
   // piece started after this one.
-  p->dictionary_size = 0;
+  p->dictionarySize = 0;
   if (previous_ != nullptr) {
-    p->dictionary_size = std::min(previous_->size, kDeflateDictionary);
-    std::memcpy(p->dictionary, previous_->input.get() + previous_->size - p->dictionary_size,
-                p->dictionary_size);
+    p->dictionarySize = std::min(previous_->size, kDeflateDictionary);
+    std::memcpy(p->dictionary, previous_->input.get() + previous_->size - p->dictionarySize,
+                p->dictionarySize);
   }
   filling_ = p;
 }
@@ -287,7 +287,7 @@ void ParallelDeflate::Dispatch(bool last, DeflateClient& client) {
     compressors_[worker]->Run(*p);
     return p;
   });
-  ++pieces_sent_;
+  ++piecesSent_;
 }
 
 void ParallelDeflate::HandOnReady(DeflateClient& client) {
@@ -301,13 +301,13 @@ void ParallelDeflate::HandOn(Piece* p, DeflateClient& client) {
     return;
   }
   crc_ = static_cast<uint32_t>(crc32_combine(crc_, p->crc, p->size));
-  ++pieces_out_;
+  ++piecesOut_;
   uint32_t done = 0;
-  while (done < p->output_size) {
-    const uint32_t n = std::min(p->output_size - done, kDeflateBufferSize);
+  while (done < p->outputSize) {
+    const uint32_t n = std::min(p->outputSize - done, kDeflateBufferSize);
     client.Output(p->output.data() + done, n);
     done += n;
-    total_out_ += n;
+    totalOut_ += n;
   }
 }
 

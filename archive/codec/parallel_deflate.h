@@ -43,7 +43,7 @@
 // the entry writer (zip/entry_data.cpp) asks for the writer's Threads
 // setting for a file of at least two pieces and for 1 below, so that small
 // files are compressed as a single stream. The entry's CRC comes from the
-// source's own pass (TSourceFileStream::PassCrc) on the caller's thread;
+// source's own pass (SourceFileStream::PassCrc) on the caller's thread;
 // traditional and AES encryption still encipher in Output(), on that thread,
 // in order. Cancel, progress and write errors reach the writer as with one
 // stream: Cancelled() is asked before every piece, Stepped() after every
@@ -97,7 +97,7 @@ class ParallelDeflate {
   /// Thread count in use: 1 for the single stream, otherwise the workers
   /// asked for (started only when a second piece begins).
   unsigned Threads() const { return threads_; }
-  uint32_t PieceSize() const { return piece_size_; }
+  uint32_t PieceSize() const { return pieceSize_; }
   bool Failed() const { return failed_; }
   bool Finished() const { return finished_; }
   uint64_t TotalIn() const;
@@ -106,7 +106,7 @@ class ParallelDeflate {
   /// Finish returned Done.
   uint32_t Crc32() const { return crc_; }
   /// Pieces handed on so far (0 with the single stream).
-  uint64_t Pieces() const { return pieces_out_; }
+  uint64_t Pieces() const { return piecesOut_; }
 
  private:
   struct Piece;
@@ -123,7 +123,7 @@ class ParallelDeflate {
 
   const TDeflateType type_;
   unsigned threads_;
-  uint32_t piece_size_;
+  uint32_t pieceSize_;
   // The single stream (threads 1).
   std::unique_ptr<DeflateEngine> single_;
   // The pieces: every one ever made, the free ones, the one being filled and
@@ -136,12 +136,12 @@ class ParallelDeflate {
   std::vector<std::unique_ptr<PieceCompressor>> compressors_;
   std::unique_ptr<OrderedWorkQueue<Piece*>> queue_;
   // Input of the current Compress call.
-  const uint8_t* next_in_ = nullptr;
-  uint32_t avail_in_ = 0;
-  uint64_t total_in_ = 0;
-  uint64_t total_out_ = 0;
-  uint64_t pieces_sent_ = 0;
-  uint64_t pieces_out_ = 0;
+  const uint8_t* nextIn_ = nullptr;
+  uint32_t availIn_ = 0;
+  uint64_t totalIn_ = 0;
+  uint64_t totalOut_ = 0;
+  uint64_t piecesSent_ = 0;
+  uint64_t piecesOut_ = 0;
   uint32_t crc_ = 0;
   bool failed_ = false;
   bool cancelled_ = false;

@@ -16,15 +16,15 @@ constexpr int kRawWindowBits = -15;
 
 class InflateDecoder final : public StreamDecoder {
  public:
-  InflateDecoder(int windowBits, InflateVariant variant) : window_bits_(windowBits), variant_(variant) {}
+  InflateDecoder(int windowBits, InflateVariant variant) : windowBits_(windowBits), variant_(variant) {}
 
-  int Init(CodecStream& strm) override { return InflateInit(strm, window_bits_, variant_); }
+  int Init(CodecStream& strm) override { return InflateInit(strm, windowBits_, variant_); }
   int Decode(CodecStream& strm) override { return Inflate(strm, 0); }
   int Reset(CodecStream& strm) override { return InflateReset(strm); }
   void End(CodecStream& strm) override { InflateEnd(strm); }
 
  private:
-  int window_bits_;
+  int windowBits_;
   InflateVariant variant_;
 };
 
@@ -69,18 +69,18 @@ int LibraryDecoder::Init(CodecStream& strm) {
   strm.msg = nullptr;
   const char* msg = nullptr;
   const int result = Start(msg);
-  if (result != res::Ok) {
+  if (result != res::kOk) {
     Stop();
     phase_ = Phase::Idle;
     strm.msg = msg;
     return result;
   }
   phase_ = Phase::Running;
-  return res::Ok;
+  return res::kOk;
 }
 
 int LibraryDecoder::Reset(CodecStream& strm) {
-  if (phase_ == Phase::Idle) return res::StreamError;
+  if (phase_ == Phase::Idle) return res::kStreamError;
   return Init(strm);
 }
 
@@ -92,21 +92,21 @@ void LibraryDecoder::End(CodecStream&) {
 int LibraryDecoder::Fail(CodecStream& strm, int result, const char* msg) {
   phase_ = Phase::Failed;
   failure_ = result;
-  failure_msg_ = msg;
+  failureMsg_ = msg;
   strm.msg = msg;
   return result;
 }
 
 int LibraryDecoder::Decode(CodecStream& strm) {
   switch (phase_) {
-    case Phase::Idle: return res::StreamError;
-    case Phase::Ended: return res::StreamEnd;
+    case Phase::Idle: return res::kStreamError;
+    case Phase::Ended: return res::kStreamEnd;
     case Phase::Failed:
-      strm.msg = failure_msg_;
+      strm.msg = failureMsg_;
       return failure_;
     case Phase::Running: break;
   }
-  if (strm.next_out == nullptr || (strm.next_in == nullptr && strm.avail_in != 0)) return res::StreamError;
+  if (strm.next_out == nullptr || (strm.next_in == nullptr && strm.avail_in != 0)) return res::kStreamError;
   bool progress = false;
   while (strm.avail_out > 0) {
     Step step;
@@ -126,7 +126,7 @@ int LibraryDecoder::Decode(CodecStream& strm) {
     // A library never reports more than it was given; should one, the record
     // would point outside the caller's buffers.
     if (step.consumed > step.inLength || step.produced > step.outLength)
-      return Fail(strm, res::StreamError, "decoder library overran its buffers");
+      return Fail(strm, res::kStreamError, "decoder library overran its buffers");
     strm.next_in += step.consumed;
     strm.avail_in -= static_cast<uint32_t>(step.consumed);
     strm.total_in += step.consumed;
@@ -136,28 +136,28 @@ int LibraryDecoder::Decode(CodecStream& strm) {
     const bool moved = step.consumed != 0 || step.produced != 0;
     progress = progress || moved;
 
-    if (status == StepStatus::DataError) return Fail(strm, res::DataError, step.msg);
-    if (status == StepStatus::MemError) return Fail(strm, res::MemError, step.msg);
+    if (status == StepStatus::DataError) return Fail(strm, res::kDataError, step.msg);
+    if (status == StepStatus::MemError) return Fail(strm, res::kMemError, step.msg);
     if (status == StepStatus::StreamEnd) {
       if (SizeKnown() && strm.total_in < Options().compressedSize && RestartsForNextStream()) {
         // Another stream follows inside the entry: decode it as a continuation.
         Stop();
         const char* msg = nullptr;
         const int started = Start(msg);
-        if (started != res::Ok) return Fail(strm, started, msg);
+        if (started != res::kOk) return Fail(strm, started, msg);
         continue;
       }
       phase_ = Phase::Ended;
-      return res::StreamEnd;
+      return res::kStreamEnd;
     }
     if (!moved) {
       // Every compressed byte of the entry was offered and the stream is not
       // complete: no more input will help.
-      if (step.lastInput) return Fail(strm, res::DataError, "compressed data ends inside the stream");
+      if (step.lastInput) return Fail(strm, res::kDataError, "compressed data ends inside the stream");
       break;
     }
   }
-  return progress ? res::Ok : res::BufError;
+  return progress ? res::kOk : res::kBufError;
 }
 
 }  // namespace codec_detail

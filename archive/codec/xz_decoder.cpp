@@ -31,14 +31,14 @@ class XzDecoder final : public LibraryDecoder {
     const lzma_ret r = lzma_stream_decoder(&stream_, limit, flags);
     if (r == LZMA_MEM_ERROR) {
       msg = "out of memory";
-      return res::MemError;
+      return res::kMemError;
     }
     if (r != LZMA_OK) {
       msg = "XZ decoder refused to start";
-      return res::StreamError;
+      return res::kStreamError;
     }
     started_ = true;
-    return res::Ok;
+    return res::kOk;
   }
 
   StepStatus Run(Step& step) override {

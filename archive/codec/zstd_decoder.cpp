@@ -37,14 +37,14 @@ class ZstdDecoder final : public LibraryDecoder {
     context_ = ZSTD_createDCtx();
     if (context_ == nullptr) {
       msg = "out of memory";
-      return res::MemError;
+      return res::kMemError;
     }
     if (ZSTD_isError(ZSTD_DCtx_setParameter(context_, ZSTD_d_windowLogMax,
                                             WindowLogMax(Options().memoryLimit)))) {
       msg = "Zstandard decoder refused to start";
-      return res::StreamError;
+      return res::kStreamError;
     }
-    return res::Ok;
+    return res::kOk;
   }
 
   StepStatus Run(Step& step) override {

@@ -3,7 +3,7 @@
 
 namespace arc {
 
-TArcRoot::TArcRoot(TComponent* Owner) : TComponent(Owner) {}
+TArcRoot::TArcRoot(TComponent* owner) : TComponent(owner) {}
 
 TArcRoot::~TArcRoot() = default;
 

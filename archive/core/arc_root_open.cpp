@@ -44,21 +44,21 @@ int32_t VolumeFromExtension(const std::string& name) {
 
 DriveService& TArcRoot::Drives() const { return drives_ ? *drives_ : DefaultDriveService(); }
 
-TArcType TArcRoot::DetectArchive(ByteSource& /*file*/, TArcOpenState& /*open*/) { return atNA; }
+TArcType TArcRoot::DetectArchive(ByteSource& /*file*/, ArcOpenState& /*open*/) { return atNA; }
 
 bool TArcRoot::DetectType() {
-  open_ = TArcOpenState{};
-  arc_type_ = atNA;
-  FileSource file(archive_file_);
+  open_ = ArcOpenState{};
+  arcType_ = atNA;
+  FileSource file(archiveFile_);
   if (!file.IsOpen()) return false;
 
-  arc_type_ = DetectArchive(file, open_);
+  arcType_ = DetectArchive(file, open_);
 
   struct stat st {};
-  open_.ArchiveDate =
-      ::stat(archive_file_.c_str(), &st) == 0 ? FileTimeToDos(st.st_mtime) : open_.ArchiveDate;
-  if (IsValidArcType(arc_type_) && !IsZipType(arc_type_)) {
-    switch (arc_type_) {
+  open_.archiveDate =
+      ::stat(archiveFile_.c_str(), &st) == 0 ? FileTimeToDos(st.st_mtime) : open_.archiveDate;
+  if (IsValidArcType(arcType_) && !IsZipType(arcType_)) {
+    switch (arcType_) {
       case atAce:
       case atAceExe:
       case atArj:
@@ -66,7 +66,7 @@ bool TArcRoot::DetectType() {
       case atJar:
       case atJarExe:
       case atRar:
-      case atRarExe: open_.VolumeNumber = VolumeFromExtension(archive_file_); break;
+      case atRarExe: open_.volumeNumber = VolumeFromExtension(archiveFile_); break;
       default: break;
     }
   }
@@ -74,16 +74,16 @@ bool TArcRoot::DetectType() {
 }
 
 void TArcRoot::SetArchiveFile(const std::string& value) {
-  open_ = TArcOpenState{};
-  arc_type_ = atNA;
+  open_ = ArcOpenState{};
+  arcType_ = atNA;
   if (value.empty() || !FileExists(value)) {
-    archive_file_.clear();
+    archiveFile_.clear();
     return;
   }
   // Local paths use '/'; a name typed with backslashes still means folders.
   std::string name = value;
   std::replace(name.begin(), name.end(), '\\', '/');
-  archive_file_ = name;
+  archiveFile_ = name;
   DetectType();
 }
 

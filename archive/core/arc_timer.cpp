@@ -22,15 +22,15 @@ TArcTimer::TArcTimer(TickSource ticks) : ticks_(std::move(ticks)) {}
 void TArcTimer::Start() {
   elapsed_ = 0;
   start_ = ticks_();
-  pause_depth_ = 0;
+  pauseDepth_ = 0;
   running_ = true;
 }
 
 void TArcTimer::Stop() {
   if (!running_) return;
-  if (pause_depth_ > 0) {
+  if (pauseDepth_ > 0) {
     // Stopped inside a pause: the paused stretch does not count.
-    pause_depth_ = 1;
+    pauseDepth_ = 1;
     Resume();
   }
   elapsed_ = static_cast<float>(static_cast<uint32_t>(ticks_() - start_)) / 1000.0f;
@@ -40,12 +40,12 @@ void TArcTimer::Stop() {
 
 void TArcTimer::Pause() {
   if (!running_) return;
-  if (pause_depth_++ == 0) pause_tick_ = ticks_();
+  if (pauseDepth_++ == 0) pauseTick_ = ticks_();
 }
 
 void TArcTimer::Resume() {
-  if (!running_ || pause_depth_ == 0) return;
-  if (--pause_depth_ == 0) start_ += static_cast<uint32_t>(ticks_() - pause_tick_);
+  if (!running_ || pauseDepth_ == 0) return;
+  if (--pauseDepth_ == 0) start_ += static_cast<uint32_t>(ticks_() - pauseTick_);
 }
 
 }  // namespace arc

@@ -3,7 +3,7 @@
 
 namespace arc {
 
-TCompBase::TCompBase(TComponent* Owner) : TZipCommon(Owner) {}
+TCompBase::TCompBase(TComponent* owner) : TZipCommon(owner) {}
 
 TCompBase::~TCompBase() = default;
 

@@ -16,7 +16,7 @@ DriveService& TDiskManager::Service() const {
   return service_ ? *service_ : owner_.Drives();
 }
 
-bool TDiskManager::CheckDrive(const std::string& path, bool need_writable) {
+bool TDiskManager::CheckDrive(const std::string& path, bool needWritable) {
   DriveQueryHandlers handlers;
   // A handler is passed only when the event is assigned: without one the
   // service reports the failure instead of asking.
@@ -28,11 +28,11 @@ bool TDiskManager::CheckDrive(const std::string& path, bool need_writable) {
       owner_.OnDiskWriteProtectErr(this, Abort);
     };
   }
-  handlers.ReportError = [this](int32_t code, const std::string& drive) {
+  handlers.reportError = [this](int32_t code, const std::string& drive) {
     owner_.ReportError(drive, "", "0", code);
   };
-  handlers.prompts = &owner_.Dialogs;
-  handlers.NeedWritable = need_writable;
+  handlers.prompts = &owner_.dialogs;
+  handlers.needWritable = needWritable;
   DriveInfo found;
   if (!Service().DriveQuery(path, handlers, found)) return false;
   info_ = found;

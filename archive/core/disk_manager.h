@@ -37,7 +37,7 @@ class TDiskCommon : public TObject {
 
   /// Findings of the last successful check.
   const DriveInfo& Info() const { return info_; }
-  bool IsRemovable() const { return info_.DriveType == kDriveRemovable; }
+  bool IsRemovable() const { return info_.driveType == KDriveRemovable; }
 
  protected:
   DriveService* service_;
@@ -55,7 +55,7 @@ class TDiskManager : public TDiskCommon {
   /// Checks the drive that holds `path`: a disk must be present and, when
   /// `need_writable`, take writes. False when the check failed (reported)
   /// or the user gave up at a prompt.
-  bool CheckDrive(const std::string& path, bool need_writable = true);
+  bool CheckDrive(const std::string& path, bool needWritable = true);
 
  private:
   TZipCommon& owner_;

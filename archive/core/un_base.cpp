@@ -3,7 +3,7 @@
 
 namespace arc {
 
-TUnBase::TUnBase(TComponent* Owner) : TZipCommon(Owner) {}
+TUnBase::TUnBase(TComponent* owner) : TZipCommon(owner) {}
 
 TUnBase::~TUnBase() = default;
 

@@ -9,10 +9,10 @@
 
 namespace arc {
 
-TZipCommon::TZipCommon(TComponent* Owner)
-    : TArcRoot(Owner),
+TZipCommon::TZipCommon(TComponent* owner)
+    : TArcRoot(owner),
       cipher_(std::make_unique<TradCipher>()),
-      disk_manager_(std::make_unique<TDiskManager>(*this)) {
+      diskManager_(std::make_unique<TDiskManager>(*this)) {
   ResetProgressDispatcher();
 }
 

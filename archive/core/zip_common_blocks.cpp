@@ -10,21 +10,21 @@
 namespace arc {
 
 int32_t TZipCommon::ReadBlock(TStream32& in, uint8_t* buffer, int32_t count, bool decipher,
-                              bool update_crc) {
+                              bool updateCrc) {
   if (count <= 0) return 0;
   const int32_t got = in.Read(buffer, count);
   if (got <= 0) return 0;  // -1 (no reading) is an error like any other
   if (decipher) DecipherBlock(buffer, got);
-  if (update_crc) Crc32Update(buffer, got, running_crc_);
+  if (updateCrc) Crc32Update(buffer, got, runningCrc_);
   return got;
 }
 
 int32_t TZipCommon::WriteBlock(TStream32& out, uint8_t* buffer, int32_t count,
-                               TBlockCipher cipher) {
+                               BlockCipher cipher) {
   if (count <= 0) return 0;
-  if (cipher == TBlockCipher::Decipher) DecipherBlock(buffer, count);
-  Crc32Update(buffer, count, running_crc_);
-  if (cipher == TBlockCipher::Encipher) {
+  if (cipher == BlockCipher::Decipher) DecipherBlock(buffer, count);
+  Crc32Update(buffer, count, runningCrc_);
+  if (cipher == BlockCipher::Encipher) {
     cipher_->Encipher(std::span<uint8_t>(buffer, static_cast<size_t>(count)));
   }
   return WriteRoutine(out, buffer, count);
@@ -39,9 +39,9 @@ int32_t TZipCommon::WriteRoutine(TStream32& out, const uint8_t* buffer, int32_t 
   if (count <= 0) return 0;
   errno = 0;
   const int32_t written = out.Write(buffer, count);
-  const int error_number = errno;  // kept before anything else can touch it
+  const int errorNumber = errno;  // kept before anything else can touch it
   if (written == count) return written;
-  ReportShortWrite(error_number);
+  ReportShortWrite(errorNumber);
   return written < 0 ? 0 : written;
 }
 

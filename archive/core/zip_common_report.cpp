@@ -45,8 +45,8 @@ void TZipCommon::RaiseError(TExceptionClass ExceptionClass, const std::string& F
   ExceptionClass(std::string(ErrorText(ECode)));
 }
 
-void TZipCommon::ReportShortWrite(int error_number) {
-  const int32_t code = WriteFailureCode(error_number);
+void TZipCommon::ReportShortWrite(int errorNumber) {
+  const int32_t code = WriteFailureCode(errorNumber);
   if (code == ec::DiskFull) {
     RaiseError(ArchiveFile(), EntryName(), "0", code);
   } else {
@@ -67,27 +67,27 @@ uint8_t TZipCommon::Percent(int64_t Total, int64_t Part) {
   return static_cast<uint8_t>(whole);
 }
 
-void TZipCommon::DoProgress(int64_t Total, int64_t FileSize, int64_t FilePos) {
-  DispatchProgress(Percent(FileSize, FilePos), Percent(Total, Total - totals_.Remaining));
+void TZipCommon::DoProgress(int64_t Total, int64_t FileSize, int64_t filePos) {
+  DispatchProgress(Percent(FileSize, filePos), Percent(Total, Total - totals_.remaining));
 }
 
-void TZipCommon::DispatchProgress(uint8_t ByFile, uint8_t ByArchive) {
+void TZipCommon::DispatchProgress(uint8_t byFile, uint8_t byArchive) {
   try {
-    if (ProgressDispatcher) ProgressDispatcher(ByFile, ByArchive);
+    if (progressDispatcher) progressDispatcher(byFile, byArchive);
   } catch (...) {
     // Progress is a side show: a failing handler must not end the operation.
   }
 }
 
 void TZipCommon::ResetProgressDispatcher() {
-  ProgressDispatcher = [this](uint8_t ByFile, uint8_t ByArchive) {
-    DefaultDispatch(ByFile, ByArchive);
+  progressDispatcher = [this](uint8_t byFile, uint8_t byArchive) {
+    DefaultDispatch(byFile, byArchive);
   };
 }
 
-void TZipCommon::DefaultDispatch(uint8_t ByFile, uint8_t ByArchive) {
-  Dialogs.PumpMessages();
-  Fire(OnProgress, this, ByFile, ByArchive);
+void TZipCommon::DefaultDispatch(uint8_t byFile, uint8_t byArchive) {
+  dialogs.PumpMessages();
+  Fire(OnProgress, this, byFile, byArchive);
 }
 
 }  // namespace arc

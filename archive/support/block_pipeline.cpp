@@ -8,7 +8,7 @@ namespace arc {
 
 BlockPipeline::BlockPipeline(Sink sink, uint32_t blockSize, unsigned blocks)
     : sink_(std::move(sink)),
-      block_size_(std::max<uint32_t>(blockSize, 1)),
+      blockSize_(std::max<uint32_t>(blockSize, 1)),
       // One worker runs the blocks one after the other, in order. The queue
       // has room for the whole ring, so a commit never waits.
       queue_(1, std::max(blocks, 2u)) {
@@ -25,7 +25,7 @@ uint8_t* BlockPipeline::Acquire() {
   while (queue_.Ready()) TakeOldest();
   if (free_.empty()) {
     if (made_ < blocks_.size()) {
-      blocks_[made_].reset(new uint8_t[block_size_]);
+      blocks_[made_].reset(new uint8_t[blockSize_]);
       free_.push_back(blocks_[made_++].get());
     } else {
       TakeOldest();
@@ -38,7 +38,7 @@ uint8_t* BlockPipeline::Acquire() {
 
 void BlockPipeline::Commit(uint32_t count) {
   if (filling_ == nullptr) throw std::logic_error("BlockPipeline: commit without a block");
-  if (count > block_size_) throw std::out_of_range("BlockPipeline: commit beyond the block");
+  if (count > blockSize_) throw std::out_of_range("BlockPipeline: commit beyond the block");
   uint8_t* block = filling_;
   filling_ = nullptr;
   if (count == 0) {
@@ -46,11 +46,11 @@ void BlockPipeline::Commit(uint32_t count) {
     return;
   }
   queue_.Submit([this, block, count](unsigned) {
-    if (!sink_failed_.load(std::memory_order_relaxed)) {
+    if (!sinkFailed_.load(std::memory_order_relaxed)) {
       try {
         sink_(block, count);
       } catch (...) {
-        sink_failed_.store(true, std::memory_order_relaxed);
+        sinkFailed_.store(true, std::memory_order_relaxed);
         throw;
       }
     }

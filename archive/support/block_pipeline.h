@@ -58,7 +58,7 @@ class BlockPipeline {
   BlockPipeline(const BlockPipeline&) = delete;
   BlockPipeline& operator=(const BlockPipeline&) = delete;
 
-  uint32_t BlockSize() const { return block_size_; }
+  uint32_t BlockSize() const { return blockSize_; }
 
   /// A block of BlockSize() bytes to fill; the same one until it is
   /// committed. Waits while every other block is queued.
@@ -76,13 +76,13 @@ class BlockPipeline {
   void TakeOldest();
 
   Sink sink_;
-  const uint32_t block_size_;
+  const uint32_t blockSize_;
   std::vector<std::unique_ptr<uint8_t[]>> blocks_;
   size_t made_ = 0;  // blocks allocated so far, on demand
   std::vector<uint8_t*> free_;
   uint8_t* filling_ = nullptr;
   OrderedWorkQueue<uint8_t*> queue_;
-  std::atomic<bool> sink_failed_{false};  // set and read on the worker
+  std::atomic<bool> sinkFailed_{false};  // set and read on the worker
   bool done_ = false;
 };
 

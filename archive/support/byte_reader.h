@@ -23,6 +23,10 @@
 
 namespace arc {
 
+// The cursors keep the short lower-case vocabulary of format readers
+// (r.u32(), r.sub(n)) that every record parser is written in.
+// NOLINTBEGIN(readability-identifier-naming)
+
 /// Reads little-endian integers and byte runs from a buffer it does not own.
 class ByteReader {
  public:
@@ -135,5 +139,7 @@ class ByteWriter {
   size_t offset_ = 0;
   bool ok_ = true;
 };
+
+// NOLINTEND(readability-identifier-naming)
 
 }  // namespace arc

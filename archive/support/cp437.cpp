@@ -45,13 +45,13 @@ void AppendUtf8(std::string& out, uint32_t cp) {
 // The reverse table, sorted by code point, built once.
 using Reverse = std::array<std::pair<char16_t, uint8_t>, 128>;
 const Reverse& ReverseTable() {
-  static const Reverse table = [] {
+  static const Reverse kTable = [] {
     Reverse t{};
     for (int i = 0; i < 128; ++i) t[i] = {kCp437High[i], uint8_t(0x80 + i)};
     std::sort(t.begin(), t.end());
     return t;
   }();
-  return table;
+  return kTable;
 }
 
 // Decodes one UTF-8 sequence at `s[i]`; returns its length, 0 when invalid.

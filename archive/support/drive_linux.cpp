@@ -29,11 +29,11 @@ namespace {
 namespace fs = std::filesystem;
 
 struct MountEntry {
-  std::string MountPoint;  // without trailing '/', except for "/"
-  std::string FsType;
-  std::string Source;
-  unsigned Major = 0;
-  unsigned Minor = 0;
+  std::string mountPoint;  // without trailing '/', except for "/"
+  std::string fsType;
+  std::string source;
+  unsigned devMajor = 0;
+  unsigned devMinor = 0;
 };
 
 // mountinfo escapes space, tab, newline and backslash as \ooo.
@@ -64,10 +64,10 @@ std::vector<MountEntry> ReadMounts() {
     while (f >> word && word != "-") {
     }
     MountEntry m;
-    if (!(f >> m.FsType >> m.Source)) continue;
-    m.MountPoint = UnescapeOctal(point);
-    m.Source = UnescapeOctal(m.Source);
-    std::sscanf(devno.c_str(), "%u:%u", &m.Major, &m.Minor);
+    if (!(f >> m.fsType >> m.source)) continue;
+    m.mountPoint = UnescapeOctal(point);
+    m.source = UnescapeOctal(m.source);
+    std::sscanf(devno.c_str(), "%u:%u", &m.devMajor, &m.devMinor);
     mounts.push_back(std::move(m));
   }
   return mounts;
@@ -84,7 +84,7 @@ bool Covers(const std::string& mountPoint, const std::string& path) {
 bool FindMount(const std::string& canonical, MountEntry& found) {
   bool any = false;
   for (MountEntry& m : ReadMounts()) {
-    if (Covers(m.MountPoint, canonical) && (!any || m.MountPoint.size() >= found.MountPoint.size())) {
+    if (Covers(m.mountPoint, canonical) && (!any || m.mountPoint.size() >= found.mountPoint.size())) {
       found = std::move(m);
       any = true;
     }
@@ -109,7 +109,7 @@ std::string RootKey(const std::string& root) { return root.size() > 1 ? RemoveSl
 
 bool MountAt(const std::string& root, MountEntry& m) {
   std::string key = RootKey(root);
-  return FindMount(key, m) && m.MountPoint == key;
+  return FindMount(key, m) && m.mountPoint == key;
 }
 
 std::string ReadFirstLine(const std::string& file) {
@@ -132,13 +132,13 @@ int32_t DriveTypeOf(const MountEntry& m) {
                                                  "9p", "afs", "ceph", "glusterfs", "fuse.sshfs",
                                                  "sshfs", "fuse.davfs2", "davfs"};
   for (std::string_view t : kRemote) {
-    if (m.FsType == t) return kDriveRemote;
+    if (m.fsType == t) return KDriveRemote;
   }
-  if (m.FsType == "iso9660" || m.FsType == "udf") return kDriveCdRom;
-  if (m.FsType == "tmpfs" || m.FsType == "ramfs") return kDriveRamDisk;
-  if (m.Source.rfind("/dev/sr", 0) == 0) return kDriveCdRom;
-  if (m.Major != 0 && IsRemovableDevice(m.Major, m.Minor)) return kDriveRemovable;
-  return kDriveFixed;
+  if (m.fsType == "iso9660" || m.fsType == "udf") return KDriveCdRom;
+  if (m.fsType == "tmpfs" || m.fsType == "ramfs") return KDriveRamDisk;
+  if (m.source.rfind("/dev/sr", 0) == 0) return KDriveCdRom;
+  if (m.devMajor != 0 && IsRemovableDevice(m.devMajor, m.devMinor)) return KDriveRemovable;
+  return KDriveFixed;
 }
 
 // udev writes unsafe bytes of link names as \xHH.
@@ -177,6 +177,7 @@ bool Run(const std::vector<std::string>& argv, std::string* out) {
   posix_spawn_file_actions_adddup2(&actions, pipefd[1], STDOUT_FILENO);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   std::vector<char*> args;
+  args.reserve(argv.size() + 1);
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   pid_t pid = 0;
@@ -241,7 +242,7 @@ uint32_t SerialFromUuid(std::string_view uuid) {
 std::string LinuxDriveService::DriveRoot(const std::string& path) {
   MountEntry m;
   if (!FindMount(ExistingCanonical(path.empty() ? std::string(".") : path), m)) return {};
-  return AppendSlash(m.MountPoint);
+  return AppendSlash(m.mountPoint);
 }
 
 bool LinuxDriveService::IsReady(const std::string& root) {
@@ -262,17 +263,17 @@ bool LinuxDriveService::ReadVolume(const std::string& root, DriveInfo& info, std
   }
   MountEntry m;
   if (!MountAt(root, m)) {
-    info.DriveType = kDriveNoRootDir;
+    info.driveType = KDriveNoRootDir;
     return true;
   }
-  info.MaxComponentLength = uint32_t(sv.f_namemax);
-  info.FileSystemFlags = uint32_t(sv.f_flag);
-  info.FileSystemName = m.FsType;
-  info.DriveType = DriveTypeOf(m);
-  if (m.Source.rfind("/dev/", 0) == 0) {
+  info.maxComponentLength = uint32_t(sv.f_namemax);
+  info.fileSystemFlags = uint32_t(sv.f_flag);
+  info.fileSystemName = m.fsType;
+  info.driveType = DriveTypeOf(m);
+  if (m.source.rfind("/dev/", 0) == 0) {
     std::error_code ec;
-    std::string device = fs::canonical(m.Source, ec).string();
-    if (ec) device = m.Source;
+    std::string device = fs::canonical(m.source, ec).string();
+    if (ec) device = m.source;
     std::string label = LinkNameFor("/dev/disk/by-label", device);
     std::string uuid = LinkNameFor("/dev/disk/by-uuid", device);
     if (label.empty() || uuid.empty()) {
@@ -281,8 +282,8 @@ bool LinuxDriveService::ReadVolume(const std::string& root, DriveInfo& info, std
       if (label.empty()) label = l;
       if (uuid.empty()) uuid = u;
     }
-    info.VolumeLabel = label;
-    info.SerialNumber = SerialFromUuid(uuid);
+    info.volumeLabel = label;
+    info.serialNumber = SerialFromUuid(uuid);
   }
   return true;
 }
@@ -297,16 +298,16 @@ bool LinuxDriveService::ReadSpace(const std::string& root, int64_t& freeBytes, i
 
 bool LinuxDriveService::SetVolumeLabel(const std::string& root, const std::string& label) {
   MountEntry m;
-  if (!MountAt(root, m) || m.Source.rfind("/dev/", 0) != 0) return false;
-  if (m.FsType == "vfat" || m.FsType == "msdos") return Run({"fatlabel", "--", m.Source, label}, nullptr);
-  if (m.FsType == "exfat") return Run({"exfatlabel", m.Source, label}, nullptr);
+  if (!MountAt(root, m) || m.source.rfind("/dev/", 0) != 0) return false;
+  if (m.fsType == "vfat" || m.fsType == "msdos") return Run({"fatlabel", "--", m.source, label}, nullptr);
+  if (m.fsType == "exfat") return Run({"exfatlabel", m.source, label}, nullptr);
   return false;
 }
 
 bool LinuxDriveService::ClearDisk(const std::string& root) {
   MountEntry m;
   // Never on a fixed disk: this removes everything below the mount point.
-  if (!MountAt(root, m) || DriveTypeOf(m) != kDriveRemovable) return false;
+  if (!MountAt(root, m) || DriveTypeOf(m) != KDriveRemovable) return false;
   std::error_code ec;
   bool ok = true;
   for (auto it = fs::directory_iterator(root, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
@@ -326,12 +327,12 @@ std::vector<std::string> LocalDriveRoots() {
   std::vector<std::string> roots;
   for (const MountEntry& m : ReadMounts()) {
     bool kernel = false;
-    for (std::string_view t : kKernelTypes) kernel = kernel || m.FsType == t;
-    for (std::string_view t : kSystemTrees) kernel = kernel || Covers(std::string(t), m.MountPoint);
+    for (std::string_view t : kKernelTypes) kernel = kernel || m.fsType == t;
+    for (std::string_view t : kSystemTrees) kernel = kernel || Covers(std::string(t), m.mountPoint);
     if (kernel) continue;
     int32_t type = DriveTypeOf(m);
-    if (type == kDriveFixed || type == kDriveRemote || type == kDriveCdRom || type == kDriveRamDisk)
-      roots.push_back(AppendSlash(m.MountPoint));
+    if (type == KDriveFixed || type == KDriveRemote || type == KDriveCdRom || type == KDriveRamDisk)
+      roots.push_back(AppendSlash(m.mountPoint));
   }
   std::sort(roots.begin(), roots.end());
   roots.erase(std::unique(roots.begin(), roots.end()), roots.end());

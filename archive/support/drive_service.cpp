@@ -47,7 +47,7 @@ bool DriveService::DriveQuery(const std::string& path, const DriveQueryHandlers&
   const bool network = IsNetworkPath(path);
   const std::string root = DriveRoot(path);
   auto report = [&](int32_t code) {
-    if (h.ReportError) h.ReportError(code, root);
+    if (h.reportError) h.reportError(code, root);
   };
   if (root.empty()) {
     report(ec::NotAccessible);
@@ -73,7 +73,7 @@ bool DriveService::DriveQuery(const std::string& path, const DriveQueryHandlers&
   };
   if (!network) {
     if (!wait([&] { return IsReady(root); }, h.OnDiskInDrvErr, ec::NotAccessible)) return false;
-    if (h.NeedWritable &&
+    if (h.needWritable &&
         !wait([&] { return !IsWriteProtected(root); }, h.OnDiskWriteProtectErr,
               ec::WriteProtected)) {
       return false;
@@ -83,23 +83,24 @@ bool DriveService::DriveQuery(const std::string& path, const DriveQueryHandlers&
   for (;;) {
     std::string error;
     if (ReadVolume(root, info, error)) break;
-    std::string text = root + std::string(ErrorText(ec::NotAccessible)) + "\r\n\r\n" + error;
+    std::string text = root;
+    text.append(ErrorText(ec::NotAccessible)).append("\r\n\r\n").append(error);
     if (h.prompts == nullptr || !h.prompts->AskRetryCancel(text)) {
       info = DriveInfo{};
       report(ec::NotAccessible);
       return false;
     }
   }
-  info.Root = root;
-  info.LabelDiskNumber = LabelDiskNumber(info.VolumeLabel);
-  info.SerialText = SerialText(info.SerialNumber);
-  if (info.DriveType == kDriveNoRootDir) {
+  info.root = root;
+  info.labelDiskNumber = LabelDiskNumber(info.volumeLabel);
+  info.serialText = SerialText(info.serialNumber);
+  if (info.driveType == KDriveNoRootDir) {
     report(ec::NotAccessible);
     return false;
   }
-  if (!network) ReadSpace(root, info.FreeBytes, info.TotalBytes);
+  if (!network) ReadSpace(root, info.freeBytes, info.totalBytes);
   // Linux cannot tell the floppy kinds apart, so a removable drive reads "Unknown".
-  info.DriveTypeName = DriveTypeName(info.DriveType == kDriveRemovable ? kDriveUnknown : info.DriveType);
+  info.driveTypeName = DriveTypeName(info.driveType == KDriveRemovable ? KDriveUnknown : info.driveType);
   return true;
 }
 

@@ -24,12 +24,12 @@ int32_t SimulatedDrives::AddDisk(int64_t capacity, const std::string& label, uin
                                  bool writeProtected) {
   Disk d;
   int32_t index = int32_t(disks_.size());
-  d.Folder = folder_ + "disks/" + std::to_string(index + 1) + "/";
-  ForceDirectories(d.Folder);
-  d.Capacity = capacity;
-  d.Label = label;
-  d.Serial = serial != 0 ? serial : 0x5D000001u + uint32_t(index);
-  d.WriteProtected = writeProtected;
+  d.folder = folder_ + "disks/" + std::to_string(index + 1) + "/";
+  ForceDirectories(d.folder);
+  d.capacity = capacity;
+  d.label = label;
+  d.serial = serial != 0 ? serial : 0x5D000001u + uint32_t(index);
+  d.writeProtected = writeProtected;
   disks_.push_back(d);
   return index;
 }
@@ -37,7 +37,7 @@ int32_t SimulatedDrives::AddDisk(int64_t capacity, const std::string& label, uin
 bool SimulatedDrives::Insert(int32_t index) {
   if (index < 0 || index >= DiskCount()) return false;
   Eject();
-  if (symlink(RemoveSlash(disks_[size_t(index)].Folder).c_str(), RemoveSlash(drivePath_).c_str()) != 0)
+  if (symlink(RemoveSlash(disks_[size_t(index)].folder).c_str(), RemoveSlash(drivePath_).c_str()) != 0)
     return false;
   inserted_ = index;
   return true;
@@ -51,7 +51,7 @@ void SimulatedDrives::Eject() {
 int64_t SimulatedDrives::UsedBytes(int32_t index) const {
   int64_t used = 0;
   std::error_code ec;
-  const std::string& folder = disks_.at(size_t(index)).Folder;
+  const std::string& folder = disks_.at(size_t(index)).folder;
   for (auto it = fs::recursive_directory_iterator(folder, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     std::error_code ec2;
@@ -75,7 +75,7 @@ bool SimulatedDrives::IsReady(const std::string& root) {
 
 bool SimulatedDrives::IsWriteProtected(const std::string& root) {
   if (!Ours(root)) return fallback_ != nullptr && fallback_->IsWriteProtected(root);
-  return Current() != nullptr && Current()->WriteProtected;
+  return Current() != nullptr && Current()->writeProtected;
 }
 
 bool SimulatedDrives::ReadVolume(const std::string& root, DriveInfo& info, std::string& error) {
@@ -89,12 +89,12 @@ bool SimulatedDrives::ReadVolume(const std::string& root, DriveInfo& info, std::
     error = std::strerror(ENOMEDIUM);
     return false;
   }
-  info.VolumeLabel = d->Label;
-  info.SerialNumber = d->Serial;
-  info.MaxComponentLength = 255;
-  info.FileSystemName = "FAT";
-  info.FileSystemFlags = 0;
-  info.DriveType = kDriveRemovable;
+  info.volumeLabel = d->label;
+  info.serialNumber = d->serial;
+  info.maxComponentLength = 255;
+  info.fileSystemName = "FAT";
+  info.fileSystemFlags = 0;
+  info.driveType = KDriveRemovable;
   return true;
 }
 
@@ -102,27 +102,27 @@ bool SimulatedDrives::ReadSpace(const std::string& root, int64_t& freeBytes, int
   if (!Ours(root)) return fallback_ != nullptr && fallback_->ReadSpace(root, freeBytes, totalBytes);
   const Disk* d = Current();
   if (d == nullptr) return false;
-  totalBytes = d->Capacity;
+  totalBytes = d->capacity;
   int64_t used = UsedBytes(inserted_);
-  freeBytes = used >= d->Capacity ? 0 : d->Capacity - used;
+  freeBytes = used >= d->capacity ? 0 : d->capacity - used;
   return true;
 }
 
 bool SimulatedDrives::SetVolumeLabel(const std::string& root, const std::string& label) {
   if (!Ours(root)) return fallback_ != nullptr && fallback_->SetVolumeLabel(root, label);
   Disk* d = Current();
-  if (d == nullptr || d->WriteProtected) return false;
-  d->Label = label;
+  if (d == nullptr || d->writeProtected) return false;
+  d->label = label;
   return true;
 }
 
 bool SimulatedDrives::ClearDisk(const std::string& root) {
   if (!Ours(root)) return fallback_ != nullptr && fallback_->ClearDisk(root);
   Disk* d = Current();
-  if (d == nullptr || d->WriteProtected) return false;
+  if (d == nullptr || d->writeProtected) return false;
   std::error_code ec;
   bool ok = true;
-  for (auto it = fs::directory_iterator(d->Folder, ec); !ec && it != fs::directory_iterator();
+  for (auto it = fs::directory_iterator(d->folder, ec); !ec && it != fs::directory_iterator();
        it.increment(ec)) {
     std::error_code ec2;
     fs::remove_all(it->path(), ec2);

@@ -145,12 +145,12 @@ constexpr Row kTable[] = {
     {26899, "Directory does not exist... Create?"},
 };
 
-constexpr bool sortedByCode() {
+constexpr bool SortedByCode() {
   for (size_t i = 1; i < std::size(kTable); ++i)
     if (kTable[i - 1].code >= kTable[i].code) return false;
   return true;
 }
-static_assert(sortedByCode(), "kTable must stay sorted by code");
+static_assert(SortedByCode(), "kTable must stay sorted by code");
 static_assert(std::size(kTable) == 120, "117 errors and three dialog filters");
 
 }  // namespace

@@ -47,10 +47,10 @@ bool TInternalMask::MatchFrom(std::string_view name) const {
   for (;;) {
     const Element& el = elements_[e];
     bool ok = false;
-    if (el.StarBefore) {
+    if (el.starBefore) {
       if (el.kind == Kind::EndOfName) return true;  // a trailing star takes the rest
       size_t p = n;
-      while (p < name.size() && ToUpperAscii(name[p]) != el.Upper) ++p;
+      while (p < name.size() && ToUpperAscii(name[p]) != el.upper) ++p;
       // Not found from here on: an earlier retry point would only search
       // from a later position, so nothing can match any more.
       if (p == name.size()) return false;
@@ -62,7 +62,7 @@ bool TInternalMask::MatchFrom(std::string_view name) const {
     } else if (el.kind == Kind::EndOfName) {
       if (n == name.size()) return true;
     } else if (n < name.size() &&
-               (el.kind == Kind::AnyChar || ToUpperAscii(name[n]) == el.Upper)) {
+               (el.kind == Kind::AnyChar || ToUpperAscii(name[n]) == el.upper)) {
       ++n;
       ok = true;
     }

@@ -31,9 +31,9 @@ class TInternalMask {
  private:
   enum class Kind : unsigned char { Literal, AnyChar, EndOfName };
   struct Element {
-    bool StarBefore;  // a '*' came before this element
+    bool starBefore;  // a '*' came before this element
     Kind kind;
-    char Upper;       // the literal, ASCII letters in upper case
+    char upper;       // the literal, ASCII letters in upper case
   };
   bool MatchFrom(std::string_view name) const;
 

@@ -5,7 +5,7 @@
 
 namespace arc {
 
-bool MatchesAny(const TMultiMasks& masks, std::string_view name) {
+bool MatchesAny(const MultiMasks& masks, std::string_view name) {
   return std::any_of(masks.begin(), masks.end(), [&](const TMultiMask& m) { return m.Matches(name); });
 }
 

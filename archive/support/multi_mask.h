@@ -21,10 +21,10 @@ class TMultiMask {
   TInternalMask mask_;
 };
 
-using TMultiMasks = std::vector<TMultiMask>;
+using MultiMasks = std::vector<TMultiMask>;
 
 /// True when any of `masks` matches `name`.
-bool MatchesAny(const TMultiMasks& masks, std::string_view name);
+bool MatchesAny(const MultiMasks& masks, std::string_view name);
 
 /// Adds `mask` to a group of mask texts unless one of them already covers it;
 /// a new mask that covers an existing one takes its place. So "*.txt" and "*"

@@ -111,7 +111,7 @@ bool IsNetworkPath(std::string_view path) {
 }
 
 uint32_t AttributesToStore(uint32_t attributes) {
-  return attributes & (faReadOnly | faHidden | faSysFile | faVolumeID | faDirectory | faArchive |
+  return attributes & (faReadOnly | faHidden | faSysFile | kFaVolumeId | faDirectory | faArchive |
                        faNormal | faEncrypted);
 }
 

@@ -12,7 +12,7 @@
 
 namespace arc {
 
-bool IsDiskFullError(std::exception_ptr error, int lastOsError) {
+bool IsDiskFullError(const std::exception_ptr& error, int lastOsError) {
   auto full = [](int e) { return e == ENOSPC || e == EDQUOT; };
   if (error) {
     try {
@@ -51,15 +51,15 @@ void TStream32::WriteBuffer(const void* buffer, int32_t count) {
 }
 
 void TStream32::Notify(TStream32& sender) {
-  if (sender.ActiveProgress) sender.ActiveProgress(sender);
+  if (sender.activeProgress) sender.activeProgress(sender);
 }
 
 int64_t TStream32::CopyFrom(TStream32& source, int64_t count) {
-  return CopyChunks(source, count, kCopyChunk, OwnerProgress, Cancel);
+  return CopyChunks(source, count, kCopyChunk, ownerProgress, Cancel);
 }
 
 int64_t TStream32::CopyChunks(TStream32& source, int64_t count, int32_t chunk,
-                              const TProgressHandler& handler, const bool* cancel) {
+                              const ProgressHandler& handler, const bool* cancel) {
   if (count == 0) {
     source.SetPosition(0);
     count = source.Size();
@@ -67,10 +67,10 @@ int64_t TStream32::CopyChunks(TStream32& source, int64_t count, int32_t chunk,
   const int64_t asked = count;
   const int32_t size = static_cast<int32_t>(std::clamp<int64_t>(count, 0, chunk));
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[size > 0 ? size : 1]);
-  ActiveProgress = handler;
+  activeProgress = handler;
   auto cancelled = [cancel] { return cancel != nullptr && *cancel; };
   while (count > 0 && !cancelled()) {
-    if (ProcessMessages) ProcessMessages();
+    if (processMessages) processMessages();
     if (cancelled()) break;
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(count, size));
     source.ReadBuffer(buffer.get(), n);
@@ -156,7 +156,7 @@ int OpenHandle(const std::string& fileName, uint16_t mode) {
 }  // namespace
 
 TFileStream32::TFileStream32(const std::string& fileName, uint16_t mode)
-    : THandleStream32(OpenHandle(fileName, mode)), file_name_(fileName) {}
+    : THandleStream32(OpenHandle(fileName, mode)), fileName_(fileName) {}
 
 TFileStream32::~TFileStream32() { CloseHandle(); }
 

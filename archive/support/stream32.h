@@ -24,7 +24,7 @@ namespace arc {
 class TStream32;
 
 /// Called with the stream that moved data.
-using TProgressHandler = std::function<void(TStream32& sender)>;
+using ProgressHandler = std::function<void(TStream32& sender)>;
 
 enum class TSeekOrigin : uint16_t { soBeginning = 0, soCurrent = 1, soEnd = 2 };
 
@@ -80,10 +80,10 @@ class TStream32 {
 
   bool Cancelled() const { return Cancel != nullptr && *Cancel; }
 
-  TProgressHandler OwnerProgress;   ///< set by the owner
-  TProgressHandler ActiveProgress;  ///< called by Notify
+  ProgressHandler ownerProgress;   ///< set by the owner
+  ProgressHandler activeProgress;  ///< called by Notify
   bool* Cancel = nullptr;           ///< the owner's cancel flag, or null
-  std::function<void()> ProcessMessages;  ///< message pump between chunks; may be empty
+  std::function<void()> processMessages;  ///< message pump between chunks; may be empty
 
  protected:
   TStream32() = default;
@@ -91,7 +91,7 @@ class TStream32 {
   /// The loop of CopyFrom with its chunk size, active handler and cancel flag
   /// as parameters (the temporary streams' TransferFrom uses other ones).
   int64_t CopyChunks(TStream32& source, int64_t count, int32_t chunk,
-                     const TProgressHandler& handler, const bool* cancel);
+                     const ProgressHandler& handler, const bool* cancel);
 };
 
 /// The value of a handle that is not open.
@@ -127,14 +127,14 @@ class TFileStream32 : public THandleStream32 {
   TFileStream32(const std::string& fileName, uint16_t mode);
   ~TFileStream32() override;
 
-  const std::string& FileName() const { return file_name_; }
+  const std::string& FileName() const { return fileName_; }
 
  protected:
   /// Closes the descriptor now; the stream is invalid afterwards.
   void CloseHandle();
 
  private:
-  std::string file_name_;
+  std::string fileName_;
 };
 
 }  // namespace arc

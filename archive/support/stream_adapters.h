@@ -40,29 +40,29 @@ constexpr int32_t kSkipChunk = 4096;
 /// Handed over by the entry writer or the extractor and copied into the adapter.
 struct TransferControl {
   /// Running CRC of the uncompressed data (kind 32 unless a CRC kind says 16).
-  uint32_t CRC = kCrc32Init;
+  uint32_t crc = kCrc32Init;
   /// Traditional encryption: data is enciphered after compression and
   /// deciphered before decompression; no CRC is computed on the way (the
   /// writer computed it in a first pass).
-  bool Encrypted = false;
+  bool encrypted = false;
   /// The owner's count of bytes still to process, lowered as input is consumed.
-  int64_t* Remaining = nullptr;
+  int64_t* remaining = nullptr;
   /// The owner's cancel flag.
   bool* Cancel = nullptr;
   /// Set by the decompress adapter when the engine reports the end of the stream.
-  bool EndOfData = false;
+  bool endOfData = false;
   /// Enciphers (writing adapters) or deciphers (the reader) a block in place
   /// with the entry's continuing key state; must be set when Encrypted.
-  std::function<void(uint8_t* data, uint32_t count)> Cipher;
+  std::function<void(uint8_t* data, uint32_t count)> cipher;
   /// An encrypted entry whose CRC is not needed before its data (AES): the
   /// writing adapters keep the running CRC on the way, as for plain data.
-  bool CrcOnTheWay = false;
+  bool crcOnTheWay = false;
   /// The source checksums what it gives (the entry writer's files do): the
   /// writing adapters leave CRC alone rather than take it a second time.
-  bool SourceKeepsCrc = false;
+  bool sourceKeepsCrc = false;
 
   /// True when the writing adapters update CRC with the bytes they take.
-  bool KeepsCrc() const { return !SourceKeepsCrc && (!Encrypted || CrcOnTheWay); }
+  bool KeepsCrc() const { return !sourceKeepsCrc && (!encrypted || crcOnTheWay); }
 };
 
 /// Base of the adapters: the underlying stream (not owned), the position the
@@ -72,29 +72,29 @@ class TCustomStream : public TStream32 {
   TStream32* Stream() const { return stream_; }
   /// The extractor points a decompress adapter at the next volume this way.
   void SetStream(TStream32* stream) { stream_ = stream; }
-  int64_t StreamPos() const { return stream_pos_; }
-  void SetStreamPos(int64_t position) { stream_pos_ = position; }
+  int64_t StreamPos() const { return streamPos_; }
+  void SetStreamPos(int64_t position) { streamPos_ = position; }
   /// 16 or 32; any other value: no checksum (store and checksum adapters).
-  uint8_t CrcKind() const { return crc_kind_; }
+  uint8_t CrcKind() const { return crcKind_; }
 
-  TransferControl Control;
+  TransferControl control;
 
  protected:
   TCustomStream(TStream32& stream, uint8_t crcKind);
 
   /// Moves the underlying stream back to where this adapter left it.
   void Reposition();
-  void Remember() { stream_pos_ = stream_->Position(); }
+  void Remember() { streamPos_ = stream_->Position(); }
   /// Feeds bytes into `crc` by the adapter's CRC kind.
   void UpdateCrc(uint32_t& crc, const void* data, int32_t count) const;
   void LowerRemaining(int64_t count) {
-    if (Control.Remaining != nullptr) *Control.Remaining -= count;
+    if (control.remaining != nullptr) *control.remaining -= count;
   }
-  bool ControlCancelled() const { return Cancelled() || (Control.Cancel != nullptr && *Control.Cancel); }
+  bool ControlCancelled() const { return Cancelled() || (control.Cancel != nullptr && *control.Cancel); }
 
   TStream32* stream_;
-  int64_t stream_pos_;
-  uint8_t crc_kind_;
+  int64_t streamPos_;
+  uint8_t crcKind_;
 };
 
 /// Deflates everything written to it into the destination. The CRC register
@@ -142,8 +142,8 @@ class TCompressStream : public TCustomStream {
   /// One of the two engines: the single stream or the pieces on workers.
   std::unique_ptr<DeflateEngine> engine_;
   std::unique_ptr<ParallelDeflate> parallel_;
-  const uint8_t* next_in_ = nullptr;
-  uint32_t avail_in_ = 0;
+  const uint8_t* nextIn_ = nullptr;
+  uint32_t availIn_ = 0;
   bool failed_ = false;
   bool destroyed_ = false;
 };
@@ -174,7 +174,7 @@ class TDecompressStream : public TCustomStream {
   InflateStream& Engine() { return engine_; }
   const InflateStream& Engine() const { return engine_; }
   /// Result of starting the engine (inflate_result::Ok when it started).
-  int InitResult() const { return init_result_; }
+  int InitResult() const { return initResult_; }
 
  protected:
   /// Starts the decoder the adapter was made with.
@@ -187,8 +187,8 @@ class TDecompressStream : public TCustomStream {
   CodecStream engine_;
   std::unique_ptr<uint8_t[]> buffer_;
   std::unique_ptr<StreamDecoder> decoder_;
-  int init_result_ = inflate_result::StreamError;
-  bool engine_started_ = false;
+  int initResult_ = inflate_result::kStreamError;
+  bool engineStarted_ = false;
 };
 
 /// Copies a source into the destination unchanged, checksumming or
@@ -197,8 +197,8 @@ class TStoreStream : public TCustomStream {
  public:
   /// When not encrypted the CRC register starts at 0 (kind 16) or 0xFFFFFFFF
   /// (kind 32); when encrypted it keeps the writer's CRC.
-  TStoreStream(TStream32& destination, TProgressHandler progress, bool* cancel,
-               const TransferControl& control, uint8_t crcKind);
+  TStoreStream(TStream32& destination, ProgressHandler progress, bool* cancel,
+               const TransferControl& transferControl, uint8_t crcKind);
 
   /// Copies the whole source with the owner's handler and cancel flag set on
   /// it; returns the source size (the count asked for, also after a cancel).
@@ -214,19 +214,19 @@ class TStoreStream : public TCustomStream {
   int64_t StoreCopy(TStream32& source, int64_t count);
 
  private:
-  TProgressHandler progress_;
-  bool* owner_cancel_;
+  ProgressHandler progress_;
+  bool* ownerCancel_;
   TStream32* source_ = nullptr;
-  std::vector<uint8_t> cipher_buffer_;
+  std::vector<uint8_t> cipherBuffer_;
 };
 
 /// Runs a CRC over `count` bytes of a source (0: all of it, from position 0)
 /// in its constructor, in CopyFrom's chunks, watching the cancel flag.
 class TCalcStreamCRC final : public TCustomStream {
  public:
-  TCalcStreamCRC(TStream32& source, TProgressHandler progress, bool* cancel,
-                 const TransferControl& control, uint8_t crcKind, int64_t count,
-                 std::function<void()> processMessages = {});
+  TCalcStreamCRC(TStream32& source, ProgressHandler progress, bool* cancel,
+                 const TransferControl& transferControl, uint8_t crcKind, int64_t count,
+                 std::function<void()> pump = {});
 
   /// The register itself, not inverted.
   uint32_t CRC() const { return crc_; }

@@ -3,14 +3,14 @@
 
 namespace arc {
 
-TCalcStreamCRC::TCalcStreamCRC(TStream32& source, TProgressHandler progress, bool* cancel,
-                               const TransferControl& control, uint8_t crcKind, int64_t count,
-                               std::function<void()> processMessages)
+TCalcStreamCRC::TCalcStreamCRC(TStream32& source, ProgressHandler progress, bool* cancel,
+                               const TransferControl& transferControl, uint8_t crcKind,
+                               int64_t count, std::function<void()> pump)
     : TCustomStream(source, crcKind), crc_(crcKind == kCrcKind16 ? 0 : kCrc32Init) {
-  Control = control;
+  control = transferControl;
   Cancel = cancel;
-  OwnerProgress = std::move(progress);
-  ProcessMessages = std::move(processMessages);
+  ownerProgress = std::move(progress);
+  processMessages = std::move(pump);
   CopyFrom(source, count);
 }
 
@@ -23,7 +23,7 @@ int32_t TCalcStreamCRC::Write(const void* buffer, int32_t count) {
   UpdateCrc(crc_, buffer, count);
   // A first pass over a source without a handler neither reports progress nor
   // lowers the count: the data will be counted when it is really written.
-  if (stream_->ActiveProgress) {
+  if (stream_->activeProgress) {
     LowerRemaining(count);
     Notify(*stream_);
   }

@@ -13,11 +13,11 @@ class TCompressStream::Client final : public DeflateClient {
 
   bool Cancelled() const override { return s_.ControlCancelled(); }
   void Consumed(const uint8_t* data, uint32_t count) override {
-    if (s_.Control.KeepsCrc()) Crc32Update(data, static_cast<int32_t>(count), s_.Control.CRC);
+    if (s_.control.KeepsCrc()) Crc32Update(data, static_cast<int32_t>(count), s_.control.crc);
     s_.LowerRemaining(count);
   }
   void Output(uint8_t* data, uint32_t count) override {
-    if (s_.Control.Encrypted && s_.Control.Cipher) s_.Control.Cipher(data, count);
+    if (s_.control.encrypted && s_.control.cipher) s_.control.cipher(data, count);
     s_.Reposition();
     s_.stream_->WriteBuffer(data, static_cast<int32_t>(count));
     s_.Remember();
@@ -31,7 +31,7 @@ class TCompressStream::Client final : public DeflateClient {
 TCompressStream::TCompressStream(TStream32& destination, TDeflateType deflateType,
                                  int32_t windowBits, unsigned threads)
     : TCustomStream(destination, kCrcKind32) {
-  Control.CRC = kCrc32Init;
+  control.crc = kCrc32Init;
   InitDeflate(deflateType, windowBits, threads);
 }
 
@@ -65,8 +65,8 @@ int32_t TCompressStream::Read(void*, int32_t) { return -1; }
 
 int32_t TCompressStream::Write(const void* buffer, int32_t count) {
   if (count <= 0 || buffer == nullptr) return 0;
-  next_in_ = static_cast<const uint8_t*>(buffer);
-  avail_in_ = static_cast<uint32_t>(count);
+  nextIn_ = static_cast<const uint8_t*>(buffer);
+  availIn_ = static_cast<uint32_t>(count);
   Reposition();
   DeflatePending();
   return count;
@@ -75,10 +75,10 @@ int32_t TCompressStream::Write(const void* buffer, int32_t count) {
 void TCompressStream::DeflatePending() {
   // The input is the caller's: it is consumed here or dropped (after a cancel
   // or an engine failure), never kept.
-  const uint8_t* data = next_in_;
-  const uint32_t count = avail_in_;
-  next_in_ = nullptr;
-  avail_in_ = 0;
+  const uint8_t* data = nextIn_;
+  const uint32_t count = availIn_;
+  nextIn_ = nullptr;
+  availIn_ = 0;
   if (count == 0) return;
   Client client(*this);
   DeflateStatus status = DeflateStatus::Done;
@@ -101,8 +101,8 @@ void TCompressStream::FinishDeflate() {
 void TCompressStream::Destroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  next_in_ = nullptr;
-  avail_in_ = 0;
+  nextIn_ = nullptr;
+  availIn_ = 0;
   // Also when the last write raises: the engine is released and no worker
   // is left running.
   struct Release {

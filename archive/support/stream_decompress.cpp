@@ -19,7 +19,7 @@ TDecompressStream::~TDecompressStream() {
   try {
     // The engine may have taken more input than the stream it decoded: hand
     // the rest back, so that the source stands right after the compressed data.
-    if (engine_.avail_in > 0) stream_->SetPosition(stream_pos_ - engine_.avail_in);
+    if (engine_.avail_in > 0) stream_->SetPosition(streamPos_ - engine_.avail_in);
   } catch (...) {
   }
   EndInflate();
@@ -28,17 +28,17 @@ TDecompressStream::~TDecompressStream() {
 void TDecompressStream::InitInflate() {
   engine_.next_in = buffer_.get();
   engine_.avail_in = 0;
-  init_result_ = decoder_ ? decoder_->Init(engine_) : inflate_result::StreamError;
-  engine_started_ = init_result_ == inflate_result::Ok;
+  initResult_ = decoder_ ? decoder_->Init(engine_) : inflate_result::kStreamError;
+  engineStarted_ = initResult_ == inflate_result::kOk;
 }
 
 void TDecompressStream::ResetInflate() {
-  if (engine_started_) decoder_->Reset(engine_);
+  if (engineStarted_) decoder_->Reset(engine_);
 }
 
 void TDecompressStream::EndInflate() {
-  if (engine_started_) decoder_->End(engine_);
-  engine_started_ = false;
+  if (engineStarted_) decoder_->End(engine_);
+  engineStarted_ = false;
 }
 
 int TDecompressStream::InflateStep() { return decoder_->Decode(engine_); }
@@ -48,7 +48,7 @@ int32_t TDecompressStream::Write(const void*, int32_t) { return -1; }
 int32_t TDecompressStream::Read(void* buffer, int32_t count) {
   if (count <= 0 || buffer == nullptr) return 0;
   // An engine that never started would refuse every call: say so at once.
-  if (!engine_started_) return init_result_ < 0 ? init_result_ : inflate_result::StreamError;
+  if (!engineStarted_) return initResult_ < 0 ? initResult_ : inflate_result::kStreamError;
   engine_.next_out = static_cast<uint8_t*>(buffer);
   engine_.avail_out = static_cast<uint32_t>(count);
   Reposition();
@@ -60,22 +60,22 @@ int32_t TDecompressStream::Read(void* buffer, int32_t count) {
       engine_.next_in = buffer_.get();
       if (got > 0) {
         engine_.avail_in = static_cast<uint32_t>(got);
-        if (Control.Encrypted && Control.Cipher) Control.Cipher(buffer_.get(), static_cast<uint32_t>(got));
+        if (control.encrypted && control.cipher) control.cipher(buffer_.get(), static_cast<uint32_t>(got));
         Notify(*this);
       }
     }
-    const uint32_t in_before = engine_.avail_in;
-    const uint32_t out_before = engine_.avail_out;
+    const uint32_t inBefore = engine_.avail_in;
+    const uint32_t outBefore = engine_.avail_out;
     const int result = InflateStep();
-    if (result == inflate_result::StreamEnd) {
-      Control.EndOfData = true;
+    if (result == inflate_result::kStreamEnd) {
+      control.endOfData = true;
       break;
     }
     if (result < 0) return result;
     // A call that neither took input nor gave output would be made again and
     // again; it means the input ran out.
-    if (engine_.avail_in == in_before && engine_.avail_out == out_before)
-      return inflate_result::BufError;
+    if (engine_.avail_in == inBefore && engine_.avail_out == outBefore)
+      return inflate_result::kBufError;
   }
   return count;
 }
@@ -89,14 +89,14 @@ int64_t TDecompressStream::Seek(int64_t offset, TSeekOrigin origin) {
     engine_.next_in = buffer_.get();
     engine_.avail_in = 0;
     stream_->SetPosition(0);
-    stream_pos_ = 0;
-    Control.EndOfData = false;
+    streamPos_ = 0;
+    control.endOfData = false;
   } else if ((origin == TSeekOrigin::soCurrent && offset >= 0) ||
              (origin == TSeekOrigin::soBeginning && offset > total)) {
     int64_t skip = origin == TSeekOrigin::soCurrent ? offset : offset - total;
     uint8_t scratch[kSkipChunk];
     // After the end nothing more can come: stop instead of reading in vain.
-    while (skip > 0 && !Control.EndOfData) {
+    while (skip > 0 && !control.endOfData) {
       const int32_t n = static_cast<int32_t>(std::min<int64_t>(skip, kSkipChunk));
       ReadBuffer(scratch, n);
       skip -= n;

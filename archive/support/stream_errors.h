@@ -19,12 +19,12 @@ namespace arc {
 class EStreamError : public std::runtime_error {
  public:
   explicit EStreamError(const std::string& message, int osError = 0)
-      : std::runtime_error(message), os_error_(osError) {}
+      : std::runtime_error(message), osError_(osError) {}
   /// errno of the failed system call, or 0.
-  int OsError() const { return os_error_; }
+  int OsError() const { return osError_; }
 
  private:
-  int os_error_;
+  int osError_;
 };
 
 /// ReadBuffer got fewer bytes than it asked for.
@@ -60,6 +60,6 @@ class ERangeError : public std::runtime_error {
 
 /// True when the exception in flight, or else `lastOsError`, means that the
 /// disk (or the user's quota) is full.
-bool IsDiskFullError(std::exception_ptr error, int lastOsError);
+bool IsDiskFullError(const std::exception_ptr& error, int lastOsError);
 
 }  // namespace arc

@@ -30,7 +30,11 @@ int64_t TCustomMemoryStream32::Seek(int64_t offset, TSeekOrigin origin) {
   return position_;
 }
 
-TMemoryStream32::~TMemoryStream32() { Clear(); }
+// What Clear does, without its paths that raise: the block is this stream's
+// only when it has a capacity.
+TMemoryStream32::~TMemoryStream32() {
+  if (capacity_ != 0) std::free(memory_);
+}
 
 void TMemoryStream32::Clear() {
   SetCapacity(0);
@@ -65,13 +69,13 @@ void TMemoryStream32::SetCapacity(int32_t newCapacity) {
 void TMemoryStream32::SetSize(int64_t newSize) {
   if (newSize < 0 || newSize > std::numeric_limits<int32_t>::max()) throw EStreamMemory();
   const int32_t n = static_cast<int32_t>(newSize);
-  const int32_t old_position = position_;
-  const int32_t old_size = size_;
+  const int32_t oldPosition = position_;
+  const int32_t oldSize = size_;
   SetCapacity(n);
   // Grown bytes read as zeros, never as what the allocator left there.
-  if (n > old_size) std::memset(memory_ + old_size, 0, static_cast<size_t>(n - old_size));
+  if (n > oldSize) std::memset(memory_ + oldSize, 0, static_cast<size_t>(n - oldSize));
   size_ = n;
-  if (old_position > n) position_ = n;
+  if (oldPosition > n) position_ = n;
 }
 
 int32_t TMemoryStream32::Write(const void* buffer, int32_t count) {
@@ -79,15 +83,15 @@ int32_t TMemoryStream32::Write(const void* buffer, int32_t count) {
   const int64_t end = static_cast<int64_t>(position_) + count;
   if (end <= 0) return 0;
   if (end > std::numeric_limits<int32_t>::max()) return 0;  // beyond a 32-bit stream
-  const int32_t new_end = static_cast<int32_t>(end);
-  if (new_end > size_) {
-    if (new_end > capacity_) SetCapacity(new_end);
+  const int32_t newEnd = static_cast<int32_t>(end);
+  if (newEnd > size_) {
+    if (newEnd > capacity_) SetCapacity(newEnd);
     // A write that starts beyond the end leaves a gap of zeros.
     if (position_ > size_) std::memset(memory_ + size_, 0, static_cast<size_t>(position_ - size_));
-    size_ = new_end;
+    size_ = newEnd;
   }
   if (count > 0) std::memcpy(memory_ + position_, buffer, static_cast<size_t>(count));
-  position_ = new_end;
+  position_ = newEnd;
   return count;
 }
 

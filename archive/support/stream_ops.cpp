@@ -4,21 +4,21 @@
 namespace arc {
 
 bool DeflateStream(TStream32& source, TStream32& destination, const TransferControl& control,
-                   int32_t windowBits, const TProgressHandler& progress, TDeflateType deflateType,
+                   int32_t windowBits, const ProgressHandler& progress, TDeflateType deflateType,
                    uint32_t& crc, const std::function<void()>& processMessages,
                    unsigned threads) {
   TCompressStream adapter(destination, deflateType, windowBits, threads);
-  adapter.Control = control;
+  adapter.control = control;
   // Every entry's CRC covers its own data; that of an entry encrypted with the
   // traditional cipher was computed before and is not touched.
-  if (control.KeepsCrc()) adapter.Control.CRC = kCrc32Init;
-  adapter.OwnerProgress = progress;
-  adapter.ActiveProgress = progress;
+  if (control.KeepsCrc()) adapter.control.crc = kCrc32Init;
+  adapter.ownerProgress = progress;
+  adapter.activeProgress = progress;
   adapter.Cancel = control.Cancel;
-  adapter.ProcessMessages = processMessages;
+  adapter.processMessages = processMessages;
   adapter.CopyFrom(source, 0);
   if (control.KeepsCrc()) {
-    crc = adapter.Control.CRC ^ 0xFFFFFFFFu;
+    crc = adapter.control.crc ^ 0xFFFFFFFFu;
     if (source.Size() == 0 && crc == 0xFFFFFFFFu) crc = 0;
   }
   adapter.Destroy();  // completes the stream; a failed write raises here
@@ -27,7 +27,7 @@ bool DeflateStream(TStream32& source, TStream32& destination, const TransferCont
 }
 
 uint32_t StreamCrc32(TStream32& source, const TransferControl& control, bool* cancel,
-                     const TProgressHandler& progress, int64_t count,
+                     const ProgressHandler& progress, int64_t count,
                      const std::function<void()>& processMessages) {
   TCalcStreamCRC calc(source, progress, cancel, control, kCrcKind32, count, processMessages);
   source.SetPosition(0);

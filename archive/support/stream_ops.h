@@ -16,14 +16,14 @@ namespace arc {
 /// no valid stream); the caller tells the two apart by the cancel flag.
 /// `threads` as for TCompressStream: 1 is the single stream.
 bool DeflateStream(TStream32& source, TStream32& destination, const TransferControl& control,
-                   int32_t windowBits, const TProgressHandler& progress, TDeflateType deflateType,
+                   int32_t windowBits, const ProgressHandler& progress, TDeflateType deflateType,
                    uint32_t& crc, const std::function<void()>& processMessages = {},
                    unsigned threads = 1);
 
 /// The CRC-32 register (not inverted) over `count` bytes of the source (0: all
 /// of it from its beginning); the source is left at position 0.
 uint32_t StreamCrc32(TStream32& source, const TransferControl& control, bool* cancel,
-                     const TProgressHandler& progress, int64_t count,
+                     const ProgressHandler& progress, int64_t count,
                      const std::function<void()>& processMessages = {});
 
 }  // namespace arc

@@ -20,17 +20,17 @@ bool SameFileSystem(const std::string& tempFile, const std::string& archive) {
   if (tempFile.empty() || archive.empty()) return false;
   std::filesystem::path dir = std::filesystem::path(archive).parent_path();
   if (dir.empty()) dir = std::filesystem::path(".");
-  struct stat temp_st {};
-  struct stat dir_st {};
-  if (::stat(tempFile.c_str(), &temp_st) != 0 || ::stat(dir.c_str(), &dir_st) != 0) return false;
-  return temp_st.st_dev == dir_st.st_dev;
+  struct stat tempSt {};
+  struct stat dirSt {};
+  if (::stat(tempFile.c_str(), &tempSt) != 0 || ::stat(dir.c_str(), &dirSt) != 0) return false;
+  return tempSt.st_dev == dirSt.st_dev;
 }
 
 namespace {
 
 // Reports a full disk for the archive when the exception in flight (or the
 // last system error) says so; the caller raises the exception again.
-void ReportIfDiskFull(const TTempReportError& report, const std::string& archive, int osError) {
+void ReportIfDiskFull(const TempReportError& report, const std::string& archive, int osError) {
   if (report && IsDiskFullError(std::current_exception(), osError)) report(ec::DiskFull, archive);
 }
 
@@ -44,10 +44,10 @@ TTempFileStream::TTempFileStream(uint16_t mode, const std::string& archiveName,
           mode == fmCreate ? arc::TempFileName(tempDir, ExtractFileName(archiveName)) : archiveName,
           mode),
       mode_(mode),
-      temp_mode_(mode == fmCreate) {
-  if (temp_mode_) {
-    final_name_ = archiveName;
-    temp_name_ = FileName();
+      tempMode_(mode == fmCreate) {
+  if (tempMode_) {
+    finalName_ = archiveName;
+    tempName_ = FileName();
     if (Valid()) position_ = size_ = 0;  // created empty
   }
 }
@@ -63,7 +63,7 @@ TTempFileStream::~TTempFileStream() {
 int32_t TTempFileStream::Read(void* buffer, int32_t count) {
   const int32_t n = TFileStream32::Read(buffer, count);
   if (position_ >= 0) position_ += n;
-  if (Remaining != nullptr) *Remaining -= count;
+  if (remaining != nullptr) *remaining -= count;
   if (ReadProgress) ReadProgress(*this);
   return n;
 }
@@ -100,13 +100,13 @@ void TTempFileStream::SetSize(int64_t newSize) {
 }
 
 int64_t TTempFileStream::TransferFrom(TStream32& source, int64_t count) {
-  return CopyChunks(source, count, kTransferChunk, TransferProgress, TransferCancel);
+  return CopyChunks(source, count, kTransferChunk, transferProgress, transferCancel);
 }
 
 void TTempFileStream::Destroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  if (!temp_mode_) {
+  if (!tempMode_) {
     CloseHandle();
     return;
   }
@@ -117,19 +117,19 @@ void TTempFileStream::Destroy() {
     ~DeleteTemp() {
       s.position_ = s.size_ = -1;
       s.CloseHandle();
-      if (!s.temp_name_.empty()) ::unlink(s.temp_name_.c_str());
+      if (!s.tempName_.empty()) ::unlink(s.tempName_.c_str());
     }
-  } delete_temp{*this};
+  } deleteTemp{*this};
   // A temporary file that never opened holds nothing to move.
-  if (mode_ != 0 && !final_name_.empty() && Valid()) Move();
+  if (mode_ != 0 && !finalName_.empty() && Valid()) Move();
 }
 
 void TTempFileStream::Move() {
   errno = 0;
-  int os_error = 0;
+  int osError = 0;
   try {
-    if (MoveBegin) MoveBegin(final_name_, temp_name_);
-    const bool same = SameFileSystem(temp_name_, final_name_);
+    if (MoveBegin) MoveBegin(finalName_, tempName_);
+    const bool same = SameFileSystem(tempName_, finalName_);
     // Taken while the handle is still open: a rename needs it closed.
     const int64_t size = Size();
     if (same) {
@@ -137,15 +137,15 @@ void TTempFileStream::Move() {
       CloseHandle();
     }
     try {
-      if (MoveIntoPlace) MoveIntoPlace(*this, final_name_, size, same, temp_name_);
+      if (MoveIntoPlace) MoveIntoPlace(*this, finalName_, size, same, tempName_);
     } catch (...) {
-      os_error = errno;
+      osError = errno;
       if (MoveEnd) MoveEnd();
       throw;
     }
     if (MoveEnd) MoveEnd();
   } catch (...) {
-    ReportIfDiskFull(ReportError, final_name_, os_error != 0 ? os_error : errno);
+    ReportIfDiskFull(ReportError, finalName_, osError != 0 ? osError : errno);
     throw;
   }
 }
@@ -153,11 +153,11 @@ void TTempFileStream::Move() {
 // --- TTempMemStream ----------------------------------------------------------
 
 TTempMemStream::TTempMemStream(uint16_t mode, const std::string& archiveName)
-    : mode_(mode), temp_mode_(mode == fmCreate) {
-  if (temp_mode_)
-    final_name_ = archiveName;
+    : mode_(mode), tempMode_(mode == fmCreate) {
+  if (tempMode_)
+    finalName_ = archiveName;
   else
-    opened_name_ = archiveName;
+    openedName_ = archiveName;
 }
 
 TTempMemStream::~TTempMemStream() {
@@ -170,13 +170,13 @@ TTempMemStream::~TTempMemStream() {
 
 int32_t TTempMemStream::Read(void* buffer, int32_t count) {
   const int32_t n = TMemoryStream32::Read(buffer, count);
-  if (Remaining != nullptr) *Remaining -= count;
+  if (remaining != nullptr) *remaining -= count;
   if (ReadProgress) ReadProgress(*this);
   return n;
 }
 
 int64_t TTempMemStream::TransferFrom(TStream32& source, int64_t count) {
-  return CopyChunks(source, count, kTransferChunk, TransferProgress, TransferCancel);
+  return CopyChunks(source, count, kTransferChunk, transferProgress, transferCancel);
 }
 
 void TTempMemStream::Destroy() {
@@ -185,32 +185,32 @@ void TTempMemStream::Destroy() {
   struct FreeMemory {
     TTempMemStream& s;
     ~FreeMemory() { s.Clear(); }
-  } free_memory{*this};
-  if (temp_mode_ && mode_ != 0 && !final_name_.empty()) Move();
+  } freeMemory{*this};
+  if (tempMode_ && mode_ != 0 && !finalName_.empty()) Move();
 }
 
 void TTempMemStream::Move() {
   errno = 0;
-  int os_error = 0;
+  int osError = 0;
   bool began = false;
   try {
-    TFileStream32 file(final_name_, fmCreate);
+    TFileStream32 file(finalName_, fmCreate);
     if (!file.Valid()) throw EFOpenError(std::string(ErrorText(ec::OpenError)), errno);
-    file.OwnerProgress = ReadProgress;
+    file.ownerProgress = ReadProgress;
     file.Cancel = nullptr;
-    file.ProcessMessages = ProcessMessages;
-    if (MoveBegin) MoveBegin(final_name_, opened_name_);
+    file.processMessages = processMessages;
+    if (MoveBegin) MoveBegin(finalName_, openedName_);
     began = true;
     const int64_t size = Size();
-    if (StoreTotals) StoreTotals(size);
+    if (storeTotals) storeTotals(size);
     SetPosition(0);
     file.CopyFrom(*this, size);
     began = false;
     if (MoveEnd) MoveEnd();
   } catch (...) {
-    os_error = errno;
+    osError = errno;
     if (began && MoveEnd) MoveEnd();
-    ReportIfDiskFull(ReportError, final_name_, os_error);
+    ReportIfDiskFull(ReportError, finalName_, osError);
     throw;
   }
 }

@@ -33,13 +33,13 @@ namespace arc {
 constexpr int32_t kTransferChunk = 100000;
 
 /// Owner callbacks around the move (the owner raises its events in them).
-using TTempMoveBegin = std::function<void(const std::string& archive, const std::string& tempFileName)>;
-using TTempMoveEnd = std::function<void()>;
-using TTempReportError = std::function<void(int32_t code, const std::string& fileName)>;
+using TempMoveBegin = std::function<void(const std::string& archive, const std::string& tempFileName)>;
+using TempMoveEnd = std::function<void()>;
+using TempReportError = std::function<void(int32_t code, const std::string& fileName)>;
 /// Moves the finished temporary file over `archive` (rename on the same file
 /// system, where the stream's handle is already closed, else a copy from the
 /// stream).
-using TTempMoveIntoPlace = std::function<void(TStream32& stream, const std::string& archive,
+using TempMoveIntoPlace = std::function<void(TStream32& stream, const std::string& archive,
                                               int64_t size, bool sameDrive,
                                               const std::string& tempFileName)>;
 
@@ -72,27 +72,27 @@ class TTempFileStream : public TFileStream32 {
 
   uint16_t Mode() const { return mode_; }
   void SetMode(uint16_t mode) { mode_ = mode; }
-  const std::string& ArchiveName() const { return final_name_; }
-  void SetArchiveName(const std::string& name) { final_name_ = name; }
-  const std::string& TempFileName() const { return temp_name_; }
-  bool TempMode() const { return temp_mode_; }
+  const std::string& ArchiveName() const { return finalName_; }
+  void SetArchiveName(const std::string& name) { finalName_ = name; }
+  const std::string& TempFileName() const { return tempName_; }
+  bool TempMode() const { return tempMode_; }
 
-  int64_t* Remaining = nullptr;  ///< the owner's bytes-remaining counter
-  TProgressHandler TransferProgress;
-  bool* TransferCancel = nullptr;
-  TProgressHandler ReadProgress;
-  TTempMoveBegin MoveBegin;
-  TTempMoveEnd MoveEnd;
-  TTempMoveIntoPlace MoveIntoPlace;
-  TTempReportError ReportError;
+  int64_t* remaining = nullptr;  ///< the owner's bytes-remaining counter
+  ProgressHandler transferProgress;
+  bool* transferCancel = nullptr;
+  ProgressHandler ReadProgress;
+  TempMoveBegin MoveBegin;
+  TempMoveEnd MoveEnd;
+  TempMoveIntoPlace MoveIntoPlace;
+  TempReportError ReportError;
 
  private:
   void Move();
 
   uint16_t mode_;
-  std::string final_name_;
-  std::string temp_name_;
-  bool temp_mode_;
+  std::string finalName_;
+  std::string tempName_;
+  bool tempMode_;
   bool destroyed_ = false;
   // Where the file is and how long, as this stream left it; -1 when unknown
   // (not in temporary mode, or after a call that failed).
@@ -120,29 +120,29 @@ class TTempMemStream : public TMemoryStream32 {
 
   uint16_t Mode() const { return mode_; }
   void SetMode(uint16_t mode) { mode_ = mode; }
-  const std::string& ArchiveName() const { return final_name_; }
-  void SetArchiveName(const std::string& name) { final_name_ = name; }
+  const std::string& ArchiveName() const { return finalName_; }
+  void SetArchiveName(const std::string& name) { finalName_ = name; }
   /// The name given when not in temporary mode.
-  const std::string& OpenedName() const { return opened_name_; }
-  bool TempMode() const { return temp_mode_; }
+  const std::string& OpenedName() const { return openedName_; }
+  bool TempMode() const { return tempMode_; }
 
-  int64_t* Remaining = nullptr;
-  TProgressHandler TransferProgress;
-  bool* TransferCancel = nullptr;
-  TProgressHandler ReadProgress;
-  TTempMoveBegin MoveBegin;
-  TTempMoveEnd MoveEnd;
-  TTempReportError ReportError;
+  int64_t* remaining = nullptr;
+  ProgressHandler transferProgress;
+  bool* transferCancel = nullptr;
+  ProgressHandler ReadProgress;
+  TempMoveBegin MoveBegin;
+  TempMoveEnd MoveEnd;
+  TempReportError ReportError;
   /// Receives the size to copy, for the owner's progress totals.
-  std::function<void(int64_t size)> StoreTotals;
+  std::function<void(int64_t size)> storeTotals;
 
  private:
   void Move();
 
   uint16_t mode_;
-  std::string final_name_;
-  std::string opened_name_;
-  bool temp_mode_;
+  std::string finalName_;
+  std::string openedName_;
+  bool tempMode_;
   bool destroyed_ = false;
 };
 

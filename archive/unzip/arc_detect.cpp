@@ -157,15 +157,15 @@ TArcType ArcDetector::DiskSet() {
 
 Detection ArcDetector::Detect() {
   type_ = atNA;
-  state_ = TArcOpenState{};
-  state_.DataOffset = -1;
+  state_ = ArcOpenState{};
+  state_.dataOffset = -1;
   searched_ = false;
-  state_.ArchiveSize = file_.Size();
-  if (state_.ArchiveSize <= kTinyFile) return {atNA, state_};
+  state_.archiveSize = file_.Size();
+  if (state_.archiveSize <= kTinyFile) return {atNA, state_};
   head_ = file_.ReadVector(0, kHeadLen);
 
   if (!StartsWith(head_, 0, "MZ") || !DetectInExecutable()) DetectPlain();
-  if (IsValidArcType(type_) && state_.DataOffset == -1) state_.DataOffset = 0;
+  if (IsValidArcType(type_) && state_.dataOffset == -1) state_.dataOffset = 0;
   if (type_ == atZip) {
     const std::string ext = fileName_.substr(std::min(fileName_.size(), fileName_.rfind('.')));
     if (SameTextIgnoringCase(ext, ".jar")) type_ = atJar;
@@ -178,28 +178,28 @@ bool ArcDetector::DetectInExecutable() {
   const int64_t found = SearchEnd();
   if (found > 0) {
     type_ = atZipExe;
-    state_.DataOffset = found;
+    state_.dataOffset = found;
     return true;
   }
   return SignatureScan(kExeScanStart);
 }
 
 bool ArcDetector::ProbeFixedOffsets() {
-  const int64_t size = state_.ArchiveSize;
+  const int64_t size = state_.archiveSize;
   for (int64_t at : {6674, 6867, 7716, 8601, 13138}) {
     if (size < at + 3) continue;
     std::array<uint8_t, 2> b{};
     if (!file_.ReadExact(at, b) || b[0] != 0x1A) continue;
     if (b[1] == 0x08 || b[1] == 0x09 || b[1] == 0x0A || b[1] == 0x0B) {
       type_ = b[1] <= 0x09 ? atArcExe : atPakExe;
-      state_.DataOffset = at;
+      state_.dataOffset = at;
       return true;
     }
   }
   std::array<uint8_t, 6> lh{};
   if (file_.ReadExact(1947, lh) && lh[0] == '-' && lh[1] == 'l' && lh[2] == 'h' && lh[4] == '-') {
     type_ = atLhaExe;
-    state_.DataOffset = 1945;
+    state_.dataOffset = 1945;
     return true;
   }
   for (int64_t at : {7612, 25661}) {
@@ -220,11 +220,11 @@ bool ArcDetector::ProbeStringResources() {
       return false;
     }
     const int64_t at = std::stoll(*text);
-    if (at >= state_.ArchiveSize) return false;
+    if (at >= state_.archiveSize) return false;
     const auto bytes = file_.ReadVector(at, 14);
     if (StartsWith(bytes, 7, "**ACE**")) {
       type_ = atAceExe;
-      state_.DataOffset = at;
+      state_.dataOffset = at;
       return true;
     }
     if (bytes.size() < 4) continue;
@@ -235,7 +235,7 @@ bool ArcDetector::ProbeStringResources() {
       // Whatever the string pointed at, a ZIP end record decides where
       // the archive data begins when there is one.
       const int64_t found = SearchEnd();
-      if (state_.HeaderState != 0) state_.DataOffset = found;
+      if (state_.headerState != 0) state_.dataOffset = found;
     }
     return true;
   }
@@ -246,7 +246,7 @@ bool ArcDetector::ProbeDosImageEnd() {
   const int64_t pages = U16At(head_, 4);
   const int64_t lastPage = U16At(head_, 2);
   int64_t at = (pages - 1) * 512 + lastPage;
-  if (at <= 0 || at + 4 > state_.ArchiveSize) return false;
+  if (at <= 0 || at + 4 > state_.archiveSize) return false;
   std::array<uint8_t, 4> b{};
   if (!file_.ReadExact(at, b)) return false;
   if (b[2] == 0x60 && b[3] == 0xEA) {
@@ -258,7 +258,7 @@ bool ArcDetector::ProbeDosImageEnd() {
   const LeadClass c = ClassifyLead(value, true);
   if (c.kind == LeadClass::Kind::None) return false;
   // Only a valid type ends the search here; anything else is let go.
-  TArcOpenState before = state_;
+  ArcOpenState before = state_;
   const bool searchedBefore = searched_;
   if (TakeEmbedded(c, at) && IsValidArcType(type_)) return true;
   state_ = before;
@@ -268,8 +268,8 @@ bool ArcDetector::ProbeDosImageEnd() {
 
 bool ArcDetector::TakeEmbedded(const LeadClass& c, int64_t at) {
   type_ = c.kind == LeadClass::Kind::DiskSet ? DiskSet() : c.type;
-  state_.DataOffset = c.dataOffset != -1 ? c.dataOffset : at;
-  if (IsZipType(type_)) SettleZipFoundAt(state_.DataOffset);
+  state_.dataOffset = c.dataOffset != -1 ? c.dataOffset : at;
+  if (IsZipType(type_)) SettleZipFoundAt(state_.dataOffset);
   return true;
 }
 
@@ -279,47 +279,47 @@ void ArcDetector::SettleZipFoundAt(int64_t at) {
   // local headers are walked from where the signature stood (left at that
   // alone, such an archive would show no entries at all).
   const int64_t found = searched_ ? searchResult_ : SearchEnd();
-  if (HasHeader(state_.HeaderState, htCentral) || state_.HeaderState == htLocal) {
-    state_.DataOffset = found;
+  if (HasHeader(state_.headerState, htCentral) || state_.headerState == htLocal) {
+    state_.dataOffset = found;
     return;
   }
-  state_.DataOffset = at;
-  state_.HeaderState = htLocal;
+  state_.dataOffset = at;
+  state_.headerState = htLocal;
 }
 
 bool ArcDetector::DetectPlain() {
   size_t lead = 0;
   while (lead < head_.size() && head_[lead] == 0) ++lead;
   if (lead > 0 && StartsWith(head_, 130, "-l") &&
-      state_.ArchiveSize - static_cast<int64_t>(lead) >= 133) {
+      state_.archiveSize - static_cast<int64_t>(lead) >= 133) {
     type_ = atLha;
-    state_.DataOffset = 128;
+    state_.dataOffset = 128;
     return true;
   }
 
   const LeadClass c = ClassifyLead(HeadU32(lead), false);
   TArcType type = c.kind == LeadClass::Kind::DiskSet ? DiskSet() : c.type;
-  if (c.kind != LeadClass::Kind::None) state_.DataOffset = c.dataOffset;
+  if (c.kind != LeadClass::Kind::None) state_.dataOffset = c.dataOffset;
 
     if (c.kind != LeadClass::Kind::None) {
     if (type == atZip || type == atZipExe || type == atJar || type == atJarExe) {
       type_ = type;
-      state_.DataOffset = SearchEnd();
+      state_.dataOffset = SearchEnd();
       // The first volume of a set begins with a local header too; the end
       // record tells a later volume, which then needs the disk-set decision.
-      if (HasHeader(state_.HeaderState, htEnding) && state_.EndVolume != 0) {
+      if (HasHeader(state_.headerState, htEnding) && state_.endVolume != 0) {
         type_ = DiskSet();
       }
-      if (!HasHeader(state_.HeaderState, htLocal) && state_.DataOffset == 0) {
-        state_.DataOffset = static_cast<int64_t>(lead);
-        state_.HeaderState |= htLocal;
+      if (!HasHeader(state_.headerState, htLocal) && state_.dataOffset == 0) {
+        state_.dataOffset = static_cast<int64_t>(lead);
+        state_.headerState |= htLocal;
       }
       return true;
     }
     if (type == atZipDS || type == atZipMV) {
       type_ = type;
-      state_.DataOffset = SearchEnd();
-      if (state_.HeaderState == 0) state_.HeaderState = htLocal;
+      state_.dataOffset = SearchEnd();
+      if (state_.headerState == 0) state_.headerState = htLocal;
       return true;
     }
     type_ = type;
@@ -336,21 +336,21 @@ bool ArcDetector::DetectPlain() {
     type_ = atUUE;
     return true;
   }
-  if (LooksLikeTar(head_, state_.ArchiveSize)) {
+  if (LooksLikeTar(head_, state_.archiveSize)) {
     type_ = atTar;
     return true;
   }
   const int64_t found = SearchEnd();
   if (found > 0) {
-    state_.DataOffset = found;
-    type_ = state_.EndVolume == 0 ? atZip : DiskSet();
+    state_.dataOffset = found;
+    type_ = state_.endVolume == 0 ? atZip : DiskSet();
     return true;
   }
   return SignatureScan(0);
 }
 
 bool ArcDetector::SignatureScan(int64_t start) {
-    const int64_t size = state_.ArchiveSize;
+    const int64_t size = state_.archiveSize;
   for (int block = 0; block < kScanBlocks; ++block) {
     const int64_t base = start + int64_t{block} * kScanBlock;
     if (base >= size) return false;
@@ -362,7 +362,7 @@ bool ArcDetector::SignatureScan(int64_t start) {
       const uint8_t b0 = buf[i];
       auto found = [&](TArcType atZero, TArcType elsewhere, int64_t offset) {
         type_ = hit == offset ? atZero : elsewhere;
-        state_.DataOffset = hit - offset;
+        state_.dataOffset = hit - offset;
         return true;
       };
       // An ACE or LHA mark too near the start of the file for its header
@@ -406,9 +406,9 @@ Detection DetectArchiveFile(ByteSource& file, const std::string& fileName, Drive
   DiskSetQuery query = [&drives](const std::string& path) -> std::optional<DiskSetDrive> {
     DriveInfo info;
     DriveQueryHandlers handlers;
-    handlers.NeedWritable = false;
+    handlers.needWritable = false;
     if (!drives.DriveQuery(path, handlers, info)) return std::nullopt;
-    return DiskSetDrive{info.DriveType == kDriveRemovable, info.VolumeLabel};
+    return DiskSetDrive{info.driveType == KDriveRemovable, info.volumeLabel};
   };
   return ArcDetector(file, fileName, std::move(query)).Detect();
 }

@@ -5,7 +5,7 @@
 // tests), one appended to an executable (probes at fixed offsets, offsets kept
 // in the executable's string resources, the end of its DOS image, a signature
 // scan), and for ZIP whether it is one volume of a split or spanned set. The
-// root component owns the result (TArcOpenState); this class only computes it.
+// root component owns the result (ArcOpenState); this class only computes it.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -25,7 +25,7 @@ namespace arc {
 /// What detection found: the type and, for ZIP, the layout.
 struct Detection {
   TArcType type = atNA;
-  TArcOpenState open;
+  ArcOpenState open;
 };
 
 /// What the disk-set decision needs to know about the drive of an archive.
@@ -102,7 +102,7 @@ class ArcDetector {
   std::string fileName_;
   DiskSetQuery query_;
   TArcType type_ = atNA;
-  TArcOpenState state_;
+  ArcOpenState state_;
   std::vector<uint8_t> head_;  // the first 32767 bytes
   bool searched_ = false;      // the end-record search ran for state_
   int64_t searchResult_ = 0;   // and gave this

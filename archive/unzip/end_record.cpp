@@ -56,7 +56,7 @@ std::optional<uint64_t> FirstLocalOffset(ByteSource& file, int64_t at) {
 }
 
 /// Scans the first blocks of the file for a local header.
-int64_t ScanForLocalHeader(ByteSource& file, TArcOpenState& st) {
+int64_t ScanForLocalHeader(ByteSource& file, ArcOpenState& st) {
   for (int block = 0; block < kLocalScanBlocks; ++block) {
     const int64_t base = int64_t{block} * kLocalScanBlock;
     // Three bytes more, so that a signature across the block boundary counts.
@@ -68,7 +68,7 @@ int64_t ScanForLocalHeader(ByteSource& file, TArcOpenState& st) {
       if (ClassifySignature(U32At(buf, i), RecordKind::Local).kind != RecordKind::Local) {
         continue;
       }
-      st.HeaderState = htLocal;
+      st.headerState = htLocal;
       return base + static_cast<int64_t>(i);
     }
   }
@@ -92,15 +92,15 @@ bool PlausibleZip64(const Zip64EndRecord& z, const Zip64Locator* locator, int64_
 
 }  // namespace
 
-int64_t SearchEndRecord(ByteSource& file, TArcOpenState& st) {
-  st.HeaderState = 0;
-  st.Damage = 0;
-  st.CommentPos = 0;
-  st.OffsetAdjustment = 0;
-  st.EndVolume = 0;
-  st.DirectoryVolume = 0;
-  st.DeclaredEntries = 0;
-  st.CommentLength = 0;
+int64_t SearchEndRecord(ByteSource& file, ArcOpenState& st) {
+  st.headerState = 0;
+  st.damage = 0;
+  st.commentPos = 0;
+  st.offsetAdjustment = 0;
+  st.endVolume = 0;
+  st.directoryVolume = 0;
+  st.declaredEntries = 0;
+  st.commentLength = 0;
   const int64_t size = file.Size();
   if (size <= 0) return 0;
 
@@ -137,21 +137,21 @@ int64_t SearchEndRecord(ByteSource& file, TArcOpenState& st) {
   }
   if (!end) return 0;
 
-  st.HeaderState = htEnding;
-  st.EndVolume = end->thisDisk;
-  st.DirectoryVolume = end->centralDirDisk;
-  st.DeclaredEntries = end->totalEntries;
-  st.CommentLength = end->commentLength;
+  st.headerState = htEnding;
+  st.endVolume = end->thisDisk;
+  st.directoryVolume = end->centralDirDisk;
+  st.declaredEntries = end->totalEntries;
+  st.commentLength = end->commentLength;
   const auto fixed = static_cast<int64_t>(end->FixedLength());
-  st.CommentPos = endPos + fixed;
-  if (endPos + fixed + end->commentLength > size) st.Damage |= kDamageComment;
+  st.commentPos = endPos + fixed;
+  if (endPos + fixed + end->commentLength > size) st.damage |= kDamageComment;
 
   const RecordRead<Zip64Locator> locator = ReadZip64Locator(file, endPos - kLocatorBack);
   RecordRead<Zip64EndRecord> z64;
   if (locator) {
-    st.HeaderState |= htZip64Locator;
+    st.headerState |= htZip64Locator;
     z64 = ReadZip64EndRecord(file, endPos - kZip64RecordBack);
-    if (z64) st.HeaderState |= htZip64Ending;
+    if (z64) st.headerState |= htZip64Ending;
   }
 
   // Where the central directory should stand (P), where it ends right before
@@ -163,14 +163,14 @@ int64_t SearchEndRecord(ByteSource& file, TArcOpenState& st) {
   if (end->IsWide()) {
     p = Difference(end->centralDirOffset, 0);
     // The 16-bit count says nothing of this form's Zip64 records.
-    if (st.DeclaredEntries == kZip64Marker16) st.DeclaredEntries = 0;
+    if (st.declaredEntries == kZip64Marker16) st.declaredEntries = 0;
   } else {
     if (z64 && !PlausibleZip64(*z64, locator ? &*locator : nullptr, size)) {
-      st.Damage |= kDamageZip64;
+      st.damage |= kDamageZip64;
     }
     // A count at its marker stands in the Zip64 end record, when that is sound.
-    if (st.DeclaredEntries == kZip64Marker16) {
-      st.DeclaredEntries = z64 && (st.Damage & kDamageZip64) == 0 ? z64->totalEntries : 0;
+    if (st.declaredEntries == kZip64Marker16) {
+      st.declaredEntries = z64 && (st.damage & kDamageZip64) == 0 ? z64->totalEntries : 0;
     }
     if (locator && z64) {
       p = Difference(locator->zip64EndOffset, z64->centralDirSize);
@@ -201,7 +201,7 @@ int64_t SearchEndRecord(ByteSource& file, TArcOpenState& st) {
     return ScanForLocalHeader(file, st);
   }
 
-  st.HeaderState |= htCentral;
+  st.headerState |= htCentral;
   const std::optional<uint64_t> first = FirstLocalOffset(file, *found);
   // An archive with a prefix whose offsets were not adjusted: its directory
   // and local headers all stand `shift` bytes after their stored offsets. Used
@@ -213,14 +213,14 @@ int64_t SearchEndRecord(ByteSource& file, TArcOpenState& st) {
   if (first && *first < (uint64_t{1} << 62)) {
     const auto localAt = static_cast<int64_t>(*first);
     if (fitsAdjustment(adjustment) && RecordStartsAt(file, localAt + adjustment, RecordKind::Local)) {
-      st.HeaderState |= htLocal;
+      st.headerState |= htLocal;
     } else if (shift && *shift != adjustment && fitsAdjustment(*shift) &&
                RecordStartsAt(file, localAt + *shift, RecordKind::Local)) {
       adjustment = *shift;
-      st.HeaderState |= htLocal;
+      st.headerState |= htLocal;
     }
   }
-  st.OffsetAdjustment = fitsAdjustment(adjustment) ? static_cast<int32_t>(adjustment) : 0;
+  st.offsetAdjustment = fitsAdjustment(adjustment) ? static_cast<int32_t>(adjustment) : 0;
   return *found;
 }
 

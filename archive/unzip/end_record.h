@@ -27,7 +27,7 @@ constexpr int32_t kEndSearchWindow = 1 + 22 + 65535;
 /// Block size of the search for a first local header.
 constexpr int32_t kLocalScanBlock = 32768;
 
-/// Damage found on the way (TArcOpenState::Damage).
+/// Damage found on the way (ArcOpenState::Damage).
 /// The end record's comment runs past the end of the file.
 inline constexpr uint8_t kDamageComment = 0x01;
 /// The Zip64 end record holds values no archive of this size can have.
@@ -40,6 +40,6 @@ inline constexpr uint8_t kDamageZip64 = 0x02;
 /// directory, the position of the first local header (header state exactly
 /// LocalHeader); or 0 when nothing was found and -1 when a local-header scan
 /// ran out of blocks.
-int64_t SearchEndRecord(ByteSource& file, TArcOpenState& state);
+int64_t SearchEndRecord(ByteSource& file, ArcOpenState& state);
 
 }  // namespace arc

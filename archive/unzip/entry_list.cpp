@@ -77,10 +77,10 @@ std::vector<bool> FindOverlaps(const std::vector<ZipEntryItem>& items, int64_t d
 }
 
 /// The damage opening saw: each kind once, for the archive.
-void ReportOpenDamage(const TArcOpenState& open, const EntryListHost& host) {
+void ReportOpenDamage(const ArcOpenState& open, const EntryListHost& host) {
   if (!host.report) return;
-  if ((open.Damage & kDamageComment) != 0) host.report(std::string(), ec::InvalidCommentHeader);
-  if ((open.Damage & kDamageZip64) != 0) host.report(std::string(), ec::BadFileHeader);
+  if ((open.damage & kDamageComment) != 0) host.report(std::string(), ec::InvalidCommentHeader);
+  if ((open.damage & kDamageZip64) != 0) host.report(std::string(), ec::BadFileHeader);
 }
 
 }  // namespace
@@ -113,7 +113,7 @@ ZipEntryInfo DescribeCentralEntry(std::string name, const CentralHeader& header,
   return info;
 }
 
-ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open,
+ZipEntryList ListCentralDirectory(ByteSource& archive, const ArcOpenState& open,
                                   const EntryListHost& host) {
   ZipEntryList list;
   ReportOpenDamage(open, host);
@@ -140,7 +140,7 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open
                                  ext.uncompressedSize & k48Bits, record.extra);
         item.volume = static_cast<int32_t>(ext.diskNumberStart) + 1;
         item.localPos =
-            static_cast<int64_t>(ext.localHeaderOffset & k48Bits) + open.OffsetAdjustment;
+            static_cast<int64_t>(ext.localHeaderOffset & k48Bits) + open.offsetAdjustment;
         if (!plausible ||
             (singleFile && !RecordStartsAt(archive, item.localPos, RecordKind::Local))) {
           if (wanted && host.report) host.report(name, ec::BadFileHeader);
@@ -156,7 +156,7 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open
   }
 
   std::vector<bool> overlapping(found.size(), false);
-  if (singleFile) overlapping = FindOverlaps(found, open.DataOffset);
+  if (singleFile) overlapping = FindOverlaps(found, open.dataOffset);
   for (size_t i = 0; i < found.size(); ++i) {
     if (!selected[i]) continue;
     if (overlapping[i]) {
@@ -168,12 +168,12 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open
   return list;
 }
 
-ZipEntryList ListLocalHeaders(ByteSource& archive, const TArcOpenState& open,
+ZipEntryList ListLocalHeaders(ByteSource& archive, const ArcOpenState& open,
                               const EntryListHost& host) {
   ZipEntryList list;
   ReportOpenDamage(open, host);
   const LocalWalk walk =
-      WalkLocalHeaders(archive, open.DataOffset, host.cancelled, [&](const LocalEntry& e) {
+      WalkLocalHeaders(archive, open.dataOffset, host.cancelled, [&](const LocalEntry& e) {
         const LocalRecord& record = e.record;
         const std::string name =
             StoredNameToLocal(record.storedName, record.header.flags, host.translateOem);
@@ -217,8 +217,8 @@ std::optional<std::vector<ZipEntryInfo>> ListZipEntries(
       report(name.empty() ? reader.ArchiveFile() : name, code);
     };
   }
-  const TArcOpenState& open = reader.OpenState();
-  const ZipEntryList list = open.HeaderState == htLocal ? ListLocalHeaders(file, open, host)
+  const ArcOpenState& open = reader.OpenState();
+  const ZipEntryList list = open.headerState == htLocal ? ListLocalHeaders(file, open, host)
                                                         : ListCentralDirectory(file, open, host);
   return std::vector<ZipEntryInfo>(list.items.begin(), list.items.end());
 }

@@ -63,13 +63,13 @@ ZipEntryInfo DescribeCentralEntry(std::string name, const CentralHeader& header,
 /// Reports the damage opening saw, a directory cut off or shorter than the
 /// end record says (25114), and entries whose local header is missing or
 /// lies where another entry's data is.
-ZipEntryList ListCentralDirectory(ByteSource& archive, const TArcOpenState& open,
+ZipEntryList ListCentralDirectory(ByteSource& archive, const ArcOpenState& open,
                                   const EntryListHost& host);
 
 /// Lists the selected entries by walking local headers from `open.DataOffset`.
 /// Entries found this way are reported as such (25259: the directory is
 /// missing), as is a walk that stops where a record should stand (25114).
-ZipEntryList ListLocalHeaders(ByteSource& archive, const TArcOpenState& open,
+ZipEntryList ListLocalHeaders(ByteSource& archive, const ArcOpenState& open,
                               const EntryListHost& host);
 
 }  // namespace arc

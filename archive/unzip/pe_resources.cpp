@@ -33,10 +33,10 @@ namespace {
 constexpr uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
 constexpr uint16_t kMagicPe32 = 0x10B;
 constexpr uint16_t kMagicPe64 = 0x20B;
-constexpr uint32_t kResourceDirectoryIndex = 2;
+constexpr int64_t kResourceDirectoryIndex = 2;
 constexpr uint32_t kStringTableType = 6;
 constexpr uint32_t kSubdirectoryBit = 0x80000000u;
-constexpr size_t kSectionRowLen = 40;
+constexpr int64_t kSectionRowLen = 40;
 constexpr size_t kDirectoryLen = 16;  // + rows of 8 bytes
 constexpr size_t kDirRowLen = 8;
 // A string block holds 16 strings of at most 65535 units each; anything

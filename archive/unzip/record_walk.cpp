@@ -86,12 +86,12 @@ std::optional<DataDescriptor> DescriptorAt(ByteSource& file, int64_t at, uint64_
 
 }  // namespace
 
-DirectoryWalk WalkCentralDirectory(ByteSource& file, const TArcOpenState& open,
+DirectoryWalk WalkCentralDirectory(ByteSource& file, const ArcOpenState& open,
                                    const std::function<bool()>& cancelled,
                                    const std::function<void(const CentralRecord&, int64_t)>& take) {
   DirectoryWalk walk;
-  walk.declared = HasHeader(open.HeaderState, htEnding) ? open.DeclaredEntries : 0;
-  int64_t pos = open.DataOffset;
+  walk.declared = HasHeader(open.headerState, htEnding) ? open.declaredEntries : 0;
+  int64_t pos = open.dataOffset;
   while (pos >= 0) {
     const RecordRead<CentralRecord> record = ReadCentralRecord(file, pos);
     if (record.status == RecordStatus::Absent) break;

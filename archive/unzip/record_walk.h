@@ -43,7 +43,7 @@ struct DirectoryWalk {
 /// past the end of the file, or `cancelled` says so (asked before each
 /// record; may be empty).
 DirectoryWalk WalkCentralDirectory(
-    ByteSource& file, const TArcOpenState& open, const std::function<bool()>& cancelled,
+    ByteSource& file, const ArcOpenState& open, const std::function<bool()>& cancelled,
     const std::function<void(const CentralRecord&, int64_t at)>& take);
 
 /// One entry found by the local-header walk.

@@ -13,14 +13,14 @@ TUnZip::TUnZip(TComponent* Owner) : TUnBase(Owner) {}
 TUnZip::~TUnZip() = default;
 
 void TUnZip::SetExtractDir(const std::string& value) {
-  extract_dir_ = value.empty() ? ExtractFilePath(ArchiveFile()) : AppendSlash(value);
+  extractDir_ = value.empty() ? ExtractFilePath(ArchiveFile()) : AppendSlash(value);
 }
 
 void TUnZip::SetZipCmntBufSize(int32_t value) {
-  zip_cmnt_buf_size_ = std::clamp<int32_t>(value, 2000, 32767);
+  zipCmntBufSize_ = std::clamp<int32_t>(value, 2000, 32767);
 }
 
-TArcType TUnZip::DetectArchive(ByteSource& file, TArcOpenState& open) {
+TArcType TUnZip::DetectArchive(ByteSource& file, ArcOpenState& open) {
   Detection found = DetectArchiveFile(file, ArchiveFile(), Drives());
   open = found.open;
   return found.type;

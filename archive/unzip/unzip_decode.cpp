@@ -110,7 +110,7 @@ bool ZipExtractor::WriteBlock(uint8_t* data, uint32_t count, bool decipher) {
   const auto n = static_cast<int32_t>(count);
   // A full disk raises the fatal 25160 inside; any other short write was
   // reported as 25136 and ends the entry.
-  if (z_.WriteBlock(out, data, n, TBlockCipher::None) == n) {
+  if (z_.WriteBlock(out, data, n, BlockCipher::None) == n) {
     return true;
   }
   writeFailed_ = true;
@@ -134,7 +134,7 @@ void ZipExtractor::CopyStored(const EntryInfo& info, bool encrypted) {
     }
     if (!WriteBlock(buf.data(), static_cast<uint32_t>(got), encrypted)) return;
     left -= got;
-    z_.Totals().Remaining -= got;
+    z_.Totals().remaining -= got;
     z_.DoProgress(list_.compressedTotal, size, size - left);
   }
   // A volume that could not be had leaves no archive open.
@@ -162,8 +162,8 @@ void ZipExtractor::LegacyData(const EntryInfo& info, bool encrypted) {
   };
   io.writeBlock = [this](uint8_t* p, uint32_t n) { return WriteBlock(p, n, false); };
   io.onProgress = [&](uint32_t n, uint64_t written) {
-    z_.Totals().Remaining -= n;
-    z_.DoProgress(z_.Totals().Total, size, static_cast<int64_t>(written));
+    z_.Totals().remaining -= n;
+    z_.DoProgress(z_.Totals().total, size, static_cast<int64_t>(written));
   };
   io.onError = [this](int32_t code, LegacySeverity severity) {
     if (severity == LegacySeverity::Raise) {
@@ -190,32 +190,32 @@ void ZipExtractor::StreamData(const EntryInfo& info, bool encrypted) {
   options.compressedSize = info.compressedSize;
   options.uncompressedSize = info.uncompressedSize;
   TDecompressStream stream(*archive_, MakeStreamDecoder(info.DataMethod(), options));
-  if (stream.InitResult() != inflate_result::Ok) {
+  if (stream.InitResult() != inflate_result::kOk) {
     // An engine that cannot start would make no progress at all; one that
     // asks for more memory than a decoder may take is refused.
     z_.ReportError(z_.EntryName(), "", "0", ec::OutOfMemory);
     return;
   }
-  stream.Control.Cancel = z_.CancelFlag();
-  stream.Control.Encrypted = encrypted;
+  stream.control.Cancel = z_.CancelFlag();
+  stream.control.encrypted = encrypted;
   // What the adapter reads ahead past the encrypted data (the code, the
   // next record) is left as it is and counted, so that the code is found.
-  stream.Control.Cipher = [this](uint8_t* p, uint32_t n) { readBeyond_ += n - Decipher(p, n); };
+  stream.control.cipher = [this](uint8_t* p, uint32_t n) { readBeyond_ += n - Decipher(p, n); };
   std::vector<uint8_t> buf(kInflateChunk);
   const auto size = static_cast<int64_t>(info.uncompressedSize);
   int64_t expected = size;
   while (expected > 0 && !z_.Cancel()) {
-    z_.Dialogs.PumpMessages();
+    z_.dialogs.PumpMessages();
     const auto chunk = static_cast<int32_t>(std::min<int64_t>(expected, kInflateChunk));
     const int32_t result = stream.Read(buf.data(), chunk);
     const auto produced = static_cast<int32_t>(chunk - static_cast<int32_t>(stream.Engine().avail_out));
     if (produced > 0) {
       if (!WriteBlock(buf.data(), static_cast<uint32_t>(produced), false)) return;
       expected -= produced;
-      z_.Totals().Remaining -= produced;
-      z_.DoProgress(z_.Totals().Total, size, size - expected);
+      z_.Totals().remaining -= produced;
+      z_.DoProgress(z_.Totals().total, size, size - expected);
     }
-    if (result == inflate_result::BufError && IsMultiVolume()) {
+    if (result == inflate_result::kBufError && IsMultiVolume()) {
       // The input ran out: the data goes on at the start of the next volume.
       const int64_t unread =
           static_cast<int64_t>(info.compressedSize) - static_cast<int64_t>(stream.Engine().total_in);
@@ -230,14 +230,14 @@ void ZipExtractor::StreamData(const EntryInfo& info, bool encrypted) {
     }
     // Damaged or short data, or a stream that ended before the declared size:
     // what did not come will not come (the CRC check judges the rest).
-    if (result < 0 || (stream.Control.EndOfData && expected > 0)) {
-      z_.Totals().Remaining -= expected;
+    if (result < 0 || (stream.control.endOfData && expected > 0)) {
+      z_.Totals().remaining -= expected;
       break;
     }
   }
   // All the declared bytes came; a stream that goes on decodes to more than
   // the entry says it holds.
-  if (expected == 0 && !stream.Control.EndOfData && !z_.Cancel()) {
+  if (expected == 0 && !stream.control.endOfData && !z_.Cancel()) {
     uint8_t beyond = 0;
     stream.Read(&beyond, 1);
     longData_ = stream.Engine().avail_out == 0;

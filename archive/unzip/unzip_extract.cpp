@@ -61,7 +61,7 @@ std::string UndecodableBecause(const EntryInfo& info) {
 /// The process's file-creation mask, read without changing it (umask(2)
 /// would change it for every thread for a moment).
 mode_t ProcessUmask() {
-  static const mode_t mask = [] {
+  static const mode_t kMask = [] {
     if (FILE* f = std::fopen("/proc/self/status", "re")) {
       char line[128];
       unsigned value = 0;
@@ -76,7 +76,7 @@ mode_t ProcessUmask() {
     ::umask(old);
     return old;
   }();
-  return mask;
+  return kMask;
 }
 
 /// The permission bits a regular file made by a Unix host carries in the
@@ -156,7 +156,7 @@ bool ZipExtractor::OpenArchive(const std::string& name) {
 int32_t ZipExtractor::Run(bool toFiles) {
   toFiles_ = toFiles;
   archiveName_ = z_.ArchiveFile();
-  z_.stored_entry_name_.clear();
+  z_.storedEntryName_.clear();
   // Nothing escapes to the caller: an event handler that throws ends the
   // run with the count so far, wherever it was called.
   try {
@@ -177,13 +177,13 @@ int32_t ZipExtractor::Run(bool toFiles) {
   *z_.CancelFlag() = false;
   count_ = 0;
   z_.ResetProgressDispatcher();
-  z_.Totals() = TProgressTotals{};
+  z_.Totals() = ProgressTotals{};
   passwordFailed_ = false;
   baseVolume_ = archiveName_;
   wantedDisk_ = 0;
   if (z_.CpuType() == cpt80486) z_.SetCpuType(cptAuto);
   z_.ExcludeSpec().clear();
-  z_.open_.VolumeNumber = 0;
+  z_.open_.volumeNumber = 0;
   z_.SetVolumeName(archiveName_);
   if (z_.ExtractDir().empty()) z_.SetExtractDir({});
   // Relative folders are taken from the current directory.
@@ -233,11 +233,11 @@ void ZipExtractor::Body() {
     host.report = [this](const std::string& name, int32_t code) {
       z_.ReportError(name.empty() ? archiveName_ : name, "", "0", code);
     };
-    const TArcOpenState& open = z_.OpenState();
-    if (open.HeaderState == htLocal) {
+    const ArcOpenState& open = z_.OpenState();
+    if (open.headerState == htLocal) {
       bool cancel = true;
       if (z_.OnCorruptZipHeader) {
-        z_.OnCorruptZipHeader(&z_, open.HeaderState, cancel);
+        z_.OnCorruptZipHeader(&z_, open.headerState, cancel);
         if (cancel) return;
       }
       list_ = ListLocalHeaders(source, open, host);
@@ -252,8 +252,8 @@ void ZipExtractor::Body() {
 }
 
 void ZipExtractor::ExtractEntries() {
-  z_.Totals().Total = list_.uncompressedTotal;
-  z_.Totals().Remaining = list_.uncompressedTotal;
+  z_.Totals().total = list_.uncompressedTotal;
+  z_.Totals().remaining = list_.uncompressedTotal;
   bool first = true;
   for (const ZipEntryItem& item : list_.items) {
     if (z_.Cancel()) break;
@@ -262,7 +262,7 @@ void ZipExtractor::ExtractEntries() {
       checkPos_ = item.localPos;
       if (!FetchDisk()) break;
     } else if (z_.ArcType() == atZipMV && item.fromCentral &&
-               item.volume != z_.open_.VolumeNumber) {
+               item.volume != z_.open_.volumeNumber) {
       if (!z_.RequestVolume(item.volume - 1)) break;
     }
     first = false;
@@ -273,7 +273,7 @@ void ZipExtractor::ExtractEntries() {
       z_.ReportError(item.name, "", "0", ec::BadFileHeader);
       continue;
     }
-    z_.stored_entry_name_ = stored;
+    z_.storedEntryName_ = stored;
     if (!CheckEntry(info, item.externalAttributes, stored)) {
       SkipEntry(info.uncompressedSize);
       continue;
@@ -352,11 +352,11 @@ bool ZipExtractor::ReadLocalEntry(const ZipEntryItem& item, EntryInfo& info,
 void ZipExtractor::SkipEntry(uint64_t size) {
   // Sizes come from the archive: the count stops at its lower bound rather
   // than wrap around.
-  int64_t& remaining = z_.Totals().Remaining;
+  int64_t& remaining = z_.Totals().remaining;
   const auto n = static_cast<int64_t>(std::min<uint64_t>(size, uint64_t{1} << 62));
   remaining = remaining < std::numeric_limits<int64_t>::min() + n ? std::numeric_limits<int64_t>::min()
                                                                    : remaining - n;
-  z_.DoProgress(z_.Totals().Total, static_cast<int64_t>(size), static_cast<int64_t>(size));
+  z_.DoProgress(z_.Totals().total, static_cast<int64_t>(size), static_cast<int64_t>(size));
 }
 
 bool ZipExtractor::BeginStep(bool directory) {

@@ -38,7 +38,7 @@ std::string WithVolumeExtension(const std::string& name, int32_t number) {
 }  // namespace
 
 std::string TUnZip::VolumeFileName(int32_t index) {
-  const int32_t last = OpenState().EndVolume;
+  const int32_t last = OpenState().endVolume;
   const std::string& base = run_ != nullptr ? run_->BaseVolume() : ArchiveFile();
   return index < last ? WithVolumeExtension(base, index + 1) : ArchiveFile();
 }
@@ -54,7 +54,7 @@ bool ZipExtractor::RequestVolume(int32_t index) {
   archive_.reset();
   std::string name = z_.VolumeFileName(index);
   baseVolume_ = name;
-  if (z_.OpenState().HeaderState == htLocal && SameTextIgnoringCase(name, archiveName_)) {
+  if (z_.OpenState().headerState == htLocal && SameTextIgnoringCase(name, archiveName_)) {
     // Opened without a directory, the archive itself is not the last volume.
     name = WithVolumeExtension(baseVolume_, index + 2);
     ++index;
@@ -70,7 +70,7 @@ bool ZipExtractor::RequestVolume(int32_t index) {
     return false;
   }
   baseVolume_ = name;
-  z_.open_.VolumeNumber = index + 1;
+  z_.open_.volumeNumber = index + 1;
   z_.SetVolumeName(name);
   if (!OpenArchive(name)) {
     z_.ReportError(name, "", id, ec::OpenError);
@@ -84,8 +84,8 @@ bool ZipExtractor::NextVolumeForData(int64_t stillToRead) {
   if (z_.ArcType() == atZipDS) return FetchDisk();
   // The data of an entry cannot go on beyond the last volume; without this
   // bound a damaged size would cycle through the last volume for ever.
-  const int32_t next = z_.open_.VolumeNumber;
-  if (next > z_.OpenState().EndVolume) {
+  const int32_t next = z_.open_.volumeNumber;
+  if (next > z_.OpenState().endVolume) {
     z_.ReportError(archiveName_, z_.EntryName(), std::to_string(next + 1), ec::ReadError);
     return false;
   }
@@ -96,7 +96,7 @@ bool ZipExtractor::CheckDisk() {
   // The drive's answer (its label) matters only for a file too short to
   // show a record; a disk whose file holds one is judged by that alone.
   const bool queried = z_.DiskManager().CheckDrive(archiveName_, false);
-  const int32_t label = z_.DiskManager().Info().LabelDiskNumber;
+  const int32_t label = z_.DiskManager().Info().labelDiskNumber;
   TFileStream32 disk(archiveName_, fmOpenRead | fmShareDenyWrite);
   if (!disk.Valid()) {
     z_.ReportError(archiveName_, "", "0", ec::OpenError);
@@ -130,7 +130,7 @@ bool ZipExtractor::FetchDisk() {
       z_.SetArchiveFile(archiveName_);
     };
     reopen();
-    while (ok && !HasHeader(z_.OpenState().HeaderState, htEnding)) {
+    while (ok && !HasHeader(z_.OpenState().headerState, htEnding)) {
       bool cancel = true;
       z_.OnGetZipLastDisk(&z_, cancel);
       if (cancel) ok = false; else reopen();

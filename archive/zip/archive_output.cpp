@@ -13,13 +13,13 @@
 
 namespace arc {
 
-TArchiveOutput::TArchiveOutput(TCompressionMethod method, const std::string& archive,
-                               const std::string& tempDir, TArchiveOutputHooks hooks, bool* cancel)
+ArchiveOutput::ArchiveOutput(TCompressionMethod method, const std::string& archive,
+                               const std::string& tempDir, ArchiveOutputHooks hooks, bool* cancel)
     : archive_(archive), hooks_(std::move(hooks)) {
   if (method == cmInMemory) {
     memory_ = std::make_unique<TTempMemStream>(fmCreate, archive);
     memory_->Cancel = cancel;
-    memory_->Remaining = hooks_.Remaining;
+    memory_->remaining = hooks_.remaining;
     memory_->ReadProgress = hooks_.ReadProgress;
     // The move is done by Commit, through the owner: the stream's own move
     // would write straight over the archive.
@@ -28,7 +28,7 @@ TArchiveOutput::TArchiveOutput(TCompressionMethod method, const std::string& arc
   }
   file_ = std::make_unique<TTempFileStream>(fmCreate, archive, tempDir);
   file_->Cancel = cancel;
-  file_->Remaining = hooks_.Remaining;
+  file_->remaining = hooks_.remaining;
   file_->ReadProgress = hooks_.ReadProgress;
   file_->MoveBegin = hooks_.MoveBegin;
   file_->MoveEnd = hooks_.MoveEnd;
@@ -36,28 +36,28 @@ TArchiveOutput::TArchiveOutput(TCompressionMethod method, const std::string& arc
   file_->ReportError = hooks_.ReportError;
 }
 
-TArchiveOutput::~TArchiveOutput() { Discard(); }
+ArchiveOutput::~ArchiveOutput() { Discard(); }
 
-bool TArchiveOutput::Valid() const { return memory_ != nullptr || (file_ && file_->Valid()); }
+bool ArchiveOutput::Valid() const { return memory_ != nullptr || (file_ && file_->Valid()); }
 
-TStream32& TArchiveOutput::Stream() {
+TStream32& ArchiveOutput::Stream() {
   if (memory_) return *memory_;
   return *file_;
 }
 
-std::string TArchiveOutput::TempFileName() const {
+std::string ArchiveOutput::TempFileName() const {
   return file_ ? file_->TempFileName() : std::string();
 }
 
-int64_t TArchiveOutput::Size() { return Stream().Size(); }
+int64_t ArchiveOutput::Size() { return Stream().Size(); }
 
-void TArchiveOutput::CutBack(int64_t size) {
+void ArchiveOutput::CutBack(int64_t size) {
   TStream32& s = Stream();
   if (s.Size() > size) s.SetSize(size);
   s.Seek(0, TSeekOrigin::soEnd);
 }
 
-void TArchiveOutput::Commit() {
+void ArchiveOutput::Commit() {
   if (done_) return;
   done_ = true;
   try {
@@ -71,7 +71,7 @@ void TArchiveOutput::Commit() {
   }
 }
 
-void TArchiveOutput::Move() {
+void ArchiveOutput::Move() {
   if (file_) {
     // The data must be on the disk before the name points at it: a crash
     // right after the rename would otherwise leave an empty archive.
@@ -94,10 +94,10 @@ void TArchiveOutput::Move() {
       } catch (...) {
       }
     }
-  } free_memory{*memory_};
+  } freeMemory{*memory_};
   const int64_t size = memory_->Size();
   if (hooks_.MoveBegin) hooks_.MoveBegin(archive_, std::string());
-  if (hooks_.StoreTotals) hooks_.StoreTotals(size);
+  if (hooks_.storeTotals) hooks_.storeTotals(size);
   try {
     memory_->SetPosition(0);
     if (hooks_.MoveIntoPlace) hooks_.MoveIntoPlace(*memory_, archive_, size, false, std::string());
@@ -111,7 +111,7 @@ void TArchiveOutput::Move() {
   if (hooks_.MoveEnd) hooks_.MoveEnd();
 }
 
-void TArchiveOutput::Discard() {
+void ArchiveOutput::Discard() {
   if (done_) return;
   done_ = true;
   try {

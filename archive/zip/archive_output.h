@@ -23,28 +23,28 @@
 namespace arc {
 
 /// The owner's side of the move.
-struct TArchiveOutputHooks {
-  TTempMoveBegin MoveBegin;
-  TTempMoveEnd MoveEnd;
-  TTempMoveIntoPlace MoveIntoPlace;
-  TTempReportError ReportError;
+struct ArchiveOutputHooks {
+  TempMoveBegin MoveBegin;
+  TempMoveEnd MoveEnd;
+  TempMoveIntoPlace MoveIntoPlace;
+  TempReportError ReportError;
   /// Called for each block read while the archive is copied into place.
-  TProgressHandler ReadProgress;
+  ProgressHandler ReadProgress;
   /// Receives the size of a copy into place, for the progress totals.
-  std::function<void(int64_t size)> StoreTotals;
+  std::function<void(int64_t size)> storeTotals;
   /// The owner's bytes-remaining counter, lowered by the copy into place.
-  int64_t* Remaining = nullptr;
+  int64_t* remaining = nullptr;
 };
 
-class TArchiveOutput {
+class ArchiveOutput {
  public:
   /// Creates the temporary stream; Valid() tells whether that worked.
-  TArchiveOutput(TCompressionMethod method, const std::string& archive, const std::string& tempDir,
-                 TArchiveOutputHooks hooks, bool* cancel);
+  ArchiveOutput(TCompressionMethod method, const std::string& archive, const std::string& tempDir,
+                 ArchiveOutputHooks hooks, bool* cancel);
   /// Discards the output unless it was committed.
-  ~TArchiveOutput();
-  TArchiveOutput(const TArchiveOutput&) = delete;
-  TArchiveOutput& operator=(const TArchiveOutput&) = delete;
+  ~ArchiveOutput();
+  ArchiveOutput(const ArchiveOutput&) = delete;
+  ArchiveOutput& operator=(const ArchiveOutput&) = delete;
 
   bool Valid() const;
   TStream32& Stream();
@@ -68,7 +68,7 @@ class TArchiveOutput {
   void Move();
 
   std::string archive_;
-  TArchiveOutputHooks hooks_;
+  ArchiveOutputHooks hooks_;
   std::unique_ptr<TTempFileStream> file_;
   std::unique_ptr<TTempMemStream> memory_;
   bool done_ = false;

@@ -44,14 +44,14 @@ int64_t DirectorySize(const std::vector<std::vector<uint8_t>>& records) {
 
 /// The finished temporary archive, read without the progress side effects of
 /// its stream (those belong to a move into place, which this is not).
-std::unique_ptr<ByteSource> OpenTemporary(TUpdateRun& run) {
-  const std::string name = run.Output->TempFileName();
+std::unique_ptr<ByteSource> OpenTemporary(UpdateRun& run) {
+  const std::string name = run.output->TempFileName();
   if (!name.empty()) {
     auto file = std::make_unique<FileSource>(name);
     if (!file->IsOpen()) return nullptr;
     return file;
   }
-  auto* memory = dynamic_cast<TCustomMemoryStream32*>(&run.Output->Stream());
+  auto* memory = dynamic_cast<TCustomMemoryStream32*>(&run.output->Stream());
   if (memory == nullptr) return nullptr;
   const auto size = static_cast<size_t>(memory->Size());
   return std::make_unique<MemorySource>(std::span<const uint8_t>(memory->Memory(), size));
@@ -59,7 +59,7 @@ std::unique_ptr<ByteSource> OpenTemporary(TUpdateRun& run) {
 
 }  // namespace
 
-TDiskSpanObj::TDiskSpanObj(TZipBase& zip, TUpdateRun& run)
+TDiskSpanObj::TDiskSpanObj(TZipBase& zip, UpdateRun& run)
     : TDiskCommon(&zip.Drives()),
       OnInsertDisk(zip.OnInsertDisk),
       OnClearDisk(zip.OnClearDisk),
@@ -73,7 +73,7 @@ TDiskSpanObj::~TDiskSpanObj() { CloseVolume(); }
 
 bool TDiskSpanObj::Fail(int32_t code, const std::string& extended) {
   zip_.ReportError(archive_, extended.empty() ? zip_.EntryName() : extended,
-                   std::to_string(disk_number_), code);
+                   std::to_string(diskNumber_), code);
   return false;
 }
 
@@ -83,8 +83,8 @@ bool TDiskSpanObj::Run() {
   if (!temporary) return Fail(ec::OpenError);
   if (!CollectEntries(*temporary)) return false;
 
-  disk_number_ = 1;
-  previous_serial_ = 0;
+  diskNumber_ = 1;
+  previousSerial_ = 0;
   const int64_t leave = std::max<int64_t>(zip_.LeaveSpaceOnFirstDisk(), 0);
   if (!PrepareDisk(leave + kRequiredSpace)) return false;
 
@@ -116,16 +116,16 @@ bool TDiskSpanObj::Run() {
     // A cancelled run has no archive: the directory would name entries
     // that are not on the disks.
     if (*cancel_) return false;
-    zip_.SetEntryName(run_.Headers[p.index].Name);
+    zip_.SetEntryName(run_.headers[p.index].name);
     if (!RoomFor(p.header)) return false;
     p.disk = static_cast<uint32_t>(ZipDiskNumber());
-    p.offset = volume_length_;
+    p.offset = volumeLength_;
     if (!CopyWithDiskChange(*temporary, p.source, p.header)) return false;
     ++done;
     const uint8_t percent = TZipCommon::Percent(total, done);
     zip_.DispatchProgress(percent, percent);
     if (!CopyWithDiskChange(*temporary, p.source + p.header, p.length - p.header)) return false;
-    zip_.Dialogs.PumpMessages();
+    zip_.dialogs.PumpMessages();
   }
   zip_.SetEntryName("");
   if (*cancel_) return false;
@@ -135,22 +135,22 @@ bool TDiskSpanObj::Run() {
 
 bool TDiskSpanObj::CollectEntries(ByteSource& from) {
   pieces_.clear();
-  for (int32_t i = 0; i < run_.Headers.Count(); ++i) {
-    if (run_.Headers[i].Action == TEntryAction::Drop) continue;
+  for (int32_t i = 0; i < run_.headers.Count(); ++i) {
+    if (run_.headers[i].action == EntryAction::Drop) continue;
     Piece p;
     p.index = i;
-    p.source = static_cast<int64_t>(run_.Headers[i].Offset);
+    p.source = static_cast<int64_t>(run_.headers[i].offset);
     pieces_.push_back(p);
   }
   // The entries stand one after the other in list order, the last one
   // reaching the end of the temporary archive; each one's extent is what
   // lies up to the next, a data descriptor included.
   const int64_t end = from.Size();
-  int64_t floor = run_.StubLength;
+  int64_t floor = run_.stubLength;
   for (size_t k = 0; k < pieces_.size(); ++k) {
     Piece& p = pieces_[k];
-    const TCompHeader& e = run_.Headers[p.index];
-    zip_.SetEntryName(e.Name);
+    const CompHeader& e = run_.headers[p.index];
+    zip_.SetEntryName(e.name);
     const int64_t next = k + 1 < pieces_.size() ? pieces_[k + 1].source : end;
     if (p.source < floor || next > end || next - p.source < static_cast<int64_t>(kLocalHeaderLen)) {
       return Fail(ec::BadFileHeader);
@@ -158,7 +158,7 @@ bool TDiskSpanObj::CollectEntries(ByteSource& from) {
     const RecordRead<LocalRecord> local = ReadLocalRecord(from, p.source);
     if (!local) return Fail(ec::BadFileHeader);
     const uint64_t header = local->headerLength;
-    if (header + e.CompressedSize > static_cast<uint64_t>(next - p.source)) {
+    if (header + e.compressedSize > static_cast<uint64_t>(next - p.source)) {
       return Fail(ec::BadFileHeader);
     }
     p.length = next - p.source;
@@ -177,8 +177,8 @@ bool TDiskSpanObj::WriteWithDiskChange(const uint8_t* data, int64_t count) {
     errno = 0;
     const int32_t written = volume_->Write(data, n);
     const int error = errno;
-    if (written > 0) fresh_disk_ = false;
-    volume_length_ += written;
+    if (written > 0) freshDisk_ = false;
+    volumeLength_ += written;
     free_ -= written;
     data += written;
     count -= written;
@@ -186,7 +186,7 @@ bool TDiskSpanObj::WriteWithDiskChange(const uint8_t* data, int64_t count) {
       // The disk is full before its free space said so (file system
       // overhead): what is left goes onto the next disk.
       if (!IsDiskFullError(nullptr, error)) return Fail(ec::WriteError);
-      if (written == 0 && fresh_disk_) return Fail(ec::DiskFull);
+      if (written == 0 && freshDisk_) return Fail(ec::DiskFull);
       free_ = 0;
     }
   }
@@ -210,18 +210,18 @@ std::vector<std::vector<uint8_t>> TDiskSpanObj::CentralRecords() const {
   std::vector<std::vector<uint8_t>> records;
   records.reserve(pieces_.size());
   for (const Piece& p : pieces_) {
-    const TCompHeader& e = run_.Headers[p.index];
+    const CompHeader& e = run_.headers[p.index];
     CentralRecordParts parts;
-    parts.header = e.Central;
+    parts.header = e.central;
     parts.header.diskNumberStart = static_cast<uint16_t>(p.disk);
-    parts.name = e.StoredBytes;
-    parts.compressedSize = e.CompressedSize;
-    parts.uncompressedSize = e.UncompressedSize;
+    parts.name = e.storedBytes;
+    parts.compressedSize = e.compressedSize;
+    parts.uncompressedSize = e.uncompressedSize;
     parts.localHeaderOffset = static_cast<uint64_t>(p.offset);
-    parts.localZip64 = e.LocalZip64;
-    parts.otherExtra = e.CentralExtra;
-    parts.comment = e.Comment;
-    parts.encipher = e.EncipheredHeaders;
+    parts.localZip64 = e.localZip64;
+    parts.otherExtra = e.centralExtra;
+    parts.comment = e.comment;
+    parts.encipher = e.encipheredHeaders;
     records.push_back(CentralRecordBytes(parts));
   }
   return records;
@@ -236,7 +236,7 @@ std::vector<uint8_t> TDiskSpanObj::EndRecords(uint32_t dirDisk, uint64_t dirOffs
 
 bool TDiskSpanObj::RoomFor(int64_t size) {
   // Only what an empty disk cannot hold either is cut.
-  if (size <= free_ || fresh_disk_) return true;
+  if (size <= free_ || freshDisk_) return true;
   return NextDisk();
 }
 
@@ -244,25 +244,25 @@ template <class Build>
 bool TDiskSpanObj::WriteWhole(Build build) {
   for (;;) {
     if (*cancel_) return false;
-    std::vector<uint8_t> bytes = build(static_cast<uint32_t>(ZipDiskNumber()), volume_length_);
+    std::vector<uint8_t> bytes = build(static_cast<uint32_t>(ZipDiskNumber()), volumeLength_);
     const auto size = static_cast<int64_t>(bytes.size());
-    if (size > free_ && !fresh_disk_) {
+    if (size > free_ && !freshDisk_) {
       if (!NextDisk()) return false;
       continue;
     }
-    const int64_t start = volume_length_;
+    const int64_t start = volumeLength_;
     errno = 0;
     const int32_t written = volume_->Write(bytes.data(), static_cast<int32_t>(size));
     const int error = errno;
     if (written == size) {
-      volume_length_ += size;
+      volumeLength_ += size;
       free_ -= size;
-      fresh_disk_ = false;
+      freshDisk_ = false;
       return true;
     }
     // Take back what went out and start them afresh on the next disk.
-    if (!IsDiskFullError(nullptr, error) || fresh_disk_) {
-      return Fail(written == 0 && fresh_disk_ ? ec::DiskFull : ec::WriteError);
+    if (!IsDiskFullError(nullptr, error) || freshDisk_) {
+      return Fail(written == 0 && freshDisk_ ? ec::DiskFull : ec::WriteError);
     }
     volume_->SetSize(start);
     free_ = 0;
@@ -276,16 +276,16 @@ bool TDiskSpanObj::WriteDirectory() {
   // From a further disk when this one has no room for the directory and its
   // end but an empty one would hold them.
   const auto endSize = static_cast<int64_t>(
-      EndRecords(0, static_cast<uint64_t>(volume_length_), static_cast<uint64_t>(dirSize), 0, 0)
+      EndRecords(0, static_cast<uint64_t>(volumeLength_), static_cast<uint64_t>(dirSize), 0, 0)
           .size());
-  const int64_t leave = disk_number_ == 1 ? std::max<int64_t>(zip_.LeaveSpaceOnFirstDisk(), 0) : 0;
-  const bool wholeFits = dirSize + endSize <= info_.TotalBytes - leave;
-  if (free_ <= 0 || (dirSize + endSize > free_ && wholeFits && !fresh_disk_)) {
+  const int64_t leave = diskNumber_ == 1 ? std::max<int64_t>(zip_.LeaveSpaceOnFirstDisk(), 0) : 0;
+  const bool wholeFits = dirSize + endSize <= info_.totalBytes - leave;
+  if (free_ <= 0 || (dirSize + endSize > free_ && wholeFits && !freshDisk_)) {
     if (!NextDisk()) return false;
   }
   if (!records.empty() && !RoomFor(static_cast<int64_t>(records.front().size()))) return false;
   const auto dirDisk = static_cast<uint32_t>(ZipDiskNumber());
-  const auto dirOffset = static_cast<uint64_t>(volume_length_);
+  const auto dirOffset = static_cast<uint64_t>(volumeLength_);
   for (const std::vector<uint8_t>& record : records) {
     const auto size = static_cast<int64_t>(record.size());
     if (!RoomFor(size) || !WriteWithDiskChange(record.data(), size)) return false;

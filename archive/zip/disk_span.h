@@ -46,7 +46,7 @@ namespace arc {
 class ByteSource;
 class TFileStream32;
 class TZipBase;
-struct TUpdateRun;
+struct UpdateRun;
 
 class TDiskSpanObj : public TDiskCommon {
  public:
@@ -58,7 +58,7 @@ class TDiskSpanObj : public TDiskCommon {
 
   /// For one run of `zip` on `run`, whose output holds every entry and
   /// nothing after them. The events are copied from `zip`.
-  TDiskSpanObj(TZipBase& zip, TUpdateRun& run);
+  TDiskSpanObj(TZipBase& zip, UpdateRun& run);
   /// Closes the last volume file.
   ~TDiskSpanObj() override;
 
@@ -67,9 +67,9 @@ class TDiskSpanObj : public TDiskCommon {
   bool Run();
 
   /// The disk being written, from 1 (prompts and labels).
-  int32_t DiskNumber() const { return disk_number_; }
+  int32_t DiskNumber() const { return diskNumber_; }
   /// The same disk as the ZIP records count it, from 0.
-  int32_t ZipDiskNumber() const { return disk_number_ - 1; }
+  int32_t ZipDiskNumber() const { return diskNumber_ - 1; }
 
   TOnInsertDisk OnInsertDisk;
   TOnClearDisk OnClearDisk;
@@ -137,19 +137,19 @@ class TDiskSpanObj : public TDiskCommon {
   bool Fail(int32_t code, const std::string& extended = {});
 
   TZipBase& zip_;
-  TUpdateRun& run_;
+  UpdateRun& run_;
   std::string archive_;
   bool* cancel_;
 
   std::unique_ptr<TFileStream32> volume_;
   /// Bytes written to the open volume file.
-  int64_t volume_length_ = 0;
+  int64_t volumeLength_ = 0;
   /// Bytes that may still go onto the disk in the drive.
   int64_t free_ = 0;
   /// A volume is open on the disk and nothing has been written to it yet.
-  bool fresh_disk_ = false;
-  int32_t disk_number_ = 0;
-  uint32_t previous_serial_ = 0;
+  bool freshDisk_ = false;
+  int32_t diskNumber_ = 0;
+  uint32_t previousSerial_ = 0;
 
   /// Where each entry to copy lies in the temporary archive and where it
   /// went on the disks.

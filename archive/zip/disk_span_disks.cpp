@@ -48,14 +48,14 @@ bool TDiskSpanObj::UsableAtOnce(int64_t required) {
   if (!Service().DriveQuery(archive_, quiet, found)) return false;
   struct stat st {};
   if (IsFile(archive_, st)) return false;
-  if (found.SerialNumber != 0 && found.SerialNumber == previous_serial_) return false;
-  if (found.FreeBytes < required) return false;
+  if (found.serialNumber != 0 && found.serialNumber == previousSerial_) return false;
+  if (found.freeBytes < required) return false;
   info_ = found;
   return true;
 }
 
 bool TDiskSpanObj::PrepareDisk(int64_t required) {
-  const std::string number = std::to_string(disk_number_);
+  const std::string number = std::to_string(diskNumber_);
   if (!OnInsertDisk) {
     zip_.ReportError(archive_, "OnInsertDisk", number, ec::RequiredEvent);
     return false;
@@ -66,22 +66,22 @@ bool TDiskSpanObj::PrepareDisk(int64_t required) {
     OnInsertDisk(this, number, cancel);
     if (cancel) return false;
     if (!CheckDrive()) continue;
-    if (info_.SerialNumber != 0 && info_.SerialNumber == previous_serial_) continue;
+    if (info_.serialNumber != 0 && info_.serialNumber == previousSerial_) continue;
     struct stat st {};
     if (IsFile(archive_, st)) {
       bool askAgain = false;
       if (!HandleExistingFile(askAgain)) return false;
       if (askAgain) continue;
     }
-    if (info_.FreeBytes < info_.TotalBytes && !ClearDisk(required)) return false;
-    if (info_.FreeBytes >= required) return OpenVolume();
+    if (info_.freeBytes < info_.totalBytes && !ClearDisk(required)) return false;
+    if (info_.freeBytes >= required) return OpenVolume();
   }
 }
 
 bool TDiskSpanObj::HandleExistingFile(bool& askAgain) {
   askAgain = false;
   if (!OnDiskSpanFileExists) {
-    zip_.ReportError(archive_, "OnFileExists", std::to_string(disk_number_), ec::RequiredEvent);
+    zip_.ReportError(archive_, "OnFileExists", std::to_string(diskNumber_), ec::RequiredEvent);
     return false;
   }
   struct stat st {};
@@ -102,15 +102,15 @@ bool TDiskSpanObj::HandleExistingFile(bool& askAgain) {
 
 bool TDiskSpanObj::ClearDisk(int64_t required) {
   if (!OnClearDisk) {
-    if (CheckDrive() && info_.FreeBytes >= required) return true;
-    zip_.ReportError(archive_, "OnClearDisk", std::to_string(disk_number_), ec::RequiredEvent);
+    if (CheckDrive() && info_.freeBytes >= required) return true;
+    zip_.ReportError(archive_, "OnClearDisk", std::to_string(diskNumber_), ec::RequiredEvent);
     return false;
   }
   for (;;) {
     bool cancel = true;
-    OnClearDisk(this, info_.Root, required, info_.FreeBytes, info_.TotalBytes, cancel);
+    OnClearDisk(this, info_.root, required, info_.freeBytes, info_.totalBytes, cancel);
     if (cancel) return false;
-    if (CheckDrive() && info_.FreeBytes >= required) return true;
+    if (CheckDrive() && info_.freeBytes >= required) return true;
   }
 }
 
@@ -122,16 +122,16 @@ bool TDiskSpanObj::OpenVolume() {
     volume_.reset();
     return false;
   }
-  volume_length_ = 0;
-  fresh_disk_ = true;
-  const std::string label = SpanDiskLabel(disk_number_);
-  if (info_.VolumeLabel != label && !Service().SetVolumeLabel(info_.Root, label)) {
+  volumeLength_ = 0;
+  freshDisk_ = true;
+  const std::string label = SpanDiskLabel(diskNumber_);
+  if (info_.volumeLabel != label && !Service().SetVolumeLabel(info_.root, label)) {
     zip_.ReportError(archive_, "", label, ec::SpannedDiskLabel);
   }
   if (!CheckDrive()) return false;
-  free_ = info_.FreeBytes;
-  if (disk_number_ == 1) free_ -= std::max<int64_t>(zip_.LeaveSpaceOnFirstDisk(), 0);
-  previous_serial_ = info_.SerialNumber;
+  free_ = info_.freeBytes;
+  if (diskNumber_ == 1) free_ -= std::max<int64_t>(zip_.LeaveSpaceOnFirstDisk(), 0);
+  previousSerial_ = info_.serialNumber;
   return true;
 }
 
@@ -146,7 +146,7 @@ bool TDiskSpanObj::CloseVolume() {
 bool TDiskSpanObj::NextDisk() {
   if (!CloseVolume()) return false;
   if (ZipDiskNumber() >= kLastZipDisk) return Fail(ec::WriteError);
-  ++disk_number_;
+  ++diskNumber_;
   return PrepareDisk(kRequiredSpace);
 }
 

@@ -30,7 +30,7 @@ constexpr int kMaxDataPasses = 3;
 
 class EntryDataWriter {
  public:
-  EntryDataWriter(TZipBase& zip, TArchiveOutput& output, TSourceFileStream& source,
+  EntryDataWriter(TZipBase& zip, ArchiveOutput& output, SourceFileStream& source,
                   EntryPlan& plan, const PrefetchedFile* ahead);
 
   bool Write();
@@ -60,9 +60,9 @@ class EntryDataWriter {
   bool Fail(int32_t code);
 
   TZipBase& z_;
-  TArchiveOutput& output_;
+  ArchiveOutput& output_;
   TStream32& out_;
-  TSourceFileStream& source_;
+  SourceFileStream& source_;
   EntryPlan& plan_;
   const PrefetchedFile* ahead_;
   const int64_t remainingBefore_;
@@ -72,11 +72,11 @@ class EntryDataWriter {
   AesCipher aesCipher_;
   bool cipherFailed_ = false;
   TransferControl control_;
-  TProgressHandler progress_;
+  ProgressHandler progress_;
   std::function<void()> pump_;
 };
 
-EntryDataWriter::EntryDataWriter(TZipBase& zip, TArchiveOutput& output, TSourceFileStream& source,
+EntryDataWriter::EntryDataWriter(TZipBase& zip, ArchiveOutput& output, SourceFileStream& source,
                                  EntryPlan& plan, const PrefetchedFile* ahead)
     : z_(zip),
       output_(output),
@@ -84,29 +84,29 @@ EntryDataWriter::EntryDataWriter(TZipBase& zip, TArchiveOutput& output, TSourceF
       source_(source),
       plan_(plan),
       ahead_(ahead),
-      remainingBefore_(zip.Totals().Remaining),
+      remainingBefore_(zip.Totals().remaining),
       headerLen_(!plan.encrypt ? 0
                  : plan.aes    ? static_cast<int64_t>(AesHeaderLen(*plan.aes))
                                : static_cast<int64_t>(kEncryptionHeaderLen)) {
   // The source keeps the CRC of what it gives (PassCrc): no adapter need.
-  control_.SourceKeepsCrc = true;
-  control_.Encrypted = plan.encrypt;
-  control_.CRC = kCrc32Init;
-  control_.Remaining = &zip.Totals().Remaining;
+  control_.sourceKeepsCrc = true;
+  control_.encrypted = plan.encrypt;
+  control_.crc = kCrc32Init;
+  control_.remaining = &zip.Totals().remaining;
   control_.Cancel = zip.CancelFlag();
   if (plan.aes) {
-    control_.Cipher = [this](uint8_t* data, uint32_t count) {
+    control_.cipher = [this](uint8_t* data, uint32_t count) {
       aesCipher_.Encrypt(std::span<uint8_t>(data, count));
     };
   } else {
-    control_.Cipher = [this](uint8_t* data, uint32_t count) {
+    control_.cipher = [this](uint8_t* data, uint32_t count) {
       z_.Cipher().Encipher(std::span<uint8_t>(data, count));
     };
   }
   progress_ = [this](TStream32&) {
-    z_.DoProgress(z_.Totals().Total, plan_.size, remainingBefore_ - z_.Totals().Remaining);
+    z_.DoProgress(z_.Totals().total, plan_.size, remainingBefore_ - z_.Totals().remaining);
   };
-  pump_ = [this] { z_.Dialogs.PumpMessages(); };
+  pump_ = [this] { z_.dialogs.PumpMessages(); };
 }
 
 bool EntryDataWriter::Fail(int32_t code) {
@@ -116,7 +116,7 @@ bool EntryDataWriter::Fail(int32_t code) {
 
 void EntryDataWriter::BeginData() {
   output_.CutBack(plan_.dataStart);
-  z_.Totals().Remaining = remainingBefore_;
+  z_.Totals().remaining = remainingBefore_;
   if (!plan_.encrypt) return;
   if (plan_.aes) {
     std::array<uint8_t, kAesMaxSaltLen + kAesVerifierLen> header{};
@@ -134,14 +134,14 @@ bool EntryDataWriter::Deflate() {
   // A file of fewer than two pieces gains nothing from the workers: it is
   // deflated as one stream, as with one thread.
   const bool large = plan_.size >= 2 * static_cast<int64_t>(kParallelPieceSize);
-  uint32_t unused_crc = 0;
+  uint32_t unusedCrc = 0;
   return DeflateStream(source_, out_, control_, kDeflateWindowBits, progress_, z_.DeflateType(),
-                       unused_crc, pump_, large ? z_.Threads() : 1);
+                       unusedCrc, pump_, large ? z_.Threads() : 1);
 }
 
 void EntryDataWriter::Store() {
   TStoreStream adapter(out_, progress_, z_.CancelFlag(), control_, kCrcKind32);
-  adapter.ProcessMessages = pump_;
+  adapter.processMessages = pump_;
   adapter.StoreFrom(source_);
 }
 
@@ -149,7 +149,7 @@ bool EntryDataWriter::AheadChunk(const std::vector<uint8_t>& bytes, bool progres
   if (z_.Cancel()) return false;
   pump_();
   if (z_.Cancel()) return false;
-  z_.Totals().Remaining -= plan_.size;
+  z_.Totals().remaining -= plan_.size;
   // Deflated, the progress comes as the input is taken and the bytes when
   // the stream ends; stored, each chunk is written and then reported.
   if (progressFirst) progress_(source_);
@@ -184,19 +184,19 @@ bool EntryDataWriter::Pass(bool& done) {
   }
   plan_.stored = plan_.storeAsked;
   BeginData();
-  bool data_ok = true;
+  bool dataOk = true;
   if (!plan_.stored) {
-    data_ok = Deflate();
-    if (data_ok && out_.Seek(0, TSeekOrigin::soEnd) - plan_.dataStart - headerLen_ > plan_.size) {
+    dataOk = Deflate();
+    if (dataOk && out_.Seek(0, TSeekOrigin::soEnd) - plan_.dataStart - headerLen_ > plan_.size) {
       // Deflating enlarged the data: stored, it takes less room.
       plan_.stored = true;
       BeginData();
     }
   }
-  if (data_ok && plan_.stored && plan_.size > 0) Store();
+  if (dataOk && plan_.stored && plan_.size > 0) Store();
   if (z_.Cancel()) return false;
   // Not cancelled: the engine could not be started or made no progress.
-  if (!data_ok) return Fail(ec::OutOfMemory);
+  if (!dataOk) return Fail(ec::OutOfMemory);
   if (!source_.PassComplete()) throw EStreamRead();
   if (!traditional) plan_.crc = source_.PassCrc();
   if (traditional && source_.PassCrc() != plan_.crc) {
@@ -246,7 +246,7 @@ std::vector<uint8_t> EntryPlan::AesBlockBytes(bool storedData) const {
   return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
-bool WriteEntryData(TZipBase& zip, TArchiveOutput& output, TSourceFileStream& source,
+bool WriteEntryData(TZipBase& zip, ArchiveOutput& output, SourceFileStream& source,
                     EntryPlan& plan, const PrefetchedFile* ahead) {
   EntryDataWriter writer(zip, output, source, plan, ahead);
   return writer.Write();

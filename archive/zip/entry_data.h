@@ -30,8 +30,8 @@
 
 namespace arc {
 
-class TArchiveOutput;
-class TSourceFileStream;
+class ArchiveOutput;
+class SourceFileStream;
 struct PrefetchedFile;
 class TZipBase;
 
@@ -71,7 +71,7 @@ struct EntryPlan {
 /// A failed write raises. With `ahead`, a plain entry's file as the workers
 /// read and deflated it (its source is `source`): written with the events
 /// of reading it here.
-bool WriteEntryData(TZipBase& zip, TArchiveOutput& output, TSourceFileStream& source,
+bool WriteEntryData(TZipBase& zip, ArchiveOutput& output, SourceFileStream& source,
                     EntryPlan& plan, const PrefetchedFile* ahead = nullptr);
 
 }  // namespace arc

@@ -76,12 +76,12 @@ EntryPrefetch::EntryPrefetch(TDeflateType type, unsigned workers)
 EntryPrefetch::~EntryPrefetch() { queue_.Stop(); }
 
 bool EntryPrefetch::Offer(int32_t index, const std::string& path, int64_t size) {
-  if (gathering_.size() >= kBatchFiles || gathered_bytes_ + size > kBatchBytes) {
+  if (gathering_.size() >= kBatchFiles || gatheredBytes_ + size > kBatchBytes) {
     if (!Submit()) return false;
   }
   gathering_.push_back(index);
   paths_.push_back(path);
-  gathered_bytes_ += size;
+  gatheredBytes_ += size;
   // An idle worker takes what there is; busy ones let the batch grow.
   if (queue_.Pending() < workers_) Submit();
   return true;
@@ -102,15 +102,15 @@ bool EntryPrefetch::Submit() {
   sent_.push_back(std::move(gathering_));
   gathering_.clear();
   paths_.clear();
-  gathered_bytes_ = 0;
+  gatheredBytes_ = 0;
   return true;
 }
 
 std::unique_ptr<PrefetchedFile> EntryPrefetch::Read(const std::string& path, Compressor& compressor) {
   auto file = std::make_unique<PrefetchedFile>();
   try {
-    file->source = std::make_unique<TSourceFileStream>(path);
-    TSourceFileStream& source = *file->source;
+    file->source = std::make_unique<SourceFileStream>(path);
+    SourceFileStream& source = *file->source;
     const int64_t size64 = source.Opened().st_size;
     if (!source.Valid() || size64 <= 0 || size64 > kMaxSize) return file;
     file->data.resize(static_cast<size_t>(size64));
@@ -125,11 +125,11 @@ std::unique_ptr<PrefetchedFile> EntryPrefetch::Read(const std::string& path, Com
 
 std::unique_ptr<PrefetchedFile> EntryPrefetch::Take(int32_t index) {
   for (;;) {
-    while (!taken_indexes_.empty()) {
-      const int32_t at = taken_indexes_.front();
+    while (!takenIndexes_.empty()) {
+      const int32_t at = takenIndexes_.front();
       if (at > index) return nullptr;
-      taken_indexes_.pop_front();
-      std::unique_ptr<PrefetchedFile> file = std::move(taken_[taken_next_++]);
+      takenIndexes_.pop_front();
+      std::unique_ptr<PrefetchedFile> file = std::move(taken_[takenNext_++]);
       if (at == index) return file;
     }
     // The next batch: one sent, or the one being gathered when it holds
@@ -137,9 +137,9 @@ std::unique_ptr<PrefetchedFile> EntryPrefetch::Take(int32_t index) {
     if (sent_.empty() && !gathering_.empty() && gathering_.front() <= index) Submit();
     if (sent_.empty() || sent_.front().front() > index) return nullptr;
     taken_ = queue_.Take();
-    taken_indexes_.assign(sent_.front().begin(), sent_.front().end());
+    takenIndexes_.assign(sent_.front().begin(), sent_.front().end());
     sent_.pop_front();
-    taken_next_ = 0;
+    takenNext_ = 0;
   }
 }
 

@@ -43,7 +43,7 @@ namespace arc {
 /// A file read and deflated ahead of the writer.
 struct PrefetchedFile {
   /// Open, measured, and read once in full (PassComplete, PassCrc, PassIsText).
-  std::unique_ptr<TSourceFileStream> source;
+  std::unique_ptr<SourceFileStream> source;
   std::vector<uint8_t> data;      ///< the file's bytes
   std::vector<uint8_t> deflated;  ///< the single stream of them
   bool ok = false;                ///< all of the above worked
@@ -96,13 +96,13 @@ class EntryPrefetch {
   // The batch being gathered: its entries' indexes and paths, their bytes.
   std::vector<int32_t> gathering_;
   std::vector<std::string> paths_;
-  int64_t gathered_bytes_ = 0;
+  int64_t gatheredBytes_ = 0;
   /// The indexes of every batch sent and not taken, in order.
   std::deque<std::vector<int32_t>> sent_;
   /// The batch taken last, with the indexes of its files not yet asked for.
   Batch taken_;
-  std::deque<int32_t> taken_indexes_;
-  size_t taken_next_ = 0;
+  std::deque<int32_t> takenIndexes_;
+  size_t takenNext_ = 0;
 };
 
 }  // namespace arc

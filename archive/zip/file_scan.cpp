@@ -31,8 +31,8 @@ std::string TrimWhite(std::string_view s) {
   return std::string(s.substr(b, e - b + 1));
 }
 
-TMultiMasks Compile(const std::vector<std::string>& texts) {
-  TMultiMasks masks;
+MultiMasks Compile(const std::vector<std::string>& texts) {
+  MultiMasks masks;
   masks.reserve(texts.size());
   for (const std::string& t : texts) masks.emplace_back(t.empty() || t == "*.*" ? "*" : t);
   return masks;
@@ -79,30 +79,30 @@ void TArcFileScan::SetAttribute(TArcFileAttr attribute, bool include) {
 
 void TArcFileScan::SetRootDir(const std::string& value) { rootDir_ = AppendSlash(value); }
 
-void TArcFileScan::SetEntryHandler(TScanEntryHandler handler) {
+void TArcFileScan::SetEntryHandler(ScanEntryHandler handler) {
   if (handler) {
     entryHandler_ = std::move(handler);
   } else {
-    entryHandler_ = [this](const std::string& path, const TSearchRec& rec) { AddToList(path, rec); };
+    entryHandler_ = [this](const std::string& path, const SearchRec& rec) { AddToList(path, rec); };
   }
 }
 
-void TArcFileScan::SetRootScanHandler(TRootScanHandler handler) {
+void TArcFileScan::SetRootScanHandler(RootScanHandler handler) {
   if (handler) {
     rootScan_ = std::move(handler);
   } else {
-    rootScan_ = [this](const std::string& dir, const TMultiMasks& masks) { DefaultRootScan(dir, masks); };
+    rootScan_ = [this](const std::string& dir, const MultiMasks& masks) { DefaultRootScan(dir, masks); };
   }
 }
 
-void TArcFileScan::AddToList(const std::string& path, const TSearchRec& rec) {
+void TArcFileScan::AddToList(const std::string& path, const SearchRec& rec) {
   auto item = std::make_unique<TFileObject>();
-  if ((rec.Attr & faDirectory) == 0) item->FileName = rec.Name;
+  if ((rec.attr & faDirectory) == 0) item->FileName = rec.name;
   item->FilePath = path;
-  item->SizeLow = uint32_t(uint64_t(rec.Size));
-  item->SizeHigh = uint32_t(uint64_t(rec.Size) >> 32);
-  item->Attributes = rec.Attr;
-  item->DateTime = FileTimeToDos(rec.Time);
+  item->SizeLow = uint32_t(uint64_t(rec.size));
+  item->SizeHigh = uint32_t(uint64_t(rec.size) >> 32);
+  item->Attributes = rec.attr;
+  item->DateTime = FileTimeToDos(rec.time);
   files_.Add(std::move(item));
 }
 
@@ -153,14 +153,14 @@ void TArcFileScan::ScanFileSpec() {
         ++i;
       }
     }
-    TMultiMasks masks = Compile(texts);
+    MultiMasks masks = Compile(texts);
     if (OnRootDirChange) OnRootDirChange(this, dir);
     fileSpec_.erase(fileSpec_.begin());
     rootScan_(dir, masks);
   }
 }
 
-void TArcFileScan::DefaultRootScan(const std::string& dir, const TMultiMasks& masks) {
+void TArcFileScan::DefaultRootScan(const std::string& dir, const MultiMasks& masks) {
   std::vector<std::pair<uint64_t, uint64_t>> open;
   if (scanOptions_ == soScanDir) {
     ScanDirectory(dir, masks, false, open);
@@ -177,7 +177,7 @@ void TArcFileScan::DefaultRootScan(const std::string& dir, const TMultiMasks& ma
   }
 }
 
-void TArcFileScan::ScanDirectory(const std::string& dir, const TMultiMasks& masks, bool stayOnDevice,
+void TArcFileScan::ScanDirectory(const std::string& dir, const MultiMasks& masks, bool stayOnDevice,
                                  std::vector<std::pair<uint64_t, uint64_t>>& open) {
   if (OnRecurseDir) OnRecurseDir(this, dir);
   const std::string base = AppendSlash(dir);
@@ -202,28 +202,28 @@ void TArcFileScan::ScanDirectory(const std::string& dir, const TMultiMasks& mask
     struct stat lst {};
     struct stat st {};
     if (lstat(full.c_str(), &lst) != 0 || stat(full.c_str(), &st) != 0) {
-      if (ProcessMessages) ProcessMessages();
+      if (processMessages) processMessages();
       continue;  // vanished, or a link to nothing
     }
     const bool isDir = S_ISDIR(st.st_mode);
     if (isDir || S_ISREG(st.st_mode)) {
-      TSearchRec rec;
-      rec.Name = std::string(name);
-      rec.Attr = AttributesFromStat(st, name);
-      rec.Size = isDir ? 0 : int64_t(st.st_size);
-      rec.Time = st.st_mtime;
-      rec.Mode = static_cast<uint32_t>(st.st_mode);
-      if (PassesFilters(attributes_, attributesEx_, rec.Attr)) {
+      SearchRec rec;
+      rec.name = std::string(name);
+      rec.attr = AttributesFromStat(st, name);
+      rec.size = isDir ? 0 : int64_t(st.st_size);
+      rec.time = st.st_mtime;
+      rec.mode = static_cast<uint32_t>(st.st_mode);
+      if (PassesFilters(attributes_, attributesEx_, rec.attr)) {
         if (isDir) {
           if (updateList_ && entryHandler_) entryHandler_(full + "/", rec);
-        } else if (MatchesAny(masks, rec.Name)) {
+        } else if (MatchesAny(masks, rec.name)) {
           ++filesCount_;
-          filesSize_ += rec.Size;
-          if (OnScanFile) OnScanFile(this, rec.Name, filesCount_, filesSize_);
+          filesSize_ += rec.size;
+          if (OnScanFile) OnScanFile(this, rec.name, filesCount_, filesSize_);
           if (updateList_ && entryHandler_) entryHandler_(base, rec);
         }
       }
-      const bool hidden = (rec.Attr & faHidden) != 0;
+      const bool hidden = (rec.attr & faHidden) != 0;
       const bool loop = std::find(open.begin(), open.end(),
                                   std::pair<uint64_t, uint64_t>(uint64_t(st.st_dev), uint64_t(st.st_ino))) !=
                         open.end();
@@ -233,7 +233,7 @@ void TArcFileScan::ScanDirectory(const std::string& dir, const TMultiMasks& mask
         ScanDirectory(full, masks, stayOnDevice, open);
       }
     }
-    if (ProcessMessages) ProcessMessages();
+    if (processMessages) processMessages();
   }
   open.pop_back();
 }

@@ -38,12 +38,12 @@ using TOnFinishedEvent = std::function<void(TObject* Sender, int32_t FilesCount,
 using TOnRootDirChange = std::function<void(TObject* Sender, const std::string& Dir)>;
 
 /// What the scanner knows of one directory entry.
-struct TSearchRec {
-  std::string Name;
-  uint32_t Attr = 0;  ///< attribute bits as in arc/support/paths.h
-  int64_t Size = 0;
-  std::time_t Time = 0;  ///< last write
-  uint32_t Mode = 0;     ///< type and permission bits (st_mode)
+struct SearchRec {
+  std::string name;
+  uint32_t attr = 0;  ///< attribute bits as in arc/support/paths.h
+  int64_t size = 0;
+  std::time_t time = 0;  ///< last write
+  uint32_t mode = 0;     ///< type and permission bits (st_mode)
 };
 
 /// True when the attribute set selects a file with attribute bits `attr`.
@@ -53,9 +53,9 @@ class TArcFileScan : public TComponent {
  public:
   /// Receives each taken entry: the directory of a file (or a directory's own
   /// path), always with a trailing '/', and the entry itself.
-  using TScanEntryHandler = std::function<void(const std::string& Path, const TSearchRec& Rec)>;
+  using ScanEntryHandler = std::function<void(const std::string& path, const SearchRec& rec)>;
   /// Scans one group directory with its masks.
-  using TRootScanHandler = std::function<void(const std::string& Dir, const TMultiMasks& Masks)>;
+  using RootScanHandler = std::function<void(const std::string& Dir, const MultiMasks& masks)>;
 
   explicit TArcFileScan(TComponent* Owner = nullptr);
 
@@ -97,7 +97,7 @@ class TArcFileScan : public TComponent {
   std::function<void(const std::string& Dir, int Error)> OnUnreadableDir;
 
   /// Called after every directory entry; empty by default.
-  std::function<void()> ProcessMessages;
+  std::function<void()> processMessages;
 
   /// Runs a scan; see the file comment.
   void Scan();
@@ -112,9 +112,9 @@ class TArcFileScan : public TComponent {
   /// Points the scan at another cancel flag (the owner's); null restores the own one.
   void SetCancelFlag(bool* flag) { cancel_ = flag != nullptr ? flag : &ownCancel_; }
   /// Replaces the per-entry handler; an empty one restores collecting into Files().
-  void SetEntryHandler(TScanEntryHandler handler);
+  void SetEntryHandler(ScanEntryHandler handler);
   /// Replaces the root-scan handler; an empty one restores the dispatch by ScanOptions.
-  void SetRootScanHandler(TRootScanHandler handler);
+  void SetRootScanHandler(RootScanHandler handler);
 
   /// The mask test used everywhere names meet masks.
   static bool Matches(std::string_view mask, std::string_view name);
@@ -124,9 +124,9 @@ class TArcFileScan : public TComponent {
   static bool PassesFilters(TArcFileAttrs include, TArcFileAttrs exclude, uint32_t attr);
 
  private:
-  void DefaultRootScan(const std::string& dir, const TMultiMasks& masks);
-  void AddToList(const std::string& path, const TSearchRec& rec);
-  void ScanDirectory(const std::string& dir, const TMultiMasks& masks, bool stayOnDevice,
+  void DefaultRootScan(const std::string& dir, const MultiMasks& masks);
+  void AddToList(const std::string& path, const SearchRec& rec);
+  void ScanDirectory(const std::string& dir, const MultiMasks& masks, bool stayOnDevice,
                      std::vector<std::pair<uint64_t, uint64_t>>& open);
   void ScanFileSpec();
 
@@ -145,8 +145,8 @@ class TArcFileScan : public TComponent {
   int64_t filesSize_ = 0;
   bool ownCancel_ = false;
   bool* cancel_ = &ownCancel_;
-  TScanEntryHandler entryHandler_;
-  TRootScanHandler rootScan_;
+  ScanEntryHandler entryHandler_;
+  RootScanHandler rootScan_;
   uint64_t rootDevice_ = 0;
 };
 

@@ -11,9 +11,9 @@ std::string Folded(std::string_view s) { return LowerAscii(s); }
 
 }  // namespace
 
-int32_t TCompHeaderObj::Add(TCompHeader entry) {
+int32_t TCompHeaderObj::Add(CompHeader entry) {
   const auto i = static_cast<int32_t>(items_.size());
-  index_.emplace(Folded(entry.Name), i);
+  index_.emplace(Folded(entry.name), i);
   items_.push_back(std::move(entry));
   return i;
 }
@@ -24,16 +24,16 @@ void TCompHeaderObj::Clear() {
 }
 
 void TCompHeaderObj::SetName(int32_t i, std::string name) {
-  TCompHeader& e = items_.at(static_cast<size_t>(i));
-  auto [first, last] = index_.equal_range(Folded(e.Name));
+  CompHeader& e = items_.at(static_cast<size_t>(i));
+  auto [first, last] = index_.equal_range(Folded(e.name));
   for (auto it = first; it != last; ++it) {
     if (it->second == i) {
       index_.erase(it);
       break;
     }
   }
-  e.Name = std::move(name);
-  index_.emplace(Folded(e.Name), i);
+  e.name = std::move(name);
+  index_.emplace(Folded(e.name), i);
 }
 
 int32_t TCompHeaderObj::IndexOf(std::string_view name) const {
@@ -45,8 +45,8 @@ int32_t TCompHeaderObj::IndexOf(std::string_view name) const {
 }
 
 int32_t TCompHeaderObj::CountKept() const {
-  return static_cast<int32_t>(std::count_if(items_.begin(), items_.end(), [](const TCompHeader& e) {
-    return e.Action != TEntryAction::Drop;
+  return static_cast<int32_t>(std::count_if(items_.begin(), items_.end(), [](const CompHeader& e) {
+    return e.action != EntryAction::Drop;
   }));
 }
 

@@ -30,47 +30,47 @@
 namespace arc {
 
 /// What the update does with an entry.
-enum class TEntryAction : uint8_t {
+enum class EntryAction : uint8_t {
   Compress = 0,     // compress the file anew
   Copy = 1,         // copy the old entry unchanged
   Drop = 2,         // deleted, skipped or failed
   CopyRenamed = 3,  // copy the old entry under a new name
 };
 
-struct TCompHeader {
+struct CompHeader {
   /// Change it through TCompHeaderObj::SetName, which keeps the look-up
   /// index in step.
-  std::string Name;
-  std::string StoredBytes;
-  CentralHeader Central;  ///< plain (deciphered) values
-  TEntryAction Action = TEntryAction::Compress;
+  std::string name;
+  std::string storedBytes;
+  CentralHeader central;  ///< plain (deciphered) values
+  EntryAction action = EntryAction::Compress;
   /// Local-header offset: in the old archive until the entry is copied, then
   /// in the new one.
-  uint64_t Offset = 0;
-  uint64_t CompressedSize = 0;  ///< counts an encryption header
-  uint64_t UncompressedSize = 0;
+  uint64_t offset = 0;
+  uint64_t compressedSize = 0;  ///< counts an encryption header
+  uint64_t uncompressedSize = 0;
   /// The entry's local and central headers are enciphered.
-  bool EncipheredHeaders = false;
+  bool encipheredHeaders = false;
   /// The local header carries a Zip64 block (both sizes are in it).
-  bool LocalZip64 = false;
+  bool localZip64 = false;
   /// Extra-field blocks of the central record other than the size blocks,
   /// which are written anew for every record.
-  std::vector<uint8_t> CentralExtra;
-  std::vector<uint8_t> Comment;
+  std::vector<uint8_t> centralExtra;
+  std::vector<uint8_t> comment;
   /// Length of the base directory cut from the full path.
-  int32_t BaseDirLength = 0;
+  int32_t baseDirLength = 0;
 
   // A file to compress: what the scan found.
-  std::string SourcePath;  ///< full path of the file or directory
-  std::string StoredName;  ///< the stored name computed when it was found
-  int64_t FileSize = 0;
-  uint32_t FileDate = 0;    ///< DOS date-time of the last write, local time
-  int64_t FileMtime = 0;    ///< the last write, seconds since the epoch
+  std::string sourcePath;  ///< full path of the file or directory
+  std::string storedName;  ///< the stored name computed when it was found
+  int64_t fileSize = 0;
+  uint32_t fileDate = 0;    ///< DOS date-time of the last write, local time
+  int64_t fileMtime = 0;    ///< the last write, seconds since the epoch
   uint32_t Attributes = 0;  ///< attribute bits as in arc/support/paths.h
-  uint32_t Mode = 0;        ///< type and permission bits (st_mode)
-  bool IsDirectory = false;
+  uint32_t mode = 0;        ///< type and permission bits (st_mode)
+  bool isDirectory = false;
   /// Came from the old archive (a refreshed entry keeps this and its place).
-  bool FromOldArchive = false;
+  bool fromOldArchive = false;
 };
 
 /// The header list of one update.
@@ -78,11 +78,11 @@ class TCompHeaderObj {
  public:
   int32_t Count() const { return static_cast<int32_t>(items_.size()); }
   bool Empty() const { return items_.empty(); }
-  TCompHeader& operator[](int32_t i) { return items_.at(static_cast<size_t>(i)); }
-  const TCompHeader& operator[](int32_t i) const { return items_.at(static_cast<size_t>(i)); }
+  CompHeader& operator[](int32_t i) { return items_.at(static_cast<size_t>(i)); }
+  const CompHeader& operator[](int32_t i) const { return items_.at(static_cast<size_t>(i)); }
 
   /// Appends an entry; returns its index.
-  int32_t Add(TCompHeader entry);
+  int32_t Add(CompHeader entry);
   void Clear();
   /// Gives entry `i` a new Name.
   void SetName(int32_t i, std::string name);
@@ -94,13 +94,13 @@ class TCompHeaderObj {
   /// Entries whose action is not Drop.
   int32_t CountKept() const;
 
-  std::vector<TCompHeader>::iterator begin() { return items_.begin(); }
-  std::vector<TCompHeader>::iterator end() { return items_.end(); }
-  std::vector<TCompHeader>::const_iterator begin() const { return items_.begin(); }
-  std::vector<TCompHeader>::const_iterator end() const { return items_.end(); }
+  std::vector<CompHeader>::iterator begin() { return items_.begin(); }
+  std::vector<CompHeader>::iterator end() { return items_.end(); }
+  std::vector<CompHeader>::const_iterator begin() const { return items_.begin(); }
+  std::vector<CompHeader>::const_iterator end() const { return items_.end(); }
 
  private:
-  std::vector<TCompHeader> items_;
+  std::vector<CompHeader> items_;
   /// Names folded to lower case -> indices, for look-ups in large lists.
   std::unordered_multimap<std::string, int32_t> index_;
 };

@@ -30,7 +30,7 @@ constexpr std::array<uint8_t, 256> kByteKinds = [] {
 
 }  // namespace
 
-TSourceFileStream::TSourceFileStream(const std::string& path)
+SourceFileStream::SourceFileStream(const std::string& path)
     : TFileStream32(path, fmOpenRead | fmShareDenyNone) {
   if (!Valid()) return;
   if (::fstat(Handle(), &opened_) != 0 || !S_ISREG(opened_.st_mode)) {
@@ -41,37 +41,37 @@ TSourceFileStream::TSourceFileStream(const std::string& path)
   StartPass();  // an empty file is read in full without a single read
 }
 
-bool TSourceFileStream::ChangedSinceOpened() const {
+bool SourceFileStream::ChangedSinceOpened() const {
   struct stat now {};
   if (::fstat(Handle(), &now) != 0) return true;
   return now.st_size != opened_.st_size || now.st_mtim.tv_sec != opened_.st_mtim.tv_sec ||
          now.st_mtim.tv_nsec != opened_.st_mtim.tv_nsec;
 }
 
-int32_t TSourceFileStream::Read(void* buffer, int32_t count) {
+int32_t SourceFileStream::Read(void* buffer, int32_t count) {
   if (count <= 0 || buffer == nullptr || position_ >= size_) return 0;
   const auto wanted = static_cast<int32_t>(std::min<int64_t>(count, size_ - position_));
   if (position_ == 0) StartPass();
-  const bool continues = in_order_ && position_ == pass_end_;
+  const bool continues = inOrder_ && position_ == passEnd_;
   // The descriptor moves only when it is read from: asking for the size or
   // the position costs no system call.
-  if (handle_at_ != position_) {
+  if (handleAt_ != position_) {
     if (THandleStream32::Seek(position_, TSeekOrigin::soBeginning) != position_) return 0;
-    handle_at_ = position_;
+    handleAt_ = position_;
   }
   const int32_t got = THandleStream32::Read(buffer, wanted);
-  if (got > 0) handle_at_ += got;
+  if (got > 0) handleAt_ += got;
   if (got <= 0) return 0;
   if (continues) {
     Take(static_cast<const uint8_t*>(buffer), got);
   } else {
-    in_order_ = false;
+    inOrder_ = false;
   }
   position_ += got;
   return got;
 }
 
-int64_t TSourceFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+int64_t SourceFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   int64_t target = offset;
   if (origin == TSeekOrigin::soCurrent) target = position_ + offset;
   if (origin == TSeekOrigin::soEnd) target = size_ + offset;
@@ -80,24 +80,24 @@ int64_t TSourceFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   return position_;
 }
 
-void TSourceFileStream::StartPass() {
-  pass_end_ = 0;
-  pass_crc_ = kCrc32Init;
-  in_order_ = true;
+void SourceFileStream::StartPass() {
+  passEnd_ = 0;
+  passCrc_ = kCrc32Init;
+  inOrder_ = true;
   binary_ = false;
-  some_text_ = false;
+  someText_ = false;
 }
 
-void TSourceFileStream::Take(const uint8_t* data, int32_t count) {
-  Crc32Update(data, count, pass_crc_);
+void SourceFileStream::Take(const uint8_t* data, int32_t count) {
+  Crc32Update(data, count, passCrc_);
   if (!binary_) {
     // A table and no early exit: this runs over every byte of a text file.
     uint8_t seen = 0;
     for (int32_t i = 0; i < count; ++i) seen |= kByteKinds[data[i]];
     binary_ = (seen & kBinary) != 0;
-    some_text_ = some_text_ || (seen & kText) != 0;
+    someText_ = someText_ || (seen & kText) != 0;
   }
-  pass_end_ += count;
+  passEnd_ += count;
 }
 
 }  // namespace arc

@@ -23,11 +23,11 @@
 
 namespace arc {
 
-class TSourceFileStream : public TFileStream32 {
+class SourceFileStream : public TFileStream32 {
  public:
   /// Opens `path` for reading and measures it; Valid() tells whether both
   /// worked.
-  explicit TSourceFileStream(const std::string& path);
+  explicit SourceFileStream(const std::string& path);
 
   /// The file's status when it was opened.
   const struct stat& Opened() const { return opened_; }
@@ -41,12 +41,12 @@ class TSourceFileStream : public TFileStream32 {
 
   /// CRC-32 (final value) of the last pass that read the file from its first
   /// byte on; valid when PassComplete().
-  uint32_t PassCrc() const { return pass_crc_ ^ 0xFFFFFFFFu; }
+  uint32_t PassCrc() const { return passCrc_ ^ 0xFFFFFFFFu; }
   /// The last pass read every measured byte, in order.
-  bool PassComplete() const { return in_order_ && pass_end_ == size_; }
+  bool PassComplete() const { return inOrder_ && passEnd_ == size_; }
   /// The bytes of the last pass are text: no control character that text
   /// does not use, and at least one that it does.
-  bool PassIsText() const { return !binary_ && some_text_; }
+  bool PassIsText() const { return !binary_ && someText_; }
 
  private:
   void StartPass();
@@ -55,12 +55,12 @@ class TSourceFileStream : public TFileStream32 {
   struct stat opened_ {};
   int64_t size_ = 0;
   int64_t position_ = 0;
-  int64_t handle_at_ = 0;  ///< where the descriptor is
-  int64_t pass_end_ = 0;
-  uint32_t pass_crc_ = 0xFFFFFFFFu;
-  bool in_order_ = false;
+  int64_t handleAt_ = 0;  ///< where the descriptor is
+  int64_t passEnd_ = 0;
+  uint32_t passCrc_ = 0xFFFFFFFFu;
+  bool inOrder_ = false;
   bool binary_ = false;
-  bool some_text_ = false;
+  bool someText_ = false;
 };
 
 }  // namespace arc

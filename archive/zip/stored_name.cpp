@@ -81,8 +81,8 @@ std::string_view BeforeLastDirectory(std::string_view base) {
 
 }  // namespace
 
-std::string StoredDirName(std::string_view path, std::string_view base, const TNamingRules& rules) {
-  switch (rules.Mode) {
+std::string StoredDirName(std::string_view path, std::string_view base, const NamingRules& rules) {
+  switch (rules.mode) {
     case sdNone: {
       std::string_view p = path;
       const bool dir = !p.empty() && p.back() == '/';
@@ -143,7 +143,7 @@ std::string CommonDirectory(const std::vector<std::string>& lines) {
 
 bool IsExcluded(std::string_view storedName, std::string_view fullPath, std::string_view base,
                 const std::vector<std::string>& excludeSpec, bool recurseDirs,
-                const TNamingRules& rules) {
+                const NamingRules& rules) {
   const std::string fileDir = ExtractFilePath(fullPath);
   const std::string fileName = ExtractFileName(fullPath);
   for (const std::string& line : excludeSpec) {
@@ -176,7 +176,7 @@ std::string StoredBytesOf(const std::string& localName, bool translateOem, uint1
   // mark refuse the whole archive.
   if (!IsValidUtf8(localName)) return localName;
   if (allowOem && translateOem) {
-    const std::string oem = LocalToOem(localName, true);
+    std::string oem = LocalToOem(localName, true);
     // Only a name that comes back unchanged is stored in the OEM code page;
     // any other is kept as UTF-8 and marked so, rather than mangled.
     if (Cp437ToUtf8(oem) == localName) {

@@ -23,15 +23,15 @@
 namespace arc {
 
 /// What the naming rules look at besides the path.
-struct TNamingRules {
-  TStoredDirNames Mode = sdRelative;
+struct NamingRules {
+  TStoredDirNames mode = sdRelative;
   /// The base directory of the explorer modes, with a trailing '/'.
   std::string DefaultDir;
 };
 
 /// The stored name of `path`, found under the base directory `base` (the
 /// directory of the FileSpec line that found it, with a trailing '/').
-std::string StoredDirName(std::string_view path, std::string_view base, const TNamingRules& rules);
+std::string StoredDirName(std::string_view path, std::string_view base, const NamingRules& rules);
 
 /// The longest directory that all `lines` (paths or paths with masks) start
 /// with, compared without regard to ASCII case and cut back to a whole
@@ -50,7 +50,7 @@ std::string CommonDirectory(const std::vector<std::string>& lines);
 /// over and the later lines are still tried.
 bool IsExcluded(std::string_view storedName, std::string_view fullPath, std::string_view base,
                 const std::vector<std::string>& excludeSpec, bool recurseDirs,
-                const TNamingRules& rules);
+                const NamingRules& rules);
 
 /// Stored bytes and flag bit 11 of a local name: ASCII and bytes that are
 /// not UTF-8 as they are, unflagged; other UTF-8 in the OEM code page when

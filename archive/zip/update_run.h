@@ -23,46 +23,46 @@
 
 namespace arc {
 
-struct TUpdateRun {
-  TCompHeaderObj Headers;
+struct UpdateRun {
+  TCompHeaderObj headers;
   /// Full paths of the sources a swMove run erases once the archive is in
   /// place.
-  std::vector<std::string> MovedFiles;
+  std::vector<std::string> movedFiles;
 
   /// The old archive: positional reads for its directory, a stream for
   /// copying its entries. Both null for a new archive.
-  std::unique_ptr<FileSource> OldSource;
-  std::unique_ptr<TFileStream32> OldStream;
-  TArcType OldType = atNA;
-  TArcOpenState OldOpen;
+  std::unique_ptr<FileSource> oldSource;
+  std::unique_ptr<TFileStream32> oldStream;
+  TArcType oldType = atNA;
+  ArcOpenState oldOpen;
   /// Bytes of a self-extracting archive's program in front of the entries.
-  int64_t StubLength = 0;
+  int64_t stubLength = 0;
   /// The old archive's comment; written after the new end record.
-  std::vector<uint8_t> ArchiveComment;
+  std::vector<uint8_t> archiveComment;
 
   /// Entries of the old archive by their stored bytes; built when a name is
   /// first not found by its local form.
-  std::unordered_map<std::string, int32_t> OldByStoredBytes;
-  bool OldByStoredBytesBuilt = false;
+  std::unordered_map<std::string, int32_t> oldByStoredBytes;
+  bool oldByStoredBytesBuilt = false;
 
   /// The new archive.
-  std::unique_ptr<TArchiveOutput> Output;
+  std::unique_ptr<ArchiveOutput> output;
 
-  bool IsNew = true;
+  bool isNew = true;
   /// The scan found something to work on.
-  bool SomethingToDo = false;
+  bool somethingToDo = false;
   /// Newest DOS date-time of the files the scan found (daMaxFileDate).
-  uint32_t MaxFileDate = 0;
+  uint32_t maxFileDate = 0;
   /// Entries swDelete marked while the directory was loaded.
-  int32_t MarkedForDelete = 0;
+  int32_t markedForDelete = 0;
   /// The directory of the FileSpec line being scanned, with a trailing '/'.
-  std::string BaseDir;
-  TNamingRules Naming;
+  std::string baseDir;
+  NamingRules naming;
   /// The drive check found a removable drive.
-  bool Removable = false;
+  bool removable = false;
 
   /// Comment editing: a comment was changed since the directory was loaded.
-  bool CommentsChanged = false;
+  bool commentsChanged = false;
 };
 
 }  // namespace arc

@@ -15,15 +15,15 @@ namespace {
 /// True when the file-name part carries an extension. A leading dot marks a
 /// hidden file on this system, not an extension.
 bool HasExtension(const std::string& path) {
-  const size_t name_start = path.find_last_of('/') + 1;  // npos + 1 == 0
+  const size_t nameStart = path.find_last_of('/') + 1;  // npos + 1 == 0
   const size_t dot = path.find_last_of('.');
-  return dot != std::string::npos && dot > name_start;
+  return dot != std::string::npos && dot > nameStart;
 }
 
 }  // namespace
 
 TZipBase::TZipBase(TComponent* Owner)
-    : TCompBase(Owner), store_files_of_type_{".ACE", ".ARC", ".ARJ", ".BH",  ".CAB", ".ENC",
+    : TCompBase(Owner), storeFilesOfType_{".ACE", ".ARC", ".ARJ", ".BH",  ".CAB", ".ENC",
                                              ".GZ",  ".HA",  ".JAR", ".LHA", ".LZH", ".PAK",
                                              ".PK3", ".PK_", ".RAR", ".TAR", ".TGZ", ".UUE",
                                              ".UU",  ".WAR", ".XXE", ".Z",   ".ZIP", ".ZOO"} {
@@ -57,7 +57,7 @@ void TZipBase::SetArcType(TArcType /*value*/) {
   AddDefaultExt();
 }
 
-TArcType TZipBase::DetectArchive(ByteSource& file, TArcOpenState& open) {
+TArcType TZipBase::DetectArchive(ByteSource& file, ArcOpenState& open) {
   Detection found = DetectArchiveFile(file, ArchiveFile(), Drives());
   open = found.open;
   return found.type;
@@ -66,19 +66,19 @@ TArcType TZipBase::DetectArchive(ByteSource& file, TArcOpenState& open) {
 void TZipBase::AddDefaultExt() {
   // An empty name stays empty: an extension alone is no archive name.
   const std::string& name = ArchiveFile();
-  if (!name.empty() && !HasExtension(name)) StoreArchiveFile(name + default_ext_);
+  if (!name.empty() && !HasExtension(name)) StoreArchiveFile(name + defaultExt_);
 }
 
 void TZipBase::SetAttributeEx(TArcFileAttr Attr, bool Include) {
   if (Include) {
-    attributes_ex_.Include(Attr);
+    attributesEx_.Include(Attr);
   } else {
-    attributes_ex_.Exclude(Attr);
+    attributesEx_.Exclude(Attr);
   }
 }
 
 void TZipBase::SetCompressMethod(TCompressMethod value) {
-  if (value == cmStore || value == cmDeflate) compress_method_ = value;
+  if (value == cmStore || value == cmDeflate) compressMethod_ = value;
 }
 
 TZip::TZip(TComponent* Owner) : TZipBase(Owner) {}

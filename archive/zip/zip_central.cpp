@@ -16,24 +16,24 @@ constexpr size_t kDirectoryChunk = 65536;
 
 void ZipUpdater::WriteCentralDirectory() {
   z_.DispatchProgress(0, 0);
-  TStream32& out = run_.Output->Stream();
+  TStream32& out = run_.output->Stream();
   try {
     const auto start = static_cast<uint64_t>(out.Seek(0, TSeekOrigin::soEnd));
     std::vector<uint8_t> pending;
     uint64_t entries = 0;
-    for (const TCompHeader& e : run_.Headers) {
-      if (e.Action == TEntryAction::Drop) continue;
+    for (const CompHeader& e : run_.headers) {
+      if (e.action == EntryAction::Drop) continue;
       CentralRecordParts parts;
-      parts.header = e.Central;
+      parts.header = e.central;
       parts.header.diskNumberStart = 0;
-      parts.name = e.StoredBytes;
-      parts.compressedSize = e.CompressedSize;
-      parts.uncompressedSize = e.UncompressedSize;
-      parts.localHeaderOffset = e.Offset;
-      parts.localZip64 = e.LocalZip64;
-      parts.otherExtra = e.CentralExtra;
-      parts.comment = e.Comment;
-      parts.encipher = e.EncipheredHeaders;
+      parts.name = e.storedBytes;
+      parts.compressedSize = e.compressedSize;
+      parts.uncompressedSize = e.uncompressedSize;
+      parts.localHeaderOffset = e.offset;
+      parts.localZip64 = e.localZip64;
+      parts.otherExtra = e.centralExtra;
+      parts.comment = e.comment;
+      parts.encipher = e.encipheredHeaders;
       const std::vector<uint8_t> record = CentralRecordBytes(parts);
       pending.insert(pending.end(), record.begin(), record.end());
       if (pending.size() >= kDirectoryChunk) {
@@ -45,7 +45,7 @@ void ZipUpdater::WriteCentralDirectory() {
     if (!pending.empty()) out.WriteBuffer(pending.data(), static_cast<int32_t>(pending.size()));
     const auto end = static_cast<uint64_t>(out.Position());
     const std::vector<uint8_t> tail =
-        EndOfDirectoryBytes(entries, end - start, start, end, run_.ArchiveComment);
+        EndOfDirectoryBytes(entries, end - start, start, end, run_.archiveComment);
     out.WriteBuffer(tail.data(), static_cast<int32_t>(tail.size()));
   } catch (const EStreamWrite& e) {
     // A directory cut short would make an archive that loses entries: the
@@ -57,7 +57,7 @@ void ZipUpdater::WriteCentralDirectory() {
 }
 
 void ZipUpdater::WriteEmptyArchive() {
-  TStream32& out = run_.Output->Stream();
+  TStream32& out = run_.output->Stream();
   const int64_t here = out.Seek(0, TSeekOrigin::soEnd);
   EndRecord e;
   // Zero without a program in front; otherwise where the directory would be.
@@ -74,10 +74,10 @@ void ZipUpdater::WriteEmptyArchive() {
 
 void ZipUpdater::ReportWrittenEntries() {
   if (!z_.OnRead) return;
-  for (int32_t i = 0; i < run_.Headers.Count(); ++i) {
-    const TCompHeader& e = run_.Headers[i];
-    if (e.Action == TEntryAction::Drop) continue;
-    z_.OnRead(&z_, static_cast<int64_t>(e.Offset), i);
+  for (int32_t i = 0; i < run_.headers.Count(); ++i) {
+    const CompHeader& e = run_.headers[i];
+    if (e.action == EntryAction::Drop) continue;
+    z_.OnRead(&z_, static_cast<int64_t>(e.offset), i);
   }
 }
 

@@ -20,8 +20,9 @@ namespace {
 
 /// A comment holds at most 65,535 bytes.
 std::vector<uint8_t> CommentBytes(const std::string& comment) {
+  const size_t length = std::min<size_t>(comment.size(), 0xFFFF);
   return std::vector<uint8_t>(comment.begin(),
-                              comment.begin() + std::min<size_t>(comment.size(), 0xFFFF));
+                              comment.begin() + static_cast<std::ptrdiff_t>(length));
 }
 
 }  // namespace
@@ -33,43 +34,43 @@ int32_t TZipBase::OpenForComments() {
   StoreArcType(atZip);
   if (!opened) return -1;
   comments_ = std::move(session);
-  return comments_->State().Headers.Count();
+  return comments_->State().headers.Count();
 }
 
 bool TZipBase::GetFileComment(int32_t index, ZipEntryInfo& entry, std::string& comment) const {
   entry = ZipEntryInfo{};
   comment.clear();
-  if (!comments_ || index < 0 || index >= comments_->State().Headers.Count()) return false;
-  const TCompHeader& e = comments_->State().Headers[index];
-  entry = DescribeCentralEntry(e.Name, e.Central, e.CompressedSize, e.UncompressedSize,
-                               e.CentralExtra);
-  comment.assign(e.Comment.begin(), e.Comment.end());
+  if (!comments_ || index < 0 || index >= comments_->State().headers.Count()) return false;
+  const CompHeader& e = comments_->State().headers[index];
+  entry = DescribeCentralEntry(e.name, e.central, e.compressedSize, e.uncompressedSize,
+                               e.centralExtra);
+  comment.assign(e.comment.begin(), e.comment.end());
   return true;
 }
 
 void TZipBase::SetFileComment(int32_t index, const std::string& comment) {
-  if (!comments_ || index < 0 || index >= comments_->State().Headers.Count()) return;
-  TUpdateRun& run = comments_->State();
-  TCompHeader& e = run.Headers[index];
+  if (!comments_ || index < 0 || index >= comments_->State().headers.Count()) return;
+  UpdateRun& run = comments_->State();
+  CompHeader& e = run.headers[index];
   const std::vector<uint8_t> bytes = CommentBytes(comment);
-  if (bytes == e.Comment) return;
-  e.Comment = bytes;
-  run.CommentsChanged = true;
+  if (bytes == e.comment) return;
+  e.comment = bytes;
+  run.commentsChanged = true;
 }
 
 std::string TZipBase::GetArchiveComment() const {
   if (!comments_) return {};
-  const std::vector<uint8_t>& bytes = comments_->State().ArchiveComment;
+  const std::vector<uint8_t>& bytes = comments_->State().archiveComment;
   return std::string(bytes.begin(), bytes.end());
 }
 
 void TZipBase::SetArchiveComment(const std::string& comment) {
   if (!comments_) return;
-  TUpdateRun& run = comments_->State();
+  UpdateRun& run = comments_->State();
   const std::vector<uint8_t> bytes = CommentBytes(comment);
-  if (bytes == run.ArchiveComment) return;
-  run.ArchiveComment = bytes;
-  run.CommentsChanged = true;
+  if (bytes == run.archiveComment) return;
+  run.archiveComment = bytes;
+  run.commentsChanged = true;
 }
 
 bool TZipBase::SaveComments() {
@@ -79,7 +80,7 @@ bool TZipBase::SaveComments() {
 }
 
 bool ZipUpdater::OpenForComments() {
-  run_.IsNew = false;
+  run_.isNew = false;
   // The directory is loaded as for an update that deletes nothing.
   const TSwitch held = z_.Switch();
   z_.SetSwitch(swAdd);
@@ -90,35 +91,35 @@ bool ZipUpdater::OpenForComments() {
 }
 
 bool ZipUpdater::SaveComments() {
-  if (z_.Cancel() || !run_.CommentsChanged) return false;
-  if (!run_.OldSource || !run_.OldStream) {
+  if (z_.Cancel() || !run_.commentsChanged) return false;
+  if (!run_.oldSource || !run_.oldStream) {
     z_.ReportError(z_.ArchiveFile(), "", "0", ec::OpenError);
     return false;
   }
   try {
     if (!CreateOutput(cmTempFile)) return false;
-    TStream32& out = run_.Output->Stream();
-    out.OwnerProgress = nullptr;
-    if (HasHeader(run_.OldOpen.HeaderState, htCentral)) {
+    TStream32& out = run_.output->Stream();
+    out.ownerProgress = nullptr;
+    if (HasHeader(run_.oldOpen.headerState, htCentral)) {
       // Everything up to the directory stays byte for byte, offsets included.
-      const int64_t head = run_.OldOpen.DataOffset;
+      const int64_t head = run_.oldOpen.dataOffset;
       if (head > 0) {
-        run_.OldStream->SetPosition(0);
-        out.CopyFrom(*run_.OldStream, head);
+        run_.oldStream->SetPosition(0);
+        out.CopyFrom(*run_.oldStream, head);
       }
     } else {
       // No directory to cut at: the entries are copied one by one.
-      if (run_.StubLength > 0) {
-        run_.OldStream->SetPosition(0);
-        out.CopyFrom(*run_.OldStream, run_.StubLength);
+      if (run_.stubLength > 0) {
+        run_.oldStream->SetPosition(0);
+        out.CopyFrom(*run_.oldStream, run_.stubLength);
       }
-      for (int32_t i = 0; i < run_.Headers.Count(); ++i) CopyUnchanged(i);
+      for (int32_t i = 0; i < run_.headers.Count(); ++i) CopyUnchanged(i);
     }
     if (z_.Cancel()) return false;
     WriteCentralDirectory();
-    run_.OldStream.reset();
-    run_.OldSource.reset();
-    run_.Output->Commit();
+    run_.oldStream.reset();
+    run_.oldSource.reset();
+    run_.output->Commit();
     return true;
   } catch (const E_RAISE&) {
     return false;

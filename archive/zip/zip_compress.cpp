@@ -40,9 +40,9 @@ bool ZipUpdater::CheckArchiveDrive() {
 }
 
 int32_t ZipUpdater::Run() {
-  z_.processed_count_ = 0;
-  z_.deleted_count_ = 0;
-  z_.Totals() = TProgressTotals{};
+  z_.processedCount_ = 0;
+  z_.deletedCount_ = 0;
+  z_.Totals() = ProgressTotals{};
   z_.ResetProgressDispatcher();
   *z_.CancelFlag() = false;
   z_.SetEntryName("");
@@ -69,9 +69,9 @@ int32_t ZipUpdater::Run() {
   }
   if (z_.ArchiveFile().empty() || z_.Cancel()) return 0;
 
-  run_.Removable = removable;
-  run_.Naming.Mode = z_.StoredDirNames();
-  run_.Naming.DefaultDir =
+  run_.removable = removable;
+  run_.naming.mode = z_.StoredDirNames();
+  run_.naming.DefaultDir =
       z_.DefaultDir().empty() ? std::string() : AppendSlash(ExpandPath(z_.DefaultDir()));
   int32_t result = 0;
   try {
@@ -107,9 +107,9 @@ bool ZipUpdater::ArchiveWritable() {
     z_.ReportError(z_.ArchiveFile(), "OnNonWriteableArchive", "0", ec::RequiredEvent);
     return false;
   }
-  bool write_to_file = false;
-  z_.OnNonWriteableArchive(&z_, z_.ArchiveFile(), write_to_file);
-  if (!write_to_file) return false;
+  bool writeToFile = false;
+  z_.OnNonWriteableArchive(&z_, z_.ArchiveFile(), writeToFile);
+  if (!writeToFile) return false;
   // Made normal: a directory cannot be.
   if ((attributes & faDirectory) != 0) return false;
   if ((attributes & faReadOnly) != 0 && !SetFileReadOnly(z_.ArchiveFile(), false)) return false;

@@ -41,7 +41,7 @@ bool FitsIn(const ByteSource& file, uint64_t size) {
 /// Length of the data descriptor at `at`, 0 when the entry has none. Its
 /// signature is optional and its sizes are 4 or 8 bytes wide, so the values
 /// found are compared with the directory's.
-uint64_t DescriptorLength(ByteSource& file, const TCompHeader& e, const LocalRecord& local,
+uint64_t DescriptorLength(ByteSource& file, const CompHeader& e, const LocalRecord& local,
                           uint64_t at) {
   if ((local.header.flags & kFlagDataDescriptor) == 0) return 0;
   std::array<uint8_t, kDataDescriptorMaxLen> d{};
@@ -51,17 +51,17 @@ uint64_t DescriptorLength(ByteSource& file, const TCompHeader& e, const LocalRec
   const std::span<const uint8_t> bytes(d.data(), static_cast<size_t>(got));
   // A CRC-32 that happens to equal the signature is taken for the CRC.
   const uint32_t first = U32At(bytes, 0);
-  const bool withSignature = first == kDataDescriptorSig && first != e.Central.crc32;
+  const bool withSignature = first == kDataDescriptorSig && first != e.central.crc32;
   const auto narrow = ParseDataDescriptor(
       bytes, withSignature ? DescriptorForm::Signed32 : DescriptorForm::Bare32);
   const auto wide = ParseDataDescriptor(
       bytes, withSignature ? DescriptorForm::Signed64 : DescriptorForm::Bare64);
-  if (!narrow || narrow->crc32 != e.Central.crc32) return 0;
-  if (narrow->compressedSize == static_cast<uint32_t>(e.CompressedSize) &&
-      narrow->uncompressedSize == static_cast<uint32_t>(e.UncompressedSize))
+  if (!narrow || narrow->crc32 != e.central.crc32) return 0;
+  if (narrow->compressedSize == static_cast<uint32_t>(e.compressedSize) &&
+      narrow->uncompressedSize == static_cast<uint32_t>(e.uncompressedSize))
     return narrow->length;
-  if (wide && wide->compressedSize == e.CompressedSize &&
-      wide->uncompressedSize == e.UncompressedSize)
+  if (wide && wide->compressedSize == e.compressedSize &&
+      wide->uncompressedSize == e.uncompressedSize)
     return wide->length;
   return narrow->length;
 }
@@ -69,77 +69,77 @@ uint64_t DescriptorLength(ByteSource& file, const TCompHeader& e, const LocalRec
 }  // namespace
 
 void ZipUpdater::CopyUnchanged(int32_t index) {
-  TCompHeader& e = run_.Headers[index];
-  ByteSource& file = *run_.OldSource;
-  const std::optional<LocalRecord> local = ReadOldLocal(file, e.Offset);
+  CompHeader& e = run_.headers[index];
+  ByteSource& file = *run_.oldSource;
+  const std::optional<LocalRecord> local = ReadOldLocal(file, e.offset);
   // Each term is bounded by the file size first, so that the sum cannot wrap.
-  const bool fits = local && FitsIn(file, e.CompressedSize);
-  const uint64_t data_end = fits ? e.Offset + local->headerLength + e.CompressedSize : 0;
-  if (!fits || data_end > static_cast<uint64_t>(file.Size())) {
-    z_.RaiseError(z_.ArchiveFile(), e.Name, "0", ec::BadFileHeader);
+  const bool fits = local && FitsIn(file, e.compressedSize);
+  const uint64_t dataEnd = fits ? e.offset + local->headerLength + e.compressedSize : 0;
+  if (!fits || dataEnd > static_cast<uint64_t>(file.Size())) {
+    z_.RaiseError(z_.ArchiveFile(), e.name, "0", ec::BadFileHeader);
     throw E_RAISE(std::string(ErrorText(ec::BadFileHeader)));
   }
   const uint64_t total =
-      local->headerLength + e.CompressedSize + DescriptorLength(file, e, *local, data_end);
-  e.LocalZip64 = local->header.compressedSize == kZip64Marker32 ||
+      local->headerLength + e.compressedSize + DescriptorLength(file, e, *local, dataEnd);
+  e.localZip64 = local->header.compressedSize == kZip64Marker32 ||
                  local->header.uncompressedSize == kZip64Marker32;
 
-  TStream32& out = run_.Output->Stream();
+  TStream32& out = run_.output->Stream();
   const int64_t offset = out.Seek(0, TSeekOrigin::soEnd);
-  run_.OldStream->SetPosition(static_cast<int64_t>(e.Offset));
-  out.OwnerProgress = nullptr;  // copies are not reported as progress
-  out.CopyFrom(*run_.OldStream, static_cast<int64_t>(total));
-  e.Offset = static_cast<uint64_t>(offset);
+  run_.oldStream->SetPosition(static_cast<int64_t>(e.offset));
+  out.ownerProgress = nullptr;  // copies are not reported as progress
+  out.CopyFrom(*run_.oldStream, static_cast<int64_t>(total));
+  e.offset = static_cast<uint64_t>(offset);
 }
 
 void ZipUpdater::CopyRenamed(int32_t index) {
-  TCompHeader& e = run_.Headers[index];
-  ByteSource& file = *run_.OldSource;
-  const std::optional<LocalRecord> local = ReadOldLocal(file, e.Offset);
-  const uint64_t data_start = local ? e.Offset + local->headerLength : 0;
-  if (!local || !FitsIn(file, e.CompressedSize) ||
-      data_start + e.CompressedSize > static_cast<uint64_t>(file.Size())) {
-    z_.RaiseError(z_.ArchiveFile(), e.Name, "0", ec::WriteError);
+  CompHeader& e = run_.headers[index];
+  ByteSource& file = *run_.oldSource;
+  const std::optional<LocalRecord> local = ReadOldLocal(file, e.offset);
+  const uint64_t dataStart = local ? e.offset + local->headerLength : 0;
+  if (!local || !FitsIn(file, e.compressedSize) ||
+      dataStart + e.compressedSize > static_cast<uint64_t>(file.Size())) {
+    z_.RaiseError(z_.ArchiveFile(), e.name, "0", ec::WriteError);
     throw E_RAISE(std::string(ErrorText(ec::WriteError)));
   }
   const uint64_t data =
-      e.CompressedSize + DescriptorLength(file, e, *local, data_start + e.CompressedSize);
-  e.LocalZip64 = local->header.compressedSize == kZip64Marker32 ||
+      e.compressedSize + DescriptorLength(file, e, *local, dataStart + e.compressedSize);
+  e.localZip64 = local->header.compressedSize == kZip64Marker32 ||
                  local->header.uncompressedSize == kZip64Marker32;
 
   // An entry from a Unix host keeps it, and with it its mode: its new name
   // is then never put into the OEM code page, which peers would not expect
   // under that host.
-  const uint16_t old_host = e.Central.versionMadeBy >> 8;
+  const uint16_t oldHost = e.central.versionMadeBy >> 8;
   uint16_t flags = local->header.flags;
   const std::string name =
-      StoredBytesOf(e.Name, z_.TranslateOemChar(), flags, old_host != kHostUnix);
+      StoredBytesOf(e.name, z_.TranslateOemChar(), flags, oldHost != kHostUnix);
   if (name.size() > 0xFFFF) {
-    z_.RaiseError(z_.ArchiveFile(), e.Name, "0", ec::InvalidFileName);
+    z_.RaiseError(z_.ArchiveFile(), e.name, "0", ec::InvalidFileName);
     throw E_RAISE(std::string(ErrorText(ec::InvalidFileName)));
   }
   LocalHeader h = local->header;
   h.flags = flags;
   h.nameLength = static_cast<uint16_t>(name.size());
-  h.signature = BuildSignature(RecordKind::Local, e.EncipheredHeaders);
-  std::vector<uint8_t> bytes = LocalHeaderBytes(h, name, false, 0, 0, e.EncipheredHeaders);
+  h.signature = BuildSignature(RecordKind::Local, e.encipheredHeaders);
+  std::vector<uint8_t> bytes = LocalHeaderBytes(h, name, false, 0, 0, e.encipheredHeaders);
   bytes.insert(bytes.end(), local->extra.begin(), local->extra.end());
 
-  TStream32& out = run_.Output->Stream();
+  TStream32& out = run_.output->Stream();
   const int64_t offset = out.Seek(0, TSeekOrigin::soEnd);
   out.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
   if (data > 0) {
-    run_.OldStream->SetPosition(static_cast<int64_t>(data_start));
-    out.OwnerProgress = nullptr;
-    out.CopyFrom(*run_.OldStream, static_cast<int64_t>(data));
+    run_.oldStream->SetPosition(static_cast<int64_t>(dataStart));
+    out.ownerProgress = nullptr;
+    out.CopyFrom(*run_.oldStream, static_cast<int64_t>(data));
   }
-  e.Offset = static_cast<uint64_t>(offset);
-  e.StoredBytes = name;
-  e.Central.flags =
-      static_cast<uint16_t>((e.Central.flags & ~kFlagUtf8Name) | (flags & kFlagUtf8Name));
-  e.Central.nameLength = h.nameLength;
-  if (old_host == kHostDos || old_host == kHostNtfs)
-    e.Central.versionMadeBy = VersionMadeBy(DosFamilyHost(e.Central.flags), e.Central.versionMadeBy);
+  e.offset = static_cast<uint64_t>(offset);
+  e.storedBytes = name;
+  e.central.flags =
+      static_cast<uint16_t>((e.central.flags & ~kFlagUtf8Name) | (flags & kFlagUtf8Name));
+  e.central.nameLength = h.nameLength;
+  if (oldHost == kHostDos || oldHost == kHostNtfs)
+    e.central.versionMadeBy = VersionMadeBy(DosFamilyHost(e.central.flags), e.central.versionMadeBy);
 }
 
 }  // namespace arc

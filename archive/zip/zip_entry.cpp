@@ -73,7 +73,7 @@ std::string ExtensionOf(const std::string& name) {
 uint32_t ZipUpdater::EntryDate(uint32_t fileDate) const {
   switch (z_.DateAttribute()) {
     case daSysDate: return FileTimeToDos(std::time(nullptr));
-    case daMaxFileDate: return run_.MaxFileDate != 0 ? run_.MaxFileDate : fileDate;
+    case daMaxFileDate: return run_.maxFileDate != 0 ? run_.maxFileDate : fileDate;
     case daFileDate: break;
   }
   return fileDate;
@@ -82,11 +82,11 @@ uint32_t ZipUpdater::EntryDate(uint32_t fileDate) const {
 bool ZipUpdater::CompressFile(int32_t index) {
   if (z_.CompressMethod() == cmStore) z_.SetDeflateType(dtDeflateS);
 
-  TCompHeader* e = &run_.Headers[index];
-  const std::string temp = run_.Output->TempFileName();
-  if (!temp.empty() && e->SourcePath == temp) return false;
+  CompHeader* e = &run_.headers[index];
+  const std::string temp = run_.output->TempFileName();
+  if (!temp.empty() && e->sourcePath == temp) return false;
 
-  std::string stored = e->StoredName;
+  std::string stored = e->storedName;
   z_.SetEntryName(stored);
   bool go = true;
   Fire(z_.OnBegin, &z_, stored, index + 1, go);
@@ -104,9 +104,9 @@ bool ZipUpdater::CompressFile(int32_t index) {
         });
     if (name) stored = *name;
   }
-  e = &run_.Headers[index];
-  const bool renamed = stored != e->StoredName;
-  e->StoredName = stored;
+  e = &run_.headers[index];
+  const bool renamed = stored != e->storedName;
+  e->storedName = stored;
   z_.SetEntryName(stored);
 
   // OnEnd follows OnBegin whatever becomes of the entry.
@@ -134,13 +134,13 @@ bool ZipUpdater::StoreAsked(const std::string& stored) const {
   });
 }
 
-bool ZipUpdater::PlanName(const TCompHeader& e, bool renamed, EntryPlan& plan) const {
+bool ZipUpdater::PlanName(const CompHeader& e, bool renamed, EntryPlan& plan) const {
   bool oem = false;
-  if (e.FromOldArchive && !renamed && !e.StoredBytes.empty()) {
+  if (e.fromOldArchive && !renamed && !e.storedBytes.empty()) {
     // Refreshed in its place: the name stays byte for byte what it was.
-    plan.name = e.StoredBytes;
-    plan.nameFlags = e.Central.flags & kFlagUtf8Name;
-    oem = !IsAscii(plan.name) && plan.nameFlags == 0 && (e.Central.versionMadeBy >> 8) != kHostUnix;
+    plan.name = e.storedBytes;
+    plan.nameFlags = e.central.flags & kFlagUtf8Name;
+    oem = !IsAscii(plan.name) && plan.nameFlags == 0 && (e.central.versionMadeBy >> 8) != kHostUnix;
   } else {
     plan.name = StoredBytesOf(plan.storedName, z_.TranslateOemChar(), plan.nameFlags, true, &oem);
   }
@@ -155,10 +155,10 @@ bool ZipUpdater::PlanName(const TCompHeader& e, bool renamed, EntryPlan& plan) c
 }
 
 bool ZipUpdater::WriteFileEntry(int32_t index, bool renamed) {
-  const TCompHeader& e = run_.Headers[index];
+  const CompHeader& e = run_.headers[index];
   EntryPlan plan;
-  plan.sourcePath = e.SourcePath;
-  plan.storedName = e.StoredName;
+  plan.sourcePath = e.sourcePath;
+  plan.storedName = e.storedName;
   plan.storeAsked = StoreAsked(plan.storedName);
 
   // A small file the workers read ahead is taken as they read it, unless it
@@ -169,9 +169,9 @@ bool ZipUpdater::WriteFileEntry(int32_t index, bool renamed) {
                 DeflateLevel(z_.DeflateType()) != prefetch_->Level() ||
                 !ahead->StillCurrent(plan.sourcePath)))
     ahead.reset();
-  std::unique_ptr<TSourceFileStream> own;
-  if (!ahead) own = std::make_unique<TSourceFileStream>(plan.sourcePath);
-  TSourceFileStream& source = ahead ? *ahead->source : *own;
+  std::unique_ptr<SourceFileStream> own;
+  if (!ahead) own = std::make_unique<SourceFileStream>(plan.sourcePath);
+  SourceFileStream& source = ahead ? *ahead->source : *own;
   if (!source.Valid()) {
     z_.ReportError(plan.sourcePath, "", "0", ec::OpenError);
     return false;
@@ -188,7 +188,7 @@ bool ZipUpdater::WriteFileEntry(int32_t index, bool renamed) {
   }
 
   z_.SetRunningCrc(kCrc32Init);
-  z_.Totals().FileSize = plan.size;
+  z_.Totals().fileSize = plan.size;
   if (!PlanName(e, renamed, plan)) return false;
   plan.zip64 = size >= kZip64LocalThreshold;
 
@@ -196,30 +196,30 @@ bool ZipUpdater::WriteFileEntry(int32_t index, bool renamed) {
   lh.signature = BuildSignature(RecordKind::Local, z_.EncryptHeaders());
   lh.versionNeeded = plan.aes ? kVersionAes : plan.zip64 ? kVersionZip64 : kVersionDefault;
   lh.method = plan.aes ? kMethodAes : plan.storeAsked ? kMethodStored : kMethodDeflated;
-  lh.dosDateTime = EntryDate(e.FileDate);
+  lh.dosDateTime = EntryDate(e.fileDate);
   lh.uncompressedSize = plan.zip64 ? kZip64Marker32 : static_cast<uint32_t>(size);
   lh.nameLength = static_cast<uint16_t>(plan.name.size());
   lh.extraLength = static_cast<uint16_t>((plan.zip64 ? kZip64LocalBlockLen : 0) +
                                          (plan.aes ? kAesExtraLen : 0));
 
-  TStream32& out = run_.Output->Stream();
+  TStream32& out = run_.output->Stream();
   plan.offset = out.Seek(0, TSeekOrigin::soEnd);
   const std::vector<uint8_t> prepared = LocalHeaderBytes(lh, plan.name, plan.zip64, size, 0, false,
                                                          plan.AesBlockBytes(plan.storeAsked));
   out.WriteBuffer(prepared.data(), static_cast<int32_t>(prepared.size()));
   plan.dataStart = out.Position();
 
-  if (!WriteEntryData(z_, *run_.Output, source, plan, ahead.get())) return false;
+  if (!WriteEntryData(z_, *run_.output, source, plan, ahead.get())) return false;
   if (!PatchLocalHeader(plan)) return false;
 
   // What was written is consistent; that it may not be what the file holds
   // now is worth saying.
   const struct stat& opened = source.Opened();
-  if (plan.rereadOtherBytes || source.ChangedSinceOpened() || e.FileSize != plan.size ||
-      (e.FileMtime != 0 && e.FileMtime != static_cast<int64_t>(opened.st_mtim.tv_sec)))
+  if (plan.rereadOtherBytes || source.ChangedSinceOpened() || e.fileSize != plan.size ||
+      (e.fileMtime != 0 && e.fileMtime != static_cast<int64_t>(opened.st_mtim.tv_sec)))
     z_.ReportError(plan.sourcePath, plan.storedName, "0", ec::FileSizeDifferent);
 
-  FillCentralRecord(run_.Headers[index], plan, source);
+  FillCentralRecord(run_.headers[index], plan, source);
   z_.SetRunningCrc(plan.crc ^ 0xFFFFFFFFu);
   return true;
 }
@@ -241,28 +241,28 @@ bool ZipUpdater::PatchLocalHeader(EntryPlan& plan) {
 
   // The final header goes over the prepared one. A failure here would leave
   // an entry whose header contradicts its data, so it ends the update.
-  const std::vector<uint8_t> final_header =
+  const std::vector<uint8_t> finalHeader =
       LocalHeaderBytes(lh, plan.name, plan.zip64, size, plan.compressed, z_.EncryptHeaders(),
                        plan.AesBlockBytes(plan.stored));
-  TStream32& out = run_.Output->Stream();
+  TStream32& out = run_.output->Stream();
   out.SetPosition(plan.offset);
-  out.WriteBuffer(final_header.data(), static_cast<int32_t>(final_header.size()));
+  out.WriteBuffer(finalHeader.data(), static_cast<int32_t>(finalHeader.size()));
   out.Seek(0, TSeekOrigin::soEnd);
   return true;
 }
 
-void ZipUpdater::FillCentralRecord(TCompHeader& e, const EntryPlan& plan,
-                                   const TSourceFileStream& source) {
+void ZipUpdater::FillCentralRecord(CompHeader& e, const EntryPlan& plan,
+                                   const SourceFileStream& source) {
   const LocalHeader& lh = plan.header;
-  e.StoredBytes = plan.name;
-  e.Offset = static_cast<uint64_t>(plan.offset);
-  e.CompressedSize = plan.compressed;
-  e.UncompressedSize = static_cast<uint64_t>(plan.size);
-  e.FileSize = plan.size;
-  e.EncipheredHeaders = z_.EncryptHeaders();
-  e.LocalZip64 = plan.zip64;
-  e.CentralExtra = plan.AesBlockBytes(plan.stored);
-  CentralHeader& c = e.Central;
+  e.storedBytes = plan.name;
+  e.offset = static_cast<uint64_t>(plan.offset);
+  e.compressedSize = plan.compressed;
+  e.uncompressedSize = static_cast<uint64_t>(plan.size);
+  e.fileSize = plan.size;
+  e.encipheredHeaders = z_.EncryptHeaders();
+  e.localZip64 = plan.zip64;
+  e.centralExtra = plan.AesBlockBytes(plan.stored);
+  CentralHeader& c = e.central;
   c = CentralHeader{};
   c.versionMadeBy = VersionMadeBy(plan.host, lh.versionNeeded);
   c.versionNeeded = lh.versionNeeded;
@@ -280,44 +280,44 @@ void ZipUpdater::FillCentralRecord(TCompHeader& e, const EntryPlan& plan,
 }
 
 bool ZipUpdater::WriteDirectoryEntry(int32_t index) {
-  TStream32& out = run_.Output->Stream();
-  TCompHeader& e = run_.Headers[index];
+  TStream32& out = run_.output->Stream();
+  CompHeader& e = run_.headers[index];
   uint16_t flags = 0;
   bool oem = false;
-  const std::string name = StoredBytesOf(e.StoredName, z_.TranslateOemChar(), flags, true, &oem);
+  const std::string name = StoredBytesOf(e.storedName, z_.TranslateOemChar(), flags, true, &oem);
   if (name.size() > 0xFFFF) {
-    z_.ReportError(e.SourcePath, "", "0", ec::InvalidFileName);
+    z_.ReportError(e.sourcePath, "", "0", ec::InvalidFileName);
     return false;
   }
-  const uint16_t host = oem || e.Mode == 0 ? DosFamilyHost(flags) : kHostUnix;
+  const uint16_t host = oem || e.mode == 0 ? DosFamilyHost(flags) : kHostUnix;
   LocalHeader lh;
   lh.signature = BuildSignature(RecordKind::Local, z_.EncryptHeaders());
   lh.versionNeeded = kVersionDefault;
   lh.flags = flags;
   lh.method = kMethodStored;
-  lh.dosDateTime = EntryDate(e.FileDate);
+  lh.dosDateTime = EntryDate(e.fileDate);
   lh.nameLength = static_cast<uint16_t>(name.size());
   const int64_t offset = out.Seek(0, TSeekOrigin::soEnd);
   const std::vector<uint8_t> bytes = LocalHeaderBytes(lh, name, false, 0, 0, z_.EncryptHeaders());
   out.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
 
-  e.StoredBytes = name;
-  e.Offset = static_cast<uint64_t>(offset);
-  e.CompressedSize = 0;
-  e.UncompressedSize = 0;
-  e.EncipheredHeaders = z_.EncryptHeaders();
-  e.LocalZip64 = false;
-  e.CentralExtra.clear();
-  e.Central = CentralHeader{};
-  e.Central.versionMadeBy = VersionMadeBy(host, kVersionDefault);
-  e.Central.versionNeeded = kVersionDefault;
-  e.Central.flags = flags;
-  e.Central.dosDateTime = lh.dosDateTime;
-  e.Central.nameLength = lh.nameLength;
-  e.Central.internalAttributes = 0;  // no data, so no text
+  e.storedBytes = name;
+  e.offset = static_cast<uint64_t>(offset);
+  e.compressedSize = 0;
+  e.uncompressedSize = 0;
+  e.encipheredHeaders = z_.EncryptHeaders();
+  e.localZip64 = false;
+  e.centralExtra.clear();
+  e.central = CentralHeader{};
+  e.central.versionMadeBy = VersionMadeBy(host, kVersionDefault);
+  e.central.versionNeeded = kVersionDefault;
+  e.central.flags = flags;
+  e.central.dosDateTime = lh.dosDateTime;
+  e.central.nameLength = lh.nameLength;
+  e.central.internalAttributes = 0;  // no data, so no text
   const uint32_t attributes = (AttributesToStore(e.Attributes) | kAttrDirectory) & 0xFFu;
-  e.Central.externalAttributes =
-      host == kHostUnix ? UnixExternalAttributes(e.Mode, attributes) : attributes;
+  e.central.externalAttributes =
+      host == kHostUnix ? UnixExternalAttributes(e.mode, attributes) : attributes;
   return true;
 }
 

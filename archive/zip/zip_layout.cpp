@@ -75,8 +75,8 @@ std::vector<uint8_t> CentralRecordBytes(const CentralRecordParts& parts) {
   h.uncompressedSize = Field32(parts.uncompressedSize, sizes64);
   h.compressedSize = Field32(parts.compressedSize, sizes64);
   h.localHeaderOffset = Field32(parts.localHeaderOffset, offset64);
-  const bool keep_other = zip64.size() + parts.otherExtra.size() <= 0xFFFF;
-  h.extraLength = static_cast<uint16_t>(zip64.size() + (keep_other ? parts.otherExtra.size() : 0));
+  const bool keepOther = zip64.size() + parts.otherExtra.size() <= 0xFFFF;
+  h.extraLength = static_cast<uint16_t>(zip64.size() + (keepOther ? parts.otherExtra.size() : 0));
   h.nameLength = static_cast<uint16_t>(parts.name.size());
   h.commentLength = static_cast<uint16_t>(std::min<size_t>(parts.comment.size(), 0xFFFF));
   h.signature = BuildSignature(RecordKind::Central, parts.encipher);
@@ -92,7 +92,7 @@ std::vector<uint8_t> CentralRecordBytes(const CentralRecordParts& parts) {
     cipher.EncipherName(std::span<uint8_t>(out.data() + kCentralHeaderLen, parts.name.size()));
   }
   Append(out, zip64);
-  if (keep_other) Append(out, parts.otherExtra);
+  if (keepOther) Append(out, parts.otherExtra);
   out.insert(out.end(), parts.comment.begin(), parts.comment.begin() + h.commentLength);
   return out;
 }

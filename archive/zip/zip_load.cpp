@@ -43,100 +43,100 @@ std::vector<uint8_t> OtherExtraBlocks(std::span<const uint8_t> extra) {
 /// True when every entry of the archive can be found: its directory walked
 /// to the count the end record gives, or, without one, its local headers up
 /// to the end of the archive.
-bool AllEntriesFound(ByteSource& file, const TArcOpenState& open,
+bool AllEntriesFound(ByteSource& file, const ArcOpenState& open,
                      const std::function<bool()>& stop) {
-  if (HasHeader(open.HeaderState, htCentral)) {
+  if (HasHeader(open.headerState, htCentral)) {
     return WalkCentralDirectory(file, open, stop, [](const CentralRecord&, int64_t) {}).Complete();
   }
-  if (open.HeaderState == htLocal) {
-    return WalkLocalHeaders(file, open.DataOffset, stop, [](const LocalEntry&) {}).Complete();
+  if (open.headerState == htLocal) {
+    return WalkLocalHeaders(file, open.dataOffset, stop, [](const LocalEntry&) {}).Complete();
   }
   return false;
 }
 
 /// The comment of the end record that opening found.
-std::vector<uint8_t> ReadArchiveComment(ByteSource& file, const TArcOpenState& open) {
-  if (!HasHeader(open.HeaderState, htEnding) || open.CommentPos <= 0) return {};
-  return file.ReadVector(open.CommentPos, open.CommentLength);
+std::vector<uint8_t> ReadArchiveComment(ByteSource& file, const ArcOpenState& open) {
+  if (!HasHeader(open.headerState, htEnding) || open.commentPos <= 0) return {};
+  return file.ReadVector(open.commentPos, open.commentLength);
 }
 
 }  // namespace
 
 bool ZipUpdater::OpenOldArchive() {
-  run_.OldSource = std::make_unique<FileSource>(z_.ArchiveFile());
-  run_.OldStream = std::make_unique<TFileStream32>(z_.ArchiveFile(), fmOpenRead | fmShareDenyWrite);
-  if (!run_.OldSource->IsOpen() || !run_.OldStream->Valid()) {
+  run_.oldSource = std::make_unique<FileSource>(z_.ArchiveFile());
+  run_.oldStream = std::make_unique<TFileStream32>(z_.ArchiveFile(), fmOpenRead | fmShareDenyWrite);
+  if (!run_.oldSource->IsOpen() || !run_.oldStream->Valid()) {
     z_.ReportError(z_.ArchiveFile(), "", "0", ec::OpenError);
     return false;
   }
-  run_.OldStream->Cancel = z_.CancelFlag();
-  if (run_.OldSource->Size() == 0) {
+  run_.oldStream->Cancel = z_.CancelFlag();
+  if (run_.oldSource->Size() == 0) {
     // An empty file holds no entries; the new archive takes its place.
-    run_.OldType = atZip;
+    run_.oldType = atZip;
     return true;
   }
   z_.DetectType();
-  run_.OldType = z_.ArcType();
-  run_.OldOpen = z_.OpenState();
-  bool single_volume = true;
-  if (run_.OldType == atZipMV || run_.OldType == atZipDS) {
+  run_.oldType = z_.ArcType();
+  run_.oldOpen = z_.OpenState();
+  bool singleVolume = true;
+  if (run_.oldType == atZipMV || run_.oldType == atZipDS) {
     // A volume set can be updated only when this file holds all of it.
-    single_volume = run_.OldOpen.EndVolume == 0 && run_.OldOpen.DirectoryVolume == 0;
+    singleVolume = run_.oldOpen.endVolume == 0 && run_.oldOpen.directoryVolume == 0;
   }
-  if (!IsZipType(run_.OldType) || !single_volume) {
+  if (!IsZipType(run_.oldType) || !singleVolume) {
     z_.ReportError(z_.ArchiveFile(), "", "0", ec::UnsupportedArchiveType);
     return false;
   }
-  if (!AllEntriesFound(*run_.OldSource, run_.OldOpen, [this] { return z_.Cancel(); })) {
+  if (!AllEntriesFound(*run_.oldSource, run_.oldOpen, [this] { return z_.Cancel(); })) {
     z_.ReportError(z_.ArchiveFile(), "", "0", ec::BadFileHeader);
     return false;
   }
-  run_.ArchiveComment = ReadArchiveComment(*run_.OldSource, run_.OldOpen);
+  run_.archiveComment = ReadArchiveComment(*run_.oldSource, run_.oldOpen);
   return true;
 }
 
 void ZipUpdater::LoadOldDirectory() {
-  if (!run_.OldSource || run_.OldSource->Size() == 0) return;
-  const TArcOpenState& open = run_.OldOpen;
+  if (!run_.oldSource || run_.oldSource->Size() == 0) return;
+  const ArcOpenState& open = run_.oldOpen;
   auto stop = [this] { return z_.Cancel(); };
-  auto mark = [this](TCompHeader& e) {
+  auto mark = [this](CompHeader& e) {
     if (z_.Switch() != swDelete) return;
     std::vector<std::string> spec = z_.FileSpec();
-    if (SelectStoredName(e.Name, spec, z_.ExcludeSpec(), z_.RecurseDirs())) {
-      e.Action = TEntryAction::Drop;
-      ++run_.MarkedForDelete;
+    if (SelectStoredName(e.name, spec, z_.ExcludeSpec(), z_.RecurseDirs())) {
+      e.action = EntryAction::Drop;
+      ++run_.markedForDelete;
     }
   };
 
-  if (HasHeader(open.HeaderState, htCentral)) {
-    WalkCentralDirectory(*run_.OldSource, open, stop, [&](const CentralRecord& rec, int64_t) {
-      TCompHeader e;
-      e.StoredBytes.assign(rec.storedName.begin(), rec.storedName.end());
-      e.Name = StoredNameToLocal(rec.storedName, rec.header.flags, z_.TranslateOemChar());
-      e.Central = rec.header;
-      e.Action = TEntryAction::Copy;
-      e.Offset = rec.extent.localHeaderOffset +
-                 static_cast<uint64_t>(static_cast<int64_t>(open.OffsetAdjustment));
-      e.CompressedSize = rec.extent.compressedSize;
-      e.UncompressedSize = rec.extent.uncompressedSize;
-      e.EncipheredHeaders = rec.encipheredHeader;
-      e.CentralExtra = OtherExtraBlocks(rec.extra);
-      e.Comment.assign(rec.comment.begin(), rec.comment.end());
-      e.FileSize = static_cast<int64_t>(e.UncompressedSize);
-      e.FileDate = rec.header.dosDateTime;
+  if (HasHeader(open.headerState, htCentral)) {
+    WalkCentralDirectory(*run_.oldSource, open, stop, [&](const CentralRecord& rec, int64_t) {
+      CompHeader e;
+      e.storedBytes.assign(rec.storedName.begin(), rec.storedName.end());
+      e.name = StoredNameToLocal(rec.storedName, rec.header.flags, z_.TranslateOemChar());
+      e.central = rec.header;
+      e.action = EntryAction::Copy;
+      e.offset = rec.extent.localHeaderOffset +
+                 static_cast<uint64_t>(static_cast<int64_t>(open.offsetAdjustment));
+      e.compressedSize = rec.extent.compressedSize;
+      e.uncompressedSize = rec.extent.uncompressedSize;
+      e.encipheredHeaders = rec.encipheredHeader;
+      e.centralExtra = OtherExtraBlocks(rec.extra);
+      e.comment.assign(rec.comment.begin(), rec.comment.end());
+      e.fileSize = static_cast<int64_t>(e.uncompressedSize);
+      e.fileDate = rec.header.dosDateTime;
       e.Attributes = rec.header.externalAttributes & 0xFF;
-      e.FromOldArchive = true;
+      e.fromOldArchive = true;
       mark(e);
-      run_.Headers.Add(std::move(e));
+      run_.headers.Add(std::move(e));
     });
-  } else if (open.HeaderState == htLocal) {
-    WalkLocalHeaders(*run_.OldSource, open.DataOffset, stop, [&](const LocalEntry& found) {
+  } else if (open.headerState == htLocal) {
+    WalkLocalHeaders(*run_.oldSource, open.dataOffset, stop, [&](const LocalEntry& found) {
       const LocalRecord& rec = found.record;
-      TCompHeader e;
-      e.StoredBytes.assign(rec.storedName.begin(), rec.storedName.end());
-      e.Name = StoredNameToLocal(rec.storedName, rec.header.flags, z_.TranslateOemChar());
-      if (e.Name.empty()) return;
-      CentralHeader& c = e.Central;
+      CompHeader e;
+      e.storedBytes.assign(rec.storedName.begin(), rec.storedName.end());
+      e.name = StoredNameToLocal(rec.storedName, rec.header.flags, z_.TranslateOemChar());
+      if (e.name.empty()) return;
+      CentralHeader& c = e.central;
       c.versionMadeBy = rec.header.versionNeeded;
       c.versionNeeded = rec.header.versionNeeded;
       c.flags = rec.header.flags;
@@ -145,32 +145,32 @@ void ZipUpdater::LoadOldDirectory() {
       c.crc32 = found.crc32;  // the data descriptor's, where the sizes follow the data
       c.nameLength = rec.header.nameLength;
       c.internalAttributes = 1;
-      c.externalAttributes = e.Name.back() == '/' ? kAttrDirectory : kAttrArchive;
-      e.Action = TEntryAction::Copy;
-      e.Offset = static_cast<uint64_t>(found.at);
-      e.CompressedSize = found.compressedSize;
-      e.UncompressedSize = found.uncompressedSize;
-      e.EncipheredHeaders = rec.encipheredHeader;
-      e.FileSize = static_cast<int64_t>(e.UncompressedSize);
-      e.FileDate = c.dosDateTime;
+      c.externalAttributes = e.name.back() == '/' ? kAttrDirectory : kAttrArchive;
+      e.action = EntryAction::Copy;
+      e.offset = static_cast<uint64_t>(found.at);
+      e.compressedSize = found.compressedSize;
+      e.uncompressedSize = found.uncompressedSize;
+      e.encipheredHeaders = rec.encipheredHeader;
+      e.fileSize = static_cast<int64_t>(e.uncompressedSize);
+      e.fileDate = c.dosDateTime;
       e.Attributes = c.externalAttributes;
-      e.FromOldArchive = true;
+      e.fromOldArchive = true;
       mark(e);
-      run_.Headers.Add(std::move(e));
+      run_.headers.Add(std::move(e));
     });
   }
 
   // A self-extracting archive's program stands before its first entry.
-  if (run_.OldType == atZipExe || run_.OldType == atJarExe) {
+  if (run_.oldType == atZipExe || run_.oldType == atJarExe) {
     uint64_t first =
-        HasHeader(open.HeaderState, htCentral) ? static_cast<uint64_t>(open.DataOffset) : 0;
+        HasHeader(open.headerState, htCentral) ? static_cast<uint64_t>(open.dataOffset) : 0;
     bool any = false;
-    for (const TCompHeader& e : run_.Headers) {
-      first = any ? std::min(first, e.Offset) : e.Offset;
+    for (const CompHeader& e : run_.headers) {
+      first = any ? std::min(first, e.offset) : e.offset;
       any = true;
     }
-    run_.StubLength = static_cast<int64_t>(
-        std::min<uint64_t>(first, static_cast<uint64_t>(run_.OldSource->Size())));
+    run_.stubLength = static_cast<int64_t>(
+        std::min<uint64_t>(first, static_cast<uint64_t>(run_.oldSource->Size())));
   }
 }
 
@@ -185,15 +185,15 @@ void ZipUpdater::ReadEntries() {
     return;
   }
   z_.DetectType();
-  const TArcOpenState open = z_.OpenState();
+  const ArcOpenState open = z_.OpenState();
   auto stop = [this] { return z_.Cancel(); };
   int32_t number = 0;
-  if (HasHeader(open.HeaderState, htCentral)) {
+  if (HasHeader(open.headerState, htCentral)) {
     WalkCentralDirectory(file, open, stop, [&](const CentralRecord& rec, int64_t at) {
       z_.OnRead(&z_, at + static_cast<int64_t>(rec.recordLength), ++number);
     });
-  } else if (open.HeaderState == htLocal) {
-    WalkLocalHeaders(file, open.DataOffset, stop, [&](const LocalEntry& found) {
+  } else if (open.headerState == htLocal) {
+    WalkLocalHeaders(file, open.dataOffset, stop, [&](const LocalEntry& found) {
       z_.OnRead(&z_, found.next, ++number);
     });
   }

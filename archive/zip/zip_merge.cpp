@@ -55,36 +55,36 @@ bool SameFile(const std::string& a, const std::string& b) {
 /// the same size, modification time and mode. The mode is compared as its
 /// host wrote it: the permission bits from a Unix host, else the read-only
 /// and directory bits, the only DOS attributes a file here has of its own.
-bool Unchanged(const TCompHeader& old, const TSearchRec& rec) {
-  if (static_cast<int64_t>(old.UncompressedSize) != rec.Size) return false;
-  if (const std::optional<UtcTime> mtime = ExtendedModificationTime(old.CentralExtra)) {
-    if (mtime->seconds != static_cast<int64_t>(rec.Time)) return false;
+bool Unchanged(const CompHeader& old, const SearchRec& rec) {
+  if (static_cast<int64_t>(old.uncompressedSize) != rec.size) return false;
+  if (const std::optional<UtcTime> mtime = ExtendedModificationTime(old.centralExtra)) {
+    if (mtime->seconds != static_cast<int64_t>(rec.time)) return false;
   } else {
     // DOS times count in steps of two seconds; some writers round an odd
     // second up, others down.
-    const uint32_t dos = old.Central.dosDateTime;
-    if (dos != FileTimeToDos(rec.Time) && dos != FileTimeToDos(rec.Time + 1)) return false;
+    const uint32_t dos = old.central.dosDateTime;
+    if (dos != FileTimeToDos(rec.time) && dos != FileTimeToDos(rec.time + 1)) return false;
   }
-  const uint32_t external = old.Central.externalAttributes;
+  const uint32_t external = old.central.externalAttributes;
   const uint32_t mode = external >> 16;
-  if ((old.Central.versionMadeBy >> 8) == kHostUnix && mode != 0)
-    return (mode & 07777u) == (rec.Mode & 07777u);
+  if ((old.central.versionMadeBy >> 8) == kHostUnix && mode != 0)
+    return (mode & 07777u) == (rec.mode & 07777u);
   constexpr uint32_t kOwnBits = kAttrReadOnly | kAttrDirectory;
-  return (external & kOwnBits) == (AttributesToStore(rec.Attr) & kOwnBits);
+  return (external & kOwnBits) == (AttributesToStore(rec.attr) & kOwnBits);
 }
 
 /// What the scan found, as an entry to compress.
-void DescribeFound(TCompHeader& e, const std::string& full, const std::string& baseDir,
-                   const TSearchRec& rec) {
-  e.SourcePath = full;
-  e.BaseDirLength = static_cast<int32_t>(baseDir.size());
-  e.FileSize = rec.Size;
-  e.FileDate = FileTimeToDos(rec.Time);
-  e.FileMtime = static_cast<int64_t>(rec.Time);
-  e.Attributes = rec.Attr;
-  e.Mode = rec.Mode;
-  e.IsDirectory = (rec.Attr & faDirectory) != 0;
-  e.Action = TEntryAction::Compress;
+void DescribeFound(CompHeader& e, const std::string& full, const std::string& baseDir,
+                   const SearchRec& rec) {
+  e.sourcePath = full;
+  e.baseDirLength = static_cast<int32_t>(baseDir.size());
+  e.fileSize = rec.size;
+  e.fileDate = FileTimeToDos(rec.time);
+  e.fileMtime = static_cast<int64_t>(rec.time);
+  e.Attributes = rec.attr;
+  e.mode = rec.mode;
+  e.isDirectory = (rec.attr & faDirectory) != 0;
+  e.action = EntryAction::Compress;
 }
 
 }  // namespace
@@ -103,7 +103,7 @@ void ZipUpdater::ScanAndMerge() {
   scan.SetIncludeHiddenDirs(z_.IncludeHiddenDirs());
   scan.SetCancelFlag(z_.CancelFlag());
   TZipBase& z = z_;
-  scan.ProcessMessages = [&z] { z.Dialogs.PumpMessages(); };
+  scan.processMessages = [&z] { z.dialogs.PumpMessages(); };
   if (z.OnFileScanStatus) {
     scan.OnScanFile = [&z](TObject*, const std::string& name, int32_t count, int64_t size) {
       z.OnFileScanStatus(&z, name, count, size);
@@ -113,10 +113,10 @@ void ZipUpdater::ScanAndMerge() {
     scan.OnRecurseDir = [&z](TObject*, const std::string& dir) { z.OnRecurseDir(&z, dir); };
   }
   scan.OnRootDirChange = [this](TObject*, const std::string& dir) {
-    run_.BaseDir = AppendSlash(dir);
+    run_.baseDir = AppendSlash(dir);
   };
   scan.SetEntryHandler(
-      [this](const std::string& path, const TSearchRec& rec) { MergeFound(path, rec); });
+      [this](const std::string& path, const SearchRec& rec) { MergeFound(path, rec); });
   // What a folder holds must not drop out of the archive without a word.
   scan.OnUnreadableDir = [&z](const std::string& dir, int) {
     z.ReportError(dir, "", "0", ec::OpenError);
@@ -125,8 +125,8 @@ void ZipUpdater::ScanAndMerge() {
 }
 
 std::string ZipUpdater::StoredNameOf(const std::string& path, const std::string& base) const {
-  TNamingRules rules;
-  rules.Mode = z_.StoredDirNames();
+  NamingRules rules;
+  rules.mode = z_.StoredDirNames();
   rules.DefaultDir =
       z_.DefaultDir().empty() ? std::string() : AppendSlash(ExpandPath(z_.DefaultDir()));
   return StoredDirName(path, base, rules);
@@ -137,37 +137,37 @@ std::optional<std::string> ZipUpdater::AskForName(
   for (int question = 0; question < kMaxRenameQuestions; ++question) {
     std::optional<std::string> candidate = ask();
     if (!candidate || SameTextIgnoringCase(*candidate, current)) return std::nullopt;
-    if (run_.Headers.IndexOf(*candidate) < 0) return candidate;
+    if (run_.headers.IndexOf(*candidate) < 0) return candidate;
   }
   return std::nullopt;
 }
 
 int32_t ZipUpdater::FindOldEntry(const std::string& stored, const std::string& full) {
-  int32_t found = run_.Headers.IndexOf(stored);
-  if (found < 0 && z_.FileSpec().size() > 1) found = run_.Headers.IndexOf(full);
+  int32_t found = run_.headers.IndexOf(stored);
+  if (found < 0 && z_.FileSpec().size() > 1) found = run_.headers.IndexOf(full);
   if (found >= 0) return found;
   // The names of the old archive are read as their flags say, which is not
   // how every writer meant them: a name that is not UTF-8, or one a peer
   // stored as the file system has it, is found by its bytes.
-  if (!run_.OldByStoredBytesBuilt) {
-    run_.OldByStoredBytesBuilt = true;
-    for (int32_t i = 0; i < run_.Headers.Count(); ++i) {
-      const TCompHeader& e = run_.Headers[i];
-      if (e.FromOldArchive) run_.OldByStoredBytes.emplace(e.StoredBytes, i);
+  if (!run_.oldByStoredBytesBuilt) {
+    run_.oldByStoredBytesBuilt = true;
+    for (int32_t i = 0; i < run_.headers.Count(); ++i) {
+      const CompHeader& e = run_.headers[i];
+      if (e.fromOldArchive) run_.oldByStoredBytes.emplace(e.storedBytes, i);
     }
   }
   uint16_t flags = 0;
   for (const std::string& bytes : {StoredBytesOf(stored, z_.TranslateOemChar(), flags), stored}) {
-    const auto it = run_.OldByStoredBytes.find(bytes);
-    if (it != run_.OldByStoredBytes.end()) return it->second;
+    const auto it = run_.oldByStoredBytes.find(bytes);
+    if (it != run_.oldByStoredBytes.end()) return it->second;
   }
   return -1;
 }
 
-void ZipUpdater::MergeFound(const std::string& path, const TSearchRec& rec) {
-  const bool is_dir = (rec.Attr & faDirectory) != 0;
-  const std::string full = is_dir ? path : path + rec.Name;
-  if (is_dir) {
+void ZipUpdater::MergeFound(const std::string& path, const SearchRec& rec) {
+  const bool isDir = (rec.attr & faDirectory) != 0;
+  const std::string full = isDir ? path : path + rec.name;
+  if (isDir) {
     if (!z_.StoreEmptySubDirs() || !DirHasNoFiles(full)) return;
   } else {
     const std::string ext = LowerExtension(full);
@@ -179,59 +179,59 @@ void ZipUpdater::MergeFound(const std::string& path, const TSearchRec& rec) {
     // The archive being updated, or the temporary file it is built in, may
     // lie in the folders scanned; neither is a file to add.
     if (SameFile(full, z_.ArchiveFile())) return;
-    const std::string temp = run_.Output ? run_.Output->TempFileName() : std::string();
+    const std::string temp = run_.output ? run_.output->TempFileName() : std::string();
     if (!temp.empty() && SameFile(full, temp)) return;
   }
 
-  const std::string stored = StoredNameOf(full, run_.BaseDir);
-  if (!is_dir &&
-      IsExcluded(stored, full, run_.BaseDir, z_.ExcludeSpec(), z_.RecurseDirs(), run_.Naming))
+  const std::string stored = StoredNameOf(full, run_.baseDir);
+  if (!isDir &&
+      IsExcluded(stored, full, run_.baseDir, z_.ExcludeSpec(), z_.RecurseDirs(), run_.naming))
     return;
 
-  const uint32_t date = FileTimeToDos(rec.Time);
-  if (!is_dir && date > run_.MaxFileDate) run_.MaxFileDate = date;
+  const uint32_t date = FileTimeToDos(rec.time);
+  if (!isDir && date > run_.maxFileDate) run_.maxFileDate = date;
   // A refresh has something to do only where it refreshes an entry.
-  if (z_.Switch() != swRefresh) run_.SomethingToDo = true;
+  if (z_.Switch() != swRefresh) run_.somethingToDo = true;
 
-  TCompHeader file;
-  file.Name = full;
-  file.StoredName = stored;
-  DescribeFound(file, full, run_.BaseDir, rec);
+  CompHeader file;
+  file.name = full;
+  file.storedName = stored;
+  DescribeFound(file, full, run_.baseDir, rec);
 
-  const int32_t found = run_.IsNew ? -1 : FindOldEntry(stored, full);
+  const int32_t found = run_.isNew ? -1 : FindOldEntry(stored, full);
   if (found < 0) {
-    if (z_.Switch() != swRefresh) run_.Headers.Add(std::move(file));
+    if (z_.Switch() != swRefresh) run_.headers.Add(std::move(file));
     return;
   }
   // An entry already chosen for compression: the same file found again.
-  if (run_.Headers[found].Action == TEntryAction::Compress) return;
+  if (run_.headers[found].action == EntryAction::Compress) return;
   MergeWithOld(found, std::move(file), rec);
 }
 
-void ZipUpdater::MergeWithOld(int32_t found, TCompHeader file, const TSearchRec& rec) {
-  TCompHeader& old = run_.Headers[found];
-  const std::string& stored = file.StoredName;
+void ZipUpdater::MergeWithOld(int32_t found, CompHeader file, const SearchRec& rec) {
+  CompHeader& old = run_.headers[found];
+  const std::string& stored = file.storedName;
   if (!Unchanged(old, rec)) {
     if (z_.Switch() == swRefresh) {
       // Compressed anew in its place, under its stored name.
-      old.StoredName = old.Name;
-      DescribeFound(old, file.SourcePath, run_.BaseDir, rec);
-      run_.SomethingToDo = true;
+      old.storedName = old.name;
+      DescribeFound(old, file.sourcePath, run_.baseDir, rec);
+      run_.somethingToDo = true;
       return;
     }
     bool replace = false;
     if (z_.OnReplaceFile) {
-      const uint32_t old_attr = old.Central.externalAttributes & 0xFF;
-      z_.OnReplaceFile(&z_, stored, file.SourcePath, z_.DosDateToDateTime(old.Central.dosDateTime),
-                       z_.DosDateToDateTime(file.FileDate),
-                       static_cast<int64_t>(old.UncompressedSize), file.FileSize,
-                       static_cast<int32_t>(old_attr), static_cast<int32_t>(rec.Attr), replace);
+      const uint32_t oldAttr = old.central.externalAttributes & 0xFF;
+      z_.OnReplaceFile(&z_, stored, file.sourcePath, z_.DosDateToDateTime(old.central.dosDateTime),
+                       z_.DosDateToDateTime(file.fileDate),
+                       static_cast<int64_t>(old.uncompressedSize), file.fileSize,
+                       static_cast<int32_t>(oldAttr), static_cast<int32_t>(rec.attr), replace);
     } else {
       z_.ReportError(stored, "OnReplaceFile", "0", ec::RequiredEvent);
     }
     if (replace) {
-      run_.Headers[found].Action = TEntryAction::Drop;
-      run_.Headers.Add(std::move(file));
+      run_.headers[found].action = EntryAction::Drop;
+      run_.headers.Add(std::move(file));
       return;
     }
   } else if (z_.Switch() == swRefresh) {
@@ -242,20 +242,20 @@ void ZipUpdater::MergeWithOld(int32_t found, TCompHeader file, const TSearchRec&
     z_.ReportError(stored, "OnRenameDupeFile", "0", ec::RequiredEvent);
     return;
   }
-  const std::string old_name = run_.Headers[found].Name;
+  const std::string oldName = run_.headers[found].name;
   // Each question starts from the answer before.
   std::string answer;
-  const std::optional<std::string> new_name =
-      AskForName(old_name, [&]() -> std::optional<std::string> {
+  const std::optional<std::string> newName =
+      AskForName(oldName, [&]() -> std::optional<std::string> {
         bool rename = true;
-        z_.OnRenameDupeFile(&z_, old_name, answer, rename);
+        z_.OnRenameDupeFile(&z_, oldName, answer, rename);
         if (!rename || ExtractFileName(answer).empty()) return std::nullopt;
         return answer;
       });
-  if (!new_name) return;
-  run_.Headers.SetName(found, *new_name);
-  run_.Headers[found].Action = TEntryAction::CopyRenamed;
-  run_.Headers.Add(std::move(file));
+  if (!newName) return;
+  run_.headers.SetName(found, *newName);
+  run_.headers[found].action = EntryAction::CopyRenamed;
+  run_.headers.Add(std::move(file));
 }
 
 }  // namespace arc

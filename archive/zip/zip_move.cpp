@@ -106,8 +106,8 @@ void TZipBase::MoveIntoPlace(TStream32& stream, const std::string& archive, int6
   try {
     TFileStream32 file(sibling, fmOpenReadWrite);
     if (!file.Valid()) ThrowSystem();
-    file.ProcessMessages = [this] { Dialogs.PumpMessages(); };
-    Totals() = TProgressTotals{size, size, size};
+    file.processMessages = [this] { dialogs.PumpMessages(); };
+    Totals() = ProgressTotals{size, size, size};
     if (size > 0) {
       stream.SetPosition(0);
       file.CopyFrom(stream, size);

@@ -15,21 +15,21 @@ namespace arc {
 bool ZipUpdater::WriteSpanned() {
   // Every entry is in the temporary archive by now, and the old archive may
   // be on the disk in the drive, about to be replaced.
-  run_.OldStream.reset();
-  run_.OldSource.reset();
+  run_.oldStream.reset();
+  run_.oldSource.reset();
   bool spanned = false;
   // Also when the run ends by an exception, after the last volume is closed.
   struct OnFailure {
     TZipBase& z;
-    TUpdateRun& run;
+    UpdateRun& run;
     const bool& spanned;
     ~OnFailure() {
       if (spanned) return;
-      z.processed_count_ = 0;
-      z.deleted_count_ = 0;
-      run.Headers.Clear();
+      z.processedCount_ = 0;
+      z.deletedCount_ = 0;
+      run.headers.Clear();
     }
-  } on_failure{z_, run_, spanned};
+  } onFailure{z_, run_, spanned};
   TDiskSpanObj span(z_, run_);
   spanned = span.Run();
   return spanned;

@@ -11,26 +11,26 @@ namespace arc {
 
 const std::string& TZipBase::TempDir() const {
   // A folder removed since it was set must not fail the next update.
-  if (temp_dir_.empty() || !DirExists(temp_dir_)) temp_dir_ = SystemTempDir();
-  return temp_dir_;
+  if (tempDir_.empty() || !DirExists(tempDir_)) tempDir_ = SystemTempDir();
+  return tempDir_;
 }
 
 void TZipBase::SetTempDir(const std::string& value) {
   if (Loading()) {
-    temp_dir_ = value;
+    tempDir_ = value;
     return;
   }
   std::string dir = value.empty() ? SystemTempDir() : AppendSlash(value);
   if (!DirExists(dir)) {
     const std::string question = std::string(ErrorText(ec::TempDirCreateQuestion)) + "\r\r" + dir;
-    if (Dialogs.AskYesNo(question)) {
+    if (dialogs.AskYesNo(question)) {
       ForceDirectories(dir);
     } else {
       dir.clear();
     }
   }
   if (dir.empty() || !DirExists(dir)) dir = SystemTempDir();
-  temp_dir_ = dir;
+  tempDir_ = dir;
 }
 
 }  // namespace arc

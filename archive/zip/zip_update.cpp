@@ -35,16 +35,16 @@ bool PathExists(const std::string& path) {
 }  // namespace
 
 int32_t ZipUpdater::Update() {
-  run_.IsNew = !PathExists(z_.ArchiveFile());
+  run_.isNew = !PathExists(z_.ArchiveFile());
   if (z_.Switch() == swRead) {
-    if (!run_.IsNew) ReadEntries();
+    if (!run_.isNew) ReadEntries();
     return 0;
   }
-  if (z_.Switch() == swDelete && run_.IsNew) {
+  if (z_.Switch() == swDelete && run_.isNew) {
     z_.ReportError(z_.ArchiveFile(), "", "0", ec::NothingToDelete);
     return 0;
   }
-  if (!run_.IsNew && !ArchiveWritable()) return 0;
+  if (!run_.isNew && !ArchiveWritable()) return 0;
 
   if (z_.OnElapsedTime) z_.Timer().Start();
   Fire(z_.OnActivate, &z_);
@@ -67,53 +67,53 @@ int32_t ZipUpdater::Update() {
 
   if (!CreateOutput(z_.CompressionMethod())) return 0;
 
-  if (!run_.IsNew && !OpenOldArchive()) return 0;
+  if (!run_.isNew && !OpenOldArchive()) return 0;
   if (z_.Switch() == swDelete) z_.ExcludeSpec().clear();
-  if (!run_.IsNew) LoadOldDirectory();
+  if (!run_.isNew) LoadOldDirectory();
   // The scanner starts by clearing the cancel flag it watches: a cancel
   // that came before must not be lost.
   if (z_.Switch() != swDelete && !z_.Cancel()) ScanAndMerge();
 
-  if (z_.Cancel() || (z_.Switch() != swDelete && !run_.SomethingToDo)) {
-    if (!run_.SomethingToDo) z_.ReportError(z_.ArchiveFile(), "", "0", ec::NothingToDo);
-    run_.Headers.Clear();
+  if (z_.Cancel() || (z_.Switch() != swDelete && !run_.somethingToDo)) {
+    if (!run_.somethingToDo) z_.ReportError(z_.ArchiveFile(), "", "0", ec::NothingToDo);
+    run_.headers.Clear();
   }
   ProcessEntries();
 
   // A cancelled run keeps nothing: the entries before the cancel would make
   // an archive that lacks every entry after it.
-  if (z_.Cancel() || (z_.processed_count_ <= 0 && z_.deleted_count_ <= 0)) return 0;
+  if (z_.Cancel() || (z_.processedCount_ <= 0 && z_.deletedCount_ <= 0)) return 0;
   if (!Commit()) return 0;
   deactivated = true;
   Fire(z_.OnDeactivate, &z_);
   if (z_.Switch() == swMove && PathExists(z_.ArchiveFile())) EraseMovedFiles();
-  return z_.Switch() == swDelete ? z_.deleted_count_ : z_.processed_count_;
+  return z_.Switch() == swDelete ? z_.deletedCount_ : z_.processedCount_;
 }
 
 bool ZipUpdater::Commit() {
-  if (run_.Removable) {
+  if (run_.removable) {
     // The spanning writer copies the finished archive onto disks; the
     // temporary output is never moved.
     const bool spanned = WriteSpanned();
-    run_.OldStream.reset();
-    run_.OldSource.reset();
+    run_.oldStream.reset();
+    run_.oldSource.reset();
     return spanned;
   }
-  if (z_.Switch() == swDelete && run_.Headers.CountKept() == 0) {
+  if (z_.Switch() == swDelete && run_.headers.CountKept() == 0) {
     WriteEmptyArchive();
   } else {
     WriteCentralDirectory();
   }
-  run_.OldStream.reset();
-  run_.OldSource.reset();
-  run_.Output->Commit();
+  run_.oldStream.reset();
+  run_.oldSource.reset();
+  run_.output->Commit();
   ReportWrittenEntries();
   return true;
 }
 
 bool ZipUpdater::CreateOutput(TCompressionMethod method) {
   TZipBase& z = z_;
-  TArchiveOutputHooks hooks;
+  ArchiveOutputHooks hooks;
   hooks.MoveBegin = [&z](const std::string& archive, const std::string& temp) {
     Fire(z.OnTmpFileMoveBegin, &z, archive, temp);
   };
@@ -126,43 +126,43 @@ bool ZipUpdater::CreateOutput(TCompressionMethod method) {
     z.ReportError(file, "", "0", code);
   };
   hooks.ReadProgress = [&z](TStream32&) {
-    z.Dialogs.PumpMessages();
-    const TProgressTotals& t = z.Totals();
-    Fire(z.OnTmpFileProgress, &z, TZipBase::Percent(t.FileSize, t.FileSize - t.Remaining),
-         TZipBase::Percent(t.Total, t.Total - t.Remaining));
+    z.dialogs.PumpMessages();
+    const ProgressTotals& t = z.Totals();
+    Fire(z.OnTmpFileProgress, &z, TZipBase::Percent(t.fileSize, t.fileSize - t.remaining),
+         TZipBase::Percent(t.total, t.total - t.remaining));
   };
-  hooks.StoreTotals = [&z](int64_t size) { z.Totals() = TProgressTotals{size, size, size}; };
-  hooks.Remaining = &z.Totals().Remaining;
-  run_.Output = std::make_unique<TArchiveOutput>(method, z.ArchiveFile(), z.TempDir(),
+  hooks.storeTotals = [&z](int64_t size) { z.Totals() = ProgressTotals{size, size, size}; };
+  hooks.remaining = &z.Totals().remaining;
+  run_.output = std::make_unique<ArchiveOutput>(method, z.ArchiveFile(), z.TempDir(),
                                                  std::move(hooks), z.CancelFlag());
-  if (!run_.Output->Valid()) {
+  if (!run_.output->Valid()) {
     z.ReportError(z.TempDir(), "", "0", ec::CreateError);
     return false;
   }
-  run_.Output->Stream().ProcessMessages = [&z] { z.Dialogs.PumpMessages(); };
+  run_.output->Stream().processMessages = [&z] { z.dialogs.PumpMessages(); };
   return true;
 }
 
 void ZipUpdater::ProcessEntries() {
-  if (run_.Headers.Empty()) return;
+  if (run_.headers.Empty()) return;
   // Nothing but unchanged entries: the result would be the old archive.
   bool work = false;
-  for (const TCompHeader& e : run_.Headers) work = work || e.Action != TEntryAction::Copy;
+  for (const CompHeader& e : run_.headers) work = work || e.action != EntryAction::Copy;
   if (!work) return;
 
   if (z_.OnElapsedTime) z_.Timer().Start();
-  TProgressTotals& totals = z_.Totals();
-  totals = TProgressTotals{};
-  for (const TCompHeader& e : run_.Headers)
-    if (e.Action == TEntryAction::Compress && !e.IsDirectory) totals.Total += e.FileSize;
-  totals.Remaining = totals.Total;
+  ProgressTotals& totals = z_.Totals();
+  totals = ProgressTotals{};
+  for (const CompHeader& e : run_.headers)
+    if (e.action == EntryAction::Compress && !e.isDirectory) totals.total += e.fileSize;
+  totals.remaining = totals.total;
 
-  TStream32& out = run_.Output->Stream();
-  if (run_.StubLength > 0) {
+  TStream32& out = run_.output->Stream();
+  if (run_.stubLength > 0) {
     // A self-extracting archive keeps its program in front of the entries.
-    run_.OldStream->SetPosition(0);
-    out.OwnerProgress = nullptr;
-    out.CopyFrom(*run_.OldStream, run_.StubLength);
+    run_.oldStream->SetPosition(0);
+    out.ownerProgress = nullptr;
+    out.CopyFrom(*run_.oldStream, run_.stubLength);
   }
 
   // The workers stop with the loop, also when a failed write ends it.
@@ -172,24 +172,24 @@ void ZipUpdater::ProcessEntries() {
     ~StopPrefetch() { prefetch.reset(); }
   } stop{prefetch_};
 
-  for (int32_t i = 0; i < run_.Headers.Count(); ++i) {
+  for (int32_t i = 0; i < run_.headers.Count(); ++i) {
     if (z_.Cancel()) break;
     FillPrefetch(i);
-    TCompHeader& e = run_.Headers[i];
-    z_.SetEntryName(e.Name);
-    switch (e.Action) {
-      case TEntryAction::Copy: CopyUnchanged(i); break;
-      case TEntryAction::CopyRenamed: CopyRenamed(i); break;
-      case TEntryAction::Drop:
-        ++z_.deleted_count_;
-        Fire(z_.OnDeleteFile, &z_, e.Name, z_.deleted_count_, run_.MarkedForDelete);
+    CompHeader& e = run_.headers[i];
+    z_.SetEntryName(e.name);
+    switch (e.action) {
+      case EntryAction::Copy: CopyUnchanged(i); break;
+      case EntryAction::CopyRenamed: CopyRenamed(i); break;
+      case EntryAction::Drop:
+        ++z_.deletedCount_;
+        Fire(z_.OnDeleteFile, &z_, e.name, z_.deletedCount_, run_.markedForDelete);
         break;
-      case TEntryAction::Compress:
+      case EntryAction::Compress:
         if (CompressEntry(i)) break;
         if (z_.Cancel()) {
-          for (int32_t j = i + 1; j < run_.Headers.Count(); ++j)
-            run_.Headers[j].Action = TEntryAction::Drop;
-          i = run_.Headers.Count();
+          for (int32_t j = i + 1; j < run_.headers.Count(); ++j)
+            run_.headers[j].action = EntryAction::Drop;
+          i = run_.headers.Count();
         }
         break;
     }
@@ -204,45 +204,45 @@ void ZipUpdater::StartPrefetch() {
       z_.DeflateType() == dtDeflateS)
     return;
   prefetch_ = std::make_unique<EntryPrefetch>(z_.DeflateType(), threads);
-  prefetch_next_ = 0;
+  prefetchNext_ = 0;
 }
 
 void ZipUpdater::FillPrefetch(int32_t from) {
   if (!prefetch_) return;
-  prefetch_next_ = std::max(prefetch_next_, from);
-  const std::string temp = run_.Output->TempFileName();
-  for (; prefetch_next_ < run_.Headers.Count(); ++prefetch_next_) {
-    const TCompHeader& e = run_.Headers[prefetch_next_];
-    if (e.Action != TEntryAction::Compress || e.IsDirectory || e.FileSize <= 0 ||
-        e.FileSize > EntryPrefetch::kMaxSize || e.SourcePath == temp || StoreAsked(e.StoredName))
+  prefetchNext_ = std::max(prefetchNext_, from);
+  const std::string temp = run_.output->TempFileName();
+  for (; prefetchNext_ < run_.headers.Count(); ++prefetchNext_) {
+    const CompHeader& e = run_.headers[prefetchNext_];
+    if (e.action != EntryAction::Compress || e.isDirectory || e.fileSize <= 0 ||
+        e.fileSize > EntryPrefetch::kMaxSize || e.sourcePath == temp || StoreAsked(e.storedName))
       continue;
-    if (!prefetch_->Offer(prefetch_next_, e.SourcePath, e.FileSize)) return;
+    if (!prefetch_->Offer(prefetchNext_, e.sourcePath, e.fileSize)) return;
   }
   prefetch_->Flush();
 }
 
 bool ZipUpdater::CompressEntry(int32_t index) {
-  const int64_t start = run_.Output->Size();
-  TCompHeader& e = run_.Headers[index];
-  const bool written = e.IsDirectory ? z_.StoreEmptySubDirs() && WriteDirectoryEntry(index)
+  const int64_t start = run_.output->Size();
+  CompHeader& e = run_.headers[index];
+  const bool written = e.isDirectory ? z_.StoreEmptySubDirs() && WriteDirectoryEntry(index)
                                      : CompressFile(index);
   if (!written) {
-    run_.Output->CutBack(start);
-    run_.Headers[index].Action = TEntryAction::Drop;
+    run_.output->CutBack(start);
+    run_.headers[index].action = EntryAction::Drop;
     return false;
   }
-  ++z_.processed_count_;
-  if (z_.Switch() == swMove && !e.IsDirectory && !z_.VerifyBeforeDelete())
-    run_.MovedFiles.push_back(e.SourcePath);
-  run_.Headers.SetName(index, e.StoredName);
+  ++z_.processedCount_;
+  if (z_.Switch() == swMove && !e.isDirectory && !z_.VerifyBeforeDelete())
+    run_.movedFiles.push_back(e.sourcePath);
+  run_.headers.SetName(index, e.storedName);
   return true;
 }
 
 void ZipUpdater::EraseMovedFiles() {
   z_.DispatchProgress(0, 0);
-  const auto count = static_cast<int32_t>(run_.MovedFiles.size());
+  const auto count = static_cast<int32_t>(run_.movedFiles.size());
   for (int32_t i = 0; i < count; ++i) {
-    const std::string& path = run_.MovedFiles[static_cast<size_t>(i)];
+    const std::string& path = run_.movedFiles[static_cast<size_t>(i)];
     if (EraseFile(path, z_.DeleteOptions() == doAllowUndo)) {
       Fire(z_.OnDeleteFile, &z_, path, i, count);
     } else {

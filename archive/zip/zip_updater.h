@@ -3,7 +3,7 @@
 // Private to the writer. A ZipUpdater lives for one Compress call (or one
 // comment-editing session) and owns everything the run needs: the header
 // list, the old archive, the new one being built and the counters of the
-// merge (TUpdateRun). TZipBase keeps the settings and the events; the
+// merge (UpdateRun). TZipBase keeps the settings and the events; the
 // updater reads them.
 //
 // The run:    checks (drive, DefaultDir, folder) -> archive writable?
@@ -33,10 +33,10 @@
 namespace arc {
 
 class TZipBase;
-class TSourceFileStream;
+class SourceFileStream;
 class EntryPrefetch;
 struct EntryPlan;
-struct TSearchRec;
+struct SearchRec;
 
 class ZipUpdater {
  public:
@@ -57,7 +57,7 @@ class ZipUpdater {
   bool SaveComments();
 
   /// The run's state: the header list and the archive comment being edited.
-  TUpdateRun& State() { return run_; }
+  UpdateRun& State() { return run_; }
 
  private:
   // zip_compress.cpp: checks before the update.
@@ -86,10 +86,10 @@ class ZipUpdater {
 
   // zip_merge.cpp: what the scan finds, merged into the header list.
   void ScanAndMerge();
-  void MergeFound(const std::string& path, const TSearchRec& rec);
+  void MergeFound(const std::string& path, const SearchRec& rec);
   /// A file found that entry `found` of the old archive stands for:
   /// refreshed, replaced, or added beside it under a new name for the old.
-  void MergeWithOld(int32_t found, TCompHeader file, const TSearchRec& rec);
+  void MergeWithOld(int32_t found, CompHeader file, const SearchRec& rec);
   /// The entry of the old archive that a file found stands for, -1 when none.
   int32_t FindOldEntry(const std::string& stored, const std::string& full);
   /// The naming rules of this run.
@@ -117,13 +117,13 @@ class ZipUpdater {
   bool StoreAsked(const std::string& stored) const;
   /// The name, flags and host of a new entry; false (reported) for a name
   /// too long for a header.
-  bool PlanName(const TCompHeader& e, bool renamed, EntryPlan& plan) const;
+  bool PlanName(const CompHeader& e, bool renamed, EntryPlan& plan) const;
   /// Puts the final values into the entry's local header over the prepared
   /// one; false when the entry outgrew a header without Zip64 (raised, or
   /// cancelled meanwhile).
   bool PatchLocalHeader(EntryPlan& plan);
   /// The entry's central record and list values, once its data are written.
-  void FillCentralRecord(TCompHeader& e, const EntryPlan& plan, const TSourceFileStream& source);
+  void FillCentralRecord(CompHeader& e, const EntryPlan& plan, const SourceFileStream& source);
   bool WriteDirectoryEntry(int32_t index);
   /// The DOS date-time written for a new entry.
   uint32_t EntryDate(uint32_t fileDate) const;
@@ -146,11 +146,11 @@ class ZipUpdater {
   bool WriteSpanned();
 
   TZipBase& z_;
-  TUpdateRun run_;
+  UpdateRun run_;
   /// While the entries are written: small files read ahead, and the next
   /// entry to offer.
   std::unique_ptr<EntryPrefetch> prefetch_;
-  int32_t prefetch_next_ = 0;
+  int32_t prefetchNext_ = 0;
 };
 
 }  // namespace arc

@@ -24,7 +24,7 @@ Bytes Unpack(uint16_t method, const Bytes& packed, size_t size) {
   auto decoder = MakeStreamDecoder(method, options);
   CodecStream s;
   Bytes out(size + 1);
-  if (!decoder || decoder->Init(s) != inflate_result::Ok) return {};
+  if (!decoder || decoder->Init(s) != inflate_result::kOk) return {};
   s.next_in = packed.data();
   s.avail_in = static_cast<uint32_t>(packed.size());
   s.next_out = out.data();
@@ -32,7 +32,7 @@ Bytes Unpack(uint16_t method, const Bytes& packed, size_t size) {
   const int r = decoder->Decode(s);
   decoder->End(s);
   out.resize(s.total_out);
-  return r == inflate_result::StreamEnd ? out : Bytes{};
+  return r == inflate_result::kStreamEnd ? out : Bytes{};
 }
 
 /// An archive of one AES entry, written here byte by byte so that the peers

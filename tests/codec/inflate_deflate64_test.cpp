@@ -42,7 +42,7 @@ void ExpectDecodes(const Bytes& stream, InflateVariant v, const Bytes& expected)
   for (size_t outStep : {size_t{1}, size_t{7}, size_t{32768}, expected.size() + 1}) {
     for (size_t inStep : {size_t{1}, size_t{0}}) {
       const Outcome o = InflateWith(stream, v, inStep, outStep);
-      ASSERT_EQ(o.result, res::StreamEnd) << o.msg << ", output buffers of " << outStep;
+      ASSERT_EQ(o.result, res::kStreamEnd) << o.msg << ", output buffers of " << outStep;
       ASSERT_TRUE(o.out == expected) << "output buffers of " << outStep << ", input pieces of " << inStep;
       EXPECT_EQ(o.totalIn, stream.size());
     }
@@ -122,7 +122,7 @@ TEST(InflateDeflate64, DynamicHeaderWith288And32CodesIsDeflate64Only) {
   const Bytes stream = DynamicBlockWithAllCodes(Pattern(60000), expected);
   ExpectDecodes(stream, InflateVariant::Deflate64, expected);
   const Outcome o = InflateWith(stream, InflateVariant::Deflate, 0, 65536);
-  EXPECT_EQ(o.result, res::DataError);
+  EXPECT_EQ(o.result, res::kDataError);
   EXPECT_EQ(o.msg, "too many length or distance symbols");
 }
 
@@ -160,7 +160,7 @@ TEST(InflateDeflate64, StoredBlockOfLengthZeroThenEmptyFixedBlock) {
   const Bytes stream = w.finish();
   for (InflateVariant v : {InflateVariant::Deflate, InflateVariant::Deflate64}) {
     const Outcome o = InflateWith(stream, v, 1, 1);
-    EXPECT_EQ(o.result, res::StreamEnd);
+    EXPECT_EQ(o.result, res::kStreamEnd);
     EXPECT_TRUE(o.out.empty());
     EXPECT_EQ(o.totalIn, stream.size());
   }
@@ -176,7 +176,7 @@ int CheckDeflate64Entries(const Bytes& zip, const std::string& what) {
     SCOPED_TRACE(what + ": " + e.name);
     for (auto [inStep, outStep] : {std::pair<size_t, size_t>{0, 32768}, {65536, 32768}, {31, 1}, {1, 7}}) {
       const Outcome o = InflateWith(e.data, InflateVariant::Deflate64, inStep, outStep);
-      EXPECT_EQ(o.result, res::StreamEnd) << o.msg;
+      EXPECT_EQ(o.result, res::kStreamEnd) << o.msg;
       EXPECT_EQ(o.out.size(), e.size);
       EXPECT_EQ(Crc32Of(o.out), e.crc);
       EXPECT_EQ(o.totalIn, e.packedSize);
@@ -206,7 +206,7 @@ TEST(InflateDeflate64, PublicSampleArchivesDecode) {
       ASSERT_EQ(e.method, 9);
       for (auto [inStep, outStep] : {std::pair<size_t, size_t>{0, 32768}, {31, 1}}) {
         const Outcome o = InflateWith(e.data, InflateVariant::Deflate64, inStep, outStep);
-        EXPECT_EQ(o.result, res::StreamEnd) << k.entry << ": " << o.msg;
+        EXPECT_EQ(o.result, res::kStreamEnd) << k.entry << ": " << o.msg;
         EXPECT_EQ(o.out.size(), k.size) << k.entry;
         EXPECT_EQ(Crc32Of(o.out), k.crc) << k.entry;
         EXPECT_EQ(o.totalIn, e.packedSize) << k.entry;

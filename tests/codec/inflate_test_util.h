@@ -73,9 +73,9 @@ Outcome Drive(const Bytes& in, size_t inStep, size_t outStep, Step&& step) {
     uint32_t outAvail = static_cast<uint32_t>(buf.size());
     o.result = step(next, avail, outPtr, outAvail, o);
     o.out.insert(o.out.end(), buf.data(), outPtr);
-    if (o.result == inflate_result::StreamEnd) break;
-    if (o.result < 0 && o.result != inflate_result::BufError) break;
-    if (o.result == inflate_result::BufError && avail == 0 && given == in.size()) break;
+    if (o.result == inflate_result::kStreamEnd) break;
+    if (o.result < 0 && o.result != inflate_result::kBufError) break;
+    if (o.result == inflate_result::kBufError && avail == 0 && given == in.size()) break;
   }
   o.availIn = avail + static_cast<uint32_t>(in.size() - given);
   return o;
@@ -86,8 +86,8 @@ inline Outcome InflateWith(const Bytes& in, InflateVariant variant, size_t inSte
                            int windowBits = -15) {
   InflateStream s;
   Outcome o;
-  if (InflateInit(s, windowBits, variant) != inflate_result::Ok) {
-    o.result = inflate_result::StreamError;
+  if (InflateInit(s, windowBits, variant) != inflate_result::kOk) {
+    o.result = inflate_result::kStreamError;
     return o;
   }
   o = Drive(in, inStep, outStep,

@@ -153,7 +153,7 @@ TEST(InflateAgainstZlib, SmallWindowWrapsTheRing) {
   const Bytes packed = ZlibDeflate(data, 9, Z_DEFAULT_STRATEGY, -9);
   for (size_t outStep : {size_t{1}, size_t{100}, size_t{700}, data.size()}) {
     const Outcome ours = InflateWith(packed, InflateVariant::Deflate, 0, outStep, -9);
-    ASSERT_EQ(ours.result, inflate_result::StreamEnd);
+    ASSERT_EQ(ours.result, inflate_result::kStreamEnd);
     EXPECT_TRUE(ours.out == data) << "output buffers of " << outStep;
   }
 }
@@ -167,7 +167,7 @@ TEST(InflateAgainstZlib, TruncatedStreamStarvesWithBufError) {
     const Bytes part(packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(cut));
     const Outcome ours = InflateWith(part, InflateVariant::Deflate, 0, 32768);
     const Outcome theirs = ZlibInflate(part, 0, 32768);
-    EXPECT_EQ(ours.result, inflate_result::BufError);
+    EXPECT_EQ(ours.result, inflate_result::kBufError);
     EXPECT_EQ(theirs.result, Z_BUF_ERROR);
     ASSERT_LE(ours.out.size(), data.size());
     EXPECT_TRUE(std::equal(ours.out.begin(), ours.out.end(), data.begin()));

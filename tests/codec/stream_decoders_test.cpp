@@ -55,7 +55,7 @@ test::Outcome Decode(uint16_t method, const DecoderOptions& options, const Bytes
   CodecStream s;
   test::Outcome o;
   o.result = decoder->Init(s);
-  if (o.result != res::Ok) return o;
+  if (o.result != res::kOk) return o;
   o = test::Drive(in, inStep, outStep,
                   [&](const uint8_t*& next, uint32_t& avail, uint8_t*& out, uint32_t& outAvail, test::Outcome& oc) {
                     s.next_in = next;
@@ -120,7 +120,7 @@ TEST(StreamDecoders, PeerStreamsDecodeInAnyPiecesAndStopRightAfterTheirData) {
     known.uncompressedSize = plain.size();
     for (auto [inStep, outStep] : {std::pair<size_t, size_t>{0, 65536}, {1, 1}, {31, 4093}}) {
       const test::Outcome o = Decode(p.method, known, packed.data, inStep, outStep);
-      EXPECT_EQ(o.result, res::StreamEnd) << p.what << " in " << inStep << " out " << outStep << ": " << o.msg;
+      EXPECT_EQ(o.result, res::kStreamEnd) << p.what << " in " << inStep << " out " << outStep << ": " << o.msg;
       EXPECT_TRUE(o.out == plain) << p.what << " in " << inStep << " out " << outStep;
       EXPECT_EQ(o.totalIn, packed.data.size()) << p.what;
     }
@@ -131,7 +131,7 @@ TEST(StreamDecoders, PeerStreamsDecodeInAnyPiecesAndStopRightAfterTheirData) {
     Bytes followed = packed.data;
     followed.insert(followed.end(), {'P', 'K', 1, 2, 0, 0, 0, 0});
     const test::Outcome o = Decode(p.method, unknown, followed, 0, 65536);
-    EXPECT_EQ(o.result, res::StreamEnd) << p.what << ": " << o.msg;
+    EXPECT_EQ(o.result, res::kStreamEnd) << p.what << ": " << o.msg;
     EXPECT_TRUE(o.out == plain) << p.what;
     EXPECT_EQ(o.availIn, 8u) << p.what;
   }
@@ -163,24 +163,24 @@ TEST(StreamDecoders, DamagedOrOversizedStreamsGiveTheirError) {
   const PeerStream zst22{"", kMethodZstd, "p22.zst", false};
   const PeerStream lzma{"", kMethodLzma, "py_lzma.zip", true};
   const Case cases[] = {
-      {"bzip2 cut short", bz2, cut, true, kDecoderMemoryLimit, res::DataError},
-      {"xz cut short", xz, cut, true, kDecoderMemoryLimit, res::DataError},
-      {"zstd cut short", zst, cut, true, kDecoderMemoryLimit, res::DataError},
-      {"lzma cut short", lzma, cut, true, kDecoderMemoryLimit, res::DataError},
-      {"bzip2 cut short, size unknown", bz2, cut, false, kDecoderMemoryLimit, res::BufError},
-      {"xz cut short, size unknown", xz, cut, false, kDecoderMemoryLimit, res::BufError},
-      {"zstd cut short, size unknown", zst, cut, false, kDecoderMemoryLimit, res::BufError},
-      {"lzma cut short, size unknown", lzma, cut, false, kDecoderMemoryLimit, res::BufError},
-      {"bzip2 with a flipped bit", bz2, flip, true, kDecoderMemoryLimit, res::DataError},
-      {"xz with a flipped bit", xz, flip, true, kDecoderMemoryLimit, res::DataError},
-      {"zstd with a flipped bit", zst, flip, true, kDecoderMemoryLimit, res::DataError},
-      {"lzma properties size 6", lzma, propsSize6, true, kDecoderMemoryLimit, res::DataError},
-      {"lzma lc/lp/pb out of range", lzma, badLcLpPb, true, kDecoderMemoryLimit, res::DataError},
-      {"bzip2 900k blocks under a 1 MiB limit", bz2, keep, true, kMiB, res::MemError},
-      {"xz -9 under a 16 MiB limit", xz9, keep, true, 16 * kMiB, res::MemError},
-      {"zstd 128 MiB window under the default limit passes", zst22, keep, true, kDecoderMemoryLimit, res::StreamEnd},
-      {"zstd 128 MiB window under a 16 MiB limit", zst22, keep, true, 16 * kMiB, res::MemError},
-      {"lzma 8 MiB dictionary under a 1 MiB limit", lzma, keep, true, kMiB, res::MemError},
+      {"bzip2 cut short", bz2, cut, true, kDecoderMemoryLimit, res::kDataError},
+      {"xz cut short", xz, cut, true, kDecoderMemoryLimit, res::kDataError},
+      {"zstd cut short", zst, cut, true, kDecoderMemoryLimit, res::kDataError},
+      {"lzma cut short", lzma, cut, true, kDecoderMemoryLimit, res::kDataError},
+      {"bzip2 cut short, size unknown", bz2, cut, false, kDecoderMemoryLimit, res::kBufError},
+      {"xz cut short, size unknown", xz, cut, false, kDecoderMemoryLimit, res::kBufError},
+      {"zstd cut short, size unknown", zst, cut, false, kDecoderMemoryLimit, res::kBufError},
+      {"lzma cut short, size unknown", lzma, cut, false, kDecoderMemoryLimit, res::kBufError},
+      {"bzip2 with a flipped bit", bz2, flip, true, kDecoderMemoryLimit, res::kDataError},
+      {"xz with a flipped bit", xz, flip, true, kDecoderMemoryLimit, res::kDataError},
+      {"zstd with a flipped bit", zst, flip, true, kDecoderMemoryLimit, res::kDataError},
+      {"lzma properties size 6", lzma, propsSize6, true, kDecoderMemoryLimit, res::kDataError},
+      {"lzma lc/lp/pb out of range", lzma, badLcLpPb, true, kDecoderMemoryLimit, res::kDataError},
+      {"bzip2 900k blocks under a 1 MiB limit", bz2, keep, true, kMiB, res::kMemError},
+      {"xz -9 under a 16 MiB limit", xz9, keep, true, 16 * kMiB, res::kMemError},
+      {"zstd 128 MiB window under the default limit passes", zst22, keep, true, kDecoderMemoryLimit, res::kStreamEnd},
+      {"zstd 128 MiB window under a 16 MiB limit", zst22, keep, true, 16 * kMiB, res::kMemError},
+      {"lzma 8 MiB dictionary under a 1 MiB limit", lzma, keep, true, kMiB, res::kMemError},
   };
   for (const Case& c : cases) {
     const Packed packed = Load(c.from);
@@ -196,7 +196,7 @@ TEST(StreamDecoders, DamagedOrOversizedStreamsGiveTheirError) {
     options.memoryLimit = c.memoryLimit;
     const test::Outcome o = Decode(c.from.method, options, data, 4096, 65536);
     EXPECT_EQ(o.result, c.expected) << c.what << ": " << o.msg;
-    if (o.result < 0 && o.result != res::BufError) {
+    if (o.result < 0 && o.result != res::kBufError) {
       EXPECT_FALSE(o.msg.empty()) << c.what;
     }
   }
@@ -218,11 +218,11 @@ TEST(StreamDecoders, JoinedStreamsDecodeWholeWhenTheCompressedSizeIsKnown) {
     DecoderOptions options;
     options.compressedSize = joined.size();
     test::Outcome o = Decode(method, options, joined, 31, 65536);
-    EXPECT_EQ(o.result, res::StreamEnd) << ext << ": " << o.msg;
+    EXPECT_EQ(o.result, res::kStreamEnd) << ext << ": " << o.msg;
     EXPECT_TRUE(o.out == both) << ext;
     options.compressedSize = kUnknownSize;
     o = Decode(method, options, joined, 0, 65536);
-    EXPECT_EQ(o.result, res::StreamEnd) << ext;
+    EXPECT_EQ(o.result, res::kStreamEnd) << ext;
     EXPECT_TRUE(o.out == peers.plain) << ext;
     EXPECT_EQ(o.totalIn, first.size()) << ext;
   }

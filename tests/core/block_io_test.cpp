@@ -49,9 +49,9 @@ TEST_F(BlockIo, WriterDeciphersThenFeedsTheCrcThenWrites) {
   unzip.SetRunningCrc(kCrc32Init);
   TMemoryStream32 out;
   // In two pieces: the key stream goes on across blocks.
-  EXPECT_EQ(unzip.WriteBlock(out, block.data(), 10, TBlockCipher::Decipher), 10);
+  EXPECT_EQ(unzip.WriteBlock(out, block.data(), 10, BlockCipher::Decipher), 10);
   EXPECT_EQ(unzip.WriteBlock(out, block.data() + 10, int32_t(block.size()) - 10,
-                             TBlockCipher::Decipher),
+                             BlockCipher::Decipher),
             int32_t(block.size()) - 10);
   EXPECT_EQ(Contents(out), plain);
   EXPECT_EQ(unzip.RunningCrc(), CrcOf(plain));
@@ -61,7 +61,7 @@ TEST_F(BlockIo, WriterEnciphersAfterFeedingThePlainBytesToTheCrc) {
   std::vector<uint8_t> block = plain;
   unzip.Cipher().FeedPassword("secret");
   TMemoryStream32 out;
-  unzip.WriteBlock(out, block.data(), int32_t(block.size()), TBlockCipher::Encipher);
+  unzip.WriteBlock(out, block.data(), int32_t(block.size()), BlockCipher::Encipher);
   EXPECT_EQ(Contents(out), Enciphered(plain, "secret"));
   EXPECT_EQ(unzip.RunningCrc(), CrcOf(plain));
 }

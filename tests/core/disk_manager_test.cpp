@@ -60,15 +60,15 @@ TEST_F(DiskCheck, HandlerIsAskedWithTheCheckObjectAsSenderUntilADiskIsIn) {
   EXPECT_EQ(senders, (std::vector<TObject*>{&zip.DiskManager(), &zip.DiskManager()}));
   EXPECT_TRUE(reports.empty());
   const DriveInfo& info = zip.DiskManager().Info();
-  EXPECT_EQ(info.VolumeLabel, "PKBACK# 002");
-  EXPECT_EQ(info.LabelDiskNumber, 2);
-  EXPECT_EQ(info.SerialNumber, 0x1234ABCDu);
+  EXPECT_EQ(info.volumeLabel, "PKBACK# 002");
+  EXPECT_EQ(info.labelDiskNumber, 2);
+  EXPECT_EQ(info.serialNumber, 0x1234ABCDu);
   EXPECT_TRUE(zip.DiskManager().IsRemovable());
 }
 
 TEST_F(DiskCheck, FailuresGoThroughTheErrorPathWithTheDrive) {
   EXPECT_FALSE(zip.DiskManager().CheckDrive(Archive()));  // empty drive, no handler
-  drives->DiskAt(disk).WriteProtected = true;
+  drives->DiskAt(disk).writeProtected = true;
   drives->Insert(disk);
   EXPECT_FALSE(zip.DiskManager().CheckDrive(Archive()));
   EXPECT_TRUE(zip.DiskManager().CheckDrive(Archive(), /*need_writable=*/false));

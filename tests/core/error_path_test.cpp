@@ -48,7 +48,7 @@ TEST_F(ErrorPath, ReportErrorPassesEverythingOnAndNeverThrows) {
 TEST_F(ErrorPath, FatalDiskFullReachesTheHandlerThenThrowsItsText) {
   ShortWriteStream full(10, ENOSPC);
   try {
-    zip.WriteBlock(full, block, 64, TBlockCipher::None);
+    zip.WriteBlock(full, block, 64, BlockCipher::None);
     FAIL() << "no exception";
   } catch (const E_RAISE& e) {
     EXPECT_STREQ(e.what(), "Disk full");
@@ -58,11 +58,11 @@ TEST_F(ErrorPath, FatalDiskFullReachesTheHandlerThenThrowsItsText) {
 
 TEST_F(ErrorPath, OtherShortWritesAreReportedWithoutException) {
   ShortWriteStream broken(10, EIO);
-  EXPECT_EQ(zip.WriteBlock(broken, block, 64, TBlockCipher::None), 10);
+  EXPECT_EQ(zip.WriteBlock(broken, block, 64, BlockCipher::None), 10);
   EXPECT_EQ(reports, (std::vector<Report>{{"/backups/company.zip", "db.bak", "0", 25136}}));
   // A quota counts as a full disk.
   ShortWriteStream quota(0, EDQUOT);
-  EXPECT_THROW(zip.WriteBlock(quota, block, 64, TBlockCipher::None), E_RAISE);
+  EXPECT_THROW(zip.WriteBlock(quota, block, 64, BlockCipher::None), E_RAISE);
   EXPECT_EQ(reports.back().ECode, ec::DiskFull);
 }
 
@@ -96,8 +96,8 @@ TEST_F(ErrorPath, AfterCancelAFailingWriteReportsUserCanceled) {
   zip.SetCancel(true);
   reports.clear();
   ShortWriteStream broken(0, EIO), full(0, ENOSPC);
-  EXPECT_NO_THROW(zip.WriteBlock(broken, block, 64, TBlockCipher::None));
-  EXPECT_NO_THROW(zip.WriteBlock(full, block, 64, TBlockCipher::None));
+  EXPECT_NO_THROW(zip.WriteBlock(broken, block, 64, BlockCipher::None));
+  EXPECT_NO_THROW(zip.WriteBlock(full, block, 64, BlockCipher::None));
   EXPECT_EQ(reports, (std::vector<Report>{{"/backups/company.zip", "db.bak", "0", 25443},
                                           {"/backups/company.zip", "db.bak", "0", 25443}}));
 }

@@ -28,12 +28,12 @@ TEST(Percent, RoundsHalvesToEvenAndStaysWithinRange) {
 TEST(DoProgress, PumpsMessagesThenReportsFileAndArchiveShares) {
   TUnZip unzip;
   std::vector<std::string> calls;
-  unzip.Dialogs.ProcessMessages = [&] { calls.push_back("pump"); };
+  unzip.dialogs.processMessages = [&] { calls.push_back("pump"); };
   unzip.OnProgress = [&](TObject* sender, uint8_t by_file, uint8_t by_archive) {
     EXPECT_EQ(sender, &unzip);
     calls.push_back(std::to_string(by_file) + "/" + std::to_string(by_archive));
   };
-  unzip.Totals().Remaining = 750;
+  unzip.Totals().remaining = 750;
   unzip.DoProgress(1000, 400, 100);
   EXPECT_EQ(calls, (std::vector<std::string>{"pump", "25/25"}));
 }
@@ -42,12 +42,12 @@ TEST(DoProgress, DispatcherIsReplaceableResettableAndNeverThrows) {
   TZip zip;
   std::vector<int> moved;
   zip.OnProgress = [](TObject*, uint8_t, uint8_t) { throw std::runtime_error("gauge gone"); };
-  zip.ProgressDispatcher = [&](uint8_t by_file, uint8_t) { moved.push_back(by_file); };
+  zip.progressDispatcher = [&](uint8_t by_file, uint8_t) { moved.push_back(by_file); };
   zip.DoProgress(100, 100, 40);
   EXPECT_EQ(moved, std::vector<int>{40});
   zip.ResetProgressDispatcher();
   EXPECT_NO_THROW(zip.DoProgress(100, 100, 40));
-  zip.Dialogs.ProcessMessages = [] { throw 42; };
+  zip.dialogs.processMessages = [] { throw 42; };
   EXPECT_NO_THROW(zip.DispatchProgress(0, 0));
   EXPECT_EQ(moved.size(), 1u);
 }

@@ -27,7 +27,7 @@ class TempDirProperty : public ::testing::Test {
     system_tmp = root + "/sys/";
     fs::create_directory(system_tmp);
     setenv("TMPDIR", system_tmp.c_str(), 1);
-    zip.Dialogs.YesNo = [this](std::string_view, std::string_view text) {
+    zip.dialogs.yesNo = [this](std::string_view, std::string_view text) {
       questions.emplace_back(text);
       return answer_yes;
     };

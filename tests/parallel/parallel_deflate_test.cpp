@@ -72,7 +72,7 @@ TEST(ParallelDeflate, StreamInflatesToTheInputAroundPieceBoundariesAtEveryLevel)
       ASSERT_EQ(m.status, DeflateStatus::Done);
       EXPECT_EQ(m.crc, CrcOf(data));
       const test::Outcome ours = test::InflateWith(m.stream, InflateVariant::Deflate, 0, 1 << 16);
-      EXPECT_EQ(ours.result, inflate_result::StreamEnd);
+      EXPECT_EQ(ours.result, inflate_result::kStreamEnd);
       EXPECT_EQ(ours.availIn, 0u) << "nothing follows the final block";
       EXPECT_TRUE(ours.out == data);
       const test::Outcome zlib = test::ZlibInflate(m.stream, 0, 1 << 16);

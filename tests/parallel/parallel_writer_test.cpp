@@ -71,7 +71,7 @@ Outcome Add(const std::string& archive, const std::string& src, uint32_t threads
   zip.OnError = [&](TObject*, const std::string& f, const std::string&, const std::string&, int32_t c) {
     event("error " + fs::path(f).filename().string() + " " + std::to_string(c) + "; ");
   };
-  zip.Dialogs.ProcessMessages = [&] { r.ticks += ","; };
+  zip.dialogs.processMessages = [&] { r.ticks += ","; };
   zip.OnProgress = [&](TObject*, uint8_t file, uint8_t) {
     r.ticks += std::to_string(file) + " ";
     r.backwards = r.backwards || file < last;

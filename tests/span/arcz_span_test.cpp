@@ -89,7 +89,7 @@ class ArczOnDisks : public test::SpanFixture {
     // The same disks as arcz will see them.
     std::ofstream list(dir / "drives/disks.txt");
     for (int32_t i = 0; i < drives.DiskCount(); ++i)
-      list << drives.DiskAt(i).Capacity << ' ' << drives.DiskAt(i).Serial << " \n";
+      list << drives.DiskAt(i).capacity << ' ' << drives.DiskAt(i).serial << " \n";
     std::ofstream(dir / "drives/inserted") << "1\n";
     env = {{"ARCZ_SIMULATED_DRIVE", dir / "drives"}, {"TMPDIR", dir / "tmp"}};
   }
@@ -105,7 +105,7 @@ class ArczOnDisks : public test::SpanFixture {
       fields >> capacity >> serial;
       std::string label;
       std::getline(fields, label);
-      drives.DiskAt(i).Label = label.empty() ? label : label.substr(1);
+      drives.DiskAt(i).label = label.empty() ? label : label.substr(1);
     }
   }
 

@@ -84,8 +84,8 @@ TEST_F(DiskPrompts, DiskWrittenLastIsAskedForAgainNeverOverwritten) {
 
 TEST_F(DiskPrompts, DiskWithFilesGoesThroughOnClearDisk) {
   AddDisks(12, 100 * 1024);
-  WriteText(drives.DiskAt(1).Folder + "notes.txt", std::string(1000, 'n'));    // room left
-  WriteText(drives.DiskAt(2).Folder + "old.bin", std::string(95000, 'o'));     // too full
+  WriteText(drives.DiskAt(1).folder + "notes.txt", std::string(1000, 'n'));    // room left
+  WriteText(drives.DiskAt(2).folder + "old.bin", std::string(95000, 'o'));     // too full
   drives.Insert(0);
   TZip zip;
   Configure(zip);
@@ -110,15 +110,15 @@ TEST_F(DiskPrompts, DiskWithFilesGoesThroughOnClearDisk) {
   EXPECT_EQ(calls[0].free, 100 * 1024 - 1000);
   EXPECT_EQ(calls[0].total, 100 * 1024);
   EXPECT_EQ(calls[1].free, 100 * 1024 - 95000);
-  EXPECT_TRUE(fs::exists(drives.DiskAt(1).Folder + "notes.txt"));
-  EXPECT_FALSE(fs::exists(drives.DiskAt(2).Folder + "old.bin"));
+  EXPECT_TRUE(fs::exists(drives.DiskAt(1).folder + "notes.txt"));
+  EXPECT_FALSE(fs::exists(drives.DiskAt(2).folder + "old.bin"));
   ExpectReadBack();
 }
 
 TEST_F(DiskPrompts, WithoutOnClearDiskADiskMustHaveRoom) {
   AddDisks(12, 100 * 1024);
-  WriteText(drives.DiskAt(1).Folder + "notes.txt", std::string(1000, 'n'));
-  WriteText(drives.DiskAt(2).Folder + "old.bin", std::string(95000, 'o'));
+  WriteText(drives.DiskAt(1).folder + "notes.txt", std::string(1000, 'n'));
+  WriteText(drives.DiskAt(2).folder + "old.bin", std::string(95000, 'o'));
   drives.Insert(0);
   TZip zip;
   Configure(zip);
@@ -130,7 +130,7 @@ TEST_F(DiskPrompts, WithoutOnClearDiskADiskMustHaveRoom) {
   EXPECT_EQ(reports.items[0].code, ec::RequiredEvent);
   EXPECT_EQ(reports.items[0].ext, "OnClearDisk");
   EXPECT_EQ(reports.items[0].volume, "3");
-  EXPECT_TRUE(fs::exists(drives.DiskAt(2).Folder + "old.bin"));
+  EXPECT_TRUE(fs::exists(drives.DiskAt(2).folder + "old.bin"));
   EXPECT_TRUE(NoTemporaryFilesLeft());
 }
 
@@ -154,9 +154,9 @@ TEST_F(DiskPrompts, FirstDiskNeedsAndKeepsTheSpaceToLeave) {
   EXPECT_EQ(zip.Compress(), static_cast<int32_t>(expected));
   EXPECT_EQ(askedForOne, 2);
   EXPECT_FALSE(fs::exists(Volume(0)));
-  EXPECT_EQ(drives.DiskAt(1).Label, "PKBACK# 001");
+  EXPECT_EQ(drives.DiskAt(1).label, "PKBACK# 001");
   EXPECT_EQ(fs::file_size(Volume(1)), 10000u);
-  EXPECT_EQ(drives.DiskAt(1).Capacity - drives.UsedBytes(1), 50000);
+  EXPECT_EQ(drives.DiskAt(1).capacity - drives.UsedBytes(1), 50000);
   ExpectReadBack();
 }
 
@@ -173,7 +173,7 @@ TEST_F(DiskPrompts, MissingOnInsertDiskIsReported) {
   EXPECT_EQ(reports.items[0].code, ec::RequiredEvent);
   EXPECT_EQ(reports.items[0].ext, "OnInsertDisk");
   EXPECT_EQ(reports.items[0].volume, "1");
-  EXPECT_TRUE(fs::is_empty(drives.DiskAt(0).Folder));
+  EXPECT_TRUE(fs::is_empty(drives.DiskAt(0).folder));
   EXPECT_TRUE(NoTemporaryFilesLeft());
 }
 
@@ -306,7 +306,7 @@ class FixedLabels final : public DriveService {
 
 TEST_F(DiskPrompts, LabelThatCannotBeSetIsReportedAndTheRunGoesOn) {
   AddDisks(12, 300 * 1024);
-  drives.DiskAt(0).Label = "PKBACK# 001";  // already right: not set again
+  drives.DiskAt(0).label = "PKBACK# 001";  // already right: not set again
   drives.Insert(0);
   TZip zip;
   Configure(zip);

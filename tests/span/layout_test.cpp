@@ -187,7 +187,7 @@ TEST(SpanDirectory, DirectoryLargerThanADiskIsSpreadBetweenWholeRecords) {
 
   std::vector<std::string> volumes;
   for (int i = 0; i < drives.DiskCount(); ++i) {
-    const std::string name = drives.DiskAt(i).Folder + "names.zip";
+    const std::string name = drives.DiskAt(i).folder + "names.zip";
     if (fs::exists(name)) volumes.push_back(ReadText(name));
   }
   ASSERT_GE(volumes.size(), 4u);
@@ -266,7 +266,7 @@ TEST(SpanZip64, ManyEntriesGetZip64RecordsThatNameTheDisks) {
   };
   ASSERT_EQ(zip.Compress(), kFiles);
 
-  const std::string last = ReadText(drives.DiskAt(1).Folder + "many.zip");
+  const std::string last = ReadText(drives.DiskAt(1).folder + "many.zip");
   ASSERT_GT(last.size(), 98u);
   const auto u16 = [&](size_t at) {
     return static_cast<uint32_t>(static_cast<uint8_t>(last[at]) |
@@ -285,8 +285,8 @@ TEST(SpanZip64, ManyEntriesGetZip64RecordsThatNameTheDisks) {
   if (!test::HaveSevenZip()) return;
   const std::string split = dir / "split";
   fs::create_directories(split);
-  fs::copy_file(drives.DiskAt(0).Folder + "many.zip", split + "/many.z01");
-  fs::copy_file(drives.DiskAt(1).Folder + "many.zip", split + "/many.zip");
+  fs::copy_file(drives.DiskAt(0).folder + "many.zip", split + "/many.z01");
+  fs::copy_file(drives.DiskAt(1).folder + "many.zip", split + "/many.zip");
   const test::ToolResult r = test::Run("7z t " + test::Quote(split + "/many.zip"));
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("Files: " + std::to_string(kFiles)), std::string::npos) << r.output;

@@ -39,7 +39,7 @@ TEST_P(RoundTrip, WrittenOntoDisksAndReadBackByteForByte) {
   EXPECT_EQ(spanned, capacity < 1024 * 1024) << disks.size() << " disks";
   for (size_t i = 0; i < disks.size(); ++i) {
     EXPECT_EQ(disks[i], static_cast<int32_t>(i));  // the disks in the order they were put in
-    EXPECT_EQ(drives.DiskAt(disks[i]).Label, SpanDiskLabel(static_cast<int32_t>(i) + 1));
+    EXPECT_EQ(drives.DiskAt(disks[i]).label, SpanDiskLabel(static_cast<int32_t>(i) + 1));
     EXPECT_LE(drives.UsedBytes(disks[i]), capacity);
   }
   // The first disk is taken as it is; every further one is asked for.

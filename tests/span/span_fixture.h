@@ -89,14 +89,14 @@ class SpanFixture : public ::testing::Test {
   std::vector<int32_t> VolumeDisks() {
     std::map<std::string, int32_t> byLabel;
     for (int32_t i = 0; i < drives.DiskCount(); ++i)
-      if (std::filesystem::exists(drives.DiskAt(i).Folder + "backup.zip"))
-        byLabel[drives.DiskAt(i).Label] = i;
+      if (std::filesystem::exists(drives.DiskAt(i).folder + "backup.zip"))
+        byLabel[drives.DiskAt(i).label] = i;
     std::vector<int32_t> disks;
     for (const auto& [label, index] : byLabel) disks.push_back(index);
     return disks;
   }
 
-  std::string Volume(int32_t disk) { return drives.DiskAt(disk).Folder + "backup.zip"; }
+  std::string Volume(int32_t disk) { return drives.DiskAt(disk).folder + "backup.zip"; }
 
   /// Extracts the set with our reader into dir/`into`, asking for the disks
   /// through its events; the files written.

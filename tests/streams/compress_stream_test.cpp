@@ -40,7 +40,7 @@ TEST(DeflateStream, RoundTripsAtEveryLevelAfterAHeaderWithTheSourceCrc) {
     int64_t remaining = 400'000;
     int progress = 0;
     TransferControl control;
-    control.Remaining = &remaining;
+    control.remaining = &remaining;
     uint32_t crc = 0x12345678;
     source.SetPosition(777);  // the whole source is taken from its beginning
     ASSERT_TRUE(DeflateStream(source, dest, control, -15, [&](TStream32&) { ++progress; }, t, crc));
@@ -111,8 +111,8 @@ TEST(CompressStream, EncryptedEntryIsEncipheredAndItsCrcLeftAlone) {
   test::Fill(source, data);
   TMemoryStream32 dest;
   TransferControl control;
-  control.Encrypted = true;
-  control.Cipher = [](uint8_t* p, uint32_t n) {
+  control.encrypted = true;
+  control.cipher = [](uint8_t* p, uint32_t n) {
     for (uint32_t i = 0; i < n; ++i) p[i] ^= 0x5A;
   };
   uint32_t crc = 0xCAFEBABE;

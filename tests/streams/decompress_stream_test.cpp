@@ -49,19 +49,19 @@ TEST(DecompressStream, ReadsInPiecesAndLeavesTheSourceRightAfterTheData) {
     {
       TDecompressStream d(source);
       int notified = 0;
-      d.ActiveProgress = [&](TStream32&) { ++notified; };
+      d.activeProgress = [&](TStream32&) { ++notified; };
       EXPECT_EQ(ReadAll(d, c.plain.size(), piece), c.plain);
       // Asking past the data meets the end of the stream.
       uint8_t b;
       EXPECT_EQ(d.Read(&b, 1), 1);
       EXPECT_EQ(d.Engine().avail_out, 1u);
-      EXPECT_TRUE(d.Control.EndOfData);
+      EXPECT_TRUE(d.control.endOfData);
       EXPECT_GT(notified, 0);
       // After the end: `count` again, nothing more, the flag stays.
       uint8_t more[10];
       EXPECT_EQ(d.Read(more, 10), 10);
       EXPECT_EQ(d.Engine().avail_out, 10u);
-      EXPECT_TRUE(d.Control.EndOfData);
+      EXPECT_TRUE(d.control.endOfData);
       EXPECT_EQ(d.Engine().total_out, c.plain.size());
     }
     EXPECT_EQ(source.Position(), static_cast<int64_t>(2 + c.packed.size())) << "piece " << piece;
@@ -94,14 +94,14 @@ TEST(DecompressStream, TruncatedOrDamagedInputGivesANegativeResultInsteadOfLoopi
   test::Fill(truncated, std::vector<uint8_t>(c.packed.begin(), c.packed.begin() + c.packed.size() / 2));
   TDecompressStream d(truncated);
   std::vector<uint8_t> buf(200'000);
-  EXPECT_EQ(d.Read(buf.data(), 200'000), inflate_result::BufError);
-  EXPECT_FALSE(d.Control.EndOfData);
+  EXPECT_EQ(d.Read(buf.data(), 200'000), inflate_result::kBufError);
+  EXPECT_FALSE(d.control.endOfData);
 
   TMemoryStream32 damaged;
   test::Fill(damaged, {0xFF, 0xFF, 0xFF, 0xFF});  // block type 3 does not exist
   TDecompressStream bad(damaged);
-  EXPECT_EQ(bad.Read(buf.data(), 100), inflate_result::DataError);
-  EXPECT_EQ(bad.Read(buf.data(), 100), inflate_result::DataError);
+  EXPECT_EQ(bad.Read(buf.data(), 100), inflate_result::kDataError);
+  EXPECT_EQ(bad.Read(buf.data(), 100), inflate_result::kDataError);
 
   TMemoryStream32 source;
   test::Fill(source, c.packed);
@@ -117,8 +117,8 @@ TEST(DecompressStream, EncryptedInputIsDecipheredAsItIsRead) {
   TMemoryStream32 source;
   test::Fill(source, enciphered);
   TDecompressStream d(source);
-  d.Control.Encrypted = true;
-  d.Control.Cipher = [](uint8_t* p, uint32_t n) {
+  d.control.encrypted = true;
+  d.control.cipher = [](uint8_t* p, uint32_t n) {
     for (uint32_t i = 0; i < n; ++i) p[i] ^= 0xA5;
   };
   EXPECT_EQ(ReadAll(d, c.plain.size(), 32768), c.plain);
@@ -146,15 +146,15 @@ TEST(DecompressStream, AnyMethodsDecoderReadsThroughTheAdapterAndStopsAtTheEntry
   options.compressedSize = packed.size();
   {
     TDecompressStream d(source, MakeStreamDecoder(kMethodBzip2, options));
-    ASSERT_EQ(d.InitResult(), inflate_result::Ok);
+    ASSERT_EQ(d.InitResult(), inflate_result::kOk);
     EXPECT_EQ(ReadAll(d, plain.size(), 32768), plain);
     uint8_t b;
     EXPECT_EQ(d.Read(&b, 1), 1);
-    EXPECT_TRUE(d.Control.EndOfData);
+    EXPECT_TRUE(d.control.endOfData);
   }
   EXPECT_EQ(source.Position(), static_cast<int64_t>(2 + packed.size()));
   TDecompressStream none(source, MakeStreamDecoder(12345));
-  EXPECT_EQ(none.InitResult(), inflate_result::StreamError);
+  EXPECT_EQ(none.InitResult(), inflate_result::kStreamError);
 }
 
 }  // namespace

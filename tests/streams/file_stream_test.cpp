@@ -110,7 +110,7 @@ TEST_F(CopyFrom, CancelStopsBeforeTheNextChunkAndTheCountAskedIsReturned) {
   int pumps = 0;
   dest.Cancel = &cancel;
   // The pump runs before every chunk; cancelling there stops before the read.
-  dest.ProcessMessages = [&] {
+  dest.processMessages = [&] {
     if (++pumps == 3) cancel = true;
   };
   EXPECT_EQ(dest.CopyFrom(source, 0), 200'000);

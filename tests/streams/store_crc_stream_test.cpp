@@ -24,15 +24,15 @@ TEST(StoreStream, CopiesInChunksWithProgressCrcAndRemainingCount) {
   int progress = 0;
   bool cancel = false;
   TransferControl control;
-  control.Remaining = &remaining;
-  control.CRC = 0;  // replaced by the start value of the kind
+  control.remaining = &remaining;
+  control.crc = 0;  // replaced by the start value of the kind
   TStoreStream store(dest, [&](TStream32&) { ++progress; }, &cancel, control, kCrcKind32);
   source.SetPosition(1000);
   EXPECT_EQ(store.StoreFrom(source), 250'000);
   EXPECT_EQ(dest.writes, (std::vector<int32_t>{3, 102'400, 102'400, 45'200}));
   EXPECT_EQ(progress, 3);
   EXPECT_EQ(remaining, 0);
-  EXPECT_EQ(store.Control.CRC ^ 0xFFFFFFFFu, crc32(0, data.data(), 250'000));
+  EXPECT_EQ(store.control.crc ^ 0xFFFFFFFFu, crc32(0, data.data(), 250'000));
   std::vector<uint8_t> out = test::Contents(dest);
   EXPECT_EQ(std::vector<uint8_t>(out.begin() + 3, out.end()), data);
 }
@@ -52,14 +52,14 @@ TEST(StoreStream, EncryptedStoreKeepsTheWritersCrcAndTheCallersBytes) {
   const std::vector<uint8_t> original = data;
   TMemoryStream32 dest;
   TransferControl control;
-  control.Encrypted = true;
-  control.CRC = 0x1234ABCD;
-  control.Cipher = [](uint8_t* p, uint32_t n) {
+  control.encrypted = true;
+  control.crc = 0x1234ABCD;
+  control.cipher = [](uint8_t* p, uint32_t n) {
     for (uint32_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(p[i] + 1);
   };
   TStoreStream store(dest, {}, nullptr, control, kCrcKind32);
   EXPECT_EQ(store.Write(data.data(), 5000), 5000);
-  EXPECT_EQ(store.Control.CRC, 0x1234ABCDu);
+  EXPECT_EQ(store.control.crc, 0x1234ABCDu);
   EXPECT_EQ(data, original);
   EXPECT_EQ(dest.Memory()[0], static_cast<uint8_t>(original[0] + 1));
 }
@@ -70,7 +70,7 @@ TEST(StreamCrc32, GivesTheRegisterAndLeavesTheSourceAtItsStart) {
   test::Fill(source, data);
   int64_t remaining = 150'000;
   TransferControl control;
-  control.Remaining = &remaining;
+  control.remaining = &remaining;
   int progress = 0;
   source.SetPosition(99);
   const uint32_t reg = StreamCrc32(source, control, nullptr, [&](TStream32&) { ++progress; }, 0);
@@ -83,7 +83,7 @@ TEST(StreamCrc32, GivesTheRegisterAndLeavesTheSourceAtItsStart) {
 
   // A source with an active handler is told, and the count falls.
   int told = 0;
-  source.ActiveProgress = [&](TStream32&) { ++told; };
+  source.activeProgress = [&](TStream32&) { ++told; };
   TCalcStreamCRC calc(source, {}, nullptr, control, kCrcKind16, 0);
   EXPECT_EQ(calc.CRC(), Crc16Of(data));
   EXPECT_EQ(told, 3);
@@ -100,9 +100,9 @@ TEST(CrcOnTheWay, EncipheredEntriesStillGetTheCrcOfTheirPlainBytes) {
   const std::vector<uint8_t> data = test::Sample(70'000);
   const uint32_t expected = crc32(0, data.data(), static_cast<uInt>(data.size()));
   TransferControl control;
-  control.Encrypted = true;
-  control.CrcOnTheWay = true;
-  control.Cipher = [](uint8_t* p, uint32_t n) {
+  control.encrypted = true;
+  control.crcOnTheWay = true;
+  control.cipher = [](uint8_t* p, uint32_t n) {
     for (uint32_t i = 0; i < n; ++i) p[i] ^= 0x5A;
   };
   TMemoryStream32 source;
@@ -110,7 +110,7 @@ TEST(CrcOnTheWay, EncipheredEntriesStillGetTheCrcOfTheirPlainBytes) {
   TMemoryStream32 stored;
   TStoreStream store(stored, {}, nullptr, control, kCrcKind32);
   store.StoreFrom(source);
-  EXPECT_EQ(store.Control.CRC ^ 0xFFFFFFFFu, expected);
+  EXPECT_EQ(store.control.crc ^ 0xFFFFFFFFu, expected);
   EXPECT_EQ(stored.Memory()[0], static_cast<uint8_t>(data[0] ^ 0x5A));
 
   TMemoryStream32 deflated;

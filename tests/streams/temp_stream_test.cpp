@@ -44,7 +44,7 @@ struct Owner {
 
   template <class S>
   void Attach(S& s) {
-    s.Remaining = &remaining;
+    s.remaining = &remaining;
     s.ReadProgress = [this](TStream32&) { ++read_progress; };
     s.MoveBegin = [this](const std::string& archive, const std::string& temp) {
       calls.push_back("begin " + fs::path(archive).filename().string() + " " +
@@ -173,7 +173,7 @@ TEST(TempMemStream, WritesTheArchiveFileWhenDestroyed) {
   {
     TTempMemStream s(fmCreate, dir / "mem.zip");
     owner.Attach(s);
-    s.StoreTotals = [&](int64_t size) {
+    s.storeTotals = [&](int64_t size) {
       totals = size;
       owner.remaining = size;
     };

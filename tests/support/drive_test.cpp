@@ -29,8 +29,8 @@ TEST(DriveLabels, DiskNumberSerialAndTypeNames) {
   EXPECT_EQ(LabelDiskNumber(SpanDiskLabel(7)), 7);
   EXPECT_EQ(SerialText(0xAB), "000000AB");
   EXPECT_EQ(SerialText(0xDEADBEEF), "DEADBEEF");
-  EXPECT_EQ(DriveTypeName(kDriveFixed), "Fixed");
-  EXPECT_EQ(DriveTypeName(kDriveFloppy35), "3½ Floppy");
+  EXPECT_EQ(DriveTypeName(KDriveFixed), "Fixed");
+  EXPECT_EQ(DriveTypeName(KDriveFloppy35), "3½ Floppy");
   EXPECT_EQ(DriveTypeName(9), "Unknown");
   EXPECT_EQ(SerialFromUuid("1234-ABCD"), 0x1234ABCDu);
   EXPECT_EQ(SerialFromUuid("0123456789ABCDEF"), 0x89ABCDEFu);
@@ -44,7 +44,7 @@ class SimulatedDrive : public ::testing::Test {
   SimulatedDrive() : drives(tmp / "sim") {
     first = drives.AddDisk(100000, "PKBACK# 003", 0x1234ABCD);
     second = drives.AddDisk(50000, "DATA");
-    handlers.ReportError = [this](int32_t code, const std::string& drive) {
+    handlers.reportError = [this](int32_t code, const std::string& drive) {
       codes.push_back(code);
       EXPECT_EQ(drive, drives.DrivePath());
     };
@@ -65,15 +65,15 @@ TEST_F(SimulatedDrive, FillsTheInformationOfTheInsertedDisk) {
   { std::ofstream(Archive(), std::ios::binary) << std::string(1000, 'z'); }
   ASSERT_TRUE(drives.DriveQuery(Archive(), handlers, info));
   EXPECT_TRUE(codes.empty());
-  EXPECT_EQ(info.Root, drives.DrivePath());
-  EXPECT_EQ(info.VolumeLabel, "PKBACK# 003");
-  EXPECT_EQ(info.LabelDiskNumber, 3);
-  EXPECT_EQ(info.SerialNumber, 0x1234ABCDu);
-  EXPECT_EQ(info.SerialText, "1234ABCD");
-  EXPECT_EQ(info.DriveType, kDriveRemovable);
-  EXPECT_EQ(info.DriveTypeName, "Unknown");  // the floppy kind cannot be told
-  EXPECT_EQ(info.TotalBytes, 100000);
-  EXPECT_EQ(info.FreeBytes, 99000);
+  EXPECT_EQ(info.root, drives.DrivePath());
+  EXPECT_EQ(info.volumeLabel, "PKBACK# 003");
+  EXPECT_EQ(info.labelDiskNumber, 3);
+  EXPECT_EQ(info.serialNumber, 0x1234ABCDu);
+  EXPECT_EQ(info.serialText, "1234ABCD");
+  EXPECT_EQ(info.driveType, KDriveRemovable);
+  EXPECT_EQ(info.driveTypeName, "Unknown");  // the floppy kind cannot be told
+  EXPECT_EQ(info.totalBytes, 100000);
+  EXPECT_EQ(info.freeBytes, 99000);
 }
 
 TEST_F(SimulatedDrive, FileInputOutputReachesOnlyTheInsertedDisk) {
@@ -82,7 +82,7 @@ TEST_F(SimulatedDrive, FileInputOutputReachesOnlyTheInsertedDisk) {
   ASSERT_TRUE(drives.Insert(second));
   EXPECT_FALSE(fs::exists(Archive()));
   EXPECT_EQ(drives.UsedBytes(first), 17);
-  EXPECT_NE(drives.DiskAt(first).Serial, drives.DiskAt(second).Serial);
+  EXPECT_NE(drives.DiskAt(first).serial, drives.DiskAt(second).serial);
   drives.Eject();
   EXPECT_EQ(drives.Inserted(), -1);
   EXPECT_FALSE(fs::exists(drives.DrivePath()));
@@ -106,8 +106,8 @@ TEST_F(SimulatedDrive, MissingDiskHandlerInsertsTheDiskAndClearsAbort) {
   };
   ASSERT_TRUE(drives.DriveQuery(Archive(), handlers, info));
   EXPECT_EQ(calls, 2);
-  EXPECT_EQ(info.VolumeLabel, "DATA");
-  EXPECT_EQ(info.LabelDiskNumber, 0);
+  EXPECT_EQ(info.volumeLabel, "DATA");
+  EXPECT_EQ(info.labelDiskNumber, 0);
   EXPECT_TRUE(codes.empty());
 }
 
@@ -120,7 +120,7 @@ TEST_F(SimulatedDrive, MissingDiskHandlerLeavingAbortCancels) {
 }
 
 TEST_F(SimulatedDrive, WriteProtection) {
-  drives.DiskAt(first).WriteProtected = true;
+  drives.DiskAt(first).writeProtected = true;
   ASSERT_TRUE(drives.Insert(first));
 
   EXPECT_FALSE(drives.DriveQuery(Archive(), handlers, info));
@@ -133,16 +133,16 @@ TEST_F(SimulatedDrive, WriteProtection) {
 
   codes.clear();
   handlers.OnDiskWriteProtectErr = [&](bool& Abort) {
-    drives.DiskAt(first).WriteProtected = false;  // the user slides the tab
+    drives.DiskAt(first).writeProtected = false;  // the user slides the tab
     Abort = false;
   };
   EXPECT_TRUE(drives.DriveQuery(Archive(), handlers, info));
   EXPECT_TRUE(codes.empty());
 
   // A reader does not care whether the disk could be written.
-  drives.DiskAt(first).WriteProtected = true;
+  drives.DiskAt(first).writeProtected = true;
   handlers.OnDiskWriteProtectErr = nullptr;
-  handlers.NeedWritable = false;
+  handlers.needWritable = false;
   EXPECT_TRUE(drives.DriveQuery(Archive(), handlers, info));
   EXPECT_FALSE(drives.SetVolumeLabel(drives.DrivePath(), "X"));
   EXPECT_FALSE(drives.ClearDisk(drives.DrivePath()));
@@ -155,20 +155,20 @@ TEST_F(SimulatedDrive, LabelAndClearDisk) {
   fs::create_directories(drives.DrivePath() + "dir/sub");
   { std::ofstream(drives.DrivePath() + "dir/sub/f") << std::string(700, 'o'); }
   ASSERT_TRUE(drives.DriveQuery(Archive(), handlers, info));
-  EXPECT_EQ(info.LabelDiskNumber, 2);
-  EXPECT_EQ(info.FreeBytes, 50000 - 1200);
+  EXPECT_EQ(info.labelDiskNumber, 2);
+  EXPECT_EQ(info.freeBytes, 50000 - 1200);
 
   ASSERT_TRUE(drives.ClearDisk(drives.DrivePath()));
   ASSERT_TRUE(drives.DriveQuery(Archive(), handlers, info));
-  EXPECT_EQ(info.FreeBytes, info.TotalBytes);
-  EXPECT_TRUE(fs::is_empty(drives.DiskAt(second).Folder));
-  EXPECT_EQ(info.VolumeLabel, "PKBACK# 002");  // clearing keeps the label
+  EXPECT_EQ(info.freeBytes, info.totalBytes);
+  EXPECT_TRUE(fs::is_empty(drives.DiskAt(second).folder));
+  EXPECT_EQ(info.volumeLabel, "PKBACK# 002");  // clearing keeps the label
 }
 
 TEST_F(SimulatedDrive, PathsOutsideTheDriveGoToTheFallback) {
   EXPECT_EQ(drives.DriveRoot(tmp / "elsewhere"), "");
   DriveQueryHandlers quiet;
-  quiet.ReportError = [&](int32_t code, const std::string&) { codes.push_back(code); };
+  quiet.reportError = [&](int32_t code, const std::string&) { codes.push_back(code); };
   EXPECT_FALSE(drives.DriveQuery(tmp / "elsewhere", quiet, info));
   EXPECT_EQ(codes, std::vector<int32_t>{ec::NotAccessible});
 
@@ -176,7 +176,7 @@ TEST_F(SimulatedDrive, PathsOutsideTheDriveGoToTheFallback) {
   SimulatedDrives withFallback(tmp / "sim2", &real);
   EXPECT_NE(withFallback.DriveRoot(tmp / "elsewhere"), "");
   EXPECT_TRUE(withFallback.DriveQuery(tmp / "elsewhere", quiet, info));
-  EXPECT_NE(info.DriveType, kDriveRemovable);
+  EXPECT_NE(info.driveType, KDriveRemovable);
 }
 
 // A drive whose volume cannot be read a given number of times.
@@ -192,7 +192,7 @@ class FlakyVolume final : public DriveService {
       error = "Input/output error";
       return false;
     }
-    info.DriveType = kDriveFixed;
+    info.driveType = KDriveFixed;
     return true;
   }
   bool ReadSpace(const std::string&, int64_t& f, int64_t& t) override {
@@ -207,9 +207,9 @@ class FlakyVolume final : public DriveService {
 TEST(DriveQueryRetryBox, RetryReadsAgainCancelReportsNotAccessible) {
   FlakyVolume drive;
   Prompts prompts;
-  prompts.Title = "Backup";
+  prompts.title = "Backup";
   std::vector<std::string> texts;
-  prompts.RetryCancel = [&](std::string_view caption, std::string_view text) {
+  prompts.retryCancel = [&](std::string_view caption, std::string_view text) {
     EXPECT_EQ(caption, "Backup");
     texts.emplace_back(text);
     return texts.size() < 2;  // Retry once, then Cancel
@@ -217,15 +217,15 @@ TEST(DriveQueryRetryBox, RetryReadsAgainCancelReportsNotAccessible) {
   std::vector<int32_t> codes;
   DriveQueryHandlers h;
   h.prompts = &prompts;
-  h.ReportError = [&](int32_t code, const std::string&) { codes.push_back(code); };
+  h.reportError = [&](int32_t code, const std::string&) { codes.push_back(code); };
   DriveInfo info;
 
   drive.failures = 1;
   EXPECT_TRUE(drive.DriveQuery("/media/disk/a.zip", h, info));
   ASSERT_EQ(texts.size(), 1u);
   EXPECT_EQ(texts[0], "/media/disk/is not accessible\r\n\r\nInput/output error");
-  EXPECT_EQ(info.FreeBytes, 1);
-  EXPECT_EQ(info.DriveTypeName, "Fixed");
+  EXPECT_EQ(info.freeBytes, 1);
+  EXPECT_EQ(info.driveTypeName, "Fixed");
 
   drive.failures = 5;
   EXPECT_FALSE(drive.DriveQuery("/media/disk/a.zip", h, info));
@@ -244,17 +244,17 @@ TEST(LinuxDrives, TheMountHoldingAFolder) {
   DriveInfo info;
   DriveQueryHandlers quiet;
   ASSERT_TRUE(drives.DriveQuery(tmp / "not/yet/there.zip", quiet, info));
-  EXPECT_EQ(tmp.slashed().rfind(fs::canonical(info.Root).string(), 0), 0u);
-  EXPECT_GT(info.TotalBytes, 0);
-  EXPECT_GE(info.TotalBytes, info.FreeBytes);
-  EXPECT_GT(info.MaxComponentLength, 0u);
-  EXPECT_FALSE(info.FileSystemName.empty());
-  EXPECT_EQ(info.SerialText.size(), 8u);
+  EXPECT_EQ(tmp.slashed().rfind(fs::canonical(info.root).string(), 0), 0u);
+  EXPECT_GT(info.totalBytes, 0);
+  EXPECT_GE(info.totalBytes, info.freeBytes);
+  EXPECT_GT(info.maxComponentLength, 0u);
+  EXPECT_FALSE(info.fileSystemName.empty());
+  EXPECT_EQ(info.serialText.size(), 8u);
   EXPECT_EQ(drives.DriveRoot("/"), "/");
-  EXPECT_FALSE(drives.ClearDisk(info.Root));  // never on a fixed disk
+  EXPECT_FALSE(drives.ClearDisk(info.root));  // never on a fixed disk
 
   std::vector<std::string> roots = LocalDriveRoots();
-  EXPECT_NE(std::find(roots.begin(), roots.end(), info.Root), roots.end());
+  EXPECT_NE(std::find(roots.begin(), roots.end(), info.root), roots.end());
   for (const std::string& r : roots) {
     EXPECT_NE(r.rfind("/proc", 0), 0u) << r;
     EXPECT_NE(r.rfind("/sys", 0), 0u) << r;
@@ -264,8 +264,8 @@ TEST(LinuxDrives, TheMountHoldingAFolder) {
   std::error_code ec;
   if (fs::is_directory("/dev/shm", ec)) {
     ASSERT_TRUE(drives.DriveQuery("/dev/shm/x", quiet, info));
-    EXPECT_EQ(info.DriveType, kDriveRamDisk);
-    EXPECT_EQ(info.Root, "/dev/shm/");
+    EXPECT_EQ(info.driveType, KDriveRamDisk);
+    EXPECT_EQ(info.root, "/dev/shm/");
   }
 }
 

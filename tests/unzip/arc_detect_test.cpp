@@ -66,7 +66,7 @@ TEST(ArcDetect, LeadingBytesOfPlainArchives) {
     const Detection d = Detect(Padded(Bytes(c.lead), 600));
     EXPECT_EQ(d.type, c.type) << c.lead;
     if (IsValidArcType(c.type)) {
-      EXPECT_EQ(d.open.DataOffset, c.type == atArcExe ? 7716 : 0) << c.lead;
+      EXPECT_EQ(d.open.dataOffset, c.type == atArcExe ? 7716 : 0) << c.lead;
     }
   }
   // "begin" that does not open a line, and an M line before any begin.
@@ -85,7 +85,7 @@ TEST(ArcDetect, TinyFilesAndLeadingZeros) {
   std::vector<uint8_t> lha(128, 0);
   Place(lha, 130, "-lh5-");
   EXPECT_EQ(Detect(Padded(lha, 300)).type, atLha);
-  EXPECT_EQ(Detect(Padded(lha, 300)).open.DataOffset, 128);
+  EXPECT_EQ(Detect(Padded(lha, 300)).open.dataOffset, 128);
 }
 
 TEST(ArcDetect, TarHeaderChecksum) {
@@ -119,11 +119,11 @@ TEST(ArcDetect, PlainZipFindsDirectoryAndFirstLocalHeader) {
   const auto zip = TwoEntries().Build();
   const Detection d = Detect(zip);
   EXPECT_EQ(d.type, atZip);
-  EXPECT_EQ(d.open.HeaderState, htLocal | htCentral | htEnding);
-  EXPECT_EQ(d.open.OffsetAdjustment, 0);
+  EXPECT_EQ(d.open.headerState, htLocal | htCentral | htEnding);
+  EXPECT_EQ(d.open.offsetAdjustment, 0);
   // The directory starts right after the second entry's data.
-  EXPECT_EQ(d.open.DataOffset, static_cast<int64_t>(zip.size()) - 22 - 2 * 46 - 5 - 9);
-  EXPECT_EQ(d.open.CommentPos, static_cast<int64_t>(zip.size()));
+  EXPECT_EQ(d.open.dataOffset, static_cast<int64_t>(zip.size()) - 22 - 2 * 46 - 5 - 9);
+  EXPECT_EQ(d.open.commentPos, static_cast<int64_t>(zip.size()));
   EXPECT_EQ(Detect(zip, "lib/app.JAR").type, atJar);
 }
 
@@ -131,29 +131,29 @@ TEST(ArcDetect, PrefixedArchiveWithAndWithoutAdjustedOffsets) {
   const std::string prefix = "#!/bin/sh\n" + std::string(90, '#');
   const Detection adjusted = Detect(TwoEntries().Prefix(prefix, true).Build());
   EXPECT_EQ(adjusted.type, atZip);
-  EXPECT_EQ(adjusted.open.OffsetAdjustment, 0);
-  EXPECT_TRUE(adjusted.open.HeaderState & htLocal);
+  EXPECT_EQ(adjusted.open.offsetAdjustment, 0);
+  EXPECT_TRUE(adjusted.open.headerState & htLocal);
 
   // Offsets that still count from the start of the archive proper: the
   // adjustment makes the local headers appear where they really are.
   const Detection raw = Detect(TwoEntries().Prefix(prefix, false).Build());
   EXPECT_EQ(raw.type, atZip);
-  EXPECT_EQ(raw.open.OffsetAdjustment, 100);
-  EXPECT_TRUE(raw.open.HeaderState & htLocal);
+  EXPECT_EQ(raw.open.offsetAdjustment, 100);
+  EXPECT_TRUE(raw.open.headerState & htLocal);
 }
 
 TEST(ArcDetect, EndRecordBehindTheLongestCommentOrAlone) {
   // The longest comment there is leaves the end record inside the window.
   const Detection far = Detect(TwoEntries().Comment(std::string(65535, 'c')).Build());
   EXPECT_EQ(far.type, atZip);
-  EXPECT_TRUE(far.open.HeaderState & htCentral);
-  EXPECT_EQ(far.open.Damage, 0);
+  EXPECT_TRUE(far.open.headerState & htCentral);
+  EXPECT_EQ(far.open.damage, 0);
 
   // An archive of nothing but an end record: the window starts at its
   // second byte, so no end record is found.
   const Detection empty = Detect(ZipBuilder().Build());
   EXPECT_EQ(empty.type, atZip);
-  EXPECT_EQ(empty.open.HeaderState, htLocal);
+  EXPECT_EQ(empty.open.headerState, htLocal);
 }
 
 TEST(ArcDetect, EndRecordNearestTheEndWins) {
@@ -167,8 +167,8 @@ TEST(ArcDetect, EndRecordNearestTheEndWins) {
   zip[zip.size() - 2] = 22;  // comment length of the first record
   zip.insert(zip.end(), second.begin(), second.end());
   const Detection d = Detect(zip);
-  EXPECT_EQ(d.open.CommentPos, static_cast<int64_t>(zip.size()));
-  EXPECT_TRUE(d.open.HeaderState & htCentral);
+  EXPECT_EQ(d.open.commentPos, static_cast<int64_t>(zip.size()));
+  EXPECT_TRUE(d.open.headerState & htCentral);
 }
 
 TEST(ArcDetect, VolumesOfASetGoThroughTheDiskSetDecision) {
@@ -193,14 +193,14 @@ TEST(ArcDetect, VolumesOfASetGoThroughTheDiskSetDecision) {
 TEST(ArcDetect, SelfExtractorsFromPeers) {
   const Detection adjusted = Detect(PublicFile("gen-sfx-adjusted.zip"));
   EXPECT_EQ(adjusted.type, atZipExe);
-  EXPECT_EQ(adjusted.open.OffsetAdjustment, 0);
+  EXPECT_EQ(adjusted.open.offsetAdjustment, 0);
   const Detection raw = Detect(PublicFile("gen-sfx-unadjusted.zip"));
   EXPECT_EQ(raw.type, atZipExe);
-  EXPECT_EQ(raw.open.OffsetAdjustment, 5000);
-  EXPECT_TRUE(raw.open.HeaderState & htLocal);
+  EXPECT_EQ(raw.open.offsetAdjustment, 5000);
+  EXPECT_TRUE(raw.open.headerState & htLocal);
   const Detection garbage = Detect(PublicFile("la-test_compat_zip_4.zip"));
   EXPECT_EQ(garbage.type, atZip);
-  EXPECT_TRUE(garbage.open.HeaderState & htLocal);
+  EXPECT_TRUE(garbage.open.headerState & htLocal);
 }
 
 TEST(ArcDetect, ExecutableProbesAtFixedOffsets) {
@@ -211,25 +211,25 @@ TEST(ArcDetect, ExecutableProbesAtFixedOffsets) {
   Place(arc, 8601, "\x1a\x0a");
   const Detection a = Detect(arc, "x.exe");
   EXPECT_EQ(a.type, atArcExe);
-  EXPECT_EQ(a.open.DataOffset, 6867);
+  EXPECT_EQ(a.open.dataOffset, 6867);
 
   std::vector<uint8_t> lha = exe;
   Place(lha, 1947, "-lh5-");
   EXPECT_EQ(Detect(lha, "x.exe").type, atLhaExe);
-  EXPECT_EQ(Detect(lha, "x.exe").open.DataOffset, 1945);
+  EXPECT_EQ(Detect(lha, "x.exe").open.dataOffset, 1945);
 
   // A ZIP archive at 7612: read through its directory when it has one...
   std::vector<uint8_t> head(exe.begin(), exe.begin() + 7612);
   const auto sfx = TwoEntries().Prefix(std::string(head.begin(), head.end()), true).Build();
   const Detection z = Detect(sfx, "x.exe");
   EXPECT_EQ(z.type, atZipExe);
-  EXPECT_TRUE(z.open.HeaderState & htCentral);
+  EXPECT_TRUE(z.open.headerState & htCentral);
   // ...and by its local headers from 7612 when it has none.
   std::vector<uint8_t> cut(sfx.begin(), sfx.begin() + 7612 + 60);
   const Detection c = Detect(cut, "x.exe");
   EXPECT_EQ(c.type, atZipExe);
-  EXPECT_EQ(c.open.HeaderState, htLocal);
-  EXPECT_EQ(c.open.DataOffset, 7612);
+  EXPECT_EQ(c.open.headerState, htLocal);
+  EXPECT_EQ(c.open.dataOffset, 7612);
 }
 
 TEST(ArcDetect, OffsetsFromStringResources) {
@@ -239,7 +239,7 @@ TEST(ArcDetect, OffsetsFromStringResources) {
   pe = Padded(pe, 3000);
   const Detection d = Detect(pe, "x.exe");
   EXPECT_EQ(d.type, atRarExe);
-  EXPECT_EQ(d.open.DataOffset, 1000);
+  EXPECT_EQ(d.open.dataOffset, 1000);
 
   MemorySource src(pe);
   EXPECT_EQ(ReadPeString(src, 1, 5), "1000");
@@ -286,12 +286,12 @@ TEST(ArcDetect, EndOfTheDosImage) {
   Place(exe, 1124, "Rar!");
   const Detection d = Detect(exe, "x.exe");
   EXPECT_EQ(d.type, atRarExe);
-  EXPECT_EQ(d.open.DataOffset, 1124);
+  EXPECT_EQ(d.open.dataOffset, 1124);
   // An ARJ id in the third and fourth byte moves the probe two bytes on.
   std::vector<uint8_t> arj = exe;
   Place(arj, 1124, std::string("\0\0\x60\xea\x20\0", 6));
   EXPECT_EQ(Detect(arj, "x.exe").type, atArjExe);
-  EXPECT_EQ(Detect(arj, "x.exe").open.DataOffset, 1126);
+  EXPECT_EQ(Detect(arj, "x.exe").open.dataOffset, 1126);
 }
 
 TEST(ArcDetect, SignatureScanInsideExecutables) {
@@ -300,11 +300,11 @@ TEST(ArcDetect, SignatureScanInsideExecutables) {
   std::vector<uint8_t> rar = exe;
   Place(rar, 40000, "Rar!");
   EXPECT_EQ(Detect(rar, "x.exe").type, atRarExe);
-  EXPECT_EQ(Detect(rar, "x.exe").open.DataOffset, 40000);
+  EXPECT_EQ(Detect(rar, "x.exe").open.dataOffset, 40000);
   std::vector<uint8_t> ace = exe;
   Place(ace, 20007, "**ACE**");
   EXPECT_EQ(Detect(ace, "x.exe").type, atAceExe);
-  EXPECT_EQ(Detect(ace, "x.exe").open.DataOffset, 20000);
+  EXPECT_EQ(Detect(ace, "x.exe").open.dataOffset, 20000);
   // A signature across the boundary of two scan blocks is still seen.
   std::vector<uint8_t> across = exe;
   Place(across, 17000 + 32768 - 2, "Rar!");

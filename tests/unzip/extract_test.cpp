@@ -411,7 +411,7 @@ TEST_F(Extraction, ArchiveWithoutReachableDirectoryIsWalked) {
                    .Build();
   bytes.resize(2 * 30 + 5 + 1 + 2);
   UseArchive(bytes);
-  ASSERT_EQ(unzip.OpenState().HeaderState, htLocal);
+  ASSERT_EQ(unzip.OpenState().headerState, htLocal);
   int asked = 0;
   unzip.OnCorruptZipHeader = [&](TObject*, THeaderTypeState, bool& cancel) {
     ++asked;

@@ -247,7 +247,7 @@ TEST_F(Interop, PrefixAndLongComment) {
      "z.comment = b'c' * 65535; z.close()\"");
   std::filesystem::remove_all(out);
   ExpectAllExtracted("long.zip");
-  EXPECT_TRUE(unzip.OpenState().HeaderState & htCentral);
+  EXPECT_TRUE(unzip.OpenState().headerState & htCentral);
 }
 
 }  // namespace

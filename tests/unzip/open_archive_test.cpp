@@ -33,9 +33,9 @@ TEST(OpenArchive, ZipArchiveLayoutAndDate) {
   z.SetArchiveFile(copy);
   EXPECT_EQ(z.ArchiveFile(), copy);
   EXPECT_EQ(z.ArcType(), atZip);
-  EXPECT_EQ(z.OpenState().ArchiveSize, 35714);
-  EXPECT_TRUE(z.OpenState().HeaderState & htCentral);
-  EXPECT_NE(z.OpenState().ArchiveDate, TArcOpenState::kUnknownArchiveDate);
+  EXPECT_EQ(z.OpenState().archiveSize, 35714);
+  EXPECT_TRUE(z.OpenState().headerState & htCentral);
+  EXPECT_NE(z.OpenState().archiveDate, ArcOpenState::kUnknownArchiveDate);
   // Assigning the type detects again; the value given is ignored.
   z.SetArcType(atRar);
   EXPECT_EQ(z.ArcType(), atZip);

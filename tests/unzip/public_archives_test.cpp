@@ -92,7 +92,7 @@ TEST_P(PublicArchive, ExtractsAsListed) {
   ASSERT_EQ(ends.size(), a.entries.size());
   std::set<std::string> unsupported;
   // An archive without a directory is said to be read from its local headers.
-  const bool walked = unzip.OpenState().HeaderState == htLocal && !a.entries.empty();
+  const bool walked = unzip.OpenState().headerState == htLocal && !a.entries.empty();
   for (const auto& e : errors) {
     if (e.code == ec::UnsupportedCompressionMethod) unsupported.insert(e.fileName);
     else if (!walked || e.code != ec::HeaderNotFound)

@@ -74,7 +74,7 @@ class SpannedDisks : public test::ExtractFixture {
     const char* exts[] = {".z01", ".z02", ".zip"};
     for (int i = 0; i < 3; ++i) {
       const int32_t d = drives.AddDisk(1 << 20, "PKBACK# 00" + std::to_string(i + 1));
-      fs::copy_file(kSplit + exts[i], drives.DiskAt(d).Folder + "set.zip");
+      fs::copy_file(kSplit + exts[i], drives.DiskAt(d).folder + "set.zip");
     }
     unzip.SetDriveService(&drives);
     unzip.OnGetZipLastDisk = [this](TObject*, bool& cancel) { Ask(2, "last", cancel); };

@@ -56,7 +56,7 @@ class FileScan : public ::testing::Test {
 
 TEST_F(FileScan, LinesOfOneFolderAreScannedOnceWithMergedMasks) {
   std::vector<std::pair<std::string, std::vector<std::string>>> groups;
-  scan.SetRootScanHandler([&](const std::string& dir, const TMultiMasks& masks) {
+  scan.SetRootScanHandler([&](const std::string& dir, const MultiMasks& masks) {
     std::vector<std::string> texts;
     for (const TMultiMask& m : masks) texts.push_back(m.Text());
     groups.emplace_back(dir, texts);
@@ -82,7 +82,7 @@ TEST_F(FileScan, LinesOfOneFolderAreScannedOnceWithMergedMasks) {
 
 TEST_F(FileScan, FolderNamesDifferingInCaseAreTwoGroups) {
   int groups = 0;
-  scan.SetRootScanHandler([&](const std::string&, const TMultiMasks&) { ++groups; });
+  scan.SetRootScanHandler([&](const std::string&, const MultiMasks&) { ++groups; });
   scan.SetFileSpec({"/x/data/*.txt", "/x/DATA/*"});
   scan.Scan();
   EXPECT_EQ(groups, 2);
@@ -157,9 +157,9 @@ TEST_F(FileScan, EventsHandlersAndMissingFolders) {
     EXPECT_EQ(sender, &scan);
     scanned.push_back(name + ":" + std::to_string(count));
   };
-  scan.ProcessMessages = [&] { ++pumps; };
+  scan.processMessages = [&] { ++pumps; };
   std::vector<std::string> paths;
-  scan.SetEntryHandler([&](const std::string& path, const TSearchRec& rec) { paths.push_back(path + rec.Name); });
+  scan.SetEntryHandler([&](const std::string& path, const SearchRec& rec) { paths.push_back(path + rec.name); });
   scan.SetFileSpec({tmp / "nowhere/*", Data() + "sub/*"});
   scan.Scan();
   EXPECT_EQ(entered, (std::vector<std::string>{tmp / "nowhere/", Data() + "sub/"}));
@@ -233,7 +233,7 @@ TEST(ScanFilters, HowAttributesSelectFiles) {
     EXPECT_TRUE(pass(faHidden | extra)) << extra;
   EXPECT_FALSE(pass(faSysFile | faArchive, {fsSysFile}));
   EXPECT_FALSE(pass(faArchive | faNotContentIndexed, {fsArchive}));
-  EXPECT_FALSE(AttributesMatch({fsVolumeID}, faVolumeID));  // a volume label is never selected
+  EXPECT_FALSE(AttributesMatch({fsVolumeID}, kFaVolumeId));  // a volume label is never selected
 }
 
 std::unique_ptr<TFileObject> Obj(const std::string& name, const std::string& path, uint64_t size = 0,

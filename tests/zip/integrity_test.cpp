@@ -175,7 +175,7 @@ TEST(WriterSources, FileThatChangesWhileItIsReadGivesASoundEntryAndAReport) {
       change(When::Begin);
     };
     w.zip.OnEnd = [&](TObject*, const std::string&, bool) { ++ends; };
-    w.zip.Dialogs.ProcessMessages = [&] { change(When::FirstPump); };
+    w.zip.dialogs.processMessages = [&] { change(When::FirstPump); };
     w.zip.OnProgress = [&](TObject*, uint8_t, uint8_t) { change(When::FirstProgress); };
 
     EXPECT_EQ(w.zip.Compress(), r.written ? 2 : 1);

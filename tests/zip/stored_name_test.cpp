@@ -30,15 +30,15 @@ TEST(StoredDirName, EachModeOnAFileAndAFolder) {
       {sdRelativeStoreStart, "/home/u/docs/sub/a.txt", "docs/sub/a.txt"},
   };
   for (const NamingCase& c : cases) {
-    TNamingRules rules;
-    rules.Mode = c.mode;
+    NamingRules rules;
+    rules.mode = c.mode;
     EXPECT_EQ(StoredDirName(c.path, base, rules), c.expected) << int(c.mode) << " " << c.path;
   }
 }
 
 TEST(StoredDirName, ExplorerModesCutTheDefaultDirectory) {
-  TNamingRules rules;
-  rules.Mode = sdExplorer_UserDefineDefaultDir;
+  NamingRules rules;
+  rules.mode = sdExplorer_UserDefineDefaultDir;
   rules.DefaultDir = "/home/u/";
   // Found under the default directory itself: relative to it.
   EXPECT_EQ(StoredDirName("/home/u/a.txt", "/home/U/", rules), "a.txt");
@@ -57,7 +57,7 @@ TEST(CommonDirectory, CutBackToAWholeDirectory) {
 }
 
 TEST(ExcludeSpec, MasksWithAndWithoutFolders) {
-  TNamingRules rules;  // sdRelative
+  NamingRules rules;  // sdRelative
   const std::string base = "/d/";
   auto excluded = [&](const char* stored, const char* full, std::vector<std::string> spec,
                       bool recurse) {

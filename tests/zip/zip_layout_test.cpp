@@ -139,11 +139,11 @@ TEST(EndOfDirectoryBytes, TheEndRecordSearchFollowsTheZip64Locator) {
   const std::vector<uint8_t> tail = EndOfDirectoryBytes(70000, end - start, start, end, {});
   archive.insert(archive.end(), tail.begin(), tail.end());
   MemorySource source(archive);
-  TArcOpenState open;
+  ArcOpenState open;
   EXPECT_EQ(SearchEndRecord(source, open), static_cast<int64_t>(start));
-  EXPECT_TRUE(HasHeader(open.HeaderState, htZip64Locator));
-  EXPECT_TRUE(HasHeader(open.HeaderState, htZip64Ending));
-  EXPECT_TRUE(HasHeader(open.HeaderState, htCentral));
+  EXPECT_TRUE(HasHeader(open.headerState, htZip64Locator));
+  EXPECT_TRUE(HasHeader(open.headerState, htZip64Ending));
+  EXPECT_TRUE(HasHeader(open.headerState, htCentral));
 }
 
 }  // namespace

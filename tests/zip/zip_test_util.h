@@ -169,9 +169,9 @@ struct ListedEntry {
 inline std::vector<ListedEntry> ListCentral(const std::string& archive) {
   std::vector<ListedEntry> out;
   FileSource file(archive);
-  TArcOpenState open;
+  ArcOpenState open;
   const int64_t at = SearchEndRecord(file, open);
-  if (!HasHeader(open.HeaderState, htCentral)) return out;
+  if (!HasHeader(open.headerState, htCentral)) return out;
   int64_t pos = at;
   while (const auto rec = ReadCentralRecord(file, pos)) {
     out.push_back({std::string(rec->storedName.begin(), rec->storedName.end()), rec->header,

@@ -18,7 +18,7 @@
 //     return static_cast<uint32_t>(ReadBlock(archive, p, static_cast<int32_t>(n),
 //                                            encrypted, /*update_crc=*/false)); };
 //   io.writeBlock = [&](uint8_t* p, uint32_t n) {  // running CRC, then the file
-//     return WriteBlock(file, p, static_cast<int32_t>(n), TBlockCipher::None)
+//     return WriteBlock(file, p, static_cast<int32_t>(n), BlockCipher::None)
 //            == static_cast<int32_t>(n); };
 //   io.onProgress = [&](uint32_t n, uint64_t written) {
 //     Totals().Remaining -= n;

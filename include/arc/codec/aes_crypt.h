@@ -169,8 +169,8 @@ class AesCipher {
   uint64_t counter_ = 0;         // last counter value turned into key stream
   uint64_t processed_ = 0;
   uint64_t length_ = UINT64_MAX;
-  size_t stream_pos_ = 0;        // next unused byte of the key-stream buffer
-  size_t stream_end_ = 0;        // bytes of key stream in the buffer
+  size_t streamPos_ = 0;        // next unused byte of the key-stream buffer
+  size_t streamEnd_ = 0;        // bytes of key stream in the buffer
   bool started_ = false;
   bool finished_ = false;
   bool failed_ = false;

@@ -34,7 +34,7 @@ class TArcTimer {
   void Resume();
 
   bool Running() const { return running_; }
-  bool Paused() const { return pause_depth_ > 0; }
+  bool Paused() const { return pauseDepth_ > 0; }
   /// Seconds measured by the last Stop().
   float ElapsedTime() const { return elapsed_; }
 
@@ -43,8 +43,8 @@ class TArcTimer {
  private:
   TickSource ticks_;
   uint32_t start_ = 0;
-  uint32_t pause_tick_ = 0;
-  int pause_depth_ = 0;
+  uint32_t pauseTick_ = 0;
+  int pauseDepth_ = 0;
   // Kept apart from the start tick so that a clock reading of 0 cannot look
   // like a stopped stopwatch.
   bool running_ = false;

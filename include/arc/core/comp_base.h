@@ -17,7 +17,7 @@ namespace arc {
 
 class TCompBase : public TZipCommon {
  public:
-  explicit TCompBase(TComponent* Owner = nullptr);
+  explicit TCompBase(TComponent* owner = nullptr);
   ~TCompBase() override;
 
   /// Builds or updates the archive; the number of files processed (entries
@@ -32,8 +32,8 @@ class TCompBase : public TZipCommon {
   void SetAttribute(TArcFileAttr Attr, bool Include);
 
   /// doAllowUndo sends erased files to the trash, doFinal deletes them.
-  TDeleteOptions DeleteOptions() const { return delete_options_; }
-  void SetDeleteOptions(TDeleteOptions value) { delete_options_ = value; }
+  TDeleteOptions DeleteOptions() const { return deleteOptions_; }
+  void SetDeleteOptions(TDeleteOptions value) { deleteOptions_ = value; }
 
   TOnDeleteFile OnDeleteFile;
   TOnScanFileEvent OnFileScanStatus;
@@ -41,7 +41,7 @@ class TCompBase : public TZipCommon {
 
  private:
   TArcFileAttrs attributes_{fsZeroAttr, fsReadOnly, fsArchive, fsCompressed, fsEncrypted};
-  TDeleteOptions delete_options_ = doAllowUndo;
+  TDeleteOptions deleteOptions_ = doAllowUndo;
 };
 
 }  // namespace arc

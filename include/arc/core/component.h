@@ -26,7 +26,7 @@ class TObject {
 /// loading state.
 class TComponent : public TObject {
  public:
-  explicit TComponent(TComponent* Owner = nullptr) : owner_(Owner) {}
+  explicit TComponent(TComponent* owner = nullptr) : owner_(owner) {}
 
   TComponent* Owner() const { return owner_; }
 

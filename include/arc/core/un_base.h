@@ -15,7 +15,7 @@ namespace arc {
 
 class TUnBase : public TZipCommon {
  public:
-  explicit TUnBase(TComponent* Owner = nullptr);
+  explicit TUnBase(TComponent* owner = nullptr);
   ~TUnBase() override;
 
   /// Extracts the selected entries; the number of files written. Never
@@ -24,11 +24,11 @@ class TUnBase : public TZipCommon {
 
   /// Carried for compatibility only; cpt80486 turns into cptAuto at the
   /// start of every run.
-  TCpuType CpuType() const { return cpu_type_; }
-  void SetCpuType(TCpuType value) { cpu_type_ = value; }
+  TCpuType CpuType() const { return cpuType_; }
+  void SetCpuType(TCpuType value) { cpuType_ = value; }
 
  private:
-  TCpuType cpu_type_ = cptAuto;
+  TCpuType cpuType_ = cptAuto;
 };
 
 }  // namespace arc

@@ -42,17 +42,17 @@ class TStream32;
 class TradCipher;
 
 /// What a block writer does to a block before it goes out.
-enum class TBlockCipher : uint8_t {
+enum class BlockCipher : uint8_t {
   None,
   Decipher,  // an encrypted entry's data on its way out of the archive
   Encipher,  // data on its way into an encrypted entry
 };
 
 /// Byte counts behind the archive-wide progress figure.
-struct TProgressTotals {
-  int64_t FileSize = 0;   // size of the current file
-  int64_t Total = 0;      // all bytes the operation will handle
-  int64_t Remaining = 0;  // bytes still to handle; falls by each block
+struct ProgressTotals {
+  int64_t fileSize = 0;   // size of the current file
+  int64_t total = 0;      // all bytes the operation will handle
+  int64_t remaining = 0;  // bytes still to handle; falls by each block
 };
 
 class TZipCommon : public TArcRoot {
@@ -60,9 +60,9 @@ class TZipCommon : public TArcRoot {
   using TStrings = std::vector<std::string>;
   /// Receives both percentages; the default lets the application process its
   /// pending messages and then raises OnProgress.
-  using TProgressDispatcher = std::function<void(uint8_t ByFile, uint8_t ByArchive)>;
+  using ProgressDispatcher = std::function<void(uint8_t byFile, uint8_t byArchive)>;
 
-  explicit TZipCommon(TComponent* Owner = nullptr);
+  explicit TZipCommon(TComponent* owner = nullptr);
   ~TZipCommon() override;
 
   /// Setting the archive clears the cancel flag.
@@ -71,18 +71,18 @@ class TZipCommon : public TArcRoot {
   // --- Properties ---------------------------------------------------------
 
   /// Entry names are converted between the OEM code page and the local one.
-  bool TranslateOemChar() const { return translate_oem_char_; }
-  void SetTranslateOemChar(bool value) { translate_oem_char_ = value; }
+  bool TranslateOemChar() const { return translateOemChar_; }
+  void SetTranslateOemChar(bool value) { translateOemChar_ = value; }
 
   /// Masks selecting what to take; assignment copies the lines.
-  TStrings& FileSpec() { return file_spec_; }
-  const TStrings& FileSpec() const { return file_spec_; }
-  void SetFileSpec(const TStrings& value) { file_spec_ = value; }
+  TStrings& FileSpec() { return fileSpec_; }
+  const TStrings& FileSpec() const { return fileSpec_; }
+  void SetFileSpec(const TStrings& value) { fileSpec_ = value; }
 
   /// Masks of files not to take; assignment copies the lines.
-  TStrings& ExcludeSpec() { return exclude_spec_; }
-  const TStrings& ExcludeSpec() const { return exclude_spec_; }
-  void SetExcludeSpec(const TStrings& value) { exclude_spec_ = value; }
+  TStrings& ExcludeSpec() { return excludeSpec_; }
+  const TStrings& ExcludeSpec() const { return excludeSpec_; }
+  void SetExcludeSpec(const TStrings& value) { excludeSpec_ = value; }
 
   /// Passwords the reader tries before asking.
   TStrings& Passwords() { return passwords_; }
@@ -91,31 +91,31 @@ class TZipCommon : public TArcRoot {
 
   /// Lower-case extensions (".tmp") of files the writer leaves out,
   /// reporting each through OnSkipFile.
-  TStrings& SkipExtList() { return skip_ext_list_; }
-  const TStrings& SkipExtList() const { return skip_ext_list_; }
-  virtual void ClearSkipExtList() { skip_ext_list_.clear(); }
+  TStrings& SkipExtList() { return skipExtList_; }
+  const TStrings& SkipExtList() const { return skipExtList_; }
+  virtual void ClearSkipExtList() { skipExtList_.clear(); }
 
-  bool RecurseDirs() const { return recurse_dirs_; }
-  void SetRecurseDirs(bool value) { recurse_dirs_ = value; }
+  bool RecurseDirs() const { return recurseDirs_; }
+  void SetRecurseDirs(bool value) { recurseDirs_ = value; }
 
-  TDateAttribute DateAttribute() const { return date_attribute_; }
-  void SetDateAttribute(TDateAttribute value) { date_attribute_ = value; }
+  TDateAttribute DateAttribute() const { return dateAttribute_; }
+  void SetDateAttribute(TDateAttribute value) { dateAttribute_ = value; }
 
-  bool UseStoredDirs() const { return use_stored_dirs_; }
-  void SetUseStoredDirs(bool value) { use_stored_dirs_ = value; }
+  bool UseStoredDirs() const { return useStoredDirs_; }
+  void SetUseStoredDirs(bool value) { useStoredDirs_ = value; }
 
-  int32_t PasswordAttempts() const { return password_attempts_; }
-  void SetPasswordAttempts(int32_t value) { password_attempts_ = value; }
+  int32_t PasswordAttempts() const { return passwordAttempts_; }
+  void SetPasswordAttempts(int32_t value) { passwordAttempts_ = value; }
 
-  TOverwriteMode OverwriteMode() const { return overwrite_mode_; }
-  void SetOverwriteMode(TOverwriteMode value) { overwrite_mode_ = value; }
+  TOverwriteMode OverwriteMode() const { return overwriteMode_; }
+  void SetOverwriteMode(TOverwriteMode value) { overwriteMode_ = value; }
 
-  bool ConfirmOverwrites() const { return confirm_overwrites_; }
-  void SetConfirmOverwrites(bool value) { confirm_overwrites_ = value; }
+  bool ConfirmOverwrites() const { return confirmOverwrites_; }
+  void SetConfirmOverwrites(bool value) { confirmOverwrites_ = value; }
 
   /// Base directory of the sdExplorer_UserDefineDefaultDir naming.
-  const std::string& DefaultDir() const { return default_dir_; }
-  void SetDefaultDir(const std::string& value) { default_dir_ = value; }
+  const std::string& DefaultDir() const { return defaultDir_; }
+  void SetDefaultDir(const std::string& value) { defaultDir_ = value; }
 
   // --- Cancel flag --------------------------------------------------------
 
@@ -127,7 +127,7 @@ class TZipCommon : public TArcRoot {
   bool* CancelFlag() const { return cancel_; }
   /// Reads and writes the flag at `flag` from now on (nullptr: the
   /// component's own flag again).
-  void ShareCancelFlag(bool* flag) { cancel_ = flag ? flag : &own_cancel_; }
+  void ShareCancelFlag(bool* flag) { cancel_ = flag ? flag : &ownCancel_; }
 
   // --- Error path ---------------------------------------------------------
 
@@ -156,41 +156,41 @@ class TZipCommon : public TArcRoot {
   /// Reports the position `FilePos` in a file of `FileSize` bytes and the
   /// share of `Total` already handled (Total - Totals().Remaining). Any
   /// exception from the dispatcher or the handlers it calls is swallowed.
-  void DoProgress(int64_t Total, int64_t FileSize, int64_t FilePos);
+  void DoProgress(int64_t Total, int64_t FileSize, int64_t filePos);
 
   /// Hands two percentages to the progress dispatcher (exceptions
   /// swallowed as in DoProgress).
-  void DispatchProgress(uint8_t ByFile, uint8_t ByArchive);
+  void DispatchProgress(uint8_t byFile, uint8_t byArchive);
 
   /// The replaceable dispatcher; every run starts with the default.
-  TProgressDispatcher ProgressDispatcher;
+  ProgressDispatcher progressDispatcher;
   void ResetProgressDispatcher();
 
   /// Message boxes and the message pump of this component: the pump runs
   /// before each progress report and during long copies. Headless by
   /// default (no pump, questions answered No or Cancel).
-  Prompts Dialogs;
+  Prompts dialogs;
 
-  TProgressTotals& Totals() { return totals_; }
-  const TProgressTotals& Totals() const { return totals_; }
+  ProgressTotals& Totals() { return totals_; }
+  const ProgressTotals& Totals() const { return totals_; }
 
   // --- Run state ----------------------------------------------------------
 
   /// Name of the entry being handled; the ExtendedMsg of most reports.
-  const std::string& EntryName() const { return entry_name_; }
-  void SetEntryName(const std::string& value) { entry_name_ = value; }
+  const std::string& EntryName() const { return entryName_; }
+  void SetEntryName(const std::string& value) { entryName_ = value; }
 
   /// Volume being read or written.
-  const std::string& VolumeName() const { return volume_name_; }
-  void SetVolumeName(const std::string& value) { volume_name_ = value; }
+  const std::string& VolumeName() const { return volumeName_; }
+  void SetVolumeName(const std::string& value) { volumeName_ = value; }
 
-  int32_t ProcessedCount() const { return processed_count_; }
-  int32_t DeletedCount() const { return deleted_count_; }
+  int32_t ProcessedCount() const { return processedCount_; }
+  int32_t DeletedCount() const { return deletedCount_; }
 
   TArcTimer& Timer() { return timer_; }
 
   /// The drive check run before writing and before reading volume sets.
-  TDiskManager& DiskManager() { return *disk_manager_; }
+  TDiskManager& DiskManager() { return *diskManager_; }
 
   // --- Operations descendants specialise ----------------------------------
 
@@ -216,19 +216,19 @@ class TZipCommon : public TArcRoot {
   /// Decoders of compressed data pass `update_crc` false: the CRC belongs
   /// to what they write out.
   virtual int32_t ReadBlock(TStream32& in, uint8_t* buffer, int32_t count, bool decipher,
-                            bool update_crc = true);
+                            bool updateCrc = true);
   /// Writes a block of entry data: deciphered first (or enciphered after)
   /// as asked, the plain bytes fed into the running CRC, then written
   /// through WriteRoutine. Returns the bytes written.
   virtual int32_t WriteBlock(TStream32& out, uint8_t* buffer, int32_t count,
-                             TBlockCipher cipher);
+                             BlockCipher cipher);
   /// Deciphers a block in place with the component's key state.
   virtual void DecipherBlock(uint8_t* buffer, int32_t count);
 
   /// The running CRC-32 register (callers set the start value and invert the
   /// result).
-  uint32_t RunningCrc() const { return running_crc_; }
-  void SetRunningCrc(uint32_t value) { running_crc_ = value; }
+  uint32_t RunningCrc() const { return runningCrc_; }
+  void SetRunningCrc(uint32_t value) { runningCrc_ = value; }
 
   /// Key state of the entry being ciphered.
   TradCipher& Cipher() { return *cipher_; }
@@ -264,38 +264,38 @@ class TZipCommon : public TArcRoot {
   /// caller decides whether to go on). Returns the bytes written.
   int32_t WriteRoutine(TStream32& out, const uint8_t* buffer, int32_t count);
   /// The report of a short write; `error_number` is the system's error.
-  void ReportShortWrite(int error_number);
+  void ReportShortWrite(int errorNumber);
 
-  int32_t processed_count_ = 0;
-  int32_t deleted_count_ = 0;
+  int32_t processedCount_ = 0;
+  int32_t deletedCount_ = 0;
 
  private:
-  void DefaultDispatch(uint8_t ByFile, uint8_t ByArchive);
+  void DefaultDispatch(uint8_t byFile, uint8_t byArchive);
 
-  bool translate_oem_char_ = true;
-  TStrings file_spec_;
-  TStrings exclude_spec_;
+  bool translateOemChar_ = true;
+  TStrings fileSpec_;
+  TStrings excludeSpec_;
   TStrings passwords_;
-  TStrings skip_ext_list_;
-  bool recurse_dirs_ = true;
-  TDateAttribute date_attribute_ = daFileDate;
-  bool use_stored_dirs_ = true;
-  int32_t password_attempts_ = 3;
-  TOverwriteMode overwrite_mode_ = omOverwrite;
-  bool confirm_overwrites_ = false;
-  std::string default_dir_;
+  TStrings skipExtList_;
+  bool recurseDirs_ = true;
+  TDateAttribute dateAttribute_ = daFileDate;
+  bool useStoredDirs_ = true;
+  int32_t passwordAttempts_ = 3;
+  TOverwriteMode overwriteMode_ = omOverwrite;
+  bool confirmOverwrites_ = false;
+  std::string defaultDir_;
 
-  bool own_cancel_ = false;
-  bool* cancel_ = &own_cancel_;
+  bool ownCancel_ = false;
+  bool* cancel_ = &ownCancel_;
 
-  uint32_t running_crc_ = 0xFFFFFFFF;  // kCrc32Init
+  uint32_t runningCrc_ = 0xFFFFFFFF;  // kCrc32Init
   std::unique_ptr<TradCipher> cipher_;
 
   TArcTimer timer_;
-  std::unique_ptr<TDiskManager> disk_manager_;
-  TProgressTotals totals_;
-  std::string entry_name_;
-  std::string volume_name_;
+  std::unique_ptr<TDiskManager> diskManager_;
+  ProgressTotals totals_;
+  std::string entryName_;
+  std::string volumeName_;
 };
 
 }  // namespace arc

@@ -31,31 +31,31 @@ namespace arc {
 
 /// Drive types as the archive components see them.
 enum : int32_t {
-  kDriveUnknown = 0,
-  kDriveNoRootDir = 1,
-  kDriveRemovable = 2,
-  kDriveFixed = 3,
-  kDriveRemote = 4,
-  kDriveCdRom = 5,
-  kDriveRamDisk = 6,
-  kDriveFloppy35 = 7,  // type names only: the two floppy kinds of a removable drive
-  kDriveFloppy525 = 8,
+  KDriveUnknown = 0,
+  KDriveNoRootDir = 1,
+  KDriveRemovable = 2,
+  KDriveFixed = 3,
+  KDriveRemote = 4,
+  KDriveCdRom = 5,
+  KDriveRamDisk = 6,
+  KDriveFloppy35 = 7,  // type names only: the two floppy kinds of a removable drive
+  KDriveFloppy525 = 8,
 };
 
 /// What a successful DriveQuery learnt about the drive.
 struct DriveInfo {
-  std::string Root;               ///< the drive root, with a trailing '/'
-  std::string VolumeLabel;
-  int32_t LabelDiskNumber = 0;    ///< the number after "PKBACK# " in the label, else 0
-  uint32_t SerialNumber = 0;
-  std::string SerialText;         ///< SerialNumber as 8 upper-case hex digits
-  uint32_t MaxComponentLength = 0;
-  std::string FileSystemName;
-  uint32_t FileSystemFlags = 0;
-  int32_t DriveType = kDriveUnknown;
-  std::string DriveTypeName;
-  int64_t FreeBytes = 0;
-  int64_t TotalBytes = 0;
+  std::string root;               ///< the drive root, with a trailing '/'
+  std::string volumeLabel;
+  int32_t labelDiskNumber = 0;    ///< the number after "PKBACK# " in the label, else 0
+  uint32_t serialNumber = 0;
+  std::string serialText;         ///< SerialNumber as 8 upper-case hex digits
+  uint32_t maxComponentLength = 0;
+  std::string fileSystemName;
+  uint32_t fileSystemFlags = 0;
+  int32_t driveType = KDriveUnknown;
+  std::string driveTypeName;
+  int64_t freeBytes = 0;
+  int64_t totalBytes = 0;
 };
 
 /// The label prefix of the disks of a spanned archive.
@@ -82,12 +82,12 @@ struct DriveQueryHandlers {
   /// The disk is write-protected. Abort comes preset to true; clear it to test again.
   std::function<void(bool& Abort)> OnDiskWriteProtectErr;
   /// The component's error path: code and the drive root as file name.
-  std::function<void(int32_t code, const std::string& drive)> ReportError;
+  std::function<void(int32_t code, const std::string& drive)> reportError;
   /// The retry box when the volume cannot be read; null answers Cancel.
   const Prompts* prompts = nullptr;
   /// Writers need a writable disk; readers set this to false, since a
   /// write-protected disk reads perfectly well.
-  bool NeedWritable = true;
+  bool needWritable = true;
 };
 
 class DriveService {

@@ -27,11 +27,11 @@ namespace arc {
 class SimulatedDrives final : public DriveService {
  public:
   struct Disk {
-    std::string Folder;  ///< where the disk's files live, with a trailing '/'
-    int64_t Capacity = 0;
-    std::string Label;
-    uint32_t Serial = 0;
-    bool WriteProtected = false;
+    std::string folder;  ///< where the disk's files live, with a trailing '/'
+    int64_t capacity = 0;
+    std::string label;
+    uint32_t serial = 0;
+    bool writeProtected = false;
   };
 
   /// Disks go into folder/disks/, the drive path is folder/drive/.

@@ -18,23 +18,23 @@ namespace arc {
 /// Injected user-interface seam of the archive library.
 struct Prompts {
   /// Caption of every box (the application's title).
-  std::string Title;
+  std::string title;
   /// Question with Yes and No; returns true for Yes.
-  std::function<bool(std::string_view caption, std::string_view text)> YesNo;
+  std::function<bool(std::string_view caption, std::string_view text)> yesNo;
   /// Error box with Retry and Cancel; returns true for Retry.
-  std::function<bool(std::string_view caption, std::string_view text)> RetryCancel;
+  std::function<bool(std::string_view caption, std::string_view text)> retryCancel;
   /// Information box with OK and Cancel; returns true for OK.
-  std::function<bool(std::string_view caption, std::string_view text)> OkCancel;
+  std::function<bool(std::string_view caption, std::string_view text)> okCancel;
   /// Lets the application handle its pending window messages.
-  std::function<void()> ProcessMessages;
+  std::function<void()> processMessages;
 
-  bool AskYesNo(std::string_view text) const { return YesNo && YesNo(Title, text); }
+  bool AskYesNo(std::string_view text) const { return yesNo && yesNo(title, text); }
   bool AskRetryCancel(std::string_view text) const {
-    return RetryCancel && RetryCancel(Title, text);
+    return retryCancel && retryCancel(title, text);
   }
-  bool AskOkCancel(std::string_view text) const { return OkCancel && OkCancel(Title, text); }
+  bool AskOkCancel(std::string_view text) const { return okCancel && okCancel(title, text); }
   void PumpMessages() const {
-    if (ProcessMessages) ProcessMessages();
+    if (processMessages) processMessages();
   }
 };
 

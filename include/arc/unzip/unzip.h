@@ -36,7 +36,7 @@ class TUnZip : public TUnBase {
 
   /// The name of the entry handled last, as stored in the archive after
   /// conversion ('/' between folders). Kept after Extract returns.
-  const std::string& StoredEntryName() const { return stored_entry_name_; }
+  const std::string& StoredEntryName() const { return storedEntryName_; }
 
   /// The output file name of a stored name: below ExtractDir, never outside.
   std::string EntryNameFromStored(const std::string& stored) override;
@@ -50,20 +50,20 @@ class TUnZip : public TUnBase {
   bool RequestVolume(int32_t index) override;
 
   /// Create the directories of directory entries.
-  bool CreateStoredDirs() const { return create_stored_dirs_; }
-  void SetCreateStoredDirs(bool value) { create_stored_dirs_ = value; }
+  bool CreateStoredDirs() const { return createStoredDirs_; }
+  void SetCreateStoredDirs(bool value) { createStoredDirs_ = value; }
 
   /// Target directory, always ending in a separator; empty: the directory
   /// of ArchiveFile (empty when none).
-  const std::string& ExtractDir() const { return extract_dir_; }
+  const std::string& ExtractDir() const { return extractDir_; }
   void SetExtractDir(const std::string& value);
 
   /// Apply the stored attributes to extracted files.
-  bool RestoreFileAttr() const { return restore_file_attr_; }
-  void SetRestoreFileAttr(bool value) { restore_file_attr_ = value; }
+  bool RestoreFileAttr() const { return restoreFileAttr_; }
+  void SetRestoreFileAttr(bool value) { restoreFileAttr_ = value; }
 
   /// Size of the buffer kept for an archive comment; held to 2000..32767.
-  int32_t ZipCmntBufSize() const { return zip_cmnt_buf_size_; }
+  int32_t ZipCmntBufSize() const { return zipCmntBufSize_; }
   void SetZipCmntBufSize(int32_t value);
 
   TOnNextVolume OnNextVolume;
@@ -74,18 +74,18 @@ class TUnZip : public TUnBase {
   TOnCorruptZipHeader OnCorruptZipHeader;
 
  protected:
-  TArcType DetectArchive(ByteSource& file, TArcOpenState& open) override;
+  TArcType DetectArchive(ByteSource& file, ArcOpenState& open) override;
 
  private:
   friend class ZipExtractor;
 
   /// The run in progress, if any.
   ZipExtractor* run_ = nullptr;
-  std::string stored_entry_name_;
-  bool create_stored_dirs_ = false;
-  std::string extract_dir_;
-  bool restore_file_attr_ = true;
-  int32_t zip_cmnt_buf_size_ = 0;
+  std::string storedEntryName_;
+  bool createStoredDirs_ = false;
+  std::string extractDir_;
+  bool restoreFileAttr_ = true;
+  int32_t zipCmntBufSize_ = 0;
 };
 
 }  // namespace arc

@@ -69,24 +69,24 @@ class TZipBase : public TCompBase {
   void SetArchiveFile(const std::string& value) override;
   /// Always stores atZip and adds DefaultExt to an ArchiveFile without one.
   void SetArcType(TArcType value) override;
-  TArcType DetectArchive(ByteSource& file, TArcOpenState& open) override;
+  TArcType DetectArchive(ByteSource& file, ArcOpenState& open) override;
 
   /// Attributes that keep a file out.
-  TArcFileAttrs AttributesEx() const { return attributes_ex_; }
-  void SetAttributesEx(TArcFileAttrs value) { attributes_ex_ = value; }
+  TArcFileAttrs AttributesEx() const { return attributesEx_; }
+  void SetAttributesEx(TArcFileAttrs value) { attributesEx_ = value; }
   /// Includes or removes one attribute of AttributesEx.
   void SetAttributeEx(TArcFileAttr Attr, bool Include);
 
-  TCompressMethod CompressMethod() const { return compress_method_; }
+  TCompressMethod CompressMethod() const { return compressMethod_; }
   /// Accepts cmStore and cmDeflate; every other value is ignored.
   void SetCompressMethod(TCompressMethod value);
 
   /// Extension added to an ArchiveFile given without one.
-  const std::string& DefaultExt() const { return default_ext_; }
-  void SetDefaultExt(const std::string& value) { default_ext_ = value; }
+  const std::string& DefaultExt() const { return defaultExt_; }
+  void SetDefaultExt(const std::string& value) { defaultExt_ = value; }
 
-  TDeflateType DeflateType() const { return deflate_type_; }
-  void SetDeflateType(TDeflateType value) { deflate_type_ = value; }
+  TDeflateType DeflateType() const { return deflateType_; }
+  void SetDeflateType(TDeflateType value) { deflateType_ = value; }
 
   /// Threads that deflate: 0, the default, one per core; 1 deflates every
   /// file in one stream on the caller's thread, byte for byte as a single
@@ -100,12 +100,12 @@ class TZipBase : public TCompBase {
   void SetThreads(uint32_t value) { threads_ = value; }
 
   /// Scan hidden directories too.
-  bool IncludeHiddenDirs() const { return include_hidden_dirs_; }
-  void SetIncludeHiddenDirs(bool value) { include_hidden_dirs_ = value; }
+  bool IncludeHiddenDirs() const { return includeHiddenDirs_; }
+  void SetIncludeHiddenDirs(bool value) { includeHiddenDirs_ = value; }
 
   /// Bytes kept free on the first disk of a spanned archive.
-  int32_t LeaveSpaceOnFirstDisk() const { return leave_space_on_first_disk_; }
-  void SetLeaveSpaceOnFirstDisk(int32_t value) { leave_space_on_first_disk_ = value; }
+  int32_t LeaveSpaceOnFirstDisk() const { return leaveSpaceOnFirstDisk_; }
+  void SetLeaveSpaceOnFirstDisk(int32_t value) { leaveSpaceOnFirstDisk_ = value; }
 
   /// Non-empty: new entries are enciphered with it. The old value is wiped
   /// from memory when it is replaced, and when the component goes.
@@ -114,21 +114,21 @@ class TZipBase : public TCompBase {
 
   /// The cipher of new entries when Password is set; emTraditional unless
   /// told otherwise, so that archives stay as every older reader reads them.
-  TEncryptionMethod EncryptionMethod() const { return encryption_method_; }
-  void SetEncryptionMethod(TEncryptionMethod value) { encryption_method_ = value; }
+  TEncryptionMethod EncryptionMethod() const { return encryptionMethod_; }
+  void SetEncryptionMethod(TEncryptionMethod value) { encryptionMethod_ = value; }
 
-  TStoredDirNames StoredDirNames() const { return stored_dir_names_; }
-  void SetStoredDirNames(TStoredDirNames value) { stored_dir_names_ = value; }
+  TStoredDirNames StoredDirNames() const { return storedDirNames_; }
+  void SetStoredDirNames(TStoredDirNames value) { storedDirNames_ = value; }
 
   /// Extensions (".ZIP") of files that are stored, not deflated; compared
   /// without regard to case.
-  TStrings& StoreFilesOfType() { return store_files_of_type_; }
-  const TStrings& StoreFilesOfType() const { return store_files_of_type_; }
-  void SetStoreFilesOfType(const TStrings& value) { store_files_of_type_ = value; }
+  TStrings& StoreFilesOfType() { return storeFilesOfType_; }
+  const TStrings& StoreFilesOfType() const { return storeFilesOfType_; }
+  void SetStoreFilesOfType(const TStrings& value) { storeFilesOfType_ = value; }
 
   /// Empty directories become entries.
-  bool StoreEmptySubDirs() const { return store_empty_sub_dirs_; }
-  void SetStoreEmptySubDirs(bool value) { store_empty_sub_dirs_ = value; }
+  bool StoreEmptySubDirs() const { return storeEmptySubDirs_; }
+  void SetStoreEmptySubDirs(bool value) { storeEmptySubDirs_ = value; }
 
   /// Where the new archive is built. A directory that is empty or no longer
   /// exists reads as the system's temporary directory.
@@ -138,8 +138,8 @@ class TZipBase : public TCompBase {
   void SetTempDir(const std::string& value);
 
   /// With swMove, Compress erases no source itself.
-  bool VerifyBeforeDelete() const { return verify_before_delete_; }
-  void SetVerifyBeforeDelete(bool value) { verify_before_delete_ = value; }
+  bool VerifyBeforeDelete() const { return verifyBeforeDelete_; }
+  void SetVerifyBeforeDelete(bool value) { verifyBeforeDelete_ = value; }
 
   TOnClearDisk OnClearDisk;
   TOnFileExists OnDiskSpanFileExists;
@@ -156,8 +156,8 @@ class TZipBase : public TCompBase {
 
   /// cmTempFile builds the new archive in a file in TempDir, cmInMemory in
   /// memory.
-  TCompressionMethod CompressionMethod() const { return compression_method_; }
-  void SetCompressionMethod(TCompressionMethod value) { compression_method_ = value; }
+  TCompressionMethod CompressionMethod() const { return compressionMethod_; }
+  void SetCompressionMethod(TCompressionMethod value) { compressionMethod_ = value; }
 
   TSwitch Switch() const { return switch_; }
   void SetSwitch(TSwitch value) { switch_ = value; }
@@ -173,21 +173,21 @@ class TZipBase : public TCompBase {
   /// The directory loaded by OpenForComments, until SaveComments.
   std::unique_ptr<ZipUpdater> comments_;
 
-  TArcFileAttrs attributes_ex_;
-  TCompressMethod compress_method_ = cmDeflate;
-  std::string default_ext_ = ".ZIP";
-  TDeflateType deflate_type_ = dtDeflateN;
+  TArcFileAttrs attributesEx_;
+  TCompressMethod compressMethod_ = cmDeflate;
+  std::string defaultExt_ = ".ZIP";
+  TDeflateType deflateType_ = dtDeflateN;
   uint32_t threads_ = 0;
-  bool include_hidden_dirs_ = false;
-  int32_t leave_space_on_first_disk_ = 0;
+  bool includeHiddenDirs_ = false;
+  int32_t leaveSpaceOnFirstDisk_ = 0;
   std::string password_;
-  TEncryptionMethod encryption_method_ = emTraditional;
-  TStoredDirNames stored_dir_names_ = sdRelative;
-  TStrings store_files_of_type_;
-  bool store_empty_sub_dirs_ = false;
-  mutable std::string temp_dir_;
-  bool verify_before_delete_ = false;
-  TCompressionMethod compression_method_ = cmTempFile;
+  TEncryptionMethod encryptionMethod_ = emTraditional;
+  TStoredDirNames storedDirNames_ = sdRelative;
+  TStrings storeFilesOfType_;
+  bool storeEmptySubDirs_ = false;
+  mutable std::string tempDir_;
+  bool verifyBeforeDelete_ = false;
+  TCompressionMethod compressionMethod_ = cmTempFile;
   TSwitch switch_ = swAdd;
 };
 
