@@ -45,8 +45,8 @@ constexpr Usage kUsages[] = {
      "               readers only (weak: it can be broken; arcz warns)\n"
      "  -m           move: erase the files once the archive is written\n"
      "  -u           refresh: only replace entries whose file changed\n"
-     "  -j N         deflate a large file on N threads (default 0: one per core;\n"
-     "               1: one stream on one thread)\n"
+     "  -j N         deflate on N threads (default 0: one per core; 1: one stream\n"
+     "               on one thread)\n"
      "  -q           quiet: no progress bar and no summary\n",
      "On a removable drive the archive is spread over disks; arcz asks for each.\n"},
     {"d", "arcz d ARCHIVE [-q] MASK...",

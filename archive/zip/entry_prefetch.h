@@ -82,7 +82,7 @@ class EntryPrefetch {
 
   using Batch = std::vector<std::unique_ptr<PrefetchedFile>>;
   static constexpr size_t kBatchFiles = 16;
-  static constexpr int64_t kBatchBytes = 256 * 1024;
+  static constexpr int64_t kBatchBytes = int64_t{256} * 1024;
 
   /// Sends the batch being gathered to the workers, when there is room.
   bool Submit();

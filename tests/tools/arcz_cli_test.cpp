@@ -61,7 +61,7 @@ TEST(ArczCommandLine, HelpVersionUsageErrorsAndUnreadableArchives) {
       {"x a.zip -o -n", 2, "arcz: options -o and -n do not go together (see 'arcz x --help')\n"},
       {"x a.zip -d", 2, "arcz: option -d needs a value (see 'arcz x --help')\n"},
       {"a a.zip -r", 2, "arcz: no file or folder to add (see 'arcz a --help')\n"},
-      {"a --help", 0, "-j N         deflate a large file on N threads"},
+      {"a --help", 0, "-j N         deflate on N threads"},
       {"a a.zip -j -1 text.zip", 2,
        "arcz: option -j needs a number of threads from 0 (one per core) to 256 (see 'arcz a --help')\n"},
       {"a j.zip -j 3 -q text.zip", 0, ""},
