@@ -6,7 +6,9 @@
 # Environment:
 #   ARCZ=path     the arcz to measure (default: build/bin/arcz of this tree)
 #   TARGETS=...   where archives and extracted files go: "tmpfs disk" (default),
-#                 tmpfs = /dev/shm/arcz-peers, disk = /var/tmp/arcz-peers
+#                 tmpfs = /dev/shm/arcz-peers.PID, disk = /var/tmp/arcz-peers.PID
+#                 (one folder per run: runs of several people on one machine
+#                 must not remove each other's files)
 #   OUT=file      where the summary goes as well (default: stdout only)
 #   OPS="a x t d" which figures to take (default: all): a = add, x = extract,
 #                 t = test, d = delete and refresh
@@ -99,8 +101,8 @@ export -f zlib6
 
 for target in $TARGETS; do
   case $target in
-    tmpfs) W=/dev/shm/arcz-peers ;;
-    disk)  W=/var/tmp/arcz-peers ;;
+    tmpfs) W=/dev/shm/arcz-peers.$$ ;;
+    disk)  W=/var/tmp/arcz-peers.$$ ;;
     *) echo "unknown target $target" >&2; exit 1 ;;
   esac
   rm -rf "$W"; mkdir -p "$W"

@@ -126,6 +126,7 @@ int RunAdd(const Options& o) {
   zip.SetStoredDirNames(inside ? arc::sdExplorer_UserDefineDefaultDir : arc::sdExplorer_Auto);
   zip.SetDefaultDir(cwd);
   zip.SetDeflateType(LevelType(o.level));
+  zip.SetThreads(o.threads);
   if (o.store) zip.SetCompressMethod(arc::cmStore);
   zip.SetPassword(o.password);
   // AES-256 unless the old cipher is asked for: it is what every current

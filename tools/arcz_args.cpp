@@ -1,4 +1,5 @@
 //===-- tools/arcz_args.cpp - Command line of arcz ------------------------===//
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -16,7 +17,7 @@ bool Takes(const std::string& command, const std::string& option) {
       {"l", {"-v"}},
       {"t", {"-p", "-q", "-j"}},
       {"x", {"-d", "-p", "-o", "-n", "-q", "-j"}},
-      {"a", {"-r", "-0", "--store", "-p", "--zipcrypto", "-m", "-u", "-q"}},
+      {"a", {"-r", "-0", "--store", "-p", "--zipcrypto", "-m", "-u", "-j", "-q"}},
       {"d", {"-q"}},
   };
   for (const auto& row : kTable) {
@@ -75,7 +76,20 @@ bool ParseArgs(const std::vector<std::string>& args, Options& o, std::string& er
                                  : "unknown option " + arg;
       return false;
     }
-    if (key == "-d" || key == "-p") {
+    if (key == "-j") {
+      // A count of threads: 0 (one per core) up to a sane bound.
+      constexpr unsigned long kMaxThreads = 256;
+      const std::string value = i + 1 < args.size() ? args[i + 1] : std::string();
+      char* end = nullptr;
+      const unsigned long n = std::strtoul(value.c_str(), &end, 10);
+      if (value.empty() || value[0] < '0' || value[0] > '9' || *end != '\0' || n > kMaxThreads) {
+        error = "option -j needs a number of threads from 0 (one per core) to " +
+                std::to_string(kMaxThreads);
+        return false;
+      }
+      o.threads = static_cast<unsigned>(n);
+      ++i;
+    } else if (key == "-d" || key == "-p") {
       if (i + 1 >= args.size()) {
         error = "option " + arg + " needs a value";
         return false;

@@ -54,6 +54,7 @@ struct Options {
   bool zipCrypto = false;  ///< --zipcrypto: the traditional cipher instead of AES-256
   bool move = false;     ///< -m
   bool refresh = false;  ///< -u
+  unsigned threads = 0;  ///< -j N: threads that deflate a large file, 0 one per core
   /// Masks (x, d) or paths (a).
   std::vector<std::string> names;
 };

@@ -37,7 +37,7 @@ constexpr Usage kUsages[] = {
      "Without -o or -n, arcz asks on a terminal before it replaces a file\n"
      "([y]es, [n]o, [A]ll, [N]one, [r]ename); without a terminal it replaces\n"
      "nothing and reports each such file (exit status 1).\n"},
-    {"a", "arcz a ARCHIVE [-r] [-0..-9 | --store] [-p PASSWORD [--zipcrypto]] [-m] [-u] [-q] PATH...",
+    {"a", "arcz a ARCHIVE [-r] [-0..-9 | --store] [-p PASSWORD [--zipcrypto]] [-m] [-u] [-j N] [-q] PATH...",
      "Adds files to the archive, making it when it does not exist.\n"
      "  -r           go into folders, to every level\n"
      "  -0 .. -9     compression level (-0 stores, -9 packs smallest)\n"
@@ -47,6 +47,8 @@ constexpr Usage kUsages[] = {
      "               readers only (weak: it can be broken; arcz warns)\n"
      "  -m           move: erase the files once the archive is written\n"
      "  -u           refresh: only replace entries whose file changed\n"
+     "  -j N         deflate on N threads (default 0: one per core; 1: one stream\n"
+     "               on one thread)\n"
      "  -q           quiet: no progress bar and no summary\n",
      "On a removable drive the archive is spread over disks; arcz asks for each.\n"},
     {"d", "arcz d ARCHIVE [-q] MASK...",

@@ -38,28 +38,17 @@
 //     Failed; an exception thrown on a worker is rethrown on the caller's
 //     thread when that piece's turn comes.
 //
-// How it plugs into the entry writer (a few lines in each place):
-//   support/stream_compress.cpp  TCompressStream holds a ParallelDeflate in
-//       place of its DeflateEngine (same Compress/Finish/End/Failed/TotalIn/
-//       TotalOut), made with a thread count given to its constructor. Its
-//       Client::Consumed then only lowers the remaining count: the engine
-//       checksums on its workers, and Control.CRC becomes Crc32() ^
-//       0xFFFFFFFF after Finish when Control.KeepsCrc().
-//   support/stream_ops.cpp  DeflateStream takes the thread count and reads
-//       the CRC after adapter.Destroy() (the last piece is deflated there).
-//   zip/entry_data.cpp  EntryDataWriter::Deflate passes the writer's
-//       Threads setting (0 = one per core) to DeflateStream for a file of at
-//       least two pieces (plan_.size >= 2 * kParallelPieceSize) and 1 below,
-//       so that small files are compressed as today. The entry's CRC comes from the
-//       source's pass (SourceFileStream::PassCrc) on the caller's thread;
-//       that pass and its text check are then the caller's main work beside
-//       reading and writing, and may use the engine's Crc32() for a deflated
-//       pass instead. Traditional encryption needs nothing: Output() still
-//       enciphers on the caller's thread, in order.
-//   Cancel, progress and write errors reach the writer exactly as today:
-//       Cancelled() is asked before every piece, Stepped() after every
-//       Compress(), and a throwing write leaves Compress/Finish by exception
-//       with no worker left running.
+// Where it is used: TCompressStream (support/stream_adapters.h) holds one in
+// place of its DeflateEngine when made with a thread count other than 1;
+// the entry writer (zip/entry_data.cpp) asks for the writer's Threads
+// setting for a file of at least two pieces and for 1 below, so that small
+// files are compressed as a single stream. The entry's CRC comes from the
+// source's own pass (SourceFileStream::PassCrc) on the caller's thread;
+// traditional and AES encryption still encipher in Output(), on that thread,
+// in order. Cancel, progress and write errors reach the writer as with one
+// stream: Cancelled() is asked before every piece, Stepped() after every
+// Compress(), and a throwing write leaves Compress/Finish by exception with
+// no worker left running.
 //
 //===----------------------------------------------------------------------===//
 #pragma once

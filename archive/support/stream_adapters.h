@@ -24,6 +24,7 @@
 #include <arc/codec/crc.h>
 #include "codec/deflate.h"
 #include "codec/inflate.h"
+#include "codec/parallel_deflate.h"
 #include "codec/stream_decoder.h"
 #include "support/stream32.h"
 
@@ -56,9 +57,12 @@ struct TransferControl {
   /// An encrypted entry whose CRC is not needed before its data (AES): the
   /// writing adapters keep the running CRC on the way, as for plain data.
   bool crcOnTheWay = false;
+  /// The source checksums what it gives (the entry writer's files do): the
+  /// writing adapters leave CRC alone rather than take it a second time.
+  bool sourceKeepsCrc = false;
 
   /// True when the writing adapters update CRC with the bytes they take.
-  bool KeepsCrc() const { return !encrypted || crcOnTheWay; }
+  bool KeepsCrc() const { return !sourceKeepsCrc && (!encrypted || crcOnTheWay); }
 };
 
 /// Base of the adapters: the underlying stream (not owned), the position the
@@ -95,10 +99,16 @@ class TCustomStream : public TStream32 {
 
 /// Deflates everything written to it into the destination. The CRC register
 /// (Control.CRC) covers the uncompressed bytes unless the entry is encrypted.
+///
+/// With `threads` other than 1 (0: one per core) the stream is deflated in
+/// pieces on worker threads (codec/parallel_deflate.h); the caller's thread
+/// still takes the CRC, enciphers, writes and reports progress, in order.
+/// Threads 1, or a window other than the standard raw one, is the single
+/// stream of today, byte for byte.
 class TCompressStream : public TCustomStream {
  public:
   TCompressStream(TStream32& destination, TDeflateType deflateType,
-                  int32_t windowBits = kDeflateWindowBits);
+                  int32_t windowBits = kDeflateWindowBits, unsigned threads = 1);
   ~TCompressStream() override;
 
   int32_t Read(void* buffer, int32_t count) override;
@@ -116,18 +126,22 @@ class TCompressStream : public TCustomStream {
   /// The engine could not be started, refused a call or made no progress;
   /// its output is then not a valid stream.
   bool EngineFailed() const { return failed_; }
-  uint64_t TotalIn() const { return engine_ ? engine_->TotalIn() : 0; }
-  uint64_t TotalOut() const { return engine_ ? engine_->TotalOut() : 0; }
+  uint64_t TotalIn() const;
+  uint64_t TotalOut() const;
+  /// Pieces deflated on workers so far (0 for the single stream).
+  uint64_t ParallelPieces() const { return parallel_ ? parallel_->Pieces() : 0; }
 
  protected:
-  void InitDeflate(TDeflateType deflateType, int32_t windowBits);
+  void InitDeflate(TDeflateType deflateType, int32_t windowBits, unsigned threads);
   void DeflatePending();
   void FinishDeflate();
 
  private:
   class Client;
 
+  /// One of the two engines: the single stream or the pieces on workers.
   std::unique_ptr<DeflateEngine> engine_;
+  std::unique_ptr<ParallelDeflate> parallel_;
   const uint8_t* nextIn_ = nullptr;
   uint32_t availIn_ = 0;
   bool failed_ = false;

@@ -29,10 +29,10 @@ class TCompressStream::Client final : public DeflateClient {
 };
 
 TCompressStream::TCompressStream(TStream32& destination, TDeflateType deflateType,
-                                 int32_t windowBits)
+                                 int32_t windowBits, unsigned threads)
     : TCustomStream(destination, kCrcKind32) {
   control.crc = kCrc32Init;
-  InitDeflate(deflateType, windowBits);
+  InitDeflate(deflateType, windowBits, threads);
 }
 
 TCompressStream::~TCompressStream() {
@@ -43,9 +43,22 @@ TCompressStream::~TCompressStream() {
   }
 }
 
-void TCompressStream::InitDeflate(TDeflateType deflateType, int32_t windowBits) {
+void TCompressStream::InitDeflate(TDeflateType deflateType, int32_t windowBits, unsigned threads) {
+  if (threads != 1 && windowBits == kDeflateWindowBits) {
+    parallel_ = std::make_unique<ParallelDeflate>(deflateType, threads);
+    failed_ = parallel_->Failed();
+    return;
+  }
   engine_ = std::make_unique<DeflateEngine>(deflateType, windowBits);
   failed_ = engine_->Failed();
+}
+
+uint64_t TCompressStream::TotalIn() const {
+  return parallel_ ? parallel_->TotalIn() : engine_ ? engine_->TotalIn() : 0;
+}
+
+uint64_t TCompressStream::TotalOut() const {
+  return parallel_ ? parallel_->TotalOut() : engine_ ? engine_->TotalOut() : 0;
 }
 
 int32_t TCompressStream::Read(void*, int32_t) { return -1; }
@@ -66,16 +79,23 @@ void TCompressStream::DeflatePending() {
   const uint32_t count = availIn_;
   nextIn_ = nullptr;
   availIn_ = 0;
-  if (count == 0 || engine_ == nullptr) return;
+  if (count == 0) return;
   Client client(*this);
-  if (engine_->Compress(data, count, client) == DeflateStatus::Failed) failed_ = true;
+  DeflateStatus status = DeflateStatus::Done;
+  if (parallel_) {
+    status = parallel_->Compress(data, count, client);
+  } else if (engine_) {
+    status = engine_->Compress(data, count, client);
+  }
+  if (status == DeflateStatus::Failed) failed_ = true;
 }
 
 void TCompressStream::FinishDeflate() {
-  if (engine_ == nullptr) return;
+  if (engine_ == nullptr && parallel_ == nullptr) return;
   Reposition();
   Client client(*this);
-  if (engine_->Finish(client) == DeflateStatus::Failed) failed_ = true;
+  const DeflateStatus status = parallel_ ? parallel_->Finish(client) : engine_->Finish(client);
+  if (status == DeflateStatus::Failed) failed_ = true;
 }
 
 void TCompressStream::Destroy() {
@@ -83,12 +103,16 @@ void TCompressStream::Destroy() {
   destroyed_ = true;
   nextIn_ = nullptr;
   availIn_ = 0;
+  // Also when the last write raises: the engine is released and no worker
+  // is left running.
   struct Release {
     std::unique_ptr<DeflateEngine>& engine;
+    std::unique_ptr<ParallelDeflate>& parallel;
     ~Release() {
       if (engine) engine->End();
+      if (parallel) parallel->End();
     }
-  } release{engine_};
+  } release{engine_, parallel_};
   FinishDeflate();
 }
 

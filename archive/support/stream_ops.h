@@ -14,9 +14,11 @@ namespace arc {
 /// the entry is encrypted, stores the CRC-32 of the source through `crc`.
 /// Returns false when cancelled, or when the engine failed (its output is then
 /// no valid stream); the caller tells the two apart by the cancel flag.
+/// `threads` as for TCompressStream: 1 is the single stream.
 bool DeflateStream(TStream32& source, TStream32& destination, const TransferControl& control,
                    int32_t windowBits, const ProgressHandler& progress, TDeflateType deflateType,
-                   uint32_t& crc, const std::function<void()>& processMessages = {});
+                   uint32_t& crc, const std::function<void()>& processMessages = {},
+                   unsigned threads = 1);
 
 /// The CRC-32 register (not inverted) over `count` bytes of the source (0: all
 /// of it from its beginning); the source is left at position 0.

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <exception>
 #include <filesystem>
@@ -47,6 +48,7 @@ TTempFileStream::TTempFileStream(uint16_t mode, const std::string& archiveName,
   if (tempMode_) {
     finalName_ = archiveName;
     tempName_ = FileName();
+    if (Valid()) position_ = size_ = 0;  // created empty
   }
 }
 
@@ -60,9 +62,41 @@ TTempFileStream::~TTempFileStream() {
 
 int32_t TTempFileStream::Read(void* buffer, int32_t count) {
   const int32_t n = TFileStream32::Read(buffer, count);
+  if (position_ >= 0) position_ += n;
   if (remaining != nullptr) *remaining -= count;
   if (ReadProgress) ReadProgress(*this);
   return n;
+}
+
+int32_t TTempFileStream::Write(const void* buffer, int32_t count) {
+  const int32_t n = TFileStream32::Write(buffer, count);
+  if (position_ >= 0) {
+    position_ += n;  // also after a short write: the file moved by what it took
+    size_ = std::max(size_, position_);
+  }
+  return n;
+}
+
+int64_t TTempFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+  if (position_ < 0) return TFileStream32::Seek(offset, origin);
+  int64_t target = offset;
+  if (origin == TSeekOrigin::soCurrent) target = position_ + offset;
+  if (origin == TSeekOrigin::soEnd) target = size_ + offset;
+  if (target == position_) return position_;
+  const int64_t at = TFileStream32::Seek(target, TSeekOrigin::soBeginning);
+  if (at < 0) {
+    position_ = size_ = -1;
+    return TFileStream32::Seek(offset, origin);
+  }
+  position_ = at;
+  return at;
+}
+
+void TTempFileStream::SetSize(int64_t newSize) {
+  const bool known = position_ >= 0;
+  position_ = size_ = -1;
+  TFileStream32::SetSize(newSize);
+  if (known) position_ = size_ = newSize;
 }
 
 int64_t TTempFileStream::TransferFrom(TStream32& source, int64_t count) {
@@ -81,6 +115,7 @@ void TTempFileStream::Destroy() {
   struct DeleteTemp {
     TTempFileStream& s;
     ~DeleteTemp() {
+      s.position_ = s.size_ = -1;
       s.CloseHandle();
       if (!s.tempName_.empty()) ::unlink(s.tempName_.c_str());
     }
@@ -97,7 +132,10 @@ void TTempFileStream::Move() {
     const bool same = SameFileSystem(tempName_, finalName_);
     // Taken while the handle is still open: a rename needs it closed.
     const int64_t size = Size();
-    if (same) CloseHandle();
+    if (same) {
+      position_ = size_ = -1;
+      CloseHandle();
+    }
     try {
       if (MoveIntoPlace) MoveIntoPlace(*this, finalName_, size, same, tempName_);
     } catch (...) {

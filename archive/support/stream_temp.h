@@ -55,6 +55,12 @@ class TTempFileStream : public TFileStream32 {
   /// Reads from the file, lowers the owner's remaining counter by `count` and
   /// calls ReadProgress.
   int32_t Read(void* buffer, int32_t count) override;
+  int32_t Write(const void* buffer, int32_t count) override;
+  /// In temporary mode the file is this stream's alone, so its position and
+  /// size are kept here: asking for either, or moving where the file already
+  /// is, makes no system call (a writer asks for them around every entry).
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  void SetSize(int64_t newSize) override;
   /// CopyFrom with chunks of kTransferChunk, the transfer handler and flag.
   int64_t TransferFrom(TStream32& source, int64_t count);
 
@@ -88,6 +94,10 @@ class TTempFileStream : public TFileStream32 {
   std::string tempName_;
   bool tempMode_;
   bool destroyed_ = false;
+  // Where the file is and how long, as this stream left it; -1 when unknown
+  // (not in temporary mode, or after a call that failed).
+  int64_t position_ = -1;
+  int64_t size_ = -1;
 };
 
 class TTempMemStream : public TMemoryStream32 {

@@ -17,6 +17,7 @@
 #include "support/stream_errors.h"
 #include "support/stream_ops.h"
 #include "zip/archive_output.h"
+#include "zip/entry_prefetch.h"
 #include "zip/source_stream.h"
 
 namespace arc {
@@ -30,7 +31,7 @@ constexpr int kMaxDataPasses = 3;
 class EntryDataWriter {
  public:
   EntryDataWriter(TZipBase& zip, ArchiveOutput& output, SourceFileStream& source,
-                  EntryPlan& plan);
+                  EntryPlan& plan, const PrefetchedFile* ahead);
 
   bool Write();
 
@@ -47,6 +48,11 @@ class EntryDataWriter {
   bool Deflate();
   /// Stores the whole source after the encryption header.
   void Store();
+  /// The pass of a file read and deflated ahead: its bytes, with the pump
+  /// and progress events that reading it in one chunk gives.
+  bool WriteAhead(bool& done);
+  /// One chunk of it: false when cancelled.
+  bool AheadChunk(const std::vector<uint8_t>& bytes, bool progressFirst);
   /// The AES authentication code after the data; false (reported) when the
   /// cipher failed at any point of the entry.
   bool FinishAes();
@@ -58,6 +64,7 @@ class EntryDataWriter {
   TStream32& out_;
   SourceFileStream& source_;
   EntryPlan& plan_;
+  const PrefetchedFile* ahead_;
   const int64_t remainingBefore_;
   /// Salt and verifier, or the traditional header: in front of the data.
   const int64_t headerLen_;
@@ -70,17 +77,19 @@ class EntryDataWriter {
 };
 
 EntryDataWriter::EntryDataWriter(TZipBase& zip, ArchiveOutput& output, SourceFileStream& source,
-                                 EntryPlan& plan)
+                                 EntryPlan& plan, const PrefetchedFile* ahead)
     : z_(zip),
       output_(output),
       out_(output.Stream()),
       source_(source),
       plan_(plan),
+      ahead_(ahead),
       remainingBefore_(zip.Totals().remaining),
       headerLen_(!plan.encrypt ? 0
                  : plan.aes    ? static_cast<int64_t>(AesHeaderLen(*plan.aes))
                                : static_cast<int64_t>(kEncryptionHeaderLen)) {
   // The source keeps the CRC of what it gives (PassCrc): no adapter need.
+  control_.sourceKeepsCrc = true;
   control_.encrypted = plan.encrypt;
   control_.crc = kCrc32Init;
   control_.remaining = &zip.Totals().remaining;
@@ -122,9 +131,12 @@ void EntryDataWriter::BeginData() {
 }
 
 bool EntryDataWriter::Deflate() {
+  // A file of fewer than two pieces gains nothing from the workers: it is
+  // deflated as one stream, as with one thread.
+  const bool large = plan_.size >= 2 * static_cast<int64_t>(kParallelPieceSize);
   uint32_t unusedCrc = 0;
   return DeflateStream(source_, out_, control_, kDeflateWindowBits, progress_, z_.DeflateType(),
-                       unusedCrc, pump_);
+                       unusedCrc, pump_, large ? z_.Threads() : 1);
 }
 
 void EntryDataWriter::Store() {
@@ -133,7 +145,35 @@ void EntryDataWriter::Store() {
   adapter.StoreFrom(source_);
 }
 
+bool EntryDataWriter::AheadChunk(const std::vector<uint8_t>& bytes, bool progressFirst) {
+  if (z_.Cancel()) return false;
+  pump_();
+  if (z_.Cancel()) return false;
+  z_.Totals().remaining -= plan_.size;
+  // Deflated, the progress comes as the input is taken and the bytes when
+  // the stream ends; stored, each chunk is written and then reported.
+  if (progressFirst) progress_(source_);
+  out_.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+  if (!progressFirst) progress_(source_);
+  return !z_.Cancel();
+}
+
+bool EntryDataWriter::WriteAhead(bool& done) {
+  plan_.stored = false;
+  BeginData();
+  if (!AheadChunk(ahead_->deflated, true)) return false;
+  if (ahead_->deflated.size() > ahead_->data.size()) {
+    plan_.stored = true;
+    BeginData();
+    if (!AheadChunk(ahead_->data, false)) return false;
+  }
+  plan_.crc = source_.PassCrc();
+  done = true;
+  return true;
+}
+
 bool EntryDataWriter::Pass(bool& done) {
+  if (ahead_ != nullptr) return WriteAhead(done);
   const bool traditional = plan_.encrypt && !plan_.aes;
   if (traditional) {
     TransferControl pre;
@@ -207,8 +247,8 @@ std::vector<uint8_t> EntryPlan::AesBlockBytes(bool storedData) const {
 }
 
 bool WriteEntryData(TZipBase& zip, ArchiveOutput& output, SourceFileStream& source,
-                    EntryPlan& plan) {
-  EntryDataWriter writer(zip, output, source, plan);
+                    EntryPlan& plan, const PrefetchedFile* ahead) {
+  EntryDataWriter writer(zip, output, source, plan, ahead);
   return writer.Write();
 }
 

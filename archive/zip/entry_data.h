@@ -12,7 +12,9 @@
 //                                       than the CRC pass, a few times
 //   [AES authentication code]
 //
-// Deflating happens in one place, EntryDataWriter::Deflate (entry_data.cpp).
+// Deflating happens in one place, EntryDataWriter::Deflate (entry_data.cpp),
+// on workers for a large file; a small plain file may come deflated already
+// by the workers that read ahead (entry_prefetch.h).
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -30,6 +32,7 @@ namespace arc {
 
 class ArchiveOutput;
 class SourceFileStream;
+struct PrefetchedFile;
 class TZipBase;
 
 /// One file's entry: settled before its data (name, what is asked for,
@@ -65,8 +68,10 @@ struct EntryPlan {
 /// Writes the data of `plan`'s entry from `plan.dataStart` on, and sets its
 /// results. False when the entry is not written: cancelled, or reported (an
 /// engine failure, a file that shrank or kept changing, a cipher failure).
-/// A failed write raises.
+/// A failed write raises. With `ahead`, a plain entry's file as the workers
+/// read and deflated it (its source is `source`): written with the events
+/// of reading it here.
 bool WriteEntryData(TZipBase& zip, ArchiveOutput& output, SourceFileStream& source,
-                    EntryPlan& plan);
+                    EntryPlan& plan, const PrefetchedFile* ahead = nullptr);
 
 }  // namespace arc

@@ -2,6 +2,7 @@
 #include "zip/source_stream.h"
 
 #include <algorithm>
+#include <array>
 
 #include <arc/codec/crc.h>
 
@@ -14,8 +15,18 @@ namespace {
 /// 32 up (UTF-8 included) are text.
 constexpr uint32_t kBinaryControls = 0xF3FFC07Fu;
 
-bool IsBinaryByte(uint8_t b) { return b < 32 && ((kBinaryControls >> b) & 1u) != 0; }
-bool IsTextByte(uint8_t b) { return b >= 32 || b == '\t' || b == '\n' || b == '\r'; }
+constexpr uint8_t kBinary = 1;
+constexpr uint8_t kText = 2;
+
+/// What each byte value says: kBinary, kText or nothing.
+constexpr std::array<uint8_t, 256> kByteKinds = [] {
+  std::array<uint8_t, 256> kinds{};
+  for (unsigned b = 0; b < 256; ++b) {
+    if (b < 32 && ((kBinaryControls >> b) & 1u) != 0) kinds[b] = kBinary;
+    if (b >= 32 || b == '\t' || b == '\n' || b == '\r') kinds[b] = kText;
+  }
+  return kinds;
+}();
 
 }  // namespace
 
@@ -42,7 +53,14 @@ int32_t SourceFileStream::Read(void* buffer, int32_t count) {
   const auto wanted = static_cast<int32_t>(std::min<int64_t>(count, size_ - position_));
   if (position_ == 0) StartPass();
   const bool continues = inOrder_ && position_ == passEnd_;
+  // The descriptor moves only when it is read from: asking for the size or
+  // the position costs no system call.
+  if (handleAt_ != position_) {
+    if (THandleStream32::Seek(position_, TSeekOrigin::soBeginning) != position_) return 0;
+    handleAt_ = position_;
+  }
   const int32_t got = THandleStream32::Read(buffer, wanted);
+  if (got > 0) handleAt_ += got;
   if (got <= 0) return 0;
   if (continues) {
     Take(static_cast<const uint8_t*>(buffer), got);
@@ -57,7 +75,7 @@ int64_t SourceFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   int64_t target = offset;
   if (origin == TSeekOrigin::soCurrent) target = position_ + offset;
   if (origin == TSeekOrigin::soEnd) target = size_ + offset;
-  if (target < 0 || THandleStream32::Seek(target, TSeekOrigin::soBeginning) != target) return -1;
+  if (target < 0 || !Valid()) return -1;
   position_ = target;
   return position_;
 }
@@ -72,9 +90,12 @@ void SourceFileStream::StartPass() {
 
 void SourceFileStream::Take(const uint8_t* data, int32_t count) {
   Crc32Update(data, count, passCrc_);
-  for (int32_t i = 0; i < count && !binary_; ++i) {
-    binary_ = IsBinaryByte(data[i]);
-    someText_ = someText_ || IsTextByte(data[i]);
+  if (!binary_) {
+    // A table and no early exit: this runs over every byte of a text file.
+    uint8_t seen = 0;
+    for (int32_t i = 0; i < count; ++i) seen |= kByteKinds[data[i]];
+    binary_ = (seen & kBinary) != 0;
+    someText_ = someText_ || (seen & kText) != 0;
   }
   passEnd_ += count;
 }

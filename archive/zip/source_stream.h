@@ -55,6 +55,7 @@ class SourceFileStream : public TFileStream32 {
   struct stat opened_ {};
   int64_t size_ = 0;
   int64_t position_ = 0;
+  int64_t handleAt_ = 0;  ///< where the descriptor is
   int64_t passEnd_ = 0;
   uint32_t passCrc_ = 0xFFFFFFFFu;
   bool inOrder_ = false;

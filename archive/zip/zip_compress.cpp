@@ -15,6 +15,7 @@
 #include <arc/support/errors.h>
 #include <arc/support/paths.h>
 #include "support/stream_errors.h"
+#include "zip/entry_prefetch.h"
 #include "zip/stored_name.h"
 #include "zip/zip_updater.h"
 #include <arc/zip/zip.h>

@@ -18,6 +18,7 @@
 //===----------------------------------------------------------------------===//
 #include <algorithm>
 #include <ctime>
+#include <memory>
 #include <optional>
 
 #include <arc/codec/aes_crypt.h>
@@ -29,7 +30,9 @@
 #include <arc/support/paths.h>
 #include <arc/zip/zip.h>
 #include "support/cp437.h"
+#include "codec/deflate.h"
 #include "zip/entry_data.h"
+#include "zip/entry_prefetch.h"
 #include "zip/source_stream.h"
 #include "zip/zip_layout.h"
 #include "zip/zip_updater.h"
@@ -158,7 +161,17 @@ bool ZipUpdater::WriteFileEntry(int32_t index, bool renamed) {
   plan.storedName = e.found->storedName;
   plan.storeAsked = StoreAsked(plan.storedName);
 
-  SourceFileStream source(plan.sourcePath);
+  // A small file the workers read ahead is taken as they read it, unless it
+  // changed since (OnBegin may have touched it) or the entry is no longer
+  // one they may write.
+  std::unique_ptr<PrefetchedFile> ahead = prefetch_ ? prefetch_->Take(index) : nullptr;
+  if (ahead && (plan.storeAsked || !z_.Password().empty() ||
+                DeflateLevel(z_.DeflateType()) != prefetch_->Level() ||
+                !ahead->StillCurrent(plan.sourcePath)))
+    ahead.reset();
+  std::unique_ptr<SourceFileStream> own;
+  if (!ahead) own = std::make_unique<SourceFileStream>(plan.sourcePath);
+  SourceFileStream& source = ahead ? *ahead->source : *own;
   if (!source.Valid()) {
     z_.ReportError(plan.sourcePath, "", "0", ec::OpenError);
     return false;
@@ -196,7 +209,7 @@ bool ZipUpdater::WriteFileEntry(int32_t index, bool renamed) {
   out.WriteBuffer(prepared.data(), static_cast<int32_t>(prepared.size()));
   plan.dataStart = out.Position();
 
-  if (!WriteEntryData(z_, *run_.output, source, plan)) return false;
+  if (!WriteEntryData(z_, *run_.output, source, plan, ahead.get())) return false;
   if (!PatchLocalHeader(plan)) return false;
 
   // What was written is consistent; that it may not be what the file holds

@@ -15,10 +15,13 @@
 //===----------------------------------------------------------------------===//
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include <arc/support/error_codes.h>
 #include <arc/support/erase.h>
 #include <arc/support/paths.h>
 #include <arc/zip/zip.h>
+#include "zip/entry_prefetch.h"
 #include "zip/zip_updater.h"
 
 namespace arc {
@@ -162,8 +165,16 @@ void ZipUpdater::ProcessEntries() {
     out.CopyFrom(*run_.oldStream, run_.stubLength);
   }
 
+  // The workers stop with the loop, also when a failed write ends it.
+  StartPrefetch();
+  struct StopPrefetch {
+    std::unique_ptr<EntryPrefetch>& prefetch;
+    ~StopPrefetch() { prefetch.reset(); }
+  } stop{prefetch_};
+
   for (int32_t i = 0; i < run_.headers.Count(); ++i) {
     if (z_.Cancel()) break;
+    FillPrefetch(i);
     CompHeader& e = run_.headers[i];
     if (e.action == EntryAction::CopyRenamed || e.action == EntryAction::Compress) FlushCopy();
     z_.SetEntryName(e.name);
@@ -187,6 +198,29 @@ void ZipUpdater::ProcessEntries() {
   if (!z_.Cancel()) FlushCopy();
   z_.SetEntryName("");
   z_.Timer().Stop();
+}
+
+void ZipUpdater::StartPrefetch() {
+  const unsigned threads = z_.Threads() == 0 ? CoreCount() : z_.Threads();
+  if (threads <= 1 || !z_.Password().empty() || z_.CompressMethod() != cmDeflate ||
+      z_.DeflateType() == dtDeflateS)
+    return;
+  prefetch_ = std::make_unique<EntryPrefetch>(z_.DeflateType(), threads);
+  prefetchNext_ = 0;
+}
+
+void ZipUpdater::FillPrefetch(int32_t from) {
+  if (!prefetch_) return;
+  prefetchNext_ = std::max(prefetchNext_, from);
+  const std::string temp = run_.output->TempFileName();
+  for (; prefetchNext_ < run_.headers.Count(); ++prefetchNext_) {
+    const CompHeader& e = run_.headers[prefetchNext_];
+    if (e.action != EntryAction::Compress || e.isDirectory || e.fileSize <= 0 ||
+        e.fileSize > EntryPrefetch::kMaxSize || e.sourcePath == temp || StoreAsked(e.storedName))
+      continue;
+    if (!prefetch_->Offer(prefetchNext_, e.sourcePath, e.fileSize)) return;
+  }
+  prefetch_->Flush();
 }
 
 bool ZipUpdater::CompressEntry(int32_t index) {

@@ -9,6 +9,8 @@
 // The run:    checks (drive, DefaultDir, folder) -> archive writable?
 //             -> OnActivate -> temporary output -> old directory (swDelete
 //             marks entries) -> scan and merge -> entries in list order
+//             (small files read and deflated ahead by workers,
+//             entry_prefetch.h)
 //             -> central directory (or the disks) -> commit -> OnDeactivate
 //             -> erase moved sources -> OnElapsedTime
 //
@@ -21,6 +23,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -31,6 +34,7 @@ namespace arc {
 
 class TZipBase;
 class SourceFileStream;
+class EntryPrefetch;
 struct EntryPlan;
 struct SearchRec;
 
@@ -67,6 +71,11 @@ class ZipUpdater {
   bool CreateOutput(TCompressionMethod method);
   /// Works through the header list.
   void ProcessEntries();
+  /// Workers that read and deflate the small files ahead of the writer,
+  /// when more than one thread is allowed and the entries are plain.
+  void StartPrefetch();
+  /// Offers the small files from entry `from` on until the window is full.
+  void FillPrefetch(int32_t from);
   /// An entry to compress, a file or a directory; false when it is dropped.
   bool CompressEntry(int32_t index);
   /// The central directory (or the disks) and the move into place; false
@@ -146,6 +155,10 @@ class ZipUpdater {
 
   TZipBase& z_;
   UpdateRun run_;
+  /// While the entries are written: small files read ahead, and the next
+  /// entry to offer.
+  std::unique_ptr<EntryPrefetch> prefetch_;
+  int32_t prefetchNext_ = 0;
 };
 
 }  // namespace arc

@@ -88,6 +88,17 @@ class TZipBase : public TCompBase {
   TDeflateType DeflateType() const { return deflateType_; }
   void SetDeflateType(TDeflateType value) { deflateType_ = value; }
 
+  /// Threads that deflate: 0, the default, one per core; 1 deflates every
+  /// file in one stream on the caller's thread, byte for byte as a single
+  /// stream does. With more, a large file (at least two pieces of 256 KiB)
+  /// is cut into pieces deflated side by side and joined into one stream
+  /// that every reader reads, and small unencrypted files are read and
+  /// deflated ahead while the entries are written in order (their entries
+  /// are those of one thread). Events, errors and cancel are as with one
+  /// thread, and all of them come on the caller's thread.
+  uint32_t Threads() const { return threads_; }
+  void SetThreads(uint32_t value) { threads_ = value; }
+
   /// Scan hidden directories too.
   bool IncludeHiddenDirs() const { return includeHiddenDirs_; }
   void SetIncludeHiddenDirs(bool value) { includeHiddenDirs_ = value; }
@@ -166,6 +177,7 @@ class TZipBase : public TCompBase {
   TCompressMethod compressMethod_ = cmDeflate;
   std::string defaultExt_ = ".ZIP";
   TDeflateType deflateType_ = dtDeflateN;
+  uint32_t threads_ = 0;
   bool includeHiddenDirs_ = false;
   int32_t leaveSpaceOnFirstDisk_ = 0;
   std::string password_;
