@@ -96,15 +96,6 @@ bool ParseArgs(const std::vector<std::string>& args, Options& o, std::string& er
       }
       (key == "-d" ? o.dir : o.password) = args[++i];
       o.havePassword = o.havePassword || key == "-p";
-    } else if (key == "-j") {
-      // 0 is one thread per core; a count past the cores gains nothing.
-      const std::string value = i + 1 < args.size() ? args[i + 1] : std::string();
-      if (value.empty() || value.size() > 3 || value.find_first_not_of("0123456789") != std::string::npos) {
-        error = "option -j needs a thread count (0 = one per core)";
-        return false;
-      }
-      o.threads = static_cast<uint32_t>(std::stoul(value));
-      ++i;
     } else if (key == "-0") {
       o.level = arg[1];
     } else if (key == "-o" || key == "-n") {

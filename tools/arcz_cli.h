@@ -46,7 +46,7 @@ struct Options {
   bool quiet = false;    ///< -q: no progress bar, no summary
   bool help = false;     ///< -h, --help
   Overwrite overwrite = Overwrite::Ask;
-  uint32_t threads = 0;  ///< -j N (t, x): 0 one per core, 1 one thread
+  unsigned threads = 0;  ///< -j N (a, t, x): 0 one per core, 1 one thread
   // a
   bool recurse = false;  ///< -r
   char level = '6';      ///< -0 .. -9
@@ -54,7 +54,6 @@ struct Options {
   bool zipCrypto = false;  ///< --zipcrypto: the traditional cipher instead of AES-256
   bool move = false;     ///< -m
   bool refresh = false;  ///< -u
-  unsigned threads = 0;  ///< -j N: threads that deflate a large file, 0 one per core
   /// Masks (x, d) or paths (a).
   std::vector<std::string> names;
 };

@@ -61,6 +61,11 @@ class TTempFileStream : public TFileStream32 {
   /// is, makes no system call (a writer asks for them around every entry).
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   void SetSize(int64_t newSize) override;
+  /// The file was written up to `end` behind this stream's back (a copy
+  /// made by the kernel at explicit offsets, which leaves the position).
+  void WrittenUpTo(int64_t end) {
+    if (size_ >= 0 && end > size_) size_ = end;
+  }
   /// CopyFrom with chunks of kTransferChunk, the transfer handler and flag.
   int64_t TransferFrom(TStream32& source, int64_t count);
 

@@ -51,6 +51,10 @@ std::string ArchiveOutput::TempFileName() const {
 
 int ArchiveOutput::FileHandle() const { return file_ ? file_->Handle() : -1; }
 
+void ArchiveOutput::WrittenUpTo(int64_t end) {
+  if (file_) file_->WrittenUpTo(end);
+}
+
 int64_t ArchiveOutput::Size() { return Stream().Size(); }
 
 void ArchiveOutput::CutBack(int64_t size) {

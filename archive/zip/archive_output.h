@@ -52,6 +52,9 @@ class ArchiveOutput {
   std::string TempFileName() const;
   /// The temporary file's descriptor; -1 for memory.
   int FileHandle() const;
+  /// Tells the temporary file's stream that the file now reaches `end`,
+  /// written through FileHandle() rather than through the stream.
+  void WrittenUpTo(int64_t end);
   const std::string& ArchiveName() const { return archive_; }
 
   /// Length of the output so far.

@@ -133,6 +133,7 @@ void ZipUpdater::FlushCopy() {
                                       at, left, z_.CancelFlag());
     from += done;
     left -= done;
+    run_.output->WrittenUpTo(at + done);
     out.Seek(0, TSeekOrigin::soEnd);
   }
   if (left == 0) return;

@@ -216,9 +216,9 @@ void ZipUpdater::FillPrefetch(int32_t from) {
   for (; prefetchNext_ < run_.headers.Count(); ++prefetchNext_) {
     const CompHeader& e = run_.headers[prefetchNext_];
     if (e.action != EntryAction::Compress || e.isDirectory || e.fileSize <= 0 ||
-        e.fileSize > EntryPrefetch::kMaxSize || e.sourcePath == temp || StoreAsked(e.storedName))
+        e.fileSize > EntryPrefetch::kMaxSize || e.SourcePath() == temp || StoreAsked(e.StoredName()))
       continue;
-    if (!prefetch_->Offer(prefetchNext_, e.sourcePath, e.fileSize)) return;
+    if (!prefetch_->Offer(prefetchNext_, e.SourcePath(), e.fileSize)) return;
   }
   prefetch_->Flush();
 }

@@ -61,7 +61,7 @@ TEST(ArczCommandLine, HelpVersionUsageErrorsAndUnreadableArchives) {
       {"x a.zip -o -n", 2, "arcz: options -o and -n do not go together (see 'arcz x --help')\n"},
       {"x a.zip -d", 2, "arcz: option -d needs a value (see 'arcz x --help')\n"},
       {"t --help", 0, "-j N         use N threads"},
-      {"t a.zip -j x", 2, "arcz: option -j needs a thread count (0 = one per core) (see 'arcz t --help')\n"},
+      {"t a.zip -j x", 2, "arcz: option -j needs a number of threads from 0 (one per core) to 256 (see 'arcz t --help')\n"},
       {"d a.zip -j 2 x", 2, "arcz: option -j does not go with 'd' (see 'arcz d --help')\n"},
       {"a a.zip -r", 2, "arcz: no file or folder to add (see 'arcz a --help')\n"},
       {"a --help", 0, "-j N         deflate on N threads"},
