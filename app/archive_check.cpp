@@ -1,8 +1,8 @@
 //===-- app/archive_check.cpp - Reading a backup archive back ---*- C++ -*-===//
 #include "archive_check.h"
 
-#include <arc/support/errors.h>
 #include <arc/core/arc_types.h>
+#include <arc/support/errors.h>
 #include <arc/unzip/unzip.h>
 
 namespace app {

@@ -13,15 +13,15 @@ void ConfigureZip1(arc::TZip& zip) {
   zip.SetArcType(arc::atZip);
   zip.SetCompressMethod(arc::cmDeflate);
   zip.SetDefaultExt(".zip");
-  zip.SetAttributes({arc::fsZeroAttr, arc::fsReadOnly, arc::fsArchive, arc::fsCompressed,
-                     arc::fsEncrypted});
+  zip.SetAttributes(
+      {arc::fsZeroAttr, arc::fsReadOnly, arc::fsArchive, arc::fsCompressed, arc::fsEncrypted});
   zip.SetAttributesEx({});
   zip.SetDeleteOptions(arc::doAllowUndo);
   zip.SetRecurseDirs(false);
   zip.SetSwitch(arc::swAdd);
-  zip.SetStoreFilesOfType({".ACE", ".ARC", ".ARJ", ".BH", ".CAB", ".ENC", ".GZ", ".HA",
+  zip.SetStoreFilesOfType({".ACE", ".ARC", ".ARJ", ".BH",  ".CAB", ".ENC", ".GZ",  ".HA",
                            ".JAR", ".LHA", ".LZH", ".PAK", ".PK3", ".PK_", ".RAR", ".TAR",
-                           ".TGZ", ".UUE", ".UU", ".WAR", ".XXE", ".Z", ".ZIP", ".ZOO"});
+                           ".TGZ", ".UUE", ".UU",  ".WAR", ".XXE", ".Z",   ".ZIP", ".ZOO"});
   zip.Loaded();
 }
 

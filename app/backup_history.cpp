@@ -45,7 +45,8 @@ std::optional<TStampedFile> ParseStamped(std::string_view name, const std::strin
   const auto year = TakeDigits(stamp, 4), month = TakeDigits(stamp, 2), day = TakeDigits(stamp, 2);
   if (!year || !month || !day || stamp.empty() || stamp.front() != '-') return std::nullopt;
   stamp.remove_prefix(1);
-  const auto hour = TakeDigits(stamp, 2), minute = TakeDigits(stamp, 2), second = TakeDigits(stamp, 2);
+  const auto hour = TakeDigits(stamp, 2), minute = TakeDigits(stamp, 2),
+             second = TakeDigits(stamp, 2);
   if (!hour || !minute || !second) return std::nullopt;
   TStampedFile file;
   if (!stamp.empty()) {

@@ -14,8 +14,8 @@ namespace app {
 bool AsksForPassword(const std::string& setting) {
   if (setting.size() != 3) return false;
   for (size_t i = 0; i < 3; ++i) {
-    const char c = setting[i] >= 'A' && setting[i] <= 'Z' ? static_cast<char>(setting[i] + 32)
-                                                          : setting[i];
+    const char c =
+        setting[i] >= 'A' && setting[i] <= 'Z' ? static_cast<char>(setting[i] + 32) : setting[i];
     if (c != kAskForPassword[i]) return false;
   }
   return true;

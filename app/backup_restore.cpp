@@ -14,21 +14,21 @@
 #include <string_view>
 #include <system_error>
 
+#include <arc/support/ascii_case.h>
+#include <arc/support/erase.h>
+#include <arc/support/error_codes.h>
+#include <arc/support/errors.h>
+#include <arc/unzip/unzip.h>
+#include <arc/zip/zip.h>
 #include "app/archive_check.h"
 #include "app/backup_history.h"
 #include "app/commands.h"
-#include "app/operation_lock.h"
-#include "app/staged_archive.h"
 #include "app/db/alias_table.h"
 #include "app/db/database.h"
+#include "app/operation_lock.h"
+#include "app/staged_archive.h"
 #include "app/texts.h"
-#include <arc/support/ascii_case.h>
-#include <arc/support/error_codes.h>
-#include <arc/support/errors.h>
 #include "msg/msg_form.h"
-#include <arc/support/erase.h>
-#include <arc/unzip/unzip.h>
-#include <arc/zip/zip.h>
 
 namespace app {
 
@@ -165,8 +165,8 @@ TBackupRestore::TBackupRestore(const TOperationParts& parts, TOperationHost& hos
     UnZip1GetPassword(s, f, p, t);
   };
 
-  for (arc::TZipCommon* component : {static_cast<arc::TZipCommon*>(&zip),
-                                     static_cast<arc::TZipCommon*>(&unzip)}) {
+  for (arc::TZipCommon* component :
+       {static_cast<arc::TZipCommon*>(&zip), static_cast<arc::TZipCommon*>(&unzip)}) {
     arc::Prompts& prompts = component->dialogs;
     prompts.yesNo = [this](std::string_view caption, std::string_view text) {
       return dialogs_.MessageDlg(std::string(caption), std::string(text), TMsgDlgType::Question,
@@ -177,8 +177,7 @@ TBackupRestore::TBackupRestore(const TOperationParts& parts, TOperationHost& hos
                                  TMsgDlgButtons::RetryCancel) == mrRetry;
     };
     prompts.okCancel = [this](std::string_view caption, std::string_view text) {
-      return dialogs_.MessageDlg(std::string(caption), std::string(text),
-                                 TMsgDlgType::Information,
+      return dialogs_.MessageDlg(std::string(caption), std::string(text), TMsgDlgType::Information,
                                  TMsgDlgButtons::OkCancel) == msg::mrOk;
     };
     prompts.processMessages = [this] { dialogs_.ProcessMessages(); };
@@ -201,11 +200,10 @@ class TBackupRestore::TLockedRun {
     log.Archive = file;
     log.Start = std::chrono::system_clock::now();
     owner_.run_ = this;
-    locked_ = lock_.TryLock(
-        LockFile(owner_.parts_.ExeDir, log.Database),
-        std::string(operation) + " of " + log.Database + " by process " +
-            std::to_string(::getpid()) + " since " +
-            DisplayTime(std::chrono::system_clock::to_time_t(log.Start)));
+    locked_ = lock_.TryLock(LockFile(owner_.parts_.ExeDir, log.Database),
+                            std::string(operation) + " of " + log.Database + " by process " +
+                                std::to_string(::getpid()) + " since " +
+                                DisplayTime(std::chrono::system_clock::to_time_t(log.Start)));
   }
 
   ~TLockedRun() {
@@ -312,7 +310,8 @@ void TBackupRestore::runBackup() {
     outcome_ = TOutcome::Failed;
     host_.NoteError(e.what());
     std::vector<std::string> lines = {Tr(texts::kBackupNotVerified), CauseLine(e.what())};
-    if (!e.SetAsideAs().empty()) lines.push_back(Tr(texts::kDamagedSetAside) + " " + e.SetAsideAs());
+    if (!e.SetAsideAs().empty())
+      lines.push_back(Tr(texts::kDamagedSetAside) + " " + e.SetAsideAs());
     showNotice(lines);
   } catch (const EPasswordFileError& e) {
     // Nothing was started: the settings are to be put right first.
@@ -491,7 +490,7 @@ bool TBackupRestore::PrepareZipFile(const std::string& ArchiveName, const std::s
   zip.SetPassword(password_.Value());
   zip.SetEncryptionMethod(password_.Empty() ? arc::emTraditional : arc::emAes256);
   // Hidden, system and read-only work files are taken as well.
-  constexpr arc::TArcFileAttr kTaken[] = {arc::fsZeroAttr, arc::fsArchive, arc::fsDirectory,
+  constexpr arc::TArcFileAttr kTaken[] = {arc::fsZeroAttr, arc::fsArchive,  arc::fsDirectory,
                                           arc::fsHidden,   arc::fsReadOnly, arc::fsSysFile};
   for (arc::TArcFileAttr a : kTaken) zip.SetAttribute(a, true);
   for (arc::TArcFileAttr a : kTaken) zip.SetAttributeEx(a, false);
@@ -519,11 +518,10 @@ void TBackupRestore::Zip1Error(arc::TObject*, const std::string& FileName,
   reportArchiveError(FileName, ExtendedMsg, VolumeID, ECode);
 }
 
-void TBackupRestore::reportArchiveError(const std::string& FileName,
-                                        const std::string& ExtendedMsg,
+void TBackupRestore::reportArchiveError(const std::string& FileName, const std::string& ExtendedMsg,
                                         const std::string& VolumeID, int32_t ECode) {
-  std::string detail = std::to_string(ECode) + " " + std::string(arc::ErrorText(ECode)) + ": " +
-                       FileName;
+  std::string detail =
+      std::to_string(ECode) + " " + std::string(arc::ErrorText(ECode)) + ": " + FileName;
   if (!ExtendedMsg.empty()) detail += " (" + ExtendedMsg + ")";
   if (!VolumeID.empty() && VolumeID != "0") detail += ", volume " + VolumeID;
   host_.NoteError(detail);
@@ -741,8 +739,8 @@ void TBackupRestore::UnZip1GetPassword(arc::TObject*, const std::string&, std::s
   WipeString(typed);
 }
 
-void TBackupRestore::UnZip1NextVolume(arc::TObject*, std::string& VolumeName,
-                                      const std::string&, bool fExists, bool& Cancel) {
+void TBackupRestore::UnZip1NextVolume(arc::TObject*, std::string& VolumeName, const std::string&,
+                                      bool fExists, bool& Cancel) {
   if (fExists) return;
   std::string typed;
   if (!dialogs_.InputQuery(texts::kNextVolumeCaption, texts::kNextVolumePrompt, typed)) {

@@ -45,11 +45,11 @@
 #include <string>
 #include <vector>
 
+#include <arc/core/arc_events.h>
 #include "app/backup_password.h"
 #include "app/config.h"
 #include "app/dialogs.h"
 #include "app/operation_log.h"
-#include <arc/core/arc_events.h>
 
 namespace arc {
 class TZip;

@@ -49,9 +49,7 @@ class TCaptureDialogs : public app::TDialogs {
     std::fprintf(stderr, "message: %s\n", text.c_str());
     return msg::mrCancel;
   }
-  bool InputQuery(const std::string&, const std::string&, std::string&) override {
-    return false;
-  }
+  bool InputQuery(const std::string&, const std::string&, std::string&) override { return false; }
 
   void ProcessMessages() override {
     QCoreApplication::processEvents();

@@ -7,11 +7,11 @@
 #include <fstream>
 #include <sstream>
 
+#include <arc/support/ascii_case.h>
 #include "app/backup_password.h"
 #include "db/embedded_server.h"
 #include "db/odbc_connection.h"
 #include "db/sample_data.h"
-#include <arc/support/ascii_case.h>
 
 namespace app {
 
@@ -50,7 +50,8 @@ TDatabaseConfig ParseDatabaseConfig(std::string_view iniText) {
     if (line.empty() || line.front() == ';' || line.front() == '#') continue;
     if (line.front() == '[') {
       const size_t close = line.find(']');
-      section = arc::LowerAscii(Trim(line.substr(1, close == std::string_view::npos ? close : close - 1)));
+      section = arc::LowerAscii(
+          Trim(line.substr(1, close == std::string_view::npos ? close : close - 1)));
       continue;
     }
     const size_t equals = line.find('=');
@@ -88,8 +89,7 @@ TDatabaseConfig ParseDatabaseConfig(std::string_view iniText) {
     } else if (key == "companydatabase") {
       config.CompanyDatabase = value;
     } else if (key == "logintimeout") {
-      config.LoginTimeoutSeconds =
-          static_cast<uint32_t>(Number("LoginTimeout", value, 1, 3600));
+      config.LoginTimeoutSeconds = static_cast<uint32_t>(Number("LoginTimeout", value, 1, 3600));
     }
   }
   if (config.Engine == TEngineKind::Odbc && config.MasterConnection.empty()) {
@@ -116,12 +116,12 @@ TDatabaseConfig ReadDatabaseConfig(const std::filesystem::path& iniFile) {
 TConnections CreateConnections(const TDatabaseConfig& config, const std::filesystem::path& exeDir) {
   TConnections connections;
   if (config.Engine == TEngineKind::Odbc) {
-    connections.Master = std::make_unique<TOdbcConnection>(
-        config.MasterConnection, TOdbcConnection::kCommandTimeoutSeconds,
-        config.LoginTimeoutSeconds);
-    connections.Company = std::make_unique<TOdbcConnection>(
-        config.CompanyConnection, TOdbcConnection::kCommandTimeoutSeconds,
-        config.LoginTimeoutSeconds);
+    connections.Master = std::make_unique<TOdbcConnection>(config.MasterConnection,
+                                                           TOdbcConnection::kCommandTimeoutSeconds,
+                                                           config.LoginTimeoutSeconds);
+    connections.Company = std::make_unique<TOdbcConnection>(config.CompanyConnection,
+                                                            TOdbcConnection::kCommandTimeoutSeconds,
+                                                            config.LoginTimeoutSeconds);
     return connections;
   }
   const std::filesystem::path dataDir = exeDir / "Data";

@@ -41,7 +41,7 @@ enum class TEngineKind { Embedded, Odbc };
 
 /// What the operations keep and where they write their log.
 struct TOperationSettings {
-  int32_t SafetyBackupsKept = 10;      ///< 0: keep every one
+  int32_t SafetyBackupsKept = 10;       ///< 0: keep every one
   int32_t SafetyBackupsMaxAgeDays = 0;  ///< 0: no limit by age
   std::string LogFile;                  ///< empty: P_Restore.log in the data folder
   /// Empty: backups without a password; "ask", or the file holding it.

@@ -43,8 +43,7 @@ std::unique_ptr<QWidget> CreateConnectingWindow() {
   return window;
 }
 
-void ConnectShowingProgress(const std::function<void()>& connect,
-                            std::chrono::milliseconds delay) {
+void ConnectShowingProgress(const std::function<void()>& connect, std::chrono::milliseconds delay) {
   QEventLoop loop;
   std::exception_ptr failure;
   // The quit is queued to the loop's thread, so that it also ends a loop that
@@ -55,7 +54,8 @@ void ConnectShowingProgress(const std::function<void()>& connect,
     } catch (...) {
       failure = std::current_exception();
     }
-    QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
   });
   const std::unique_ptr<QWidget> window = CreateConnectingWindow();
   QTimer showLater;

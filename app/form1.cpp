@@ -10,6 +10,8 @@
 #include <QStyle>
 #include <algorithm>
 
+#include <arc/unzip/unzip.h>
+#include <arc/zip/zip.h>
 #include "app/alias_file.h"
 #include "app/archive_components.h"
 #include "app/language.h"
@@ -17,8 +19,6 @@
 #include "app/qt_dialogs.h"
 #include "app/texts.h"
 #include "msg/design_font.h"
-#include <arc/unzip/unzip.h>
-#include <arc/zip/zip.h>
 
 namespace app {
 
@@ -259,9 +259,8 @@ TMessageForms CreateMessageForms(QObject* owner) {
   };
   TMessageForms forms;
   forms.MsgForm1 = configure("MsgForm1", msg::TMsgBtn::Yes_No);
-  forms.MsgForm1->SetMessageList1(
-      {Tr(texts::kConfirmRestore[0]), Tr(texts::kConfirmRestore[1]),
-       Tr(texts::kConfirmRestore[2])});
+  forms.MsgForm1->SetMessageList1({Tr(texts::kConfirmRestore[0]), Tr(texts::kConfirmRestore[1]),
+                                   Tr(texts::kConfirmRestore[2])});
   forms.MsgForm2 = configure("MsgForm2", msg::TMsgBtn::Ok);
   forms.MsgForm2->SetMessageList2({Tr(texts::kSuccess)});
   forms.MsgForm2->SetMessageList3({Tr(texts::kDuplicateName)});
@@ -283,8 +282,7 @@ void TForm1::createArchiveComponents() {
   host_ = std::make_unique<THost>(*this);
   operations_ = std::make_unique<TBackupRestore>(
       TOperationParts{exeDir_, databaseName_, *ADOConnection1, *ADOConnection2, *ADOTable1,
-                      *MsgForm1, *MsgForm2, OpenDialog1, SaveDialog1, *Zip1, *UnZip1,
-                      settings_},
+                      *MsgForm1, *MsgForm2, OpenDialog1, SaveDialog1, *Zip1, *UnZip1, settings_},
       *host_, *dialogs_);
 }
 

@@ -43,9 +43,9 @@ namespace app {
 
 /// What the window is built on.
 struct TFormEnvironment {
-  std::string ExeDir;                      ///< the data folder, with a trailing '/'
-  std::unique_ptr<TDbConnection> Master;   ///< becomes ADOConnection1
-  std::unique_ptr<TDbConnection> Company;  ///< becomes ADOConnection2
+  std::string ExeDir;                           ///< the data folder, with a trailing '/'
+  std::unique_ptr<TDbConnection> Master;        ///< becomes ADOConnection1
+  std::unique_ptr<TDbConnection> Company;       ///< becomes ADOConnection2
   std::unique_ptr<TDialogs> Dialogs = nullptr;  ///< empty: Qt dialogs over the window
   TOperationSettings Settings = {};             ///< from P_Restore.ini
 };

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <ostream>
 
+#include <arc/unzip/unzip.h>
+#include <arc/zip/zip.h>
 #include "app/alias_file.h"
 #include "app/archive_components.h"
 #include "app/backup_history.h"
@@ -17,14 +19,12 @@
 #include "app/backup_password.h"
 #include "app/backup_restore.h"
 #include "app/commands.h"
-#include "app/operation_lock.h"
-#include "app/staged_archive.h"
 #include "app/db/alias_table.h"
 #include "app/form1.h"
+#include "app/operation_lock.h"
+#include "app/staged_archive.h"
 #include "app/startup.h"
 #include "msg/msg_form.h"
-#include <arc/unzip/unzip.h>
-#include <arc/zip/zip.h>
 
 namespace app {
 
@@ -61,9 +61,12 @@ class TTerminalDialogs : public TDialogs {
                                TMsgDlgButtons buttons) override {
     err_ << text << '\n';
     switch (buttons) {
-      case TMsgDlgButtons::Ok: return msg::mrOk;
-      case TMsgDlgButtons::YesNo: return msg::mrNo;
-      default: return msg::mrCancel;
+      case TMsgDlgButtons::Ok:
+        return msg::mrOk;
+      case TMsgDlgButtons::YesNo:
+        return msg::mrNo;
+      default:
+        return msg::mrCancel;
     }
   }
 
@@ -208,8 +211,8 @@ int ListHeadless(const std::string& folder, const std::string& exeDir,
                  const std::string& password, std::ostream& out, std::ostream& err) {
   TOperationLock lock;
   if (!lock.TryLock(LockFile(exeDir, databaseName), "listing of " + databaseName)) {
-    err << "P_Restore: another operation on " << databaseName << " is running ("
-        << lock.Holder() << "); try again when it is over\n";
+    err << "P_Restore: another operation on " << databaseName << " is running (" << lock.Holder()
+        << "); try again when it is over\n";
     return kExitBusy;
   }
   // The lock file forgets what a killed backup noted once it is taken.
@@ -295,12 +298,12 @@ int RunHeadless(const TCommandLine& command, const std::string& exeDir, std::ost
     TTerminalHost host(out, err);
     TBackupRestore operations(
         TOperationParts{exeDir, databaseName, master, *environment.Company, aliasTable,
-                        *messages.MsgForm1, *messages.MsgForm2, openDialog, saveDialog, zip,
-                        unzip, environment.Settings},
+                        *messages.MsgForm1, *messages.MsgForm2, openDialog, saveDialog, zip, unzip,
+                        environment.Settings},
         host, dialogs);
 
-    out << (backup ? "Backup of " : "Restore of ") << databaseName
-        << (backup ? " into " : " from ") << file << '\n';
+    out << (backup ? "Backup of " : "Restore of ") << databaseName << (backup ? " into " : " from ")
+        << file << '\n';
     if (backup) {
       operations.BitBtn1Click();
     } else {

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <ctime>
 
-
 namespace app {
 
 namespace {

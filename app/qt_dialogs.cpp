@@ -100,29 +100,46 @@ msg::TModalResult TQtDialogs::MessageDlg(const std::string& caption, const std::
   TCursorLift lift;
   QMessageBox box(parent_);
   switch (type) {
-    case TMsgDlgType::None: box.setIcon(QMessageBox::NoIcon); break;
-    case TMsgDlgType::Information: box.setIcon(QMessageBox::Information); break;
-    case TMsgDlgType::Question: box.setIcon(QMessageBox::Question); break;
-    case TMsgDlgType::Error: box.setIcon(QMessageBox::Critical); break;
+    case TMsgDlgType::None:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
+    case TMsgDlgType::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case TMsgDlgType::Question:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case TMsgDlgType::Error:
+      box.setIcon(QMessageBox::Critical);
+      break;
   }
   box.setWindowTitle(caption.empty() ? QCoreApplication::applicationName() : Q(caption));
   box.setText(Q(text));
   switch (buttons) {
-    case TMsgDlgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case TMsgDlgButtons::Ok:
+      box.setStandardButtons(QMessageBox::Ok);
+      break;
     case TMsgDlgButtons::OkCancel:
       box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
       break;
-    case TMsgDlgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case TMsgDlgButtons::YesNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      break;
     case TMsgDlgButtons::RetryCancel:
       box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
       break;
   }
   switch (box.exec()) {
-    case QMessageBox::Ok: return msg::mrOk;
-    case QMessageBox::Yes: return msg::mrYes;
-    case QMessageBox::No: return msg::mrNo;
-    case QMessageBox::Retry: return mrRetry;
-    default: return msg::mrCancel;
+    case QMessageBox::Ok:
+      return msg::mrOk;
+    case QMessageBox::Yes:
+      return msg::mrYes;
+    case QMessageBox::No:
+      return msg::mrNo;
+    case QMessageBox::Retry:
+      return mrRetry;
+    default:
+      return msg::mrCancel;
   }
 }
 

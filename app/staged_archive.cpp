@@ -116,8 +116,8 @@ void TStagedArchive::Prepare() {
   fs::copy_file(archive_, name_, copyError);
   if (copyError) {
     fs::remove(name_, ec);
-    throw std::runtime_error("Cannot copy '" + archive_ + "' to add the backup to it: " +
-                             copyError.message());
+    throw std::runtime_error("Cannot copy '" + archive_ +
+                             "' to add the backup to it: " + copyError.message());
   }
 }
 

@@ -93,13 +93,17 @@ int main(int argc, char** argv) {
   const Result ours_large = Measure(buf, runs, [&] { return Ours(buf, 16u << 20); });
   const Result zlib = Measure(buf, runs, [&] { return Zlib(buf); });
   const Result table = Measure(buf, runs, [&] { return Table(buf); });
-  std::printf("  %-34s %9.1f MB/s  crc %08X\n", "ours (61,440-byte pieces)", ours_small.mbps, ours_small.crc);
-  std::printf("  %-34s %9.1f MB/s  crc %08X\n", "ours (16 MiB pieces)", ours_large.mbps, ours_large.crc);
+  std::printf("  %-34s %9.1f MB/s  crc %08X\n", "ours (61,440-byte pieces)", ours_small.mbps,
+              ours_small.crc);
+  std::printf("  %-34s %9.1f MB/s  crc %08X\n", "ours (16 MiB pieces)", ours_large.mbps,
+              ours_large.crc);
   std::printf("  %-34s %9.1f MB/s  crc %08X\n", "zlib crc32 (whole buffer)", zlib.mbps, zlib.crc);
   std::printf("  %-34s %9.1f MB/s  crc %08X\n", "byte-at-a-time table loop", table.mbps, table.crc);
-  std::printf("  ours / zlib: %.2f (61,440-byte pieces), %.2f (16 MiB pieces); ours / table loop: %.2f\n",
-              ours_small.mbps / zlib.mbps, ours_large.mbps / zlib.mbps, ours_small.mbps / table.mbps);
-  const bool same = ours_small.crc == zlib.crc && ours_large.crc == zlib.crc && table.crc == zlib.crc;
+  std::printf(
+      "  ours / zlib: %.2f (61,440-byte pieces), %.2f (16 MiB pieces); ours / table loop: %.2f\n",
+      ours_small.mbps / zlib.mbps, ours_large.mbps / zlib.mbps, ours_small.mbps / table.mbps);
+  const bool same =
+      ours_small.crc == zlib.crc && ours_large.crc == zlib.crc && table.crc == zlib.crc;
   if (!same) std::printf("MISMATCH: the three CRCs differ\n");
   return same ? 0 : 1;
 }

@@ -13,9 +13,9 @@
 // Each figure is the best of RUNS runs (default 3).
 //
 //===----------------------------------------------------------------------===//
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -56,7 +56,7 @@ Measure Run(const std::vector<std::string>& args) {
   }
   Measure m;
   int status = 0;
-  rusage usage {};
+  rusage usage{};
   if (pid > 0 && wait4(pid, &status, 0, &usage) == pid) {
     m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     m.peakKb = usage.ru_maxrss;
@@ -65,9 +65,7 @@ Measure Run(const std::vector<std::string>& args) {
   return m;
 }
 
-bool Have(const std::string& tool) {
-  return Run({"sh", "-c", "command -v " + tool}).status == 0;
-}
+bool Have(const std::string& tool) { return Run({"sh", "-c", "command -v " + tool}).status == 0; }
 
 struct Tool {
   std::string label;
@@ -133,8 +131,8 @@ int main(int argc, char** argv) {
       fs::create_directories(out);
       std::vector<std::string> args = {t.program};
       for (std::string a : t.args) {
-        for (const auto& [key, value] : {std::pair<std::string, std::string>{"{OUT}", out},
-                                         {"{ZIP}", archive}}) {
+        for (const auto& [key, value] :
+             {std::pair<std::string, std::string>{"{OUT}", out}, {"{ZIP}", archive}}) {
           const size_t at = a.find(key);
           if (at != std::string::npos) a.replace(at, key.size(), value);
         }

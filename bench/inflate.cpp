@@ -113,7 +113,8 @@ size_t RunOurs(const Bytes& packed, arc::InflateVariant variant, bool crc, uint3
     if (crc) c = crc32(c, out, static_cast<uInt>(n));
     total += n;
   }
-  if (r != arc::inflate_result::kStreamEnd) std::fprintf(stderr, "ours: result %d (%s)\n", r, s.msg ? s.msg : "");
+  if (r != arc::inflate_result::kStreamEnd)
+    std::fprintf(stderr, "ours: result %d (%s)\n", r, s.msg ? s.msg : "");
   arc::InflateEnd(s);
   crcOut = static_cast<uint32_t>(c);
   return total;
@@ -153,8 +154,8 @@ double CpuSeconds() {
 }
 
 /// Best MB/s of `runs` timed runs, after one checked run.
-double BestRate(const StreamDecoder& decode, const Bytes& packed, size_t expectSize, uint32_t expectCrc,
-                int runs, const char* who) {
+double BestRate(const StreamDecoder& decode, const Bytes& packed, size_t expectSize,
+                uint32_t expectCrc, int runs, const char* who) {
   uint32_t crc = 0;
   if (decode(packed, true, crc) != expectSize || crc != expectCrc) {
     std::fprintf(stderr, "%s: wrong output\n", who);
@@ -184,8 +185,10 @@ int main(int argc, char** argv) {
   int runs = 5;
   fs::path corpus = "/tmp/corpus";
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) runs = std::atoi(argv[++i]);
-    else corpus = argv[i];
+    if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
+      runs = std::atoi(argv[++i]);
+    else
+      corpus = argv[i];
   }
   const fs::path cache = "/tmp/arc-bench-cache";
   fs::create_directories(cache);
@@ -197,7 +200,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "missing %s: run make_corpus.sh\n", (corpus / file).c_str());
       return 1;
     }
-    const uint32_t crc = static_cast<uint32_t>(crc32(0, original.data(), static_cast<uInt>(original.size())));
+    const uint32_t crc =
+        static_cast<uint32_t>(crc32(0, original.data(), static_cast<uInt>(original.size())));
     const fs::path packedPath = cache / (std::string(file) + ".z6.raw");
     Bytes packed = ReadAll(packedPath);
     if (packed.empty()) {
@@ -209,8 +213,8 @@ int main(int argc, char** argv) {
     if (std::strcmp(file, "db_backup.bak") == 0) {
       const fs::path zip = cache / "db_backup.d64.zip";
       if (!fs::exists(zip)) {
-        const std::string cmd = "cd '" + corpus.string() + "' && 7z a -tzip -mm=Deflate64 '" + zip.string() +
-                                "' db_backup.bak >/dev/null";
+        const std::string cmd = "cd '" + corpus.string() + "' && 7z a -tzip -mm=Deflate64 '" +
+                                zip.string() + "' db_backup.bak >/dev/null";
         if (std::system(cmd.c_str()) != 0) {
           std::fprintf(stderr, "7z failed: %s\n", cmd.c_str());
           return 1;
@@ -227,13 +231,16 @@ int main(int argc, char** argv) {
     }
   }
 
-  std::printf("best of %d runs, MB of output per CPU second; ours and zlib stream 64 KiB in / 32 KiB out\n",
-              runs);
-  std::printf("%-28s %9s %9s %9s %11s %10s\n", "input", "out MB", "ours", "zlib", "libdeflate", "ours/zlib");
+  std::printf(
+      "best of %d runs, MB of output per CPU second; ours and zlib stream 64 KiB in / 32 KiB out\n",
+      runs);
+  std::printf("%-28s %9s %9s %9s %11s %10s\n", "input", "out MB", "ours", "zlib", "libdeflate",
+              "ours/zlib");
   for (const Case& c : cases) {
     const arc::InflateVariant v = c.variant;
-    const double ours = BestRate([v](const Bytes& p, bool crc, uint32_t& out) { return RunOurs(p, v, crc, out); },
-                                 c.packed, c.size, c.crc, runs, "ours");
+    const double ours =
+        BestRate([v](const Bytes& p, bool crc, uint32_t& out) { return RunOurs(p, v, crc, out); },
+                 c.packed, c.size, c.crc, runs, "ours");
     double zl = 0, ld = 0;
     if (v == arc::InflateVariant::Deflate) {
       zl = BestRate(RunZlib, c.packed, c.size, c.crc, runs, "zlib");
@@ -243,8 +250,8 @@ int main(int argc, char** argv) {
       ld = BestRate(
           [&](const Bytes& p, bool crc, uint32_t& out) -> size_t {
             size_t n = 0;
-            if (libdeflate_deflate_decompress(d, p.data(), p.size(), whole.data(), whole.size(), &n) !=
-                LIBDEFLATE_SUCCESS)
+            if (libdeflate_deflate_decompress(d, p.data(), p.size(), whole.data(), whole.size(),
+                                              &n) != LIBDEFLATE_SUCCESS)
               return 0;
             if (crc) out = static_cast<uint32_t>(crc32(0, whole.data(), static_cast<uInt>(n)));
             return n;
@@ -253,7 +260,9 @@ int main(int argc, char** argv) {
       libdeflate_free_decompressor(d);
 #endif
     }
-    auto cell = [](double v) { return v > 0 ? std::to_string(static_cast<int>(v + 0.5)) : std::string("-"); };
+    auto cell = [](double v) {
+      return v > 0 ? std::to_string(static_cast<int>(v + 0.5)) : std::string("-");
+    };
     char ratio[32] = "-";
     if (zl > 0) std::snprintf(ratio, sizeof ratio, "%.2f", ours / zl);
     std::printf("%-28s %9.1f %9s %9s %11s %10s\n", c.name.c_str(), c.size / 1e6, cell(ours).c_str(),

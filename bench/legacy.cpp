@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
     if (e.path().extension() == ".zip" || e.path().extension() == ".ZIP") files.push_back(e.path());
   std::sort(files.begin(), files.end());
 
-  std::printf("%-32s %-14s %6s %9s %9s %8s\n", "archive", "entry", "method", "packed", "size", "MB/s");
+  std::printf("%-32s %-14s %6s %9s %9s %8s\n", "archive", "entry", "method", "packed", "size",
+              "MB/s");
   for (const fs::path& file : files) {
     std::ifstream in(file, std::ios::binary);
     std::vector<uint8_t> zip((std::istreambuf_iterator<char>(in)), {});
@@ -81,8 +82,9 @@ int main(int argc, char** argv) {
         ++runs;
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       } while (seconds < 0.5);
-      std::printf("%-32s %-14s %6u %9u %9u %8.1f%s\n", file.filename().c_str(), name.c_str(), method,
-                  packed, size, static_cast<double>(produced) / seconds / 1e6, good ? "" : "  CRC FAILED");
+      std::printf("%-32s %-14s %6u %9u %9u %8.1f%s\n", file.filename().c_str(), name.c_str(),
+                  method, packed, size, static_cast<double>(produced) / seconds / 1e6,
+                  good ? "" : "  CRC FAILED");
     }
   }
   return 0;

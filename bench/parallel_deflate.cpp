@@ -121,7 +121,9 @@ int RunOne(const std::string& file, int repeat, int level, const std::string& wh
       void Consumed(const uint8_t*, uint32_t) override {}
       void Output(uint8_t*, uint32_t count) override { bytes += count; }
     } sink;
-    const arc::TDeflateType type = level == 1 ? arc::dtDeflateF : level == 9 ? arc::dtDeflateX : arc::dtDeflateN;
+    const arc::TDeflateType type = level == 1   ? arc::dtDeflateF
+                                   : level == 9 ? arc::dtDeflateX
+                                                : arc::dtDeflateN;
     arc::ParallelDeflate engine(type, threads, piece);
     Stream(file, repeat, [&](const uint8_t* p, uint32_t n) { engine.Compress(p, n, sink); });
     if (engine.Finish(sink) != arc::DeflateStatus::Done) return 1;
@@ -150,15 +152,18 @@ bool Spawn(const std::vector<std::string>& args, Figures& f) {
   close(fds[1]);
   std::string text;
   char buf[256];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
+    text.append(buf, static_cast<size_t>(n));
   close(fds[0]);
   int status = 0;
   struct rusage usage {};
-  if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return false;
+  if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    return false;
   double seconds = 0, cpu = 0;
   unsigned long long bytes = 0;
   unsigned long crc = 0;
-  if (std::sscanf(text.c_str(), "%lf %lf %llu %lu", &seconds, &cpu, &bytes, &crc) != 4) return false;
+  if (std::sscanf(text.c_str(), "%lf %lf %llu %lu", &seconds, &cpu, &bytes, &crc) != 4)
+    return false;
   f.seconds = std::min(f.seconds, seconds);
   f.cpu = std::min(f.cpu, cpu);
   f.bytes = bytes;
@@ -212,29 +217,40 @@ int main(int argc, char** argv) {
   std::vector<Config> configs = {{"zlib", "zlib", 1, 0, {}}, {"threads 1", "engine", 1, 0, {}}};
   for (unsigned t : thread_list) {
     for (const unsigned kib : piece_list) {
-      configs.push_back({"threads " + std::to_string(t) + ", " + std::to_string(kib) + " KiB", "engine", t,
-                         kib * 1024, {}});
+      configs.push_back({"threads " + std::to_string(t) + ", " + std::to_string(kib) + " KiB",
+                         "engine",
+                         t,
+                         kib * 1024,
+                         {}});
     }
   }
   for (int run = 0; run < runs; ++run) {
     for (Config& c : configs) {
-      const std::vector<std::string> args = {self, "--repeat", std::to_string(repeat), "--level",
-                                             std::to_string(level), file, "--one", c.what,
-                                             std::to_string(c.threads), std::to_string(c.piece)};
+      const std::vector<std::string> args = {self,
+                                             "--repeat",
+                                             std::to_string(repeat),
+                                             "--level",
+                                             std::to_string(level),
+                                             file,
+                                             "--one",
+                                             c.what,
+                                             std::to_string(c.threads),
+                                             std::to_string(c.piece)};
       if (!Spawn(args, c.f)) std::fprintf(stderr, "%s failed\n", c.label.c_str());
     }
   }
 
   const double mb = static_cast<double>(fs::file_size(file)) * repeat / 1e6;
-  std::printf("input %s x%d, %.1f MB, level %d, %u cores, best of %d runs\n", file.c_str(), repeat, mb,
-              level, arc::CoreCount(), runs);
+  std::printf("input %s x%d, %.1f MB, level %d, %u cores, best of %d runs\n", file.c_str(), repeat,
+              mb, level, arc::CoreCount(), runs);
   std::printf("%-20s %9s %9s %13s %8s %8s %9s\n", "", "MB/s wall", "MB/s CPU", "bytes", "size/zlib",
               "speed/zlib", "peak RSS");
   const Figures& z = configs[0].f;
   for (const Config& c : configs) {
     const bool same_crc = c.f.crc == z.crc;
-    std::printf("%-20s %9.1f %9.1f %13llu %8.4f %9.2f %7.1f MB%s\n", c.label.c_str(), mb / c.f.seconds,
-                mb / c.f.cpu, c.f.bytes, static_cast<double>(c.f.bytes) / static_cast<double>(z.bytes),
+    std::printf("%-20s %9.1f %9.1f %13llu %8.4f %9.2f %7.1f MB%s\n", c.label.c_str(),
+                mb / c.f.seconds, mb / c.f.cpu, c.f.bytes,
+                static_cast<double>(c.f.bytes) / static_cast<double>(z.bytes),
                 z.seconds / c.f.seconds, static_cast<double>(c.f.rss_kb) / 1024.0,
                 same_crc ? "" : "  CRC DIFFERS");
   }

@@ -72,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   AesCipher again;
   std::vector<uint8_t> header2(header);
   Check(again.StartWithSalt(kPassword, strength, {entry, AesSaltLen(strength)}, header2));
-  std::vector<uint8_t> reencrypted(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(length));
+  std::vector<uint8_t> reencrypted(rest.begin(),
+                                   rest.begin() + static_cast<std::ptrdiff_t>(length));
   again.Encrypt(reencrypted);
   Check(std::memcmp(reencrypted.data(), entry + header, length) == 0);
   Check(again.FinishCode() == code);

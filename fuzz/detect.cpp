@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const arc::Detection found = detector.Detect();
   const auto fileSize = static_cast<int64_t>(size);
   Check(found.open.archiveSize == fileSize);
-  if (arc::IsZipType(found.type)) Check(found.open.dataOffset >= 0 && found.open.dataOffset <= fileSize);
+  if (arc::IsZipType(found.type))
+    Check(found.open.dataOffset >= 0 && found.open.dataOffset <= fileSize);
 
   for (uint16_t id = 0; id < 18; ++id) {
     const auto text = arc::ReadPeString(file, id, 8);

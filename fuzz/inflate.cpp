@@ -27,7 +27,8 @@ struct Run {
 
 constexpr size_t kMaxOutput = 96u << 10;  // past one 64 KiB ring; longer streams are cut here
 
-Run Decode(const uint8_t* data, size_t size, arc::InflateVariant variant, size_t inStep, size_t outStep) {
+Run Decode(const uint8_t* data, size_t size, arc::InflateVariant variant, size_t inStep,
+           size_t outStep) {
   Run run;
   arc::InflateStream s;
   if (arc::InflateInit(s, -15, variant) != res::kOk) abort();
@@ -71,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t control = data[0];
   ++data;
   --size;
-  const auto variant = (control & 1) ? arc::InflateVariant::Deflate64 : arc::InflateVariant::Deflate;
+  const auto variant =
+      (control & 1) ? arc::InflateVariant::Deflate64 : arc::InflateVariant::Deflate;
   const size_t outStep = 1 + ((control >> 1) & 63);
   const size_t inStep = (control & 0x80) ? 1 : 31;
 
@@ -81,7 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t n = small.out.size() < whole.out.size() ? small.out.size() : whole.out.size();
   if (n != 0 && std::memcmp(small.out.data(), whole.out.data(), n) != 0) abort();
   if (small.out.size() < kMaxOutput && whole.out.size() < kMaxOutput) {
-    if (small.result != whole.result || small.out.size() != whole.out.size() || small.totalIn != whole.totalIn) abort();
+    if (small.result != whole.result || small.out.size() != whole.out.size() ||
+        small.totalIn != whole.totalIn)
+      abort();
   }
   return 0;
 }

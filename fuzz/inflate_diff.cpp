@@ -22,8 +22,8 @@ namespace res = arc::inflate_result;
 
 constexpr int kStrategies[] = {Z_DEFAULT_STRATEGY, Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED};
 
-void CheckDecode(const std::vector<uint8_t>& packed, const uint8_t* original, size_t size, int windowBits,
-                 size_t inStep, size_t outStep) {
+void CheckDecode(const std::vector<uint8_t>& packed, const uint8_t* original, size_t size,
+                 int windowBits, size_t inStep, size_t outStep) {
   arc::InflateStream s;
   if (arc::InflateInit(s, windowBits, arc::InflateVariant::Deflate) != res::kOk) abort();
   std::vector<uint8_t> out;

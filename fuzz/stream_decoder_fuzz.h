@@ -68,7 +68,9 @@ inline Run Decode(uint16_t method, const DecoderOptions& options, const uint8_t*
     Check(s.next_in == nextBefore + (inBefore - s.avail_in));
     run.out.insert(run.out.end(), buf.data(), buf.data() + (buf.size() - s.avail_out));
     if (options.compressedSize != kUnknownSize) Check(s.total_in <= options.compressedSize);
-    if (run.result == res::kStreamEnd || run.result == res::kDataError || run.result == res::kMemError) break;
+    if (run.result == res::kStreamEnd || run.result == res::kDataError ||
+        run.result == res::kMemError)
+      break;
     if (run.result == res::kBufError && s.avail_in == 0 && given == size) break;
     Check(run.result == res::kOk || run.result == res::kBufError);
   }

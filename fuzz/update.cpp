@@ -23,9 +23,9 @@
 
 #include "scratch_dir.h"
 
+#include <arc/zip/zip.h>
 #include "unzip/arc_detect.h"
 #include "unzip/entry_list.h"
-#include <arc/zip/zip.h>
 
 namespace {
 

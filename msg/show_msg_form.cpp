@@ -2,13 +2,13 @@
 #include "show_msg_form.h"
 
 #include <QApplication>
-#include <QFontMetrics>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QTextOption>
 #include <QWindow>
-#include <QStyle>
 #include <algorithm>
 
 #include "design_font.h"

@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
+#include <arc/support/paths.h>
 #include "arcz_cli.h"
 #include "arcz_disks.h"
 #include "arcz_report.h"
 #include "arcz_signals.h"
 #include "arcz_terminal.h"
 #include "arcz_writer.h"
-#include <arc/support/paths.h>
 
 namespace arcz {
 namespace {
@@ -62,12 +62,10 @@ void AttachConsole(arc::TZip& zip, ProgressBar& bar, Reporter& reporter) {
     bar.Update(zip.Totals().total, zip.Totals().remaining, *current);
   };
   zip.OnTmpFileProgress = [&zip, &bar](arc::TObject*, uint8_t, uint8_t) {
-    bar.Update(zip.Totals().total, zip.Totals().remaining,
-               "(moving the archive into place)");
+    bar.Update(zip.Totals().total, zip.Totals().remaining, "(moving the archive into place)");
   };
   // An archive that may not be replaced is left alone, and said so plainly.
-  zip.OnNonWriteableArchive = [&reporter](arc::TObject*, const std::string& archive,
-                                          bool& write) {
+  zip.OnNonWriteableArchive = [&reporter](arc::TObject*, const std::string& archive, bool& write) {
     write = false;
     reporter.Fail(Printable(archive) +
                   (arc::DirExists(archive) ? ": is a folder" : ": is read-only"));
@@ -83,8 +81,8 @@ bool ArchiveFolderWritable(const arc::TZip& zip, Reporter& reporter) {
   const std::string dir = arc::ExtractFilePath(zip.ArchiveFile());
   // A missing folder is the library's to report.
   if (dir.empty() || !arc::DirExists(dir) || ::access(dir.c_str(), W_OK) == 0) return true;
-  reporter.Fail(Printable(dir) + ": folder is read-only; " +
-                Printable(zip.ArchiveFile()) + " cannot be written");
+  reporter.Fail(Printable(dir) + ": folder is read-only; " + Printable(zip.ArchiveFile()) +
+                " cannot be written");
   return false;
 }
 

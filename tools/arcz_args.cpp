@@ -106,13 +106,13 @@ bool ParseArgs(const std::vector<std::string>& args, Options& o, std::string& er
       }
       o.overwrite = wanted;
     } else {
-      bool& flag = key == "-v"        ? o.verbose
-                   : key == "-q"      ? o.quiet
-                   : key == "-r"      ? o.recurse
-                   : key == "--store" ? o.store
+      bool& flag = key == "-v"            ? o.verbose
+                   : key == "-q"          ? o.quiet
+                   : key == "-r"          ? o.recurse
+                   : key == "--store"     ? o.store
                    : key == "--zipcrypto" ? o.zipCrypto
-                   : key == "-m"      ? o.move
-                                      : o.refresh;
+                   : key == "-m"          ? o.move
+                                          : o.refresh;
       flag = true;
     }
   }

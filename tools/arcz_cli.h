@@ -48,12 +48,12 @@ struct Options {
   Overwrite overwrite = Overwrite::Ask;
   unsigned threads = 0;  ///< -j N (a, t, x): 0 one per core, 1 one thread
   // a
-  bool recurse = false;  ///< -r
-  char level = '6';      ///< -0 .. -9
-  bool store = false;    ///< --store
+  bool recurse = false;    ///< -r
+  char level = '6';        ///< -0 .. -9
+  bool store = false;      ///< --store
   bool zipCrypto = false;  ///< --zipcrypto: the traditional cipher instead of AES-256
-  bool move = false;     ///< -m
-  bool refresh = false;  ///< -u
+  bool move = false;       ///< -m
+  bool refresh = false;    ///< -u
   /// Masks (x, d) or paths (a).
   std::vector<std::string> names;
 };

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
+#include <arc/support/paths.h>
+#include <arc/unzip/unzip.h>
 #include "arcz_cli.h"
 #include "arcz_report.h"
 #include "arcz_terminal.h"
 #include "arcz_writer.h"
-#include <arc/support/paths.h>
-#include <arc/unzip/unzip.h>
 
 namespace arcz {
 

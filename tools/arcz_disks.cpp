@@ -43,12 +43,12 @@ DiskPrompts::DiskPrompts(arc::TZip& zip, ProgressBar& bar) : zip_(zip), bar_(bar
     cancel = false;
   };
 
-  zip.OnClearDisk = [this](arc::TObject*, const std::string& drive, int64_t required,
-                           int64_t free, int64_t total, bool& cancel) {
-    const std::string question = "The disk in " + drive + " has files on it (" +
-                                 std::to_string(free) + " of " + std::to_string(total) +
-                                 " bytes free, " + std::to_string(required) +
-                                 " needed).\nErase them all? (y = erase, k = keep them, q = stop): ";
+  zip.OnClearDisk = [this](arc::TObject*, const std::string& drive, int64_t required, int64_t free,
+                           int64_t total, bool& cancel) {
+    const std::string question =
+        "The disk in " + drive + " has files on it (" + std::to_string(free) + " of " +
+        std::to_string(total) + " bytes free, " + std::to_string(required) +
+        " needed).\nErase them all? (y = erase, k = keep them, q = stop): ";
     for (;;) {
       std::string answer;
       if (!Ask(question, answer)) {
@@ -88,7 +88,8 @@ DiskPrompts::DiskPrompts(arc::TZip& zip, ProgressBar& bar) : zip_(zip), bar_(bar
 
   zip.OnDiskWriteProtectErr = [this](arc::TObject*, bool& abort) {
     std::string answer;
-    if (!Ask("The disk is write-protected. Unlock it and press Enter (q to stop): ", answer)) return;
+    if (!Ask("The disk is write-protected. Unlock it and press Enter (q to stop): ", answer))
+      return;
     InsertSimulated(answer);
     abort = false;
   };
@@ -151,7 +152,8 @@ void DiskPrompts::SaveSimulated() {
     const arc::SimulatedDrives::Disk& d = simulated_->DiskAt(i);
     disks << d.capacity << ' ' << d.serial << ' ' << d.label << '\n';
   }
-  std::ofstream(simulated_folder_ + "/inserted", std::ios::trunc) << simulated_->Inserted() + 1 << '\n';
+  std::ofstream(simulated_folder_ + "/inserted", std::ios::trunc)
+      << simulated_->Inserted() + 1 << '\n';
 }
 
 }  // namespace arcz

@@ -25,8 +25,8 @@
 #include <memory>
 #include <string>
 
-#include "arcz_terminal.h"
 #include <arc/zip/zip.h>
+#include "arcz_terminal.h"
 
 namespace arc {
 class SimulatedDrives;

@@ -3,15 +3,15 @@
 #include <string>
 #include <vector>
 
-#include "arcz_cli.h"
-#include "arcz_overwrite.h"
-#include "arcz_report.h"
-#include "arcz_terminal.h"
 #include <arc/support/error_codes.h>
 #include <arc/support/paths.h>
 #include <arc/unzip/mask_select.h>
 #include <arc/unzip/unzip.h>
 #include <arc/unzip/zip_entries.h>
+#include "arcz_cli.h"
+#include "arcz_overwrite.h"
+#include "arcz_report.h"
+#include "arcz_terminal.h"
 
 namespace arcz {
 namespace {
@@ -29,8 +29,8 @@ void AnswerOnTerminal(arc::TUnZip& z, ProgressBar& bar, Reporter& reporter,
     tryAgain = !password.empty();
   };
   z.OnNextVolume = [&bar, &reporter, &missingVolume](arc::TObject*, std::string& volume,
-                                                      const std::string& id, bool exists,
-                                                      bool& cancel) {
+                                                     const std::string& id, bool exists,
+                                                     bool& cancel) {
     if (exists) {
       cancel = false;
       return;
@@ -42,8 +42,8 @@ void AnswerOnTerminal(arc::TUnZip& z, ProgressBar& bar, Reporter& reporter,
       return;
     }
     bar.Clear();
-    const std::string answer =
-        AskLine("volume " + id + " (" + Printable(volume) + ") is missing; its path, or Enter to stop: ");
+    const std::string answer = AskLine("volume " + id + " (" + Printable(volume) +
+                                       ") is missing; its path, or Enter to stop: ");
     cancel = answer.empty();
     if (!cancel) volume = answer;
   };
@@ -91,8 +91,8 @@ int RunExtract(const Options& o, bool test) {
   Reporter reporter(bar);
   arc::TUnZip z;
   std::string missingVolume;
-  z.OnError = [&reporter, &missingVolume](arc::TObject*, const std::string& f,
-                                          const std::string& m, const std::string& v, int32_t c) {
+  z.OnError = [&reporter, &missingVolume](arc::TObject*, const std::string& f, const std::string& m,
+                                          const std::string& v, int32_t c) {
     // The cancel that follows a volume already reported missing says nothing new.
     if (c == arc::ec::UserCanceled && !missingVolume.empty() && f == missingVolume) return;
     reporter.Report(f, m, v, c);

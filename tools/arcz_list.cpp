@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "arcz_cli.h"
-#include "arcz_report.h"
-#include "arcz_terminal.h"
 #include <arc/codec/aes_extra.h>
-#include <arc/support/error_codes.h>
 #include <arc/support/dos_time.h>
+#include <arc/support/error_codes.h>
 #include <arc/support/names.h>
 #include <arc/unzip/unzip.h>
 #include <arc/unzip/zip_entries.h>
+#include "arcz_cli.h"
+#include "arcz_report.h"
+#include "arcz_terminal.h"
 
 namespace arcz {
 namespace {
@@ -22,19 +22,35 @@ std::string MethodName(const arc::ZipEntryInfo& e) {
   // An AES entry names its real method in its AES block.
   const uint16_t method = e.aes ? e.aes->method : e.method;
   switch (method) {
-    case 0: return "Stored";
-    case 1: return "Shrunk";
-    case 2: case 3: case 4: case 5: return "Reduced" + std::to_string(method - 1);
-    case 6: return "Imploded";
-    case 8: return arc::DeflateDisplayName(e.flags, false);
-    case 9: return arc::DeflateDisplayName(e.flags, true);
-    case 12: return "BZip2";
-    case 14: return "LZMA";
-    case 93: return "Zstd";
-    case 95: return "XZ";
-    case 98: return "PPMd";
-    case arc::kMethodAes: return "AES";
-    default: return "Method" + std::to_string(method);
+    case 0:
+      return "Stored";
+    case 1:
+      return "Shrunk";
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+      return "Reduced" + std::to_string(method - 1);
+    case 6:
+      return "Imploded";
+    case 8:
+      return arc::DeflateDisplayName(e.flags, false);
+    case 9:
+      return arc::DeflateDisplayName(e.flags, true);
+    case 12:
+      return "BZip2";
+    case 14:
+      return "LZMA";
+    case 93:
+      return "Zstd";
+    case 95:
+      return "XZ";
+    case 98:
+      return "PPMd";
+    case arc::kMethodAes:
+      return "AES";
+    default:
+      return "Method" + std::to_string(method);
   }
 }
 
@@ -86,10 +102,8 @@ int RunList(const Options& o) {
   Reporter reporter(bar);
   arc::TUnZip z;
   if (!OpenForReading(z, o.archive, reporter)) return kExitUnreadable;
-  const std::optional<std::vector<arc::ZipEntryInfo>> entries =
-      arc::ListZipEntries(z, {}, [&](const std::string& name, int32_t code) {
-        reporter.Report(name, "", "0", code);
-      });
+  const std::optional<std::vector<arc::ZipEntryInfo>> entries = arc::ListZipEntries(
+      z, {}, [&](const std::string& name, int32_t code) { reporter.Report(name, "", "0", code); });
   if (!entries) {
     reporter.Report(z.ArchiveFile(), "", "0", arc::ec::OpenError);
     return kExitUnreadable;
@@ -100,8 +114,8 @@ int RunList(const Options& o) {
     std::printf("%12s  %-9s %12s %6s  %-16s  %-8s  %-10s  %s\n", "Length", "Method", "Packed",
                 "Ratio", "Date", "CRC-32", "Encryption", "Name");
   } else {
-    std::printf("%12s %12s  %-9s %-16s %-8s  %s\n", "Length", "Packed", "Method", "Date",
-                "CRC-32", "Name");
+    std::printf("%12s %12s  %-9s %-16s %-8s  %s\n", "Length", "Packed", "Method", "Date", "CRC-32",
+                "Name");
   }
   for (const arc::ZipEntryInfo& e : *entries) {
     const auto size = static_cast<unsigned long long>(e.uncompressedSize);
@@ -121,8 +135,9 @@ int RunList(const Options& o) {
       std::to_string(entries->size()) + (entries->size() == 1 ? " entry" : " entries");
   if (o.verbose) {
     std::printf("%12llu  %-9s %12llu %6s  %-16s  %-8s  %-10s  %s\n",
-                static_cast<unsigned long long>(length), "", static_cast<unsigned long long>(packed),
-                Ratio(length, packed).c_str(), "", "", "", count.c_str());
+                static_cast<unsigned long long>(length), "",
+                static_cast<unsigned long long>(packed), Ratio(length, packed).c_str(), "", "", "",
+                count.c_str());
   } else {
     std::printf("%12llu %12llu  %s\n", static_cast<unsigned long long>(length),
                 static_cast<unsigned long long>(packed), count.c_str());

@@ -13,10 +13,10 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <arc/unzip/unzip.h>
 #include "arcz_cli.h"
 #include "arcz_report.h"
 #include "arcz_terminal.h"
-#include <arc/unzip/unzip.h>
 
 namespace arcz {
 

@@ -67,16 +67,16 @@ std::string FormatDuration(int64_t seconds) {
 
 std::string FormatProgressLine(const ProgressFigures& f, size_t width) {
   const int64_t done = f.done < 0 ? 0 : f.done > f.total ? f.total : f.done;
-  const int percent = f.total > 0 ? static_cast<int>(static_cast<double>(done) * 100.0 /
-                                                     static_cast<double>(f.total))
-                                  : 100;
+  const int percent =
+      f.total > 0
+          ? static_cast<int>(static_cast<double>(done) * 100.0 / static_cast<double>(f.total))
+          : 100;
   std::string figures = std::to_string(percent) + "%";
   figures.insert(0, 4 - figures.size(), ' ');
   figures += "  " + FormatBytes(done) + " / " + FormatBytes(f.total);
   if (f.bytesPerSecond >= 0) {
-    const double left = f.bytesPerSecond > 0
-                            ? static_cast<double>(f.total - done) / f.bytesPerSecond + 0.5
-                            : -1;
+    const double left =
+        f.bytesPerSecond > 0 ? static_cast<double>(f.total - done) / f.bytesPerSecond + 0.5 : -1;
     figures += "  " + FormatBytes(static_cast<int64_t>(f.bytesPerSecond)) + "/s  " +
                FormatDuration(static_cast<int64_t>(left)) + " left";
   }
@@ -123,7 +123,8 @@ double RateMeter::BytesPerSecond() const {
   const Sample& first = samples_.front();
   const Sample& last = samples_.back();
   if (last.ms - first.ms < 250) return -1;
-  return static_cast<double>(last.done - first.done) * 1000.0 / static_cast<double>(last.ms - first.ms);
+  return static_cast<double>(last.done - first.done) * 1000.0 /
+         static_cast<double>(last.ms - first.ms);
 }
 
 }  // namespace arcz

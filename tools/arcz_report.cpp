@@ -9,11 +9,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "arcz_terminal.h"
+#include <arc/core/arc_types.h>
 #include <arc/support/error_codes.h>
 #include <arc/support/errors.h>
-#include <arc/core/arc_types.h>
 #include <arc/unzip/unzip.h>
+#include "arcz_terminal.h"
 
 namespace arcz {
 

@@ -14,7 +14,7 @@ namespace {
 
 /// Columns of the terminal on standard error (80 when it does not say).
 size_t TerminalWidth() {
-  winsize size {};
+  winsize size{};
   if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   return 80;
 }
@@ -35,7 +35,8 @@ std::string Printable(const std::string& text) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (c < 0x20 || c == 0x7F) {
       out += '?';
-    } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+    } else if (c == 0xC2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
                static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
       out += '?';
       ++i;
@@ -92,7 +93,7 @@ std::string AskLine(const std::string& prompt) {
 
 std::string AskSecret(const std::string& prompt) {
   if (!IsTerminal(STDIN_FILENO)) return {};
-  termios old {};
+  termios old{};
   const bool haveOld = ::tcgetattr(STDIN_FILENO, &old) == 0;
   if (haveOld) {
     termios quiet = old;

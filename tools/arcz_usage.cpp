@@ -37,7 +37,9 @@ constexpr Usage kUsages[] = {
      "Without -o or -n, arcz asks on a terminal before it replaces a file\n"
      "([y]es, [n]o, [A]ll, [N]one, [r]ename); without a terminal it replaces\n"
      "nothing and reports each such file (exit status 1).\n"},
-    {"a", "arcz a ARCHIVE [-r] [-0..-9 | --store] [-p PASSWORD [--zipcrypto]] [-m] [-u] [-j N] [-q] PATH...",
+    {"a",
+     "arcz a ARCHIVE [-r] [-0..-9 | --store] [-p PASSWORD [--zipcrypto]] [-m] [-u] [-j N] [-q] "
+     "PATH...",
      "Adds files to the archive, making it when it does not exist.\n"
      "  -r           go into folders, to every level\n"
      "  -0 .. -9     compression level (-0 stores, -9 packs smallest)\n"
@@ -65,8 +67,10 @@ constexpr const char* kExitStatus =
 void PrintUsage(const std::string& command, std::FILE* to) {
   for (const Usage& u : kUsages) {
     if (command == u.command) {
-      std::fprintf(to, "usage: %s\n%s  --           what follows are names, even those that begin with -\n%s%s",
-                   u.synopsis, u.options, u.notes, kExitStatus);
+      std::fprintf(
+          to,
+          "usage: %s\n%s  --           what follows are names, even those that begin with -\n%s%s",
+          u.synopsis, u.options, u.notes, kExitStatus);
       return;
     }
   }

@@ -10,9 +10,9 @@
 
 #include <cstdint>
 
+#include <arc/zip/zip.h>
 #include "arcz_report.h"
 #include "arcz_terminal.h"
-#include <arc/zip/zip.h>
 
 namespace arcz {
 

@@ -82,9 +82,15 @@ fs::path TEmbeddedServer::DatabaseFile(std::string_view name) const {
 void TEmbeddedServer::Run(std::string_view commandText) const {
   const TServerCommand command = ParseServerCommand(commandText);
   switch (command.kind) {
-    case TServerCommand::Kind::Backup: Backup(command.database, command.device); break;
-    case TServerCommand::Kind::Restore: Restore(command.database, command.device); break;
-    case TServerCommand::Kind::Verify: Verify(command.device); break;
+    case TServerCommand::Kind::Backup:
+      Backup(command.database, command.device);
+      break;
+    case TServerCommand::Kind::Restore:
+      Restore(command.database, command.device);
+      break;
+    case TServerCommand::Kind::Verify:
+      Verify(command.device);
+      break;
   }
 }
 
@@ -117,9 +123,8 @@ void TEmbeddedServer::Backup(const std::string& database, const std::string& dev
     TSqliteDb to = OpenSqlite(partial.string(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     const int rc = CopyDatabase(to.get(), from.get());
     if (rc != SQLITE_OK) {
-      throw EDatabaseError("Backup of database '" + database + "' to '" + device +
-                           "' failed: " + sqlite3_errstr(rc) +
-                           ". BACKUP DATABASE is terminating abnormally.");
+      throw EDatabaseError("Backup of database '" + database + "' to '" + device + "' failed: " +
+                           sqlite3_errstr(rc) + ". BACKUP DATABASE is terminating abnormally.");
     }
   } catch (...) {
     RemoveWithJournal(partial);

@@ -3,8 +3,8 @@
 
 #include <cctype>
 
-#include "database.h"
 #include <arc/support/ascii_case.h>
+#include "database.h"
 
 namespace app {
 

@@ -28,9 +28,12 @@ constexpr size_t kMaxDerivedLen = size_t{2} * 32 + kAesVerifierLen;
 
 const EVP_CIPHER* BlockCipher(AesStrength strength) {
   switch (strength) {
-    case AesStrength::Aes128: return EVP_aes_128_ecb();
-    case AesStrength::Aes192: return EVP_aes_192_ecb();
-    case AesStrength::Aes256: return EVP_aes_256_ecb();
+    case AesStrength::Aes128:
+      return EVP_aes_128_ecb();
+    case AesStrength::Aes192:
+      return EVP_aes_192_ecb();
+    case AesStrength::Aes256:
+      return EVP_aes_256_ecb();
   }
   return nullptr;
 }
@@ -84,23 +87,25 @@ void AesCipher::Clear() {
   SecureWipe(code_.data(), code_.size());
 }
 
-bool AesCipher::Start(std::string_view password, AesStrength strength, std::span<const uint8_t> salt,
-                      std::span<uint8_t, kAesVerifierLen> verifier) {
+bool AesCipher::Start(std::string_view password, AesStrength strength,
+                      std::span<const uint8_t> salt, std::span<uint8_t, kAesVerifierLen> verifier) {
   Clear();
   if (!IsAesStrength(static_cast<uint8_t>(strength))) return false;
-  if (password.empty() || password.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return false;
+  if (password.empty() || password.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
+    return false;
   if (salt.size() != AesSaltLen(strength)) return false;
   const size_t keyLen = AesKeyLen(strength);
   const size_t derivedLen = 2 * keyLen + kAesVerifierLen;
   uint8_t derived[kMaxDerivedLen];
   engine_ = new Engine;
   bool ok = PKCS5_PBKDF2_HMAC_SHA1(password.data(), static_cast<int>(password.size()), salt.data(),
-                                   static_cast<int>(salt.size()), kAesIterations, static_cast<int>(derivedLen),
-                                   derived) == 1;
+                                   static_cast<int>(salt.size()), kAesIterations,
+                                   static_cast<int>(derivedLen), derived) == 1;
   if (ok) {
     engine_->cipher = EVP_CIPHER_CTX_new();
     ok = engine_->cipher != nullptr &&
-         EVP_EncryptInit_ex(engine_->cipher, BlockCipher(strength), nullptr, derived, nullptr) == 1 &&
+         EVP_EncryptInit_ex(engine_->cipher, BlockCipher(strength), nullptr, derived, nullptr) ==
+             1 &&
          EVP_CIPHER_CTX_set_padding(engine_->cipher, 0) == 1;
   }
   if (ok) {
@@ -109,7 +114,8 @@ bool AesCipher::Start(std::string_view password, AesStrength strength, std::span
     char digest[] = OSSL_DIGEST_NAME_SHA1;
     const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0),
                                  OSSL_PARAM_construct_end()};
-    ok = engine_->code != nullptr && EVP_MAC_init(engine_->code, derived + keyLen, keyLen, params) == 1;
+    ok = engine_->code != nullptr &&
+         EVP_MAC_init(engine_->code, derived + keyLen, keyLen, params) == 1;
   }
   if (ok) std::memcpy(verifier.data(), derived + 2 * keyLen, kAesVerifierLen);
   SecureWipe(derived, sizeof derived);
@@ -123,7 +129,8 @@ bool AesCipher::Start(std::string_view password, AesStrength strength, std::span
 
 bool AesCipher::VerifyPassword(std::string_view password, AesStrength strength,
                                std::span<const uint8_t> header) {
-  if (!IsAesStrength(static_cast<uint8_t>(strength)) || header.size() != AesHeaderLen(strength)) return false;
+  if (!IsAesStrength(static_cast<uint8_t>(strength)) || header.size() != AesHeaderLen(strength))
+    return false;
   const size_t saltLen = AesSaltLen(strength);
   std::array<uint8_t, kAesVerifierLen> verifier{};
   if (!Start(password, strength, header.first(saltLen), verifier)) return false;
@@ -134,7 +141,8 @@ bool AesCipher::VerifyPassword(std::string_view password, AesStrength strength,
   return true;
 }
 
-bool AesCipher::StartEncryption(std::string_view password, AesStrength strength, std::span<uint8_t> header) {
+bool AesCipher::StartEncryption(std::string_view password, AesStrength strength,
+                                std::span<uint8_t> header) {
   Clear();
   if (!IsAesStrength(static_cast<uint8_t>(strength))) return false;
   std::array<uint8_t, kAesMaxSaltLen> salt{};
@@ -143,9 +151,10 @@ bool AesCipher::StartEncryption(std::string_view password, AesStrength strength,
   return StartWithSalt(password, strength, used, header);
 }
 
-bool AesCipher::StartWithSalt(std::string_view password, AesStrength strength, std::span<const uint8_t> salt,
-                              std::span<uint8_t> header) {
-  if (!IsAesStrength(static_cast<uint8_t>(strength)) || header.size() != AesHeaderLen(strength)) return false;
+bool AesCipher::StartWithSalt(std::string_view password, AesStrength strength,
+                              std::span<const uint8_t> salt, std::span<uint8_t> header) {
+  if (!IsAesStrength(static_cast<uint8_t>(strength)) || header.size() != AesHeaderLen(strength))
+    return false;
   std::array<uint8_t, kAesVerifierLen> verifier{};
   if (!Start(password, strength, salt, verifier)) return false;
   std::copy(salt.begin(), salt.end(), header.begin());
@@ -174,7 +183,8 @@ void AesCipher::ApplyKeyStream(uint8_t* data, size_t count) {
       }
       int made = 0;
       const int want = static_cast<int>(blocks * kBlockLen);
-      if (EVP_EncryptUpdate(engine_->cipher, engine_->stream, &made, engine_->counters, want) != 1 ||
+      if (EVP_EncryptUpdate(engine_->cipher, engine_->stream, &made, engine_->counters, want) !=
+              1 ||
           made != want) {
         failed_ = true;
         std::memset(data, 0, count);  // never let plain bytes through as if enciphered

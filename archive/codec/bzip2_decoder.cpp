@@ -48,17 +48,21 @@ class Bzip2Decoder final : public LibraryDecoder {
     // libbz2 counts in unsigned int; a step never hands it more than that.
     constexpr size_t kMaxPiece = std::numeric_limits<unsigned int>::max();
     stream_.next_in = const_cast<char*>(reinterpret_cast<const char*>(step.in));
-    stream_.avail_in = static_cast<unsigned int>(step.inLength < kMaxPiece ? step.inLength : kMaxPiece);
+    stream_.avail_in =
+        static_cast<unsigned int>(step.inLength < kMaxPiece ? step.inLength : kMaxPiece);
     stream_.next_out = reinterpret_cast<char*>(step.out);
-    stream_.avail_out = static_cast<unsigned int>(step.outLength < kMaxPiece ? step.outLength : kMaxPiece);
+    stream_.avail_out =
+        static_cast<unsigned int>(step.outLength < kMaxPiece ? step.outLength : kMaxPiece);
     const unsigned int inBefore = stream_.avail_in;
     const unsigned int outBefore = stream_.avail_out;
     const int r = BZ2_bzDecompress(&stream_);
     step.consumed = inBefore - stream_.avail_in;
     step.produced = outBefore - stream_.avail_out;
     switch (r) {
-      case BZ_OK: return StepStatus::Ok;
-      case BZ_STREAM_END: return StepStatus::StreamEnd;
+      case BZ_OK:
+        return StepStatus::Ok;
+      case BZ_STREAM_END:
+        return StepStatus::StreamEnd;
       case BZ_MEM_ERROR:
         step.msg = "bzip2 stream needs more memory than allowed";
         return StepStatus::MemError;
@@ -86,7 +90,8 @@ class Bzip2Decoder final : public LibraryDecoder {
     const uint64_t bytes = static_cast<uint64_t>(items) * static_cast<uint64_t>(size);
     if (bytes > self->Options().memoryLimit - self->used_) return nullptr;
     // The size goes in front of the block so that the release can count it back.
-    auto* block = static_cast<uint64_t*>(std::malloc(static_cast<size_t>(bytes) + sizeof(uint64_t)));
+    auto* block =
+        static_cast<uint64_t*>(std::malloc(static_cast<size_t>(bytes) + sizeof(uint64_t)));
     if (block == nullptr) return nullptr;
     block[0] = bytes;
     self->used_ += bytes;

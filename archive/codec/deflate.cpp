@@ -79,24 +79,28 @@ void Release(voidpf, voidpf address) {
 
 int DeflateLevel(TDeflateType type) {
   switch (type) {
-    case dtDeflateS: return 0;
-    case dtDeflateF: return 1;
-    case dtDeflateN: return Z_DEFAULT_COMPRESSION;
-    case dtDeflateX: return 9;
+    case dtDeflateS:
+      return 0;
+    case dtDeflateF:
+      return 1;
+    case dtDeflateN:
+      return Z_DEFAULT_COMPRESSION;
+    case dtDeflateX:
+      return 9;
   }
   return Z_DEFAULT_COMPRESSION;
 }
 
-DeflateEngine::DeflateEngine(TDeflateType type, int windowBits, alloc_func alloc,
-                             free_func release, void* opaque)
+DeflateEngine::DeflateEngine(TDeflateType type, int windowBits, alloc_func alloc, free_func release,
+                             void* opaque)
     : out_(new uint8_t[kDeflateBufferSize]) {
   strm_.zalloc = alloc != nullptr ? alloc : ZeroAlloc;
   strm_.zfree = release != nullptr ? release : Release;
   strm_.opaque = opaque;
   strm_.next_out = out_.get();
   strm_.avail_out = kDeflateBufferSize;
-  initResult_ = deflateInit2(&strm_, DeflateLevel(type), Z_DEFLATED, windowBits,
-                              kDeflateMemLevel, Z_DEFAULT_STRATEGY);
+  initResult_ = deflateInit2(&strm_, DeflateLevel(type), Z_DEFLATED, windowBits, kDeflateMemLevel,
+                             Z_DEFAULT_STRATEGY);
   lastResult_ = initResult_;
   active_ = initResult_ == Z_OK;
   failed_ = !active_;
@@ -128,8 +132,7 @@ void DeflateEngine::HandOn(DeflateClient& client, uint32_t count) {
   strm_.avail_out = kDeflateBufferSize;
 }
 
-DeflateStatus DeflateEngine::Compress(const uint8_t* data, uint32_t count,
-                                      DeflateClient& client) {
+DeflateStatus DeflateEngine::Compress(const uint8_t* data, uint32_t count, DeflateClient& client) {
   // The input belongs to the caller: never keep a pointer to it past this call.
   struct ForgetInput {
     z_stream& s;
@@ -202,12 +205,15 @@ std::vector<uint8_t> DeflateBuffer(const void* data, size_t size, TDeflateType t
     std::vector<uint8_t> out;
     bool Cancelled() const override { return false; }
     void Consumed(const uint8_t*, uint32_t) override {}
-    void Output(uint8_t* bytes, uint32_t count) override { out.insert(out.end(), bytes, bytes + count); }
+    void Output(uint8_t* bytes, uint32_t count) override {
+      out.insert(out.end(), bytes, bytes + count);
+    }
   } collector;
   DeflateEngine engine(type);
   const auto* p = static_cast<const uint8_t*>(data);
   while (size > 0) {
-    const uint32_t piece = size > kDeflateBufferSize ? kDeflateBufferSize : static_cast<uint32_t>(size);
+    const uint32_t piece =
+        size > kDeflateBufferSize ? kDeflateBufferSize : static_cast<uint32_t>(size);
     if (engine.Compress(p, piece, collector) != DeflateStatus::Done) return {};
     p += piece;
     size -= piece;

@@ -93,8 +93,8 @@ class DeflateEngine {
   int LastResult() const { return lastResult_; }  ///< result of the last engine call
   bool Failed() const { return failed_; }
   bool Finished() const { return finished_; }      ///< Z_STREAM_END was reported
-  uint64_t TotalIn() const { return totalIn_; }   ///< uncompressed bytes consumed
-  uint64_t TotalOut() const { return totalOut_; } ///< compressed bytes produced
+  uint64_t TotalIn() const { return totalIn_; }    ///< uncompressed bytes consumed
+  uint64_t TotalOut() const { return totalOut_; }  ///< compressed bytes produced
   /// Bytes produced but not yet handed to the client.
   uint32_t Buffered() const { return kDeflateBufferSize - strm_.avail_out; }
 

@@ -22,13 +22,13 @@
 
 namespace arc::deflate {
 
-constexpr uint32_t kNumLitLenSymbols = 288;   // 0-255 literals, 256 end, 257-287 lengths
-constexpr uint32_t kNumDistSymbols = 32;      // 30 and 31 exist only in Deflate64
-constexpr uint32_t kNumCodeLenSymbols = 19;   // alphabet of the code-length code
+constexpr uint32_t kNumLitLenSymbols = 288;  // 0-255 literals, 256 end, 257-287 lengths
+constexpr uint32_t kNumDistSymbols = 32;     // 30 and 31 exist only in Deflate64
+constexpr uint32_t kNumCodeLenSymbols = 19;  // alphabet of the code-length code
 constexpr uint32_t kEndOfBlock = 256;
 constexpr uint32_t kFirstLengthSymbol = 257;
-constexpr uint32_t kMaxCodeLength = 15;       // longest literal/length or distance codeword
-constexpr uint32_t kMaxCodeLenCodeLength = 7; // longest codeword of the code-length code
+constexpr uint32_t kMaxCodeLength = 15;        // longest literal/length or distance codeword
+constexpr uint32_t kMaxCodeLenCodeLength = 7;  // longest codeword of the code-length code
 constexpr uint32_t kMinMatch = 3;
 
 /// Block types of the 2-bit BTYPE field.
@@ -49,11 +49,11 @@ struct SymbolRange {
 /// Length symbols 257..287 as RFC 1951 gives them. 286 and 287 never occur in
 /// valid data; their slots exist only so both fixed codes can be built from
 /// one table and are marked invalid by the table builder.
-constexpr std::array<SymbolRange, 31> kDeflateLengths = {{
-    {3, 0}, {4, 0}, {5, 0}, {6, 0}, {7, 0}, {8, 0}, {9, 0}, {10, 0},
-    {11, 1}, {13, 1}, {15, 1}, {17, 1}, {19, 2}, {23, 2}, {27, 2}, {31, 2},
-    {35, 3}, {43, 3}, {51, 3}, {59, 3}, {67, 4}, {83, 4}, {99, 4}, {115, 4},
-    {131, 5}, {163, 5}, {195, 5}, {227, 5}, {258, 0}, {0, 0}, {0, 0}}};
+constexpr std::array<SymbolRange, 31> kDeflateLengths = {
+    {{3, 0},   {4, 0},   {5, 0},   {6, 0},   {7, 0},   {8, 0},  {9, 0},  {10, 0},
+     {11, 1},  {13, 1},  {15, 1},  {17, 1},  {19, 2},  {23, 2}, {27, 2}, {31, 2},
+     {35, 3},  {43, 3},  {51, 3},  {59, 3},  {67, 4},  {83, 4}, {99, 4}, {115, 4},
+     {131, 5}, {163, 5}, {195, 5}, {227, 5}, {258, 0}, {0, 0},  {0, 0}}};
 
 /// Deflate64 differs in symbol 285 only: 16 extra bits on a base of 3.
 constexpr std::array<SymbolRange, 31> kDeflate64Lengths = [] {
@@ -63,12 +63,12 @@ constexpr std::array<SymbolRange, 31> kDeflate64Lengths = [] {
 }();
 
 /// Distance symbols 0..31. Deflate accepts the first 30; Deflate64 all 32.
-constexpr std::array<SymbolRange, kNumDistSymbols> kDistances = {{
-    {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 1}, {7, 1}, {9, 2}, {13, 2},
-    {17, 3}, {25, 3}, {33, 4}, {49, 4}, {65, 5}, {97, 5}, {129, 6}, {193, 6},
-    {257, 7}, {385, 7}, {513, 8}, {769, 8}, {1025, 9}, {1537, 9}, {2049, 10}, {3073, 10},
-    {4097, 11}, {6145, 11}, {8193, 12}, {12289, 12}, {16385, 13}, {24577, 13},
-    {32769, 14}, {49153, 14}}};
+constexpr std::array<SymbolRange, kNumDistSymbols> kDistances = {
+    {{1, 0},      {2, 0},      {3, 0},      {4, 0},     {5, 1},     {7, 1},     {9, 2},
+     {13, 2},     {17, 3},     {25, 3},     {33, 4},    {49, 4},    {65, 5},    {97, 5},
+     {129, 6},    {193, 6},    {257, 7},    {385, 7},   {513, 8},   {769, 8},   {1025, 9},
+     {1537, 9},   {2049, 10},  {3073, 10},  {4097, 11}, {6145, 11}, {8193, 12}, {12289, 12},
+     {16385, 13}, {24577, 13}, {32769, 14}, {49153, 14}}};
 
 // Each range must end where the next begins, and the last ones must reach the
 // format limits; a typo in the tables above breaks one of these.
@@ -88,12 +88,12 @@ static_assert(kDeflate64Lengths[28].base + (1u << kDeflate64Lengths[28].extra) -
 /// Everything that differs between the two formats, chosen once at init.
 struct VariantTables {
   InflateVariant variant;
-  uint32_t maxMatch;            ///< longest match: 258 or 65,538
-  uint32_t numDistSymbols;      ///< distance symbols that decode (30 or 32)
-  uint32_t maxLitLenCodes;      ///< largest HLIT + 257 accepted in a dynamic header
-  uint32_t maxDistCodes;        ///< largest HDIST + 1 accepted in a dynamic header
-  const SymbolRange* lengths;   ///< indexed by symbol - 257, 31 entries
-  const SymbolRange* distances; ///< indexed by symbol, 32 entries
+  uint32_t maxMatch;             ///< longest match: 258 or 65,538
+  uint32_t numDistSymbols;       ///< distance symbols that decode (30 or 32)
+  uint32_t maxLitLenCodes;       ///< largest HLIT + 257 accepted in a dynamic header
+  uint32_t maxDistCodes;         ///< largest HDIST + 1 accepted in a dynamic header
+  const SymbolRange* lengths;    ///< indexed by symbol - 257, 31 entries
+  const SymbolRange* distances;  ///< indexed by symbol, 32 entries
 };
 
 constexpr VariantTables kDeflateTables = {

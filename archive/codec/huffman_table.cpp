@@ -35,24 +35,28 @@ constexpr uint32_t MakeEntry(uint32_t value, uint32_t flags, uint32_t cwlen, uin
   return (value << 16) | flags | (cwlen << 8) | total;
 }
 
-constexpr uint32_t InvalidEntry(uint32_t cwlen) {
-  return MakeEntry(0, kExceptional, cwlen, cwlen);
-}
+constexpr uint32_t InvalidEntry(uint32_t cwlen) { return MakeEntry(0, kExceptional, cwlen, cwlen); }
 
 uint32_t RootBitsOf(TableKind kind) {
   switch (kind) {
-    case TableKind::CodeLengths: return kCodeLenRootBits;
-    case TableKind::LitLen: return kLitLenRootBits;
-    case TableKind::Distance: return kDistRootBits;
+    case TableKind::CodeLengths:
+      return kCodeLenRootBits;
+    case TableKind::LitLen:
+      return kLitLenRootBits;
+    case TableKind::Distance:
+      return kDistRootBits;
   }
   return 0;
 }
 
 uint32_t CapacityOf(TableKind kind) {
   switch (kind) {
-    case TableKind::CodeLengths: return kCodeLenEnough;
-    case TableKind::LitLen: return kLitLenEnough;
-    case TableKind::Distance: return kDistEnough;
+    case TableKind::CodeLengths:
+      return kCodeLenEnough;
+    case TableKind::LitLen:
+      return kLitLenEnough;
+    case TableKind::Distance:
+      return kDistEnough;
   }
   return 0;
 }
@@ -66,7 +70,8 @@ uint32_t SymbolEntry(TableKind kind, uint32_t sym, uint32_t cwlen,
       return MakeEntry(sym, 0, cwlen, cwlen);
     case TableKind::LitLen: {
       if (sym < 256) return MakeEntry(sym, kLiteral, cwlen, cwlen);
-      if (sym == deflate::kEndOfBlock) return MakeEntry(0, kExceptional | kEndOfBlock, cwlen, cwlen);
+      if (sym == deflate::kEndOfBlock)
+        return MakeEntry(0, kExceptional | kEndOfBlock, cwlen, cwlen);
       // 286 and 287 only fill out the fixed code; decoding one is an error.
       if (sym >= 286) return InvalidEntry(cwlen);
       const deflate::SymbolRange r = vt.lengths[sym - deflate::kFirstLengthSymbol];
@@ -90,7 +95,8 @@ BuildResult BuildTable(TableKind kind, const uint8_t* lengths, uint32_t count,
 
   uint32_t lenCount[kMaxCodeLength + 1] = {};
   for (uint32_t s = 0; s < count; ++s) {
-    if (lengths[s] > kMaxCodeLength) return BuildResult::OverSubscribed;  // cannot come from the bitstream
+    if (lengths[s] > kMaxCodeLength)
+      return BuildResult::OverSubscribed;  // cannot come from the bitstream
     ++lenCount[lengths[s]];
   }
   uint32_t maxLen = kMaxCodeLength;
@@ -117,7 +123,8 @@ BuildResult BuildTable(TableKind kind, const uint8_t* lengths, uint32_t count,
   // Symbols sorted by codeword length, then by symbol: canonical order.
   uint16_t sorted[deflate::kNumLitLenSymbols];
   uint32_t offset[kMaxCodeLength + 2] = {};
-  for (uint32_t len = 1; len <= kMaxCodeLength; ++len) offset[len + 1] = offset[len] + lenCount[len];
+  for (uint32_t len = 1; len <= kMaxCodeLength; ++len)
+    offset[len + 1] = offset[len] + lenCount[len];
   for (uint32_t s = 0; s < count; ++s)
     if (lengths[s] != 0) sorted[offset[lengths[s]]++] = static_cast<uint16_t>(s);
   const uint32_t numCodes = offset[kMaxCodeLength];  // after the loop: end of the last length
@@ -125,10 +132,10 @@ BuildResult BuildTable(TableKind kind, const uint8_t* lengths, uint32_t count,
   uint32_t remaining[kMaxCodeLength + 1];
   for (uint32_t len = 0; len <= kMaxCodeLength; ++len) remaining[len] = lenCount[len];
 
-  uint32_t code = 0;          // canonical codeword, most significant bit first
-  uint32_t codeLen = 0;       // its length
+  uint32_t code = 0;     // canonical codeword, most significant bit first
+  uint32_t codeLen = 0;  // its length
   uint32_t nextSub = 1u << root;
-  uint32_t subPrefix = ~0u;   // root bits of the open subtable
+  uint32_t subPrefix = ~0u;  // root bits of the open subtable
   uint32_t subStart = 0;
   uint32_t subBits = 0;
   for (uint32_t i = 0; i < numCodes; ++i) {

@@ -63,7 +63,8 @@ bool PeekSymbol(BitAccumulator& acc, const uint32_t* table, uint32_t rootBits, S
     const uint32_t e = table[acc.bits(rootBits)];
     const uint32_t root = EntryCodeBits(e);
     if (e & huffman::kSubtable) {
-      const uint32_t index = static_cast<uint32_t>(acc.hold >> root) & ((1u << EntryTotalBits(e)) - 1);
+      const uint32_t index =
+          static_cast<uint32_t>(acc.hold >> root) & ((1u << EntryTotalBits(e)) - 1);
       const uint32_t sub = table[EntryValue(e) + index];
       const uint32_t need = root + EntryCodeBits(sub);
       if (acc.count >= need) {
@@ -101,8 +102,8 @@ int FinishDynamicCodes(InflateState& s) {
   if (huffman::BuildTable(TableKind::LitLen, s.lengths, s.numLitLen, *s.variant, s.dynLitLen) !=
       BuildResult::Ok)
     return Fail(s, "invalid literal/lengths set");
-  const BuildResult d =
-      huffman::BuildTable(TableKind::Distance, s.lengths + s.numLitLen, s.numDist, *s.variant, s.dynDist);
+  const BuildResult d = huffman::BuildTable(TableKind::Distance, s.lengths + s.numLitLen, s.numDist,
+                                            *s.variant, s.dynDist);
   // A block that announces only the 257 literal and end codes cannot use a
   // distance, so it may leave the distance code empty; its table then decodes
   // nothing and any distance in it is an invalid code.
@@ -350,9 +351,11 @@ void ResetState(InflateState& s) {
 
 int InflateInit(InflateStream& strm, int windowBits, InflateVariant variant) {
   if (windowBits > -kMinWindowBits || windowBits < -kMaxWindowBits) return res::kStreamError;
-  if (variant != InflateVariant::Deflate && variant != InflateVariant::Deflate64) return res::kStreamError;
+  if (variant != InflateVariant::Deflate && variant != InflateVariant::Deflate64)
+    return res::kStreamError;
   InflateEnd(strm);
-  const uint32_t bits = static_cast<uint32_t>(-windowBits) + (variant == InflateVariant::Deflate64 ? 1 : 0);
+  const uint32_t bits =
+      static_cast<uint32_t>(-windowBits) + (variant == InflateVariant::Deflate64 ? 1 : 0);
 
   auto* s = new (std::nothrow) InflateState;
   if (s == nullptr) return res::kMemError;

@@ -196,8 +196,8 @@ void FastLoop(InflateState& s) {
     // A length: base plus the extra bits that follow the codeword.
     uint64_t saved = hold;
     consume(EntryTotalBits(e));
-    const uint32_t len =
-        EntryValue(e) + static_cast<uint32_t>(LowBits(saved, EntryTotalBits(e)) >> EntryCodeBits(e));
+    const uint32_t len = EntryValue(e) + static_cast<uint32_t>(LowBits(saved, EntryTotalBits(e)) >>
+                                                               EntryCodeBits(e));
     if constexpr (kDeflate64) refill();
 
     e = dists[hold & kDistMask];
@@ -215,8 +215,8 @@ void FastLoop(InflateState& s) {
     }
     saved = hold;
     consume(EntryTotalBits(e));
-    uint32_t dist =
-        EntryValue(e) + static_cast<uint32_t>(LowBits(saved, EntryTotalBits(e)) >> EntryCodeBits(e));
+    uint32_t dist = EntryValue(e) +
+                    static_cast<uint32_t>(LowBits(saved, EntryTotalBits(e)) >> EntryCodeBits(e));
     e = litLen[hold & kLitLenMask];
 
     if constexpr (kDeflate64) {

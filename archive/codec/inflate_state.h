@@ -86,37 +86,37 @@ struct InflateState {
 
   // ---- block decoder
   InflateMode mode = InflateMode::BlockHeader;
-  bool lastBlock = false;          // the current block is the final one
-  uint32_t storedLeft = 0;         // bytes left in the current stored block
+  bool lastBlock = false;   // the current block is the final one
+  uint32_t storedLeft = 0;  // bytes left in the current stored block
   BitAccumulator acc;
 
   // ---- current block's codes
   const uint32_t* litLenTable = nullptr;  // fixed tables or the ones below
   const uint32_t* distTable = nullptr;
-  uint32_t numLitLen = 0;          // HLIT + 257
-  uint32_t numDist = 0;            // HDIST + 1
-  uint32_t numCodeLen = 0;         // HCLEN + 4
-  uint32_t lengthsHave = 0;        // code lengths read so far in this header
+  uint32_t numLitLen = 0;    // HLIT + 257
+  uint32_t numDist = 0;      // HDIST + 1
+  uint32_t numCodeLen = 0;   // HCLEN + 4
+  uint32_t lengthsHave = 0;  // code lengths read so far in this header
   uint8_t lengths[deflate::kNumLitLenSymbols + deflate::kNumDistSymbols];
   uint32_t codeLenTable[huffman::kCodeLenEnough];
   uint32_t dynLitLen[huffman::kLitLenEnough];
   uint32_t dynDist[huffman::kDistEnough];
 
   // ---- pending length/distance pair
-  uint32_t length = 0;             // bytes still to copy, or the base before extra bits
-  uint32_t distance = 0;           // distance, or the base before extra bits
-  uint32_t extraBits = 0;          // extra bits the current symbol still needs
+  uint32_t length = 0;     // bytes still to copy, or the base before extra bits
+  uint32_t distance = 0;   // distance, or the base before extra bits
+  uint32_t extraBits = 0;  // extra bits the current symbol still needs
 
   // ---- sliding window: a ring of the last wsize bytes of output
-  uint8_t* window = nullptr;       // wsize (+ kWindowSlack) bytes, zero-filled when created
-  uint32_t wsize = 0;              // 2^windowBits
-  uint32_t wnext = 0;              // ring index where the next byte goes
+  uint8_t* window = nullptr;  // wsize (+ kWindowSlack) bytes, zero-filled when created
+  uint32_t wsize = 0;         // 2^windowBits
+  uint32_t wnext = 0;         // ring index where the next byte goes
 
   // ---- the current call
-  uint8_t* out = nullptr;          // next output byte
-  uint8_t* outBegin = nullptr;     // first output byte of this call
-  uint8_t* outEnd = nullptr;       // end of the caller's output space
-  const char* msg = nullptr;       // diagnostic of the data error, if any
+  uint8_t* out = nullptr;       // next output byte
+  uint8_t* outBegin = nullptr;  // first output byte of this call
+  uint8_t* outEnd = nullptr;    // end of the caller's output space
+  const char* msg = nullptr;    // diagnostic of the data error, if any
 };
 
 /// Fast loop of LiteralLength: decodes Huffman data while at least

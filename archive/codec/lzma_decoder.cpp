@@ -80,7 +80,8 @@ class LzmaDecoder final : public LibraryDecoder {
       case LZMA_OK:
       case LZMA_BUF_ERROR:  // no progress: the driver sees it
         return StepStatus::Ok;
-      case LZMA_STREAM_END: return StepStatus::StreamEnd;
+      case LZMA_STREAM_END:
+        return StepStatus::StreamEnd;
       case LZMA_MEM_ERROR:
       case LZMA_MEMLIMIT_ERROR:
         step.msg = "out of memory";
@@ -105,8 +106,8 @@ class LzmaDecoder final : public LibraryDecoder {
   StepStatus StartLibrary(Step& step) {
     lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
     // The properties decoder checks lc, lp and pb and allocates the options.
-    if (lzma_properties_decode(&filters[0], nullptr, header_ + kVersionLen + kPropsSizeLen, kPropsLen) !=
-        LZMA_OK) {
+    if (lzma_properties_decode(&filters[0], nullptr, header_ + kVersionLen + kPropsSizeLen,
+                               kPropsLen) != LZMA_OK) {
       step.msg = "invalid LZMA properties";
       return StepStatus::DataError;
     }

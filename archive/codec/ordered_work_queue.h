@@ -69,7 +69,8 @@ class OrderedWorkQueue {
 
   /// Queues a job. The queue must not be Full(), nor stopped.
   void Submit(Job job) {
-    if (Full() || stopped_) throw std::logic_error("OrderedWorkQueue: submit to a full or stopped queue");
+    if (Full() || stopped_)
+      throw std::logic_error("OrderedWorkQueue: submit to a full or stopped queue");
     if (!started_) Start();
     Slot& s = slots_[submitted_ % slots_.size()];
     if (threads_.empty()) {

@@ -145,7 +145,8 @@ class CrcForwarder final : public DeflateClient {
 
 }  // namespace
 
-DeflateStatus ParallelDeflate::Compress(const uint8_t* data, uint32_t count, DeflateClient& client) {
+DeflateStatus ParallelDeflate::Compress(const uint8_t* data, uint32_t count,
+                                        DeflateClient& client) {
   if (single_) {
     CrcForwarder forward(client, crc_);
     const DeflateStatus status = single_->Compress(data, count, forward);
@@ -291,7 +292,8 @@ void ParallelDeflate::Dispatch(bool last, DeflateClient& client) {
 }
 
 void ParallelDeflate::HandOnReady(DeflateClient& client) {
-  while (!failed_ && queue_ && queue_->Ready() && !client.Cancelled()) HandOn(queue_->Take(), client);
+  while (!failed_ && queue_ && queue_->Ready() && !client.Cancelled())
+    HandOn(queue_->Take(), client);
 }
 
 void ParallelDeflate::HandOn(Piece* p, DeflateClient& client) {

@@ -112,7 +112,8 @@ class ParallelDeflate {
   struct Piece;
   class PieceCompressor;
 
-  DeflateStatus Guarded(DeflateClient& client, DeflateStatus (ParallelDeflate::*step)(DeflateClient&));
+  DeflateStatus Guarded(DeflateClient& client,
+                        DeflateStatus (ParallelDeflate::*step)(DeflateClient&));
   DeflateStatus TakeInput(DeflateClient& client);
   DeflateStatus Complete(DeflateClient& client);
   void StartPiece();

@@ -16,7 +16,8 @@ constexpr int kRawWindowBits = -15;
 
 class InflateDecoder final : public StreamDecoder {
  public:
-  InflateDecoder(int windowBits, InflateVariant variant) : windowBits_(windowBits), variant_(variant) {}
+  InflateDecoder(int windowBits, InflateVariant variant)
+      : windowBits_(windowBits), variant_(variant) {}
 
   int Init(CodecStream& strm) override { return InflateInit(strm, windowBits_, variant_); }
   int Decode(CodecStream& strm) override { return Inflate(strm, 0); }
@@ -46,13 +47,20 @@ bool HasStreamDecoder(uint16_t method) {
 
 std::unique_ptr<StreamDecoder> MakeStreamDecoder(uint16_t method, const DecoderOptions& options) {
   switch (method) {
-    case kMethodDeflate: return MakeInflateDecoder(kRawWindowBits, InflateVariant::Deflate);
-    case kMethodDeflate64: return MakeInflateDecoder(kRawWindowBits, InflateVariant::Deflate64);
-    case kMethodBzip2: return codec_detail::MakeBzip2Decoder(options);
-    case kMethodLzma: return codec_detail::MakeLzmaDecoder(options);
-    case kMethodZstd: return codec_detail::MakeZstdDecoder(options);
-    case kMethodXz: return codec_detail::MakeXzDecoder(options);
-    default: return nullptr;
+    case kMethodDeflate:
+      return MakeInflateDecoder(kRawWindowBits, InflateVariant::Deflate);
+    case kMethodDeflate64:
+      return MakeInflateDecoder(kRawWindowBits, InflateVariant::Deflate64);
+    case kMethodBzip2:
+      return codec_detail::MakeBzip2Decoder(options);
+    case kMethodLzma:
+      return codec_detail::MakeLzmaDecoder(options);
+    case kMethodZstd:
+      return codec_detail::MakeZstdDecoder(options);
+    case kMethodXz:
+      return codec_detail::MakeXzDecoder(options);
+    default:
+      return nullptr;
   }
 }
 
@@ -99,14 +107,18 @@ int LibraryDecoder::Fail(CodecStream& strm, int result, const char* msg) {
 
 int LibraryDecoder::Decode(CodecStream& strm) {
   switch (phase_) {
-    case Phase::Idle: return res::kStreamError;
-    case Phase::Ended: return res::kStreamEnd;
+    case Phase::Idle:
+      return res::kStreamError;
+    case Phase::Ended:
+      return res::kStreamEnd;
     case Phase::Failed:
       strm.msg = failureMsg_;
       return failure_;
-    case Phase::Running: break;
+    case Phase::Running:
+      break;
   }
-  if (strm.next_out == nullptr || (strm.next_in == nullptr && strm.avail_in != 0)) return res::kStreamError;
+  if (strm.next_out == nullptr || (strm.next_in == nullptr && strm.avail_in != 0))
+    return res::kStreamError;
   bool progress = false;
   while (strm.avail_out > 0) {
     Step step;
@@ -153,7 +165,8 @@ int LibraryDecoder::Decode(CodecStream& strm) {
     if (!moved) {
       // Every compressed byte of the entry was offered and the stream is not
       // complete: no more input will help.
-      if (step.lastInput) return Fail(strm, res::kDataError, "compressed data ends inside the stream");
+      if (step.lastInput)
+        return Fail(strm, res::kDataError, "compressed data ends inside the stream");
       break;
     }
   }

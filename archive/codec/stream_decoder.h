@@ -104,7 +104,8 @@ class StreamDecoder {
 bool HasStreamDecoder(uint16_t method);
 
 /// The decoder of `method`, not yet started; null for any other method.
-std::unique_ptr<StreamDecoder> MakeStreamDecoder(uint16_t method, const DecoderOptions& options = {});
+std::unique_ptr<StreamDecoder> MakeStreamDecoder(uint16_t method,
+                                                 const DecoderOptions& options = {});
 
 /// The inflater as a StreamDecoder (windowBits as InflateInit takes them).
 std::unique_ptr<StreamDecoder> MakeInflateDecoder(int windowBits, InflateVariant variant);

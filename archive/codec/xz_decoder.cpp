@@ -54,7 +54,8 @@ class XzDecoder final : public LibraryDecoder {
       case LZMA_OK:
       case LZMA_BUF_ERROR:  // no progress: the driver sees it
         return StepStatus::Ok;
-      case LZMA_STREAM_END: return StepStatus::StreamEnd;
+      case LZMA_STREAM_END:
+        return StepStatus::StreamEnd;
       case LZMA_MEMLIMIT_ERROR:
         step.msg = "XZ stream needs more memory than allowed";
         return StepStatus::MemError;

@@ -13,11 +13,11 @@
 #include <cctype>
 
 #include <arc/core/arc_root.h>
-#include <arc/support/errors.h>
+#include <arc/support/byte_source.h>
 #include <arc/support/dos_time.h>
 #include <arc/support/drive_service.h>
+#include <arc/support/errors.h>
 #include <arc/support/paths.h>
-#include <arc/support/byte_source.h>
 #include "support/stream_errors.h"
 
 namespace arc {
@@ -66,8 +66,11 @@ bool TArcRoot::DetectType() {
       case atJar:
       case atJarExe:
       case atRar:
-      case atRarExe: open_.volumeNumber = VolumeFromExtension(archiveFile_); break;
-      default: break;
+      case atRarExe:
+        open_.volumeNumber = VolumeFromExtension(archiveFile_);
+        break;
+      default:
+        break;
     }
   }
   return true;

@@ -5,16 +5,12 @@
 
 namespace arc {
 
-DriveService& TDiskCommon::Service() const {
-  return service_ ? *service_ : DefaultDriveService();
-}
+DriveService& TDiskCommon::Service() const { return service_ ? *service_ : DefaultDriveService(); }
 
 TDiskManager::TDiskManager(TZipCommon& owner, DriveService* service)
     : TDiskCommon(service), owner_(owner) {}
 
-DriveService& TDiskManager::Service() const {
-  return service_ ? *service_ : owner_.Drives();
-}
+DriveService& TDiskManager::Service() const { return service_ ? *service_ : owner_.Drives(); }
 
 bool TDiskManager::CheckDrive(const std::string& path, bool needWritable) {
   DriveQueryHandlers handlers;

@@ -2,10 +2,10 @@
 #include <arc/core/zip_common.h>
 
 #include <arc/codec/trad_cipher.h>
+#include <arc/support/dos_time.h>
+#include <arc/support/error_codes.h>
 #include "codec/secure_wipe.h"
 #include "core/disk_manager.h"
-#include <arc/support/error_codes.h>
-#include <arc/support/dos_time.h>
 
 namespace arc {
 

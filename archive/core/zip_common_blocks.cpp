@@ -19,8 +19,7 @@ int32_t TZipCommon::ReadBlock(TStream32& in, uint8_t* buffer, int32_t count, boo
   return got;
 }
 
-int32_t TZipCommon::WriteBlock(TStream32& out, uint8_t* buffer, int32_t count,
-                               BlockCipher cipher) {
+int32_t TZipCommon::WriteBlock(TStream32& out, uint8_t* buffer, int32_t count, BlockCipher cipher) {
   if (count <= 0) return 0;
   if (cipher == BlockCipher::Decipher) DecipherBlock(buffer, count);
   Crc32Update(buffer, count, runningCrc_);

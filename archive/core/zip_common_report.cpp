@@ -2,9 +2,9 @@
 #include <cmath>
 #include <string>
 
+#include <arc/core/zip_common.h>
 #include <arc/support/error_codes.h>
 #include <arc/support/errors.h>
-#include <arc/core/zip_common.h>
 #include "support/stream_errors.h"
 
 namespace arc {

@@ -130,8 +130,7 @@ class ByteWriter {
 
   void put(uint64_t value, size_t width) {
     if (!reserve(width)) return;
-    for (size_t i = 0; i < width; ++i)
-      bytes_[offset_ + i] = static_cast<uint8_t>(value >> (8 * i));
+    for (size_t i = 0; i < width; ++i) bytes_[offset_ + i] = static_cast<uint8_t>(value >> (8 * i));
     offset_ += width;
   }
 

@@ -103,8 +103,10 @@ std::string Utf8ToCp437(std::string_view text) {
       out += char(cp);
       continue;
     }
-    auto it = std::lower_bound(rev.begin(), rev.end(), std::pair<char16_t, uint8_t>(char16_t(cp), 0));
-    out += (cp <= 0xFFFF && it != rev.end() && it->first == cp) ? char(it->second) : kCp437Unmappable;
+    auto it =
+        std::lower_bound(rev.begin(), rev.end(), std::pair<char16_t, uint8_t>(char16_t(cp), 0));
+    out +=
+        (cp <= 0xFFFF && it != rev.end() && it->first == cp) ? char(it->second) : kCp437Unmappable;
   }
   return out;
 }

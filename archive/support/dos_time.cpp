@@ -67,8 +67,8 @@ DosFields UnpackDosDateTime(uint32_t dosDateTime) {
 uint32_t PackDosDateTime(const DosFields& f) {
   const uint32_t year = std::clamp<uint32_t>(f.year, 1980, 1980 + 127) - 1980;
   const uint32_t date = (year << 9) | ((f.month & 0x0Fu) << 5) | (f.day & 0x1Fu);
-  const uint32_t time = ((f.hour & 0x1Fu) << 11) | ((f.minute & 0x3Fu) << 5) |
-                        ((f.second / 2u) & 0x1Fu);
+  const uint32_t time =
+      ((f.hour & 0x1Fu) << 11) | ((f.minute & 0x3Fu) << 5) | ((f.second / 2u) & 0x1Fu);
   return MakeDosDateTime(static_cast<uint16_t>(date), static_cast<uint16_t>(time));
 }
 
@@ -87,7 +87,7 @@ double DosToDateTime(uint32_t dos) {
   const DosFields f = UnpackDosDateTime(dos);
   if (!IsValidTime(f)) return kDosDefaultDateTime;
   double date = IsValidDate(f.year, f.month, f.day) ? EncodeDate(f.year, f.month, f.day)
-                                                     : kDosDefaultDateTime;
+                                                    : kDosDefaultDateTime;
   return date + (f.hour * 3600 + f.minute * 60 + f.second) / 86400.0;
 }
 
@@ -111,7 +111,7 @@ uint32_t DateTimeToDos(double dateTime) {
 uint32_t FileTimeToDos(std::time_t fileTime) {
   std::tm tm{};
   if (localtime_r(&fileTime, &tm) == nullptr) return kDosMinimum;
-  Parts p{int64_t(tm.tm_year) + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
+  Parts p{int64_t(tm.tm_year) + 1900,     tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
           tm.tm_sec > 59 ? 59 : tm.tm_sec};
   return PackDos(p);
 }

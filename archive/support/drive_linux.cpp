@@ -40,8 +40,8 @@ struct MountEntry {
 std::string UnescapeOctal(std::string_view s) {
   std::string r;
   for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3' &&
-        s[i + 2] >= '0' && s[i + 2] <= '7' && s[i + 3] >= '0' && s[i + 3] <= '7') {
+    if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3' && s[i + 2] >= '0' &&
+        s[i + 2] <= '7' && s[i + 3] >= '0' && s[i + 3] <= '7') {
       r += char((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
       i += 3;
     } else {
@@ -84,7 +84,8 @@ bool Covers(const std::string& mountPoint, const std::string& path) {
 bool FindMount(const std::string& canonical, MountEntry& found) {
   bool any = false;
   for (MountEntry& m : ReadMounts()) {
-    if (Covers(m.mountPoint, canonical) && (!any || m.mountPoint.size() >= found.mountPoint.size())) {
+    if (Covers(m.mountPoint, canonical) &&
+        (!any || m.mountPoint.size() >= found.mountPoint.size())) {
       found = std::move(m);
       any = true;
     }
@@ -121,16 +122,17 @@ std::string ReadFirstLine(const std::string& file) {
 
 bool IsRemovableDevice(unsigned major, unsigned minor) {
   std::error_code ec;
-  fs::path dev = fs::canonical("/sys/dev/block/" + std::to_string(major) + ":" + std::to_string(minor), ec);
+  fs::path dev =
+      fs::canonical("/sys/dev/block/" + std::to_string(major) + ":" + std::to_string(minor), ec);
   if (ec) return false;
   if (fs::exists(dev / "partition", ec)) dev = dev.parent_path();
   return ReadFirstLine((dev / "removable").string()) == "1";
 }
 
 int32_t DriveTypeOf(const MountEntry& m) {
-  static constexpr std::string_view kRemote[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs",
-                                                 "9p", "afs", "ceph", "glusterfs", "fuse.sshfs",
-                                                 "sshfs", "fuse.davfs2", "davfs"};
+  static constexpr std::string_view kRemote[] = {
+      "nfs", "nfs4", "cifs",      "smb3",       "smbfs", "ncpfs",       "9p",
+      "afs", "ceph", "glusterfs", "fuse.sshfs", "sshfs", "fuse.davfs2", "davfs"};
   for (std::string_view t : kRemote) {
     if (m.fsType == t) return KDriveRemote;
   }
@@ -160,9 +162,11 @@ std::string UnescapeHex(std::string_view s) {
 // The name of the link in `dir` that points at `device`, or empty.
 std::string LinkNameFor(const std::string& dir, const std::string& device) {
   std::error_code ec;
-  for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+  for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
     std::error_code ec2;
-    if (fs::canonical(it->path(), ec2) == device && !ec2) return UnescapeHex(it->path().filename().string());
+    if (fs::canonical(it->path(), ec2) == device && !ec2)
+      return UnescapeHex(it->path().filename().string());
   }
   return {};
 }
@@ -234,8 +238,10 @@ uint32_t SerialFromUuid(std::string_view uuid) {
     if (std::isxdigit(static_cast<unsigned char>(c))) hex += c;
   }
   if (hex.empty()) return 0;
-  if (hex.size() == 16) hex = hex.substr(8);
-  else if (hex.size() > 8) hex = hex.substr(0, 8);
+  if (hex.size() == 16)
+    hex = hex.substr(8);
+  else if (hex.size() > 8)
+    hex = hex.substr(0, 8);
   return uint32_t(std::stoul(hex, nullptr, 16));
 }
 
@@ -288,7 +294,8 @@ bool LinuxDriveService::ReadVolume(const std::string& root, DriveInfo& info, std
   return true;
 }
 
-bool LinuxDriveService::ReadSpace(const std::string& root, int64_t& freeBytes, int64_t& totalBytes) {
+bool LinuxDriveService::ReadSpace(const std::string& root, int64_t& freeBytes,
+                                  int64_t& totalBytes) {
   struct statvfs sv {};
   if (statvfs(root.c_str(), &sv) != 0) return false;
   freeBytes = int64_t(sv.f_bavail) * int64_t(sv.f_frsize);
@@ -299,7 +306,8 @@ bool LinuxDriveService::ReadSpace(const std::string& root, int64_t& freeBytes, i
 bool LinuxDriveService::SetVolumeLabel(const std::string& root, const std::string& label) {
   MountEntry m;
   if (!MountAt(root, m) || m.source.rfind("/dev/", 0) != 0) return false;
-  if (m.fsType == "vfat" || m.fsType == "msdos") return Run({"fatlabel", "--", m.source, label}, nullptr);
+  if (m.fsType == "vfat" || m.fsType == "msdos")
+    return Run({"fatlabel", "--", m.source, label}, nullptr);
   if (m.fsType == "exfat") return Run({"exfatlabel", m.source, label}, nullptr);
   return false;
 }
@@ -310,7 +318,8 @@ bool LinuxDriveService::ClearDisk(const std::string& root) {
   if (!MountAt(root, m) || DriveTypeOf(m) != KDriveRemovable) return false;
   std::error_code ec;
   bool ok = true;
-  for (auto it = fs::directory_iterator(root, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+  for (auto it = fs::directory_iterator(root, ec); !ec && it != fs::directory_iterator();
+       it.increment(ec)) {
     std::error_code ec2;
     fs::remove_all(it->path(), ec2);
     ok = ok && !ec2;
@@ -320,9 +329,9 @@ bool LinuxDriveService::ClearDisk(const std::string& root) {
 
 std::vector<std::string> LocalDriveRoots() {
   static constexpr std::string_view kKernelTypes[] = {
-      "proc", "sysfs", "cgroup", "cgroup2", "devpts", "devtmpfs", "mqueue", "debugfs",
-      "tracefs", "securityfs", "pstore", "bpf", "configfs", "fusectl", "hugetlbfs",
-      "autofs", "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs", "selinuxfs"};
+      "proc",      "sysfs",   "cgroup",      "cgroup2",  "devpts",     "devtmpfs", "mqueue",
+      "debugfs",   "tracefs", "securityfs",  "pstore",   "bpf",        "configfs", "fusectl",
+      "hugetlbfs", "autofs",  "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",     "selinuxfs"};
   static constexpr std::string_view kSystemTrees[] = {"/dev", "/proc", "/sys", "/run"};
   std::vector<std::string> roots;
   for (const MountEntry& m : ReadMounts()) {

@@ -24,7 +24,8 @@ int32_t LabelDiskNumber(std::string_view label) {
 
 std::string SpanDiskLabel(int32_t n) {
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%.*s%.3d", int(kSpanLabelPrefix.size()), kSpanLabelPrefix.data(), n);
+  std::snprintf(buf, sizeof buf, "%.*s%.3d", int(kSpanLabelPrefix.size()), kSpanLabelPrefix.data(),
+                n);
   return buf;
 }
 
@@ -35,8 +36,8 @@ std::string SerialText(uint32_t serial) {
 }
 
 std::string_view DriveTypeName(int32_t driveType) {
-  static constexpr std::string_view kNames[] = {"Unknown", "None", "Floppy", "Fixed", "Network",
-                                                "CD-ROM", "RAM", "3½ Floppy", "5¼ Floppy"};
+  static constexpr std::string_view kNames[] = {
+      "Unknown", "None", "Floppy", "Fixed", "Network", "CD-ROM", "RAM", "3½ Floppy", "5¼ Floppy"};
   if (driveType < 0 || driveType >= int32_t(std::size(kNames))) return kNames[0];
   return kNames[driveType];
 }
@@ -73,9 +74,8 @@ bool DriveService::DriveQuery(const std::string& path, const DriveQueryHandlers&
   };
   if (!network) {
     if (!wait([&] { return IsReady(root); }, h.OnDiskInDrvErr, ec::NotAccessible)) return false;
-    if (h.needWritable &&
-        !wait([&] { return !IsWriteProtected(root); }, h.OnDiskWriteProtectErr,
-              ec::WriteProtected)) {
+    if (h.needWritable && !wait([&] { return !IsWriteProtected(root); }, h.OnDiskWriteProtectErr,
+                                ec::WriteProtected)) {
       return false;
     }
   }
@@ -100,7 +100,8 @@ bool DriveService::DriveQuery(const std::string& path, const DriveQueryHandlers&
   }
   if (!network) ReadSpace(root, info.freeBytes, info.totalBytes);
   // Linux cannot tell the floppy kinds apart, so a removable drive reads "Unknown".
-  info.driveTypeName = DriveTypeName(info.driveType == KDriveRemovable ? KDriveUnknown : info.driveType);
+  info.driveTypeName =
+      DriveTypeName(info.driveType == KDriveRemovable ? KDriveUnknown : info.driveType);
   return true;
 }
 

@@ -15,7 +15,9 @@ namespace arc {
 namespace fs = std::filesystem;
 
 SimulatedDrives::SimulatedDrives(const std::string& folder, DriveService* fallback)
-    : folder_(AppendSlash(ExpandPath(folder))), drivePath_(folder_ + "drive/"), fallback_(fallback) {
+    : folder_(AppendSlash(ExpandPath(folder))),
+      drivePath_(folder_ + "drive/"),
+      fallback_(fallback) {
   ForceDirectories(folder_ + "disks");
   unlink(RemoveSlash(drivePath_).c_str());  // a drive left over from an earlier run
 }
@@ -37,7 +39,8 @@ int32_t SimulatedDrives::AddDisk(int64_t capacity, const std::string& label, uin
 bool SimulatedDrives::Insert(int32_t index) {
   if (index < 0 || index >= DiskCount()) return false;
   Eject();
-  if (symlink(RemoveSlash(disks_[size_t(index)].folder).c_str(), RemoveSlash(drivePath_).c_str()) != 0)
+  if (symlink(RemoveSlash(disks_[size_t(index)].folder).c_str(), RemoveSlash(drivePath_).c_str()) !=
+      0)
     return false;
   inserted_ = index;
   return true;
@@ -63,7 +66,8 @@ int64_t SimulatedDrives::UsedBytes(int32_t index) const {
 std::string SimulatedDrives::DriveRoot(const std::string& path) {
   std::string full = ExpandPath(path.empty() ? std::string(".") : path);
   std::string bare = RemoveSlash(drivePath_);
-  if (full.compare(0, bare.size(), bare) == 0 && (full.size() == bare.size() || full[bare.size()] == '/'))
+  if (full.compare(0, bare.size(), bare) == 0 &&
+      (full.size() == bare.size() || full[bare.size()] == '/'))
     return drivePath_;
   return fallback_ != nullptr ? fallback_->DriveRoot(path) : std::string();
 }

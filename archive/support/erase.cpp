@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "support/internal_mask.h"
 #include <arc/support/paths.h>
+#include "support/internal_mask.h"
 
 namespace arc {
 namespace {

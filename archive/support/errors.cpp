@@ -135,7 +135,10 @@ constexpr Row kTable[] = {
     {25905, "Insert FIRST diskette of this archive set"},
     {25906, "Insert LAST disk of this archive set"},
     {26000, "All_files (*.*)|*.*"},
-    {26001, "ALL Archives |*.ace;*.arc;*.arj;*.bh;*.cab;*.enc;*.exe;*.gz;*.ha;*.jar;*.lha;*.lzh;*.mbf;*.mim;*.pak;*.pk3;*.pk_;*.rar;*.tar;*.tgz;*.uue;*.war;*.xxe;*.z;*.zip;*.zlib;*.zoo"},
+    {26001,
+     "ALL Archives "
+     "|*.ace;*.arc;*.arj;*.bh;*.cab;*.enc;*.exe;*.gz;*.ha;*.jar;*.lha;*.lzh;*.mbf;*.mim;*.pak;*."
+     "pk3;*.pk_;*.rar;*.tar;*.tgz;*.uue;*.war;*.xxe;*.z;*.zip;*.zlib;*.zoo"},
     {26002, "Executables (*.exe)"},
     {26517, "Invalid password"},
     {26518, "File fails authentication check"},

@@ -34,13 +34,18 @@ int Three(T a, T b) {
 
 int TFilesList::Compare(const TFileObject& a, const TFileObject& b) const {
   switch (sorted_) {
-    case soByName: return CompareNames(a.FileName, b.FileName, caseSensitive_);
-    case soByType: return CompareNames(Extension(a.FileName), Extension(b.FileName), caseSensitive_);
+    case soByName:
+      return CompareNames(a.FileName, b.FileName, caseSensitive_);
+    case soByType:
+      return CompareNames(Extension(a.FileName), Extension(b.FileName), caseSensitive_);
     // The whole size and the DOS value as unsigned: files of 2 GiB and more,
     // and dates from 2044 on, must not sort before the small and the old.
-    case soBySize: return Three(a.Size(), b.Size());
-    case soByTime: return Three(a.DateTime, b.DateTime);
-    case soUnsort: break;
+    case soBySize:
+      return Three(a.Size(), b.Size());
+    case soByTime:
+      return Three(a.DateTime, b.DateTime);
+    case soUnsort:
+      break;
   }
   return 0;
 }
@@ -56,8 +61,9 @@ int32_t TFilesList::Add(std::unique_ptr<TFileObject> item) {
   if (!item) return -1;
   auto at = items_.end();
   if (sorted_ != soUnsort) {
-    at = std::lower_bound(items_.begin(), items_.end(), item,
-                          [this](const auto& have, const auto& add) { return Compare(*have, *add) < 0; });
+    at = std::lower_bound(
+        items_.begin(), items_.end(), item,
+        [this](const auto& have, const auto& add) { return Compare(*have, *add) < 0; });
   }
   at = items_.insert(at, std::move(item));
   return int32_t(at - items_.begin());

@@ -1,8 +1,8 @@
 //===-- support/internal_mask.cpp - Compiled wildcard masks -----*- C++ -*-===//
 #include "support/internal_mask.h"
 
-#include <string>
 #include <arc/support/ascii_case.h>
+#include <string>
 
 namespace arc {
 
@@ -61,8 +61,7 @@ bool TInternalMask::MatchFrom(std::string_view name) const {
       ok = true;
     } else if (el.kind == Kind::EndOfName) {
       if (n == name.size()) return true;
-    } else if (n < name.size() &&
-               (el.kind == Kind::AnyChar || ToUpperAscii(name[n]) == el.upper)) {
+    } else if (n < name.size() && (el.kind == Kind::AnyChar || ToUpperAscii(name[n]) == el.upper)) {
       ++n;
       ok = true;
     }

@@ -33,7 +33,7 @@ class TInternalMask {
   struct Element {
     bool starBefore;  // a '*' came before this element
     Kind kind;
-    char upper;       // the literal, ASCII letters in upper case
+    char upper;  // the literal, ASCII letters in upper case
   };
   bool MatchFrom(std::string_view name) const;
 

@@ -6,7 +6,8 @@
 namespace arc {
 
 bool MatchesAny(const MultiMasks& masks, std::string_view name) {
-  return std::any_of(masks.begin(), masks.end(), [&](const TMultiMask& m) { return m.Matches(name); });
+  return std::any_of(masks.begin(), masks.end(),
+                     [&](const TMultiMask& m) { return m.Matches(name); });
 }
 
 void MergeMask(std::vector<std::string>& masks, const std::string& mask) {

@@ -21,7 +21,9 @@ using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
 bool HasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
 
-bool IsDotOrDotDot(const char* n) { return n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)); }
+bool IsDotOrDotDot(const char* n) {
+  return n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0));
+}
 
 }  // namespace
 

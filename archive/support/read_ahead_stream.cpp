@@ -46,7 +46,8 @@ ReadAheadFileStream::Window* ReadAheadFileStream::WindowAt(int64_t pos, int64_t 
   // Reading on where a window ends: the walk goes forward, so read well ahead.
   int64_t fill = kFirstFill;
   for (const Window& other : windows_) {
-    if (other.data && pos == other.start + other.length) fill = std::min(kWindowSize, other.length * 4);
+    if (other.data && pos == other.start + other.length)
+      fill = std::min(kWindowSize, other.length * 4);
   }
   fill = std::max(fill, std::min(want, kWindowSize));
   if (!w.data) w.data = std::make_unique<uint8_t[]>(kWindowSize);
@@ -83,7 +84,9 @@ int32_t ReadAheadFileStream::Write(const void*, int32_t) { return 0; }
 
 int64_t ReadAheadFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   if (!Valid()) return -1;
-  const int64_t from = origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? pos_ : size_;
+  const int64_t from = origin == TSeekOrigin::soBeginning ? 0
+                       : origin == TSeekOrigin::soCurrent ? pos_
+                                                          : size_;
   if ((offset > 0 && from > INT64_MAX - offset) || from + offset < 0) return -1;
   pos_ = from + offset;
   return pos_;

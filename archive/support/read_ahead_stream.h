@@ -33,7 +33,7 @@ class ReadAheadFileStream final : public TFileStream32 {
   struct Window {
     std::unique_ptr<uint8_t[]> data;
     int64_t start = 0;
-    int64_t length = 0;     // bytes held
+    int64_t length = 0;  // bytes held
     uint64_t lastUse = 0;
   };
   /// pread of up to `count` bytes at `offset`, going on after short reads.

@@ -132,10 +132,18 @@ int OpenHandle(const std::string& fileName, uint16_t mode) {
     flags |= O_RDWR | O_CREAT | O_TRUNC;
   } else {
     switch (mode & 3) {
-      case fmOpenRead: flags |= O_RDONLY; break;
-      case fmOpenWrite: flags |= O_WRONLY; break;
-      case fmOpenReadWrite: flags |= O_RDWR; break;
-      default: errno = EINVAL; return kInvalidHandle;
+      case fmOpenRead:
+        flags |= O_RDONLY;
+        break;
+      case fmOpenWrite:
+        flags |= O_WRONLY;
+        break;
+      case fmOpenReadWrite:
+        flags |= O_RDWR;
+        break;
+      default:
+        errno = EINVAL;
+        return kInvalidHandle;
     }
   }
   int fd;

@@ -80,9 +80,9 @@ class TStream32 {
 
   bool Cancelled() const { return Cancel != nullptr && *Cancel; }
 
-  ProgressHandler ownerProgress;   ///< set by the owner
-  ProgressHandler activeProgress;  ///< called by Notify
-  bool* Cancel = nullptr;           ///< the owner's cancel flag, or null
+  ProgressHandler ownerProgress;          ///< set by the owner
+  ProgressHandler activeProgress;         ///< called by Notify
+  bool* Cancel = nullptr;                 ///< the owner's cancel flag, or null
   std::function<void()> processMessages;  ///< message pump between chunks; may be empty
 
  protected:

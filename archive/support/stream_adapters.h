@@ -90,7 +90,9 @@ class TCustomStream : public TStream32 {
   void LowerRemaining(int64_t count) {
     if (control.remaining != nullptr) *control.remaining -= count;
   }
-  bool ControlCancelled() const { return Cancelled() || (control.Cancel != nullptr && *control.Cancel); }
+  bool ControlCancelled() const {
+    return Cancelled() || (control.Cancel != nullptr && *control.Cancel);
+  }
 
   TStream32* stream_;
   int64_t streamPos_;

@@ -6,12 +6,13 @@
 
 namespace arc {
 
-TDecompressStream::TDecompressStream(TStream32& source, int32_t windowBits,
-                                     InflateVariant variant)
+TDecompressStream::TDecompressStream(TStream32& source, int32_t windowBits, InflateVariant variant)
     : TDecompressStream(source, MakeInflateDecoder(windowBits, variant)) {}
 
 TDecompressStream::TDecompressStream(TStream32& source, std::unique_ptr<StreamDecoder> decoder)
-    : TCustomStream(source, kCrcKind32), buffer_(new uint8_t[kAdapterBufferSize]), decoder_(std::move(decoder)) {
+    : TCustomStream(source, kCrcKind32),
+      buffer_(new uint8_t[kAdapterBufferSize]),
+      decoder_(std::move(decoder)) {
   InitInflate();
 }
 
@@ -60,7 +61,8 @@ int32_t TDecompressStream::Read(void* buffer, int32_t count) {
       engine_.next_in = buffer_.get();
       if (got > 0) {
         engine_.avail_in = static_cast<uint32_t>(got);
-        if (control.encrypted && control.cipher) control.cipher(buffer_.get(), static_cast<uint32_t>(got));
+        if (control.encrypted && control.cipher)
+          control.cipher(buffer_.get(), static_cast<uint32_t>(got));
         Notify(*this);
       }
     }

@@ -5,8 +5,7 @@ namespace arc {
 
 bool DeflateStream(TStream32& source, TStream32& destination, const TransferControl& control,
                    int32_t windowBits, const ProgressHandler& progress, TDeflateType deflateType,
-                   uint32_t& crc, const std::function<void()>& processMessages,
-                   unsigned threads) {
+                   uint32_t& crc, const std::function<void()>& processMessages, unsigned threads) {
   TCompressStream adapter(destination, deflateType, windowBits, threads);
   adapter.control = control;
   // Every entry's CRC covers its own data; that of an entry encrypted with the

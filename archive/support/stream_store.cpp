@@ -58,7 +58,7 @@ int32_t TStoreStream::Write(const void* buffer, int32_t count) {
   if (control.encrypted && control.cipher) {
     // Enciphered in a copy: the caller's bytes stay as they were.
     cipherBuffer_.assign(static_cast<const uint8_t*>(buffer),
-                          static_cast<const uint8_t*>(buffer) + count);
+                         static_cast<const uint8_t*>(buffer) + count);
     control.cipher(cipherBuffer_.data(), static_cast<uint32_t>(count));
     out = cipherBuffer_.data();
   }

@@ -33,15 +33,16 @@ namespace arc {
 constexpr int32_t kTransferChunk = 100000;
 
 /// Owner callbacks around the move (the owner raises its events in them).
-using TempMoveBegin = std::function<void(const std::string& archive, const std::string& tempFileName)>;
+using TempMoveBegin =
+    std::function<void(const std::string& archive, const std::string& tempFileName)>;
 using TempMoveEnd = std::function<void()>;
 using TempReportError = std::function<void(int32_t code, const std::string& fileName)>;
 /// Moves the finished temporary file over `archive` (rename on the same file
 /// system, where the stream's handle is already closed, else a copy from the
 /// stream).
-using TempMoveIntoPlace = std::function<void(TStream32& stream, const std::string& archive,
-                                              int64_t size, bool sameDrive,
-                                              const std::string& tempFileName)>;
+using TempMoveIntoPlace =
+    std::function<void(TStream32& stream, const std::string& archive, int64_t size, bool sameDrive,
+                       const std::string& tempFileName)>;
 
 class TTempFileStream : public TFileStream32 {
  public:

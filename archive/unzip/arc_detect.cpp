@@ -7,22 +7,22 @@
 #include <cstring>
 #include <string_view>
 
+#include <arc/support/ascii_case.h>
 #include <arc/support/drive_service.h>
-#include "unzip/end_record.h"
 #include "support/byte_reader.h"
+#include "unzip/end_record.h"
 #include "unzip/pe_resources.h"
 #include "unzip/zip_records.h"
-#include <arc/support/ascii_case.h>
 
 namespace arc {
 namespace {
 
-constexpr int64_t kTinyFile = 19;          // this long or shorter: no archive
-constexpr int32_t kHeadLen = 32767;        // bytes read for the leading tests
-constexpr int64_t kExeScanStart = 17000;   // signature scan inside executables
+constexpr int64_t kTinyFile = 19;         // this long or shorter: no archive
+constexpr int32_t kHeadLen = 32767;       // bytes read for the leading tests
+constexpr int64_t kExeScanStart = 17000;  // signature scan inside executables
 constexpr int32_t kScanBlock = 32768;
 constexpr int kScanBlocks = 11;
-constexpr int32_t kArjMaxHeader = 2600;    // largest ARJ basic header
+constexpr int32_t kArjMaxHeader = 2600;  // largest ARJ basic header
 constexpr int32_t kScanLookahead = kArjMaxHeader + 16;
 constexpr int64_t kArcExeOffset = 7716;
 constexpr int kUueWindow = 5000;
@@ -45,35 +45,46 @@ bool StartsWith(std::span<const uint8_t> bytes, size_t at, std::string_view text
 }  // namespace
 
 LeadClass ClassifyLead(uint32_t value, bool embedded) {
-    // Whole values first.
+  // Whole values first.
   switch (value) {
-    case 0x07054842: return TypeOf(atBh, atBhExe, embedded);
-    case Le32('R', 'a', 'r', '!'): return TypeOf(atRar, atRarExe, embedded);
-    case Le32('P', 'K', 'G', '5'): return TypeOf(atUnknown, atUnknown, embedded);
-    case Le32('M', 'S', 'C', 'F'): return TypeOf(atCab, atCabExe, embedded);
+    case 0x07054842:
+      return TypeOf(atBh, atBhExe, embedded);
+    case Le32('R', 'a', 'r', '!'):
+      return TypeOf(atRar, atRarExe, embedded);
+    case Le32('P', 'K', 'G', '5'):
+      return TypeOf(atUnknown, atUnknown, embedded);
+    case Le32('M', 'S', 'C', 'F'):
+      return TypeOf(atCab, atCabExe, embedded);
     case 0x5754DFB7:
       return embedded ? LeadClass{LeadClass::Kind::Type, atArcExe, kArcExeOffset}
                       : LeadClass{LeadClass::Kind::Type, atArc, -1};
-    case 0x8C655D13: return TypeOf(atMsGZ, atUnsupported, embedded);
-    default: break;
+    case 0x8C655D13:
+      return TypeOf(atMsGZ, atUnsupported, embedded);
+    default:
+      break;
   }
   const auto high = static_cast<uint16_t>(value >> 16);
   const auto low = static_cast<uint16_t>(value & 0xFFFF);
   if (high == Le16('-', 'l')) return TypeOf(atLha, atLhaExe, embedded);
   switch (low) {
     case Le16(0x1A, 0x02):
-    case Le16(0x1A, 0x1E): return TypeOf(atArc, atUnsupported, embedded);
+    case Le16(0x1A, 0x1E):
+      return TypeOf(atArc, atUnsupported, embedded);
     case Le16(0x1A, 0x08):
-    case Le16(0x1A, 0x09): return TypeOf(atArc, atArcExe, embedded);
+    case Le16(0x1A, 0x09):
+      return TypeOf(atArc, atArcExe, embedded);
     case Le16(0x1A, 0x0A):
-    case Le16(0x1A, 0x0B): return TypeOf(atPak, atPakExe, embedded);
+    case Le16(0x1A, 0x0B):
+      return TypeOf(atPak, atPakExe, embedded);
     case Le16(0x1F, 0x1E):
     case Le16(0x25, 0x21):
     case Le16(0x1F, 0x8B):
     case Le16(0x1F, 0x9D):
     case Le16(0x1F, 0x9E):
-    case Le16(0x1F, 0xA0): return TypeOf(atGZip, atUnsupported, embedded);
-    case Le16('H', 'A'): return TypeOf(atHA, atUnsupported, embedded);
+    case Le16(0x1F, 0xA0):
+      return TypeOf(atGZip, atUnsupported, embedded);
+    case Le16('H', 'A'):
+      return TypeOf(atHA, atUnsupported, embedded);
     case Le16('P', 'K'):
     case Le16('P', 'L'):
       if (high == Le16(0x01, 0x02) || high == Le16(0x07, 0x08)) {
@@ -81,11 +92,15 @@ LeadClass ClassifyLead(uint32_t value, bool embedded) {
       }
       if (high == Le16('G', '4') || high == Le16('C', 'I')) return {};
       return TypeOf(atZip, atZipExe, embedded);
-    case Le16('Z', 'O'): return TypeOf(atZoo, atUnsupported, embedded);
+    case Le16('Z', 'O'):
+      return TypeOf(atZoo, atUnsupported, embedded);
     case Le16(0xB7, 0x92):
-    case Le16(0xB7, 0xDF): return {LeadClass::Kind::Type, atArcExe, kArcExeOffset};
-    case Le16(0x60, 0xEA): return TypeOf(atArj, atArjExe, embedded);
-    default: return {};
+    case Le16(0xB7, 0xDF):
+      return {LeadClass::Kind::Type, atArcExe, kArcExeOffset};
+    case Le16(0x60, 0xEA):
+      return TypeOf(atArj, atArjExe, embedded);
+    default:
+      return {};
   }
 }
 
@@ -104,7 +119,8 @@ bool LooksUuencoded(std::span<const uint8_t> head) {
     if (StartsWith(rest, line, "begin 6") || StartsWith(rest, line, "begin 7")) return true;
     if (sawBegin && rest[line] == 'M') return true;
     if (StartsWith(rest, line, "begin")) sawBegin = true;
-    const auto* nl = static_cast<const uint8_t*>(std::memchr(rest.data() + line, '\n', limit - line));
+    const auto* nl =
+        static_cast<const uint8_t*>(std::memchr(rest.data() + line, '\n', limit - line));
     if (nl == nullptr) break;
     line = static_cast<size_t>(nl - rest.data()) + 1;
   }
@@ -301,7 +317,7 @@ bool ArcDetector::DetectPlain() {
   TArcType type = c.kind == LeadClass::Kind::DiskSet ? DiskSet() : c.type;
   if (c.kind != LeadClass::Kind::None) state_.dataOffset = c.dataOffset;
 
-    if (c.kind != LeadClass::Kind::None) {
+  if (c.kind != LeadClass::Kind::None) {
     if (type == atZip || type == atZipExe || type == atJar || type == atJarExe) {
       type_ = type;
       state_.dataOffset = SearchEnd();
@@ -350,7 +366,7 @@ bool ArcDetector::DetectPlain() {
 }
 
 bool ArcDetector::SignatureScan(int64_t start) {
-    const int64_t size = state_.archiveSize;
+  const int64_t size = state_.archiveSize;
   for (int block = 0; block < kScanBlocks; ++block) {
     const int64_t base = start + int64_t{block} * kScanBlock;
     if (base >= size) return false;

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include <arc/support/byte_source.h>
 #include <arc/core/arc_root.h>
+#include <arc/support/byte_source.h>
 #include "unzip/end_record.h"
 
 namespace arc {

@@ -32,7 +32,7 @@ namespace arc {
 namespace {
 
 constexpr int kLocalScanBlocks = 4;
-constexpr int64_t kLocatorBack = kZip64LocatorLen;                         // 20
+constexpr int64_t kLocatorBack = kZip64LocatorLen;                           // 20
 constexpr int64_t kZip64RecordBack = kZip64LocatorLen + kZip64EndRecordLen;  // 76
 
 /// `a - b` for untrusted 64-bit values; empty when it leaves the signed range.
@@ -212,7 +212,8 @@ int64_t SearchEndRecord(ByteSource& file, ArcOpenState& st) {
   };
   if (first && *first < (uint64_t{1} << 62)) {
     const auto localAt = static_cast<int64_t>(*first);
-    if (fitsAdjustment(adjustment) && RecordStartsAt(file, localAt + adjustment, RecordKind::Local)) {
+    if (fitsAdjustment(adjustment) &&
+        RecordStartsAt(file, localAt + adjustment, RecordKind::Local)) {
       st.headerState |= htLocal;
     } else if (shift && *shift != adjustment && fitsAdjustment(*shift) &&
                RecordStartsAt(file, localAt + *shift, RecordKind::Local)) {

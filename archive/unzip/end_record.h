@@ -12,8 +12,8 @@
 
 #include <cstdint>
 
-#include <arc/support/byte_source.h>
 #include <arc/core/arc_root.h>
+#include <arc/support/byte_source.h>
 
 namespace arc {
 

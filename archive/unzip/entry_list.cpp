@@ -19,7 +19,8 @@ constexpr uint64_t k48Bits = (uint64_t{1} << 48) - 1;
 /// the block is missing or malformed.
 std::optional<AesExtra> AesBlockOf(uint16_t method, std::span<const uint8_t> extra) {
   AesExtra aes;
-  if (method != kMethodAes || FindAesExtra(extra, aes) != AesExtraStatus::Found) return std::nullopt;
+  if (method != kMethodAes || FindAesExtra(extra, aes) != AesExtraStatus::Found)
+    return std::nullopt;
   return aes;
 }
 
@@ -62,9 +63,8 @@ std::vector<bool> FindOverlaps(const std::vector<ZipEntryItem>& items, int64_t d
   std::vector<bool> overlapping(items.size(), false);
   std::vector<size_t> order(items.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-    return items[a].localPos < items[b].localPos;
-  });
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return items[a].localPos < items[b].localPos; });
   int64_t coveredTo = 0;  // end of the data of the entries so far
   int64_t previous = -1;
   for (size_t i : order) {
@@ -131,7 +131,8 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const ArcOpenState& open,
   // directory's start and the comment can hold that many records: the list
   // is made once, not doubled on the way. A forged count gets no more.
   constexpr uint64_t kMostReserved = uint64_t{1} << 20;
-  const int64_t span = std::min(open.commentPos, open.archiveSize) - std::max<int64_t>(open.dataOffset, 0);
+  const int64_t span =
+      std::min(open.commentPos, open.archiveSize) - std::max<int64_t>(open.dataOffset, 0);
   const uint64_t fits = span > 0 ? static_cast<uint64_t>(span) / kCentralHeaderLen : 0;
   found.reserve(static_cast<size_t>(std::min({open.declaredEntries, fits, kMostReserved})));
   // The directory is read in one pass from its first entry; it is expected
@@ -144,8 +145,8 @@ ZipEntryList ListCentralDirectory(ByteSource& archive, const ArcOpenState& open,
         const EntryExtent& ext = record.extent;
         // Zip64 values beyond 48 bits are no sizes or offsets but damage; cut
         // down, they would turn into plausible wrong ones.
-        const bool plausible = ext.compressedSize <= k48Bits &&
-                               ext.uncompressedSize <= k48Bits && ext.localHeaderOffset <= k48Bits;
+        const bool plausible = ext.compressedSize <= k48Bits && ext.uncompressedSize <= k48Bits &&
+                               ext.localHeaderOffset <= k48Bits;
         ZipEntryItem item;
         static_cast<ZipEntryInfo&>(item) =
             DescribeCentralEntry(name, record.header, ext.compressedSize & k48Bits,

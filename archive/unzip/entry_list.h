@@ -25,16 +25,16 @@ namespace arc {
 /// One selected entry: what the directory (or its local header) says of
 /// it, and where its local header stands.
 struct ZipEntryItem : ZipEntryInfo {
-  int32_t volume = 1;         ///< volume of the local header, from 1
-  int64_t localPos = 0;       ///< position of the local header in that volume
-  bool fromCentral = true;    ///< false: found by the local-header walk
+  int32_t volume = 1;       ///< volume of the local header, from 1
+  int64_t localPos = 0;     ///< position of the local header in that volume
+  bool fromCentral = true;  ///< false: found by the local-header walk
 };
 
 struct ZipEntryList {
   std::vector<ZipEntryItem> items;
-  int64_t compressedTotal = 0;    ///< less what encryption adds to each entry
+  int64_t compressedTotal = 0;  ///< less what encryption adds to each entry
   int64_t uncompressedTotal = 0;
-  int32_t newestDate = 0;         ///< newest DOS date-time, compared signed
+  int32_t newestDate = 0;  ///< newest DOS date-time, compared signed
 };
 
 /// What listing needs from the component.

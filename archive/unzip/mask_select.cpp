@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "support/internal_mask.h"
 #include <arc/support/ascii_case.h>
+#include "support/internal_mask.h"
 
 namespace arc {
 namespace {

@@ -64,7 +64,8 @@ bool SplitBelow(const std::string& base, const std::string& path, std::vector<st
   size_t at = base.size();
   for (;;) {
     const size_t slash = path.find('/', at);
-    const std::string part = path.substr(at, slash == std::string::npos ? std::string::npos : slash - at);
+    const std::string part =
+        path.substr(at, slash == std::string::npos ? std::string::npos : slash - at);
     if (slash == std::string::npos) {
       file = part;
       return !file.empty() && file != "." && file != "..";
@@ -165,8 +166,10 @@ bool CreateFoldersUnder(const std::string& root, const std::string& path) {
 
 int CreateOutputFile(const std::string& path) {
   struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) ::unlink(path.c_str());
-  else MakeWritable(AT_FDCWD, path.c_str());
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+    ::unlink(path.c_str());
+  else
+    MakeWritable(AT_FDCWD, path.c_str());
   int fd;
   do {
     fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "codec/secure_wipe.h"
 #include <arc/support/error_codes.h>
+#include "codec/secure_wipe.h"
 #include "unzip/zip_records.h"
 
 namespace arc {
@@ -19,12 +19,13 @@ void MoveToFront(std::vector<std::string>& list, const std::string& password) {
 
 }  // namespace
 
-bool SearchPassword(TradCipher& cipher, std::string& currentPassword,
-                    const EncryptedEntry& entry, const PasswordSearchHost& host) {
+bool SearchPassword(TradCipher& cipher, std::string& currentPassword, const EncryptedEntry& entry,
+                    const PasswordSearchHost& host) {
   return SearchPassword(
       [&](std::string_view candidate) {
         return cipher.VerifyPassword(
-            candidate, entry.header, PasswordCheckByte(entry.flags, entry.crc32, entry.dosDateTime));
+            candidate, entry.header,
+            PasswordCheckByte(entry.flags, entry.crc32, entry.dosDateTime));
       },
       currentPassword, entry.outputName, host);
 }

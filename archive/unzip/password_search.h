@@ -42,10 +42,10 @@ struct PasswordSearchHost {
 struct EncryptedEntry {
   /// The 12-byte encryption header as stored in the archive (still enciphered).
   std::array<uint8_t, kEncryptionHeaderLen> header{};
-  uint16_t flags = 0;         ///< general-purpose flags of the local header
-  uint32_t crc32 = 0;         ///< expected CRC-32
-  uint32_t dosDateTime = 0;   ///< DOS date-time of the local header
-  std::string outputName;     ///< FileName of questions and reports
+  uint16_t flags = 0;        ///< general-purpose flags of the local header
+  uint32_t crc32 = 0;        ///< expected CRC-32
+  uint32_t dosDateTime = 0;  ///< DOS date-time of the local header
+  std::string outputName;    ///< FileName of questions and reports
 };
 
 /// Looks for a password that verifies against `entry`. `currentPassword` is
@@ -56,8 +56,8 @@ struct EncryptedEntry {
 /// cipher stands ready to decipher the entry's data after the header.
 ///
 /// The caller pauses its stopwatch around the call.
-bool SearchPassword(TradCipher& cipher, std::string& currentPassword,
-                    const EncryptedEntry& entry, const PasswordSearchHost& host);
+bool SearchPassword(TradCipher& cipher, std::string& currentPassword, const EncryptedEntry& entry,
+                    const PasswordSearchHost& host);
 
 /// Judges one candidate against an entry's stored check (the traditional
 /// check byte, an AES verifier); true leaves the entry's cipher ready.

@@ -119,8 +119,7 @@ std::optional<DataDescriptor> FindDataDescriptor(ByteSource& file, int64_t dataS
   const uint64_t known = entry.extent.compressedSize;
   if (known > 0 && known <= k48Bits) {
     const int64_t at = dataStart + static_cast<int64_t>(known);
-    const std::vector<uint8_t> b =
-        file.ReadVector(at, static_cast<int32_t>(kDataDescriptorMaxLen));
+    const std::vector<uint8_t> b = file.ReadVector(at, static_cast<int32_t>(kDataDescriptorMaxLen));
     RunningCrc crc(file, dataStart);
     if (auto d = DescriptorAt(file, at, known, b, plainStored ? &crc : nullptr)) return d;
     // Some writers set the flag, give the sizes and write no descriptor.

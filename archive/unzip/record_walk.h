@@ -28,9 +28,9 @@ namespace arc {
 
 /// How a walk of the central directory ended.
 struct DirectoryWalk {
-  uint64_t records = 0;   ///< records read and handed over
-  uint64_t declared = 0;  ///< entries the end record declares (0 without one)
-  bool truncated = false; ///< a record ran past the end of the file
+  uint64_t records = 0;    ///< records read and handed over
+  uint64_t declared = 0;   ///< entries the end record declares (0 without one)
+  bool truncated = false;  ///< a record ran past the end of the file
   bool cancelled = false;
 
   /// Every record the archive declares was read in full. A walk that finds
@@ -49,12 +49,12 @@ DirectoryWalk WalkCentralDirectory(
 /// One entry found by the local-header walk.
 struct LocalEntry {
   LocalRecord record;
-  int64_t at = 0;            ///< position of the local header
-  uint32_t crc32 = 0;        ///< from the data descriptor when there is one
+  int64_t at = 0;      ///< position of the local header
+  uint32_t crc32 = 0;  ///< from the data descriptor when there is one
   uint64_t compressedSize = 0;
   uint64_t uncompressedSize = 0;
   uint64_t descriptorLength = 0;  ///< 0 without a data descriptor
-  int64_t next = 0;          ///< where the next record stands
+  int64_t next = 0;               ///< where the next record stands
 };
 
 /// How a walk of the local headers ended.

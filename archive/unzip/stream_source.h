@@ -1,8 +1,8 @@
 //===-- unzip/stream_source.h - A component stream read by position -*- C++ -*-===//
 #pragma once
 
-#include "support/stream32.h"
 #include <arc/support/byte_source.h>
+#include "support/stream32.h"
 
 namespace arc {
 

@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "codec/stream_decoder.h"
 #include <arc/support/error_codes.h>
+#include "codec/stream_decoder.h"
 #include "support/stream_adapters.h"
 #include "support/stream_memory.h"
 #include "unzip/legacy/legacy_io.h"
@@ -222,7 +222,8 @@ void ZipExtractor::StreamData(const EntryInfo& info, bool encrypted) {
     uint8_t* room = Room(buf.data(), static_cast<uint32_t>(chunk));
     if (room == nullptr) return;
     const int32_t result = stream.Read(room, chunk);
-    const auto produced = static_cast<int32_t>(chunk - static_cast<int32_t>(stream.Engine().avail_out));
+    const auto produced =
+        static_cast<int32_t>(chunk - static_cast<int32_t>(stream.Engine().avail_out));
     if (produced > 0) {
       if (!Put(room, static_cast<uint32_t>(produced), false)) return;
       expected -= produced;
@@ -231,8 +232,8 @@ void ZipExtractor::StreamData(const EntryInfo& info, bool encrypted) {
     }
     if (result == inflate_result::kBufError && IsMultiVolume()) {
       // The input ran out: the data goes on at the start of the next volume.
-      const int64_t unread =
-          static_cast<int64_t>(info.compressedSize) - static_cast<int64_t>(stream.Engine().total_in);
+      const int64_t unread = static_cast<int64_t>(info.compressedSize) -
+                             static_cast<int64_t>(stream.Engine().total_in);
       if (!NextVolumeForData(std::max<int64_t>(unread, 0))) {
         stream.SetStream(&nothing);
         break;

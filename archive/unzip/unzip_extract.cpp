@@ -9,21 +9,21 @@
 #include <limits>
 #include <optional>
 
+#include <arc/support/ascii_case.h>
+#include <arc/support/dos_time.h>
+#include <arc/support/error_codes.h>
+#include <arc/support/paths.h>
+#include <arc/unzip/mask_select.h>
 #include "codec/secure_wipe.h"
 #include "core/disk_manager.h"
-#include <arc/support/error_codes.h>
-#include <arc/support/dos_time.h>
-#include <arc/support/paths.h>
 #include "support/read_ahead_stream.h"
 #include "unzip/arc_detect.h"
-#include <arc/unzip/mask_select.h>
 #include "unzip/output_path.h"
 #include "unzip/password_search.h"
 #include "unzip/record_walk.h"
 #include "unzip/stream_source.h"
 #include "unzip/zip_extractor.h"
 #include "unzip/zip_records.h"
-#include <arc/support/ascii_case.h>
 
 namespace arc {
 namespace {
@@ -47,13 +47,26 @@ std::string UndecodableBecause(const EntryInfo& info) {
   if (ZipExtractor::CanDecode(method)) return {};
   const char* name = nullptr;
   switch (method) {
-    case 12: name = "bzip2"; break;
-    case 14: name = "LZMA"; break;
-    case 93: name = "Zstandard"; break;
-    case 95: name = "XZ"; break;
-    case 98: name = "PPMd"; break;
-    case 99: name = "AES encryption"; break;
-    default: break;
+    case 12:
+      name = "bzip2";
+      break;
+    case 14:
+      name = "LZMA";
+      break;
+    case 93:
+      name = "Zstandard";
+      break;
+    case 95:
+      name = "XZ";
+      break;
+    case 98:
+      name = "PPMd";
+      break;
+    case 99:
+      name = "AES encryption";
+      break;
+    default:
+      break;
   }
   const std::string number = "method " + std::to_string(method);
   return name ? std::string(name) + " (" + number + ")" : number;
@@ -364,8 +377,9 @@ void ZipExtractor::SkipEntry(uint64_t size) {
   // than wrap around.
   int64_t& remaining = z_.Totals().remaining;
   const auto n = static_cast<int64_t>(std::min<uint64_t>(size, uint64_t{1} << 62));
-  remaining = remaining < std::numeric_limits<int64_t>::min() + n ? std::numeric_limits<int64_t>::min()
-                                                                   : remaining - n;
+  remaining = remaining < std::numeric_limits<int64_t>::min() + n
+                  ? std::numeric_limits<int64_t>::min()
+                  : remaining - n;
   z_.DoProgress(z_.Totals().total, static_cast<int64_t>(size), static_cast<int64_t>(size));
 }
 
@@ -623,7 +637,8 @@ void ZipExtractor::EndStep(uint32_t expectedCrc, bool reached, int32_t unreached
   // says it is.
   const bool sizeDiffers = shortData_ || longData_;
   // A file whose last piece could not be written is no success either.
-  const bool pass = reached && !z_.Cancel() && crcPass && !sizeDiffers && !authFailed_ && !writeFailed_;
+  const bool pass =
+      reached && !z_.Cancel() && crcPass && !sizeDiffers && !authFailed_ && !writeFailed_;
   const std::string output = z_.EntryName();
   if (z_.OnEnd) {
     z_.OnEnd(&z_, output, pass);

@@ -79,10 +79,10 @@ struct ParallelEntry {
 
   uint32_t crc = kCrc32Init;
   uint64_t produced = 0;
-  uint64_t progressed = 0;   // what progress is reported for
-  bool endedEarly = false;   // damaged or short data
+  uint64_t progressed = 0;  // what progress is reported for
+  bool endedEarly = false;  // damaged or short data
   bool longData = false;
-  bool noEngine = false;     // the decoder could not start
+  bool noEngine = false;  // the decoder could not start
   int writeError = 0;
   bool closeFailed = false;
 };
@@ -234,7 +234,8 @@ void ZipExtractor::EndQueued(ParallelEntry& e) {
   uint32_t expected = info.crc32;
   bool written = false;
   try {
-    if (info.fromCentral && info.crc32 == 0 && info.centralCompressed != 0) expected = info.centralCrc;
+    if (info.fromCentral && info.crc32 == 0 && info.centralCompressed != 0)
+      expected = info.centralCrc;
     produced_ = e.produced;
     longData_ = e.longData;
     if (e.noEngine) z_.ReportError(z_.EntryName(), "", "0", ec::OutOfMemory);

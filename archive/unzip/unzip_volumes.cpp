@@ -10,14 +10,14 @@
 //===----------------------------------------------------------------------===//
 #include <cstdio>
 
-#include "core/disk_manager.h"
+#include <arc/support/ascii_case.h>
 #include <arc/support/error_codes.h>
 #include <arc/support/paths.h>
+#include "core/disk_manager.h"
 #include "unzip/end_record.h"
 #include "unzip/stream_source.h"
 #include "unzip/zip_extractor.h"
 #include "unzip/zip_records.h"
-#include <arc/support/ascii_case.h>
 
 namespace arc {
 namespace {
@@ -27,9 +27,9 @@ namespace {
 std::string WithVolumeExtension(const std::string& name, int32_t number) {
   const size_t slash = name.find_last_of('/');
   const size_t dot = name.find_last_of('.');
-  const std::string stem =
-      dot != std::string::npos && (slash == std::string::npos || dot > slash) ? name.substr(0, dot)
-                                                                               : name;
+  const std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash)
+                               ? name.substr(0, dot)
+                               : name;
   char ext[16];
   std::snprintf(ext, sizeof ext, ".z%.2d", number);
   return stem + ext;
@@ -133,7 +133,10 @@ bool ZipExtractor::FetchDisk() {
     while (ok && !HasHeader(z_.OpenState().headerState, htEnding)) {
       bool cancel = true;
       z_.OnGetZipLastDisk(&z_, cancel);
-      if (cancel) ok = false; else reopen();
+      if (cancel)
+        ok = false;
+      else
+        reopen();
     }
     if (ok && !IsValidArcType(z_.ArcType())) ok = false;
     if (ok) wantedDisk_ = 1;

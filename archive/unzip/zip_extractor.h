@@ -26,13 +26,13 @@
 
 #include <arc/codec/aes_crypt.h>
 #include <arc/codec/aes_extra.h>
+#include <arc/unzip/unzip.h>
 #include "codec/ordered_work_queue.h"
 #include "support/block_pipeline.h"
 #include "support/stream32.h"
 #include "support/unique_fd.h"
 #include "unzip/entry_list.h"
 #include "unzip/output_path.h"
-#include <arc/unzip/unzip.h>
 #include "unzip/zip_records.h"
 
 namespace arc {
@@ -41,15 +41,15 @@ namespace arc {
 struct EntryInfo {
   uint16_t flags = 0;
   uint16_t method = 0;
-  uint64_t compressedSize = 0;    ///< counts an encryption header
+  uint64_t compressedSize = 0;  ///< counts an encryption header
   uint64_t uncompressedSize = 0;
-  uint32_t crc32 = 0;             ///< expected CRC-32 (local header)
-  uint32_t dosDateTime = 0;       ///< date of the local header
+  uint32_t crc32 = 0;        ///< expected CRC-32 (local header)
+  uint32_t dosDateTime = 0;  ///< date of the local header
   uint32_t centralCrc = 0;
   uint64_t centralCompressed = 0;
   bool fromCentral = true;
-  uint16_t versionMadeBy = 0;     ///< of the directory entry (0 from a local walk)
-  int64_t dataPos = 0;            ///< first byte of the data in the open volume
+  uint16_t versionMadeBy = 0;       ///< of the directory entry (0 from a local walk)
+  int64_t dataPos = 0;              ///< first byte of the data in the open volume
   std::optional<UtcTime> modified;  ///< precise time of an extra-field block
   /// The 0x9901 block of an AES entry (method 99).
   std::optional<AesExtra> aes;
@@ -131,7 +131,6 @@ class ZipExtractor {
   void EndBatch(ParallelBatch& batch);
   bool IsMultiVolume() const;
 
-
   // unzip_decode.cpp: turning the entry's data into the output file.
   void Decompress(EntryInfo& info, bool encrypted);
   void CopyStored(const EntryInfo& info, bool encrypted);
@@ -177,32 +176,32 @@ class ZipExtractor {
 
   TUnZip& z_;
   std::unique_ptr<TFileStream32> archive_;
-  std::string archiveName_;   // ArchiveFile at the start of the run
+  std::string archiveName_;  // ArchiveFile at the start of the run
   ZipEntryList list_;
   int32_t count_ = 0;
   std::string password_;
   /// A password search failed in this run: the user is not asked again, but
   /// every encrypted entry is still tried with the passwords known.
   bool passwordFailed_ = false;
-  bool toFiles_ = true;       // false: decode and check only
-  UniqueFd out_;              // output file being written
-  OutputFolderCache folders_; // the folder of the last file written
-  bool reported_ = false;     // the entry's failure was reported already
-  bool writeFailed_ = false;  // a block of the entry could not be written
-  uint64_t produced_ = 0;     // bytes the entry's decoder gave so far
-  bool shortData_ = false;    // the entry's data ended before its declared size
-  bool longData_ = false;     // the entry's data goes on beyond its declared size
-  std::unique_ptr<AesCipher> aes_;  // the AES entry's keys, once its password is found
-  int64_t readTo_ = -1;       // where the decoder stopped reading (current volume)
-  int64_t readBeyond_ = 0;    // bytes read before readTo_ past the encrypted data
-  bool authFailed_ = false;   // the AES entry's authentication code does not match
-  std::string baseVolume_;    // split archives: name the next volume is made from
-  int32_t wantedDisk_ = 0;    // spanned archives: 0 last, 1 first, n disk n
-  int64_t checkPos_ = 0;      // where a valid record must stand on the disk offered
+  bool toFiles_ = true;                  // false: decode and check only
+  UniqueFd out_;                         // output file being written
+  OutputFolderCache folders_;            // the folder of the last file written
+  bool reported_ = false;                // the entry's failure was reported already
+  bool writeFailed_ = false;             // a block of the entry could not be written
+  uint64_t produced_ = 0;                // bytes the entry's decoder gave so far
+  bool shortData_ = false;               // the entry's data ended before its declared size
+  bool longData_ = false;                // the entry's data goes on beyond its declared size
+  std::unique_ptr<AesCipher> aes_;       // the AES entry's keys, once its password is found
+  int64_t readTo_ = -1;                  // where the decoder stopped reading (current volume)
+  int64_t readBeyond_ = 0;               // bytes read before readTo_ past the encrypted data
+  bool authFailed_ = false;              // the AES entry's authentication code does not match
+  std::string baseVolume_;               // split archives: name the next volume is made from
+  int32_t wantedDisk_ = 0;               // spanned archives: 0 last, 1 first, n disk n
+  int64_t checkPos_ = 0;                 // where a valid record must stand on the disk offered
   std::unique_ptr<BlockPipeline> pipe_;  // the large entry's writer, while it is decoded
-  uint8_t* block_ = nullptr;  // the pipeline's block being filled
-  uint32_t filled_ = 0;       // bytes in it
-  uint32_t pipeCrc_ = 0;      // running CRC kept by the worker (its own until EndPipeline)
+  uint8_t* block_ = nullptr;             // the pipeline's block being filled
+  uint32_t filled_ = 0;                  // bytes in it
+  uint32_t pipeCrc_ = 0;  // running CRC kept by the worker (its own until EndPipeline)
   std::unique_ptr<ParallelQueue> parallel_;  // small entries on workers, ended in order
   std::shared_ptr<ParallelBatch> batch_;     // queued entries not yet handed to a worker
   size_t batchBytes_ = 0;

@@ -17,10 +17,10 @@ namespace {
 // other producers are not expected.
 constexpr TradKeys kHeaderKeys{0x4E1A7C35u, 0x93D2B60Fu, 0x2C85E94Bu};
 
-constexpr uint8_t kSigLead = 0x50;          // 'P'
-constexpr uint8_t kVariantPlain = 0x4B;     // 'K'
+constexpr uint8_t kSigLead = 0x50;            // 'P'
+constexpr uint8_t kVariantPlain = 0x4B;       // 'K'
 constexpr uint8_t kVariantEnciphered = 0x4C;  // 'L'
-constexpr uint8_t kVariantWide = 0x5B;      // '[' : 64-bit end record
+constexpr uint8_t kVariantWide = 0x5B;        // '[' : 64-bit end record
 constexpr uint8_t kVariantWideEnciphered = 0x5C;
 
 uint32_t ReadSignature(std::span<const uint8_t> bytes) {
@@ -313,8 +313,7 @@ struct Zip64Wants {
 // implausible, but cutting it would turn a damaged field into a plausible
 // wrong one. A local header's block holds both sizes whenever it holds one
 // (current tools write it so), whichever of the two fields asks.
-void ApplyZip64Block(ByteReader data, RecordKind kind, const Zip64Wants& wants,
-                     EntryExtent& ext) {
+void ApplyZip64Block(ByteReader data, RecordKind kind, const Zip64Wants& wants, EntryExtent& ext) {
   auto take64 = [&](bool wanted, uint64_t& value) {
     if (!wanted || data.remaining() < 8) return;
     value = data.u64();
@@ -359,8 +358,10 @@ void WalkExtraField(std::span<const uint8_t> extra, RecordKind kind, const Zip64
   ExtraBlockReader blocks(extra);
   ExtraBlock block;
   while (blocks.Next(block)) {
-    if (block.tag == kExtraZip64) ApplyZip64Block(block.data, kind, wants, ext);
-    else if (block.tag == kExtraHighParts) ApplyHighPartsBlock(block.data, kind, ext);
+    if (block.tag == kExtraZip64)
+      ApplyZip64Block(block.data, kind, wants, ext);
+    else if (block.tag == kExtraHighParts)
+      ApplyHighPartsBlock(block.data, kind, ext);
   }
   ext.truncated = blocks.Truncated();
 }
@@ -409,8 +410,8 @@ std::optional<UtcTime> NtfsModificationTime(ByteReader data) {
     const uint64_t ticks = attribute.data.u64();  // modification, access, creation follow
     if (ticks == 0) return std::nullopt;
     UtcTime t;
-    t.seconds = static_cast<int64_t>(ticks / kNtfsTicksPerSecond) -
-                static_cast<int64_t>(kNtfsEpochOffset);
+    t.seconds =
+        static_cast<int64_t>(ticks / kNtfsTicksPerSecond) - static_cast<int64_t>(kNtfsEpochOffset);
     t.nanoseconds = static_cast<uint32_t>(ticks % kNtfsTicksPerSecond) * 100;
     return t;
   }
@@ -450,8 +451,7 @@ std::optional<UtcTime> ExtendedModificationTime(std::span<const uint8_t> extra) 
 }
 
 std::vector<uint8_t> MakeHighPartsBlock(RecordKind kind, uint64_t compressedSize,
-                                        uint64_t uncompressedSize,
-                                        uint64_t localHeaderOffset) {
+                                        uint64_t uncompressedSize, uint64_t localHeaderOffset) {
   const bool central = kind == RecordKind::Central;
   const uint16_t size = central ? kHighPartsCentralLen : kHighPartsLocalLen;
   std::vector<uint8_t> out(kExtraBlockHeaderLen + size);
@@ -481,8 +481,10 @@ bool HeaderCipher::Apply(std::span<uint8_t> record, bool decipher) {
   if (length == 0 || record.size() < kSignatureLen + length) return false;
   cipher_.SetKeys(kHeaderKeys);
   std::span<uint8_t> part = record.subspan(kSignatureLen, length);
-  if (decipher) cipher_.Decipher(part);
-  else cipher_.Encipher(part);
+  if (decipher)
+    cipher_.Decipher(part);
+  else
+    cipher_.Encipher(part);
   return true;
 }
 
@@ -568,8 +570,8 @@ RecordRead<Record> ReadHeaderRecord(ByteSource& file, int64_t at) {
   RecordRead<Record> out;
   FixedPart fixed;
   HeaderCipher cipher;
-  out.status = ReadFixedPart(file, at, kCentral ? RecordKind::Central : RecordKind::Local,
-                             fixed, &cipher);
+  out.status =
+      ReadFixedPart(file, at, kCentral ? RecordKind::Central : RecordKind::Local, fixed, &cipher);
   if (!out) return out;
   Record& rec = out.record;
   rec.encipheredHeader = fixed.match.enciphered;
@@ -669,8 +671,7 @@ std::optional<uint32_t> SignatureAt(ByteSource& file, int64_t at) {
 
 // --- Names ------------------------------------------------------------------
 
-std::string StoredNameToLocal(std::span<const uint8_t> stored, uint16_t flags,
-                              bool translateOem) {
+std::string StoredNameToLocal(std::span<const uint8_t> stored, uint16_t flags, bool translateOem) {
   std::string_view name(reinterpret_cast<const char*>(stored.data()), stored.size());
   // Current tools mark UTF-8 names with bit 11; converting those from the OEM
   // code page would garble every non-ASCII character.

@@ -54,10 +54,10 @@ inline constexpr uint32_t kDataDescriptorSig = 0x08074B50;
 // --- Fixed lengths ----------------------------------------------------------
 
 inline constexpr size_t kSignatureLen = 4;
-inline constexpr size_t kLocalHeaderLen = 30;     // + name + extra
-inline constexpr size_t kCentralHeaderLen = 46;   // + name + extra + comment
-inline constexpr size_t kEndRecordLen = 22;       // + comment
-inline constexpr size_t kEndRecord64Len = 26;     // + comment
+inline constexpr size_t kLocalHeaderLen = 30;    // + name + extra
+inline constexpr size_t kCentralHeaderLen = 46;  // + name + extra + comment
+inline constexpr size_t kEndRecordLen = 22;      // + comment
+inline constexpr size_t kEndRecord64Len = 26;    // + comment
 inline constexpr size_t kZip64LocatorLen = 20;
 inline constexpr size_t kZip64EndRecordLen = 56;  // + extensible data
 inline constexpr size_t kSpanMarkerLen = 4;
@@ -143,8 +143,8 @@ inline constexpr uint16_t kFlagImplode3Trees = 0x0004;    // method 6
 inline constexpr uint16_t kFlagDataDescriptor = 0x0008;
 /// Strong encryption, which this library does not implement.
 inline constexpr uint16_t kFlagStrongEncryption = 0x0040;
-inline constexpr uint16_t kFlagDeflateMaximum = 0x0002;   // method 8, written only
-inline constexpr uint16_t kFlagDeflateFast = 0x0004;      // method 8, written only
+inline constexpr uint16_t kFlagDeflateMaximum = 0x0002;  // method 8, written only
+inline constexpr uint16_t kFlagDeflateFast = 0x0004;     // method 8, written only
 /// The stored name (and comment) is UTF-8, not the OEM code page.
 inline constexpr uint16_t kFlagUtf8Name = 0x0800;
 
@@ -306,7 +306,7 @@ std::array<uint8_t, kZip64EndRecordLen> SerializeZip64EndRecord(const Zip64EndRe
 /// One block of an extra field.
 struct ExtraBlock {
   uint16_t tag = 0;
-  ByteReader data{{}};               ///< the block's data, as its size gives it
+  ByteReader data{{}};             ///< the block's data, as its size gives it
   std::span<const uint8_t> whole;  ///< tag, size and data
 };
 
@@ -329,13 +329,13 @@ class ExtraBlockReader {
 
 /// An entry's sizes and offset after its extra field has been applied.
 struct EntryExtent {
-  uint64_t compressedSize = 0;     ///< counts an encryption header
+  uint64_t compressedSize = 0;  ///< counts an encryption header
   uint64_t uncompressedSize = 0;
   uint64_t localHeaderOffset = 0;  ///< central entries only
   uint32_t diskNumberStart = 0;    ///< central entries only
-  bool zip64 = false;         ///< a Zip64 block supplied at least one value
-  bool highParts = false;     ///< a 0x0064 block was applied
-  bool truncated = false;     ///< a block claimed more than was left; the walk ended there
+  bool zip64 = false;              ///< a Zip64 block supplied at least one value
+  bool highParts = false;          ///< a 0x0064 block was applied
+  bool truncated = false;          ///< a block claimed more than was left; the walk ended there
 };
 
 /// Walks the extra field of a local header. The starting values are the
@@ -358,8 +358,7 @@ std::optional<UtcTime> ExtendedModificationTime(std::span<const uint8_t> extra);
 /// Data of a 0x0064 block (tag and size included) for an entry whose values
 /// need more than 32 bits: 8 bytes for a local header, 10 for a central entry.
 std::vector<uint8_t> MakeHighPartsBlock(RecordKind kind, uint64_t compressedSize,
-                                        uint64_t uncompressedSize,
-                                        uint64_t localHeaderOffset = 0);
+                                        uint64_t uncompressedSize, uint64_t localHeaderOffset = 0);
 
 // --- Data descriptor --------------------------------------------------------
 
@@ -480,8 +479,7 @@ std::optional<uint32_t> SignatureAt(ByteSource& file, int64_t at);
 /// cut short could stand for another file or a folder); converted from
 /// CP437 to UTF-8 when `translateOem`, unless flag bit 11 marks the name as
 /// UTF-8 already; every '\' made '/' so that either separator divides.
-std::string StoredNameToLocal(std::span<const uint8_t> stored, uint16_t flags,
-                              bool translateOem);
+std::string StoredNameToLocal(std::span<const uint8_t> stored, uint16_t flags, bool translateOem);
 
 // --- Comment buffer ---------------------------------------------------------
 

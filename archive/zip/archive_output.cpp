@@ -14,7 +14,7 @@
 namespace arc {
 
 ArchiveOutput::ArchiveOutput(TCompressionMethod method, const std::string& archive,
-                               const std::string& tempDir, ArchiveOutputHooks hooks, bool* cancel)
+                             const std::string& tempDir, ArchiveOutputHooks hooks, bool* cancel)
     : archive_(archive), hooks_(std::move(hooks)) {
   if (method == cmInMemory) {
     memory_ = std::make_unique<TTempMemStream>(fmCreate, archive);

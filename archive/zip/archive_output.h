@@ -40,7 +40,7 @@ class ArchiveOutput {
  public:
   /// Creates the temporary stream; Valid() tells whether that worked.
   ArchiveOutput(TCompressionMethod method, const std::string& archive, const std::string& tempDir,
-                 ArchiveOutputHooks hooks, bool* cancel);
+                ArchiveOutputHooks hooks, bool* cancel);
   /// Discards the output unless it was committed.
   ~ArchiveOutput();
   ArchiveOutput(const ArchiveOutput&) = delete;

@@ -21,13 +21,13 @@
 #include <array>
 #include <cerrno>
 
+#include <arc/support/byte_source.h>
 #include <arc/support/error_codes.h>
+#include <arc/zip/zip.h>
+#include "support/byte_reader.h"
 #include "support/stream32.h"
 #include "support/stream_memory.h"
-#include "support/byte_reader.h"
-#include <arc/support/byte_source.h>
 #include "zip/update_run.h"
-#include <arc/zip/zip.h>
 #include "zip/zip_layout.h"
 
 namespace arc {
@@ -100,10 +100,10 @@ bool TDiskSpanObj::Run() {
     entryBytes += p.length;
   }
   const int64_t dirSize = DirectorySize(CentralRecords());
-  const auto endSize = static_cast<int64_t>(
-      EndRecords(0, static_cast<uint64_t>(entryBytes), static_cast<uint64_t>(dirSize), 0,
-                 static_cast<uint64_t>(entryBytes + dirSize))
-          .size());
+  const auto endSize = static_cast<int64_t>(EndRecords(0, static_cast<uint64_t>(entryBytes),
+                                                       static_cast<uint64_t>(dirSize), 0,
+                                                       static_cast<uint64_t>(entryBytes + dirSize))
+                                                .size());
   if (entryBytes + dirSize + endSize + kRequiredSpace > free_) {
     std::array<uint8_t, 4> marker{};
     ByteWriter(marker).u32(kSpanMarkerSig);

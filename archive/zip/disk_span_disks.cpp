@@ -19,12 +19,12 @@
 
 #include <algorithm>
 
-#include <arc/support/error_codes.h>
 #include <arc/support/dos_time.h>
+#include <arc/support/error_codes.h>
 #include <arc/support/paths.h>
+#include <arc/zip/zip.h>
 #include "support/stream32.h"
 #include "zip/disk_span.h"
-#include <arc/zip/zip.h>
 
 namespace arc {
 namespace {

@@ -30,8 +30,8 @@ constexpr int kMaxDataPasses = 3;
 
 class EntryDataWriter {
  public:
-  EntryDataWriter(TZipBase& zip, ArchiveOutput& output, SourceFileStream& source,
-                  EntryPlan& plan, const PrefetchedFile* ahead);
+  EntryDataWriter(TZipBase& zip, ArchiveOutput& output, SourceFileStream& source, EntryPlan& plan,
+                  const PrefetchedFile* ahead);
 
   bool Write();
 
@@ -246,8 +246,8 @@ std::vector<uint8_t> EntryPlan::AesBlockBytes(bool storedData) const {
   return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
-bool WriteEntryData(TZipBase& zip, ArchiveOutput& output, SourceFileStream& source,
-                    EntryPlan& plan, const PrefetchedFile* ahead) {
+bool WriteEntryData(TZipBase& zip, ArchiveOutput& output, SourceFileStream& source, EntryPlan& plan,
+                    const PrefetchedFile* ahead) {
   EntryDataWriter writer(zip, output, source, plan, ahead);
   return writer.Write();
 }

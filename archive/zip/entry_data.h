@@ -49,9 +49,9 @@ struct EntryPlan {
   std::optional<AesStrength> aes;  ///< AES; traditional cipher when empty
   AesExtra aesBlock;
   bool zip64 = false;
-  LocalHeader header;       ///< prepared, then final
-  int64_t offset = 0;       ///< of the local header in the output
-  int64_t dataStart = 0;    ///< first byte after the prepared header
+  LocalHeader header;     ///< prepared, then final
+  int64_t offset = 0;     ///< of the local header in the output
+  int64_t dataStart = 0;  ///< first byte after the prepared header
 
   // What the data step found.
   bool stored = false;      ///< the data went in stored
@@ -71,7 +71,7 @@ struct EntryPlan {
 /// A failed write raises. With `ahead`, a plain entry's file as the workers
 /// read and deflated it (its source is `source`): written with the events
 /// of reading it here.
-bool WriteEntryData(TZipBase& zip, ArchiveOutput& output, SourceFileStream& source,
-                    EntryPlan& plan, const PrefetchedFile* ahead = nullptr);
+bool WriteEntryData(TZipBase& zip, ArchiveOutput& output, SourceFileStream& source, EntryPlan& plan,
+                    const PrefetchedFile* ahead = nullptr);
 
 }  // namespace arc

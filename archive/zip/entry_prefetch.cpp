@@ -70,7 +70,8 @@ bool PrefetchedFile::StillCurrent(const std::string& path) const {
 
 EntryPrefetch::EntryPrefetch(TDeflateType type, unsigned workers)
     : level_(DeflateLevel(type)), workers_(workers), queue_(workers, kWindowPerWorker * workers) {
-  for (unsigned i = 0; i < workers; ++i) compressors_.push_back(std::make_unique<Compressor>(level_));
+  for (unsigned i = 0; i < workers; ++i)
+    compressors_.push_back(std::make_unique<Compressor>(level_));
 }
 
 EntryPrefetch::~EntryPrefetch() { queue_.Stop(); }
@@ -106,7 +107,8 @@ bool EntryPrefetch::Submit() {
   return true;
 }
 
-std::unique_ptr<PrefetchedFile> EntryPrefetch::Read(const std::string& path, Compressor& compressor) {
+std::unique_ptr<PrefetchedFile> EntryPrefetch::Read(const std::string& path,
+                                                    Compressor& compressor) {
   auto file = std::make_unique<PrefetchedFile>();
   try {
     file->source = std::make_unique<SourceFileStream>(path);

@@ -12,8 +12,8 @@
 #include <memory>
 
 #include <arc/support/dos_time.h>
-#include "support/drive_linux.h"
 #include <arc/support/paths.h>
+#include "support/drive_linux.h"
 
 namespace arc {
 namespace {
@@ -74,8 +74,10 @@ void TArcFileScan::SetFileSpec(const std::vector<std::string>& value) {
 }
 
 void TArcFileScan::SetAttribute(TArcFileAttr attribute, bool include) {
-  if (include) attributes_.Include(attribute);
-  else attributes_.Exclude(attribute);
+  if (include)
+    attributes_.Include(attribute);
+  else
+    attributes_.Exclude(attribute);
 }
 
 void TArcFileScan::SetRootDir(const std::string& value) { rootDir_ = AppendSlash(value); }
@@ -92,7 +94,9 @@ void TArcFileScan::SetRootScanHandler(RootScanHandler handler) {
   if (handler) {
     rootScan_ = std::move(handler);
   } else {
-    rootScan_ = [this](const std::string& dir, const MultiMasks& masks) { DefaultRootScan(dir, masks); };
+    rootScan_ = [this](const std::string& dir, const MultiMasks& masks) {
+      DefaultRootScan(dir, masks);
+    };
   }
 }
 
@@ -206,8 +210,10 @@ void TArcFileScan::ScanDirectory(const std::string& dir, const MultiMasks& masks
     struct stat st {};
     const int at = dirfd(d.get());
     bool there = fstatat(at, ent->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0;
-    if (there && S_ISLNK(lst.st_mode)) there = fstatat(at, ent->d_name, &st, 0) == 0;
-    else st = lst;
+    if (there && S_ISLNK(lst.st_mode))
+      there = fstatat(at, ent->d_name, &st, 0) == 0;
+    else
+      st = lst;
     if (!there) {
       if (processMessages) processMessages();
       continue;  // vanished, or a link to nothing
@@ -234,8 +240,8 @@ void TArcFileScan::ScanDirectory(const std::string& dir, const MultiMasks& masks
       }
       const bool hidden = (rec.attr & faHidden) != 0;
       const bool loop = std::find(open.begin(), open.end(),
-                                  std::pair<uint64_t, uint64_t>(uint64_t(st.st_dev), uint64_t(st.st_ino))) !=
-                        open.end();
+                                  std::pair<uint64_t, uint64_t>(uint64_t(st.st_dev),
+                                                                uint64_t(st.st_ino))) != open.end();
       const bool otherDevice = stayOnDevice && uint64_t(st.st_dev) != rootDevice_;
       if (recurseDirs_ && isDir && !S_ISLNK(lst.st_mode) && !loop && !otherDevice &&
           (!hidden || includeHiddenDirs_)) {

@@ -34,7 +34,8 @@ namespace arc {
 
 enum TfsScanOptions : uint8_t { soScanDir, soScanDrvs };
 
-using TOnFinishedEvent = std::function<void(TObject* Sender, int32_t FilesCount, int64_t FilesSize)>;
+using TOnFinishedEvent =
+    std::function<void(TObject* Sender, int32_t FilesCount, int64_t FilesSize)>;
 using TOnRootDirChange = std::function<void(TObject* Sender, const std::string& Dir)>;
 
 /// What the scanner knows of one directory entry.

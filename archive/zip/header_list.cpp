@@ -1,8 +1,8 @@
 //===-- zip/header_list.cpp - Entries of an archive update ----------------===//
 #include "zip/header_list.h"
 
-#include <algorithm>
 #include <arc/support/ascii_case.h>
+#include <algorithm>
 
 namespace arc {
 namespace {
@@ -71,8 +71,10 @@ int32_t TCompHeaderObj::Add(CompHeader entry) {
   entry.ShareNames();
   items_.push_back(std::move(entry));
   if (indexed_) {
-    if (items_.size() * 2 > slots_.size()) BuildIndex();
-    else Place(i);
+    if (items_.size() * 2 > slots_.size())
+      BuildIndex();
+    else
+      Place(i);
   }
   return i;
 }

@@ -3,13 +3,13 @@
 
 #include <algorithm>
 
-#include "support/cp437.h"
-#include "support/internal_mask.h"
+#include <arc/support/ascii_case.h>
 #include <arc/support/names.h>
 #include <arc/support/paths.h>
+#include "support/cp437.h"
+#include "support/internal_mask.h"
 #include "unzip/zip_records.h"
 #include "zip/header_list.h"
-#include <arc/support/ascii_case.h>
 
 namespace arc {
 namespace {
@@ -91,14 +91,17 @@ std::string StoredDirName(std::string_view path, std::string_view base, const Na
       if (dir && !name.empty()) name += '/';
       return name;
     }
-    case sdAbsolute: return std::string(path);
-    case sdAbsoluteNoDrv: return WithoutDrive(path);
+    case sdAbsolute:
+      return std::string(path);
+    case sdAbsoluteNoDrv:
+      return WithoutDrive(path);
     case sdAbsoluteNoRoot: {
       std::string p = WithoutDrive(path);
       if (!p.empty() && (p.front() == '/' || p.front() == '\\')) p.erase(0, 1);
       return p;
     }
-    case sdRelative: return Relative(path, base);
+    case sdRelative:
+      return Relative(path, base);
     case sdRelativeStoreStart: {
       const std::string_view head = BeforeLastDirectory(base);
       if (!head.empty() && StartsWithIgnoringCase(path, head))

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include <arc/core/arc_root.h>
-#include "support/stream32.h"
 #include <arc/support/byte_source.h>
+#include "support/stream32.h"
 #include "zip/archive_output.h"
 #include "zip/header_list.h"
 #include "zip/stored_name.h"

@@ -24,9 +24,9 @@ bool HasExtension(const std::string& path) {
 
 TZipBase::TZipBase(TComponent* Owner)
     : TCompBase(Owner), storeFilesOfType_{".ACE", ".ARC", ".ARJ", ".BH",  ".CAB", ".ENC",
-                                             ".GZ",  ".HA",  ".JAR", ".LHA", ".LZH", ".PAK",
-                                             ".PK3", ".PK_", ".RAR", ".TAR", ".TGZ", ".UUE",
-                                             ".UU",  ".WAR", ".XXE", ".Z",   ".ZIP", ".ZOO"} {
+                                          ".GZ",  ".HA",  ".JAR", ".LHA", ".LZH", ".PAK",
+                                          ".PK3", ".PK_", ".RAR", ".TAR", ".TGZ", ".UUE",
+                                          ".UU",  ".WAR", ".XXE", ".Z",   ".ZIP", ".ZOO"} {
   StoreArcType(atZip);
 }
 

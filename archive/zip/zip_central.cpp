@@ -1,10 +1,10 @@
 //===-- zip/zip_central.cpp - Central directory and end record ------------===//
 #include <arc/support/error_codes.h>
 #include <arc/support/errors.h>
-#include "support/stream_errors.h"
 #include <arc/zip/zip.h>
-#include "zip/zip_updater.h"
+#include "support/stream_errors.h"
 #include "zip/zip_layout.h"
+#include "zip/zip_updater.h"
 
 namespace arc {
 namespace {

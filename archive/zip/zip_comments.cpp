@@ -10,9 +10,9 @@
 #include <memory>
 
 #include <arc/support/error_codes.h>
+#include <arc/zip/zip.h>
 #include "unzip/end_record.h"
 #include "unzip/entry_list.h"
-#include <arc/zip/zip.h>
 #include "zip/zip_updater.h"
 
 namespace arc {
@@ -42,8 +42,8 @@ bool TZipBase::GetFileComment(int32_t index, ZipEntryInfo& entry, std::string& c
   comment.clear();
   if (!comments_ || index < 0 || index >= comments_->State().headers.Count()) return false;
   const CompHeader& e = comments_->State().headers[index];
-  entry = DescribeCentralEntry(e.name, e.central, e.compressedSize, e.uncompressedSize,
-                               e.centralExtra);
+  entry =
+      DescribeCentralEntry(e.name, e.central, e.compressedSize, e.uncompressedSize, e.centralExtra);
   comment.assign(e.comment.begin(), e.comment.end());
   return true;
 }

@@ -10,15 +10,15 @@
 
 #include <new>
 
-#include "core/disk_manager.h"
 #include <arc/support/error_codes.h>
 #include <arc/support/errors.h>
 #include <arc/support/paths.h>
+#include <arc/zip/zip.h>
+#include "core/disk_manager.h"
 #include "support/stream_errors.h"
 #include "zip/entry_prefetch.h"
 #include "zip/stored_name.h"
 #include "zip/zip_updater.h"
-#include <arc/zip/zip.h>
 
 namespace arc {
 

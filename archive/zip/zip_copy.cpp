@@ -17,11 +17,11 @@
 
 #include <arc/support/error_codes.h>
 #include <arc/support/errors.h>
+#include <arc/zip/zip.h>
 #include "support/byte_reader.h"
 #include "zip/stored_name.h"
-#include <arc/zip/zip.h>
-#include "zip/zip_updater.h"
 #include "zip/zip_layout.h"
+#include "zip/zip_updater.h"
 
 namespace arc {
 namespace {
@@ -55,10 +55,10 @@ uint64_t DescriptorLength(ByteSource& file, const CompHeader& e, const LocalReco
   // A CRC-32 that happens to equal the signature is taken for the CRC.
   const uint32_t first = U32At(bytes, 0);
   const bool withSignature = first == kDataDescriptorSig && first != e.central.crc32;
-  const auto narrow = ParseDataDescriptor(
-      bytes, withSignature ? DescriptorForm::Signed32 : DescriptorForm::Bare32);
-  const auto wide = ParseDataDescriptor(
-      bytes, withSignature ? DescriptorForm::Signed64 : DescriptorForm::Bare64);
+  const auto narrow =
+      ParseDataDescriptor(bytes, withSignature ? DescriptorForm::Signed32 : DescriptorForm::Bare32);
+  const auto wide =
+      ParseDataDescriptor(bytes, withSignature ? DescriptorForm::Signed64 : DescriptorForm::Bare64);
   if (!narrow || narrow->crc32 != e.central.crc32) return 0;
   if (narrow->compressedSize == static_cast<uint32_t>(e.compressedSize) &&
       narrow->uncompressedSize == static_cast<uint32_t>(e.uncompressedSize))
@@ -129,8 +129,8 @@ void ZipUpdater::FlushCopy() {
   auto from = static_cast<int64_t>(block.from);
   auto left = static_cast<int64_t>(block.length);
   if (run_.output->FileHandle() >= 0 && at >= 0) {
-    const int64_t done = CopyInKernel(run_.oldStream->Handle(), from, run_.output->FileHandle(),
-                                      at, left, z_.CancelFlag());
+    const int64_t done = CopyInKernel(run_.oldStream->Handle(), from, run_.output->FileHandle(), at,
+                                      left, z_.CancelFlag());
     from += done;
     left -= done;
     run_.output->WrittenUpTo(at + done);
@@ -189,7 +189,8 @@ void ZipUpdater::CopyRenamed(int32_t index) {
       static_cast<uint16_t>((e.central.flags & ~kFlagUtf8Name) | (flags & kFlagUtf8Name));
   e.central.nameLength = h.nameLength;
   if (oldHost == kHostDos || oldHost == kHostNtfs)
-    e.central.versionMadeBy = VersionMadeBy(DosFamilyHost(e.central.flags), e.central.versionMadeBy);
+    e.central.versionMadeBy =
+        VersionMadeBy(DosFamilyHost(e.central.flags), e.central.versionMadeBy);
 }
 
 }  // namespace arc

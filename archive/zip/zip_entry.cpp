@@ -29,8 +29,8 @@
 #include <arc/support/names.h>
 #include <arc/support/paths.h>
 #include <arc/zip/zip.h>
-#include "support/cp437.h"
 #include "codec/deflate.h"
+#include "support/cp437.h"
 #include "zip/entry_data.h"
 #include "zip/entry_prefetch.h"
 #include "zip/source_stream.h"
@@ -43,20 +43,27 @@ namespace {
 /// The key strength of an AES method; none for the traditional cipher.
 std::optional<AesStrength> StrengthOf(TEncryptionMethod method) {
   switch (method) {
-    case emAes128: return AesStrength::Aes128;
-    case emAes192: return AesStrength::Aes192;
-    case emAes256: return AesStrength::Aes256;
-    case emTraditional: break;
+    case emAes128:
+      return AesStrength::Aes128;
+    case emAes192:
+      return AesStrength::Aes192;
+    case emAes256:
+      return AesStrength::Aes256;
+    case emTraditional:
+      break;
   }
   return std::nullopt;
 }
 
 uint16_t LevelBits(TDeflateType type) {
   switch (type) {
-    case dtDeflateF: return kFlagDeflateFast;
-    case dtDeflateX: return kFlagDeflateMaximum;
+    case dtDeflateF:
+      return kFlagDeflateFast;
+    case dtDeflateX:
+      return kFlagDeflateMaximum;
     case dtDeflateS:
-    case dtDeflateN: break;
+    case dtDeflateN:
+      break;
   }
   return 0;
 }
@@ -72,9 +79,12 @@ std::string ExtensionOf(const std::string& name) {
 
 uint32_t ZipUpdater::EntryDate(uint32_t fileDate) const {
   switch (z_.DateAttribute()) {
-    case daSysDate: return FileTimeToDos(std::time(nullptr));
-    case daMaxFileDate: return run_.maxFileDate != 0 ? run_.maxFileDate : fileDate;
-    case daFileDate: break;
+    case daSysDate:
+      return FileTimeToDos(std::time(nullptr));
+    case daMaxFileDate:
+      return run_.maxFileDate != 0 ? run_.maxFileDate : fileDate;
+    case daFileDate:
+      break;
   }
   return fileDate;
 }
@@ -94,14 +104,13 @@ bool ZipUpdater::CompressFile(int32_t index) {
   if (z_.OnRenameFile) {
     // The answer names a file in the entry's own folder.
     const std::string dir = ExtractFilePath(stored);
-    const std::optional<std::string> name =
-        AskForName(stored, [&]() -> std::optional<std::string> {
-          std::string answer;
-          z_.OnRenameFile(&z_, stored, answer);
-          const std::string file = ExtractFileName(answer);
-          if (file.empty()) return std::nullopt;
-          return dir + file;
-        });
+    const std::optional<std::string> name = AskForName(stored, [&]() -> std::optional<std::string> {
+      std::string answer;
+      z_.OnRenameFile(&z_, stored, answer);
+      const std::string file = ExtractFileName(answer);
+      if (file.empty()) return std::nullopt;
+      return dir + file;
+    });
     if (name) stored = *name;
   }
   e = &run_.headers[index];
@@ -199,8 +208,8 @@ bool ZipUpdater::WriteFileEntry(int32_t index, bool renamed) {
   lh.dosDateTime = EntryDate(e.fileDate);
   lh.uncompressedSize = plan.zip64 ? kZip64Marker32 : static_cast<uint32_t>(size);
   lh.nameLength = static_cast<uint16_t>(plan.name.size());
-  lh.extraLength = static_cast<uint16_t>((plan.zip64 ? kZip64LocalBlockLen : 0) +
-                                         (plan.aes ? kAesExtraLen : 0));
+  lh.extraLength =
+      static_cast<uint16_t>((plan.zip64 ? kZip64LocalBlockLen : 0) + (plan.aes ? kAesExtraLen : 0));
 
   TStream32& out = run_.output->Stream();
   plan.offset = out.Seek(0, TSeekOrigin::soEnd);
@@ -216,8 +225,7 @@ bool ZipUpdater::WriteFileEntry(int32_t index, bool renamed) {
   // now is worth saying.
   const struct stat& opened = source.Opened();
   if (plan.rereadOtherBytes || source.ChangedSinceOpened() || e.fileSize != plan.size ||
-      (e.fileMtime != 0 &&
-       e.fileMtime != static_cast<int64_t>(opened.st_mtim.tv_sec)))
+      (e.fileMtime != 0 && e.fileMtime != static_cast<int64_t>(opened.st_mtim.tv_sec)))
     z_.ReportError(plan.sourcePath, plan.storedName, "0", ec::FileSizeDifferent);
 
   FillCentralRecord(run_.headers[index], plan, source);

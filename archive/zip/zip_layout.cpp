@@ -99,8 +99,8 @@ std::vector<uint8_t> CentralRecordBytes(const CentralRecordParts& parts) {
 
 std::vector<uint8_t> EndOfDirectoryBytes(uint64_t entries, uint64_t directorySize,
                                          uint64_t directoryOffset, uint64_t here,
-                                         const std::vector<uint8_t>& comment,
-                                         uint32_t dirDisk, uint32_t endDisk) {
+                                         const std::vector<uint8_t>& comment, uint32_t dirDisk,
+                                         uint32_t endDisk) {
   const bool many = entries >= kZip64Marker16;
   const bool big = directorySize >= kZip64Marker32;
   const bool far = directoryOffset >= kZip64Marker32;

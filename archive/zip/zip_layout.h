@@ -101,7 +101,7 @@ std::vector<uint8_t> CentralRecordBytes(const CentralRecordParts& parts);
 /// are written on disk `endDisk`; both counts are the whole directory's.
 std::vector<uint8_t> EndOfDirectoryBytes(uint64_t entries, uint64_t directorySize,
                                          uint64_t directoryOffset, uint64_t here,
-                                         const std::vector<uint8_t>& comment,
-                                         uint32_t dirDisk = 0, uint32_t endDisk = 0);
+                                         const std::vector<uint8_t>& comment, uint32_t dirDisk = 0,
+                                         uint32_t endDisk = 0);
 
 }  // namespace arc

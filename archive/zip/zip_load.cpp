@@ -17,12 +17,12 @@
 
 #include <arc/support/error_codes.h>
 #include <arc/support/paths.h>
+#include <arc/unzip/mask_select.h>
+#include <arc/zip/zip.h>
 #include "support/window_source.h"
 #include "unzip/arc_detect.h"
 #include "unzip/end_record.h"
-#include <arc/unzip/mask_select.h>
 #include "unzip/record_walk.h"
-#include <arc/zip/zip.h>
 #include "zip/zip_updater.h"
 
 namespace arc {
@@ -190,9 +190,8 @@ void ZipUpdater::ReadEntries() {
       z_.OnRead(&z_, at + static_cast<int64_t>(rec.recordLength), ++number);
     });
   } else if (open.headerState == htLocal) {
-    WalkLocalHeaders(file, open.dataOffset, stop, [&](const LocalEntry& found) {
-      z_.OnRead(&z_, found.next, ++number);
-    });
+    WalkLocalHeaders(file, open.dataOffset, stop,
+                     [&](const LocalEntry& found) { z_.OnRead(&z_, found.next, ++number); });
   }
 }
 

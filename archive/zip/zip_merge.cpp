@@ -15,16 +15,16 @@
 #include <functional>
 #include <optional>
 
-#include <arc/support/error_codes.h>
+#include <arc/support/ascii_case.h>
 #include <arc/support/dos_time.h>
-#include "zip/file_scan.h"
+#include <arc/support/error_codes.h>
 #include <arc/support/paths.h>
-#include "zip/update_run.h"
-#include "zip/stored_name.h"
 #include <arc/zip/zip.h>
+#include "zip/file_scan.h"
+#include "zip/stored_name.h"
+#include "zip/update_run.h"
 #include "zip/zip_layout.h"
 #include "zip/zip_updater.h"
-#include <arc/support/ascii_case.h>
 
 namespace arc {
 namespace {
@@ -227,11 +227,10 @@ void ZipUpdater::MergeWithOld(int32_t found, CompHeader file, const SearchRec& r
     bool replace = false;
     if (z_.OnReplaceFile) {
       const uint32_t oldAttr = old.central.externalAttributes & 0xFF;
-      z_.OnReplaceFile(&z_, stored, file.SourcePath(),
-                       z_.DosDateToDateTime(old.central.dosDateTime),
-                       z_.DosDateToDateTime(file.fileDate),
-                       static_cast<int64_t>(old.uncompressedSize), file.fileSize,
-                       static_cast<int32_t>(oldAttr), static_cast<int32_t>(rec.attr), replace);
+      z_.OnReplaceFile(
+          &z_, stored, file.SourcePath(), z_.DosDateToDateTime(old.central.dosDateTime),
+          z_.DosDateToDateTime(file.fileDate), static_cast<int64_t>(old.uncompressedSize),
+          file.fileSize, static_cast<int32_t>(oldAttr), static_cast<int32_t>(rec.attr), replace);
     } else {
       z_.ReportError(stored, "OnReplaceFile", "0", ec::RequiredEvent);
     }

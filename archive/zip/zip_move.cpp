@@ -23,10 +23,10 @@
 #include <arc/support/error_codes.h>
 #include <arc/support/errors.h>
 #include <arc/support/paths.h>
+#include <arc/zip/zip.h>
 #include "support/stream32.h"
 #include "support/stream_errors.h"
 #include "support/temp_file.h"
-#include <arc/zip/zip.h>
 
 namespace arc {
 namespace {

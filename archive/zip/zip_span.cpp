@@ -6,8 +6,8 @@
 // the disks written so far stay as they are.
 //
 //===----------------------------------------------------------------------===//
-#include "zip/disk_span.h"
 #include <arc/zip/zip.h>
+#include "zip/disk_span.h"
 #include "zip/zip_updater.h"
 
 namespace arc {

@@ -4,8 +4,8 @@
 #include <arc/support/error_codes.h>
 #include <arc/support/errors.h>
 #include <arc/support/paths.h>
-#include "support/temp_file.h"
 #include <arc/zip/zip.h>
+#include "support/temp_file.h"
 
 namespace arc {
 

@@ -17,8 +17,8 @@
 
 #include <algorithm>
 
-#include <arc/support/error_codes.h>
 #include <arc/support/erase.h>
+#include <arc/support/error_codes.h>
 #include <arc/support/paths.h>
 #include <arc/zip/zip.h>
 #include "zip/entry_prefetch.h"
@@ -134,7 +134,7 @@ bool ZipUpdater::CreateOutput(TCompressionMethod method) {
   hooks.storeTotals = [&z](int64_t size) { z.Totals() = ProgressTotals{size, size, size}; };
   hooks.remaining = &z.Totals().remaining;
   run_.output = std::make_unique<ArchiveOutput>(method, z.ArchiveFile(), z.TempDir(),
-                                                 std::move(hooks), z.CancelFlag());
+                                                std::move(hooks), z.CancelFlag());
   if (!run_.output->Valid()) {
     z.ReportError(z.TempDir(), "", "0", ec::CreateError);
     return false;
@@ -179,8 +179,12 @@ void ZipUpdater::ProcessEntries() {
     if (e.action == EntryAction::CopyRenamed || e.action == EntryAction::Compress) FlushCopy();
     z_.SetEntryName(e.name);
     switch (e.action) {
-      case EntryAction::Copy: CopyUnchanged(i); break;
-      case EntryAction::CopyRenamed: CopyRenamed(i); break;
+      case EntryAction::Copy:
+        CopyUnchanged(i);
+        break;
+      case EntryAction::CopyRenamed:
+        CopyRenamed(i);
+        break;
       case EntryAction::Drop:
         ++z_.deletedCount_;
         Fire(z_.OnDeleteFile, &z_, e.name, z_.deletedCount_, run_.markedForDelete);
@@ -216,7 +220,8 @@ void ZipUpdater::FillPrefetch(int32_t from) {
   for (; prefetchNext_ < run_.headers.Count(); ++prefetchNext_) {
     const CompHeader& e = run_.headers[prefetchNext_];
     if (e.action != EntryAction::Compress || e.isDirectory || e.fileSize <= 0 ||
-        e.fileSize > EntryPrefetch::kMaxSize || e.SourcePath() == temp || StoreAsked(e.StoredName()))
+        e.fileSize > EntryPrefetch::kMaxSize || e.SourcePath() == temp ||
+        StoreAsked(e.StoredName()))
       continue;
     if (!prefetch_->Offer(prefetchNext_, e.SourcePath(), e.fileSize)) return;
   }
@@ -227,8 +232,8 @@ bool ZipUpdater::CompressEntry(int32_t index) {
   const int64_t start = run_.output->Size();
   CompHeader& e = run_.headers[index];
   e.UnshareNames();
-  const bool written = e.isDirectory ? z_.StoreEmptySubDirs() && WriteDirectoryEntry(index)
-                                     : CompressFile(index);
+  const bool written =
+      e.isDirectory ? z_.StoreEmptySubDirs() && WriteDirectoryEntry(index) : CompressFile(index);
   if (!written) {
     run_.output->CutBack(start);
     run_.headers[index].action = EntryAction::Drop;

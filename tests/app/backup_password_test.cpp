@@ -5,10 +5,10 @@
 
 #include <sstream>
 
+#include "../common/test_as_nobody.h"
 #include "app/backup_password.h"
 #include "app/headless.h"
 #include "operation_fixture.h"
-#include "../common/test_as_nobody.h"
 
 namespace app::testing {
 namespace {
@@ -24,10 +24,8 @@ TEST(PasswordFile, OnlyAFileItsOwnerAloneMayReadServes) {
     mode_t mode;
     std::string says;  // empty: the password is read
   } rows[] = {
-      {"se cret\r\nsecond line\n", 0600, ""},
-      {"se cret", 0400, ""},
-      {"se cret\n", 0640, "chmod 600"},
-      {"se cret\n", 0604, "mode 0604"},
+      {"se cret\r\nsecond line\n", 0600, ""},     {"se cret", 0400, ""},
+      {"se cret\n", 0640, "chmod 600"},           {"se cret\n", 0604, "mode 0604"},
       {"\nse cret\n", 0600, "holds no password"},
   };
   for (const auto& r : rows) {
@@ -125,10 +123,9 @@ TEST_F(BackupPassword, AskedTwiceInTheWindowAndAskedAgainToRestore) {
   Dialogs().Pick(files + "w.zip");
   for (const char* typed : {"one", "other", "day watch", "day watch"}) Dialogs().Type(typed);
   Form().BitBtn1->click();
-  EXPECT_THAT(Dialogs().shown,
-              ElementsAre("save dialog [*.Zip]", ask, again,
-                          std::string("box: ") + texts::kPasswordsDiffer, ask, again,
-                          Shown("MsgForm2", 2, texts::kSuccess)));
+  EXPECT_THAT(Dialogs().shown, ElementsAre("save dialog [*.Zip]", ask, again,
+                                           std::string("box: ") + texts::kPasswordsDiffer, ask,
+                                           again, Shown("MsgForm2", 2, texts::kSuccess)));
   ExpectAes256(files + "w.zip", "day watch");
 
   // The restore asks through the reader's question until the password fits.

@@ -121,7 +121,7 @@ TEST_F(Backup, TheArchiveTakesItsNameOnlyOnceItHasReadBack) {
   const std::set<std::string> known = {"other.txt", "backup.zip", "fresh.zip"};
   std::set<std::string> temporary;  // the other names seen beside the archive
   const std::pair<const char*, const char*> runs[] = {{"backup", "backup.zip"},
-                                                     {"fresh.zip", "fresh.zip"}};
+                                                      {"fresh.zip", "fresh.zip"}};
   for (const auto& [chosen, name] : runs) {
     const std::string archive = files + name;
     const std::string before = ReadFile(archive);
@@ -241,8 +241,9 @@ TEST_F(Backup, ThatDoesNotReadBackFailsAndLeavesNoArchiveUnderItsName) {
   {
     TSqliteDb db = OpenSqlite(Company(), SQLITE_OPEN_READONLY);
     TSqliteStatement q = PrepareSqlite(
-        db.get(), "SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM sqlite_master "
-                  "WHERE name = 'VoucherItems'");
+        db.get(),
+        "SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM sqlite_master "
+        "WHERE name = 'VoucherItems'");
     ASSERT_EQ(sqlite3_step(q.get()), SQLITE_ROW);
     root = sqlite3_column_int64(q.get(), 0);
     pageSize = sqlite3_column_int64(q.get(), 1);
@@ -277,11 +278,11 @@ TEST_F(Backup, ThatDoesNotReadBackFailsAndLeavesNoArchiveUnderItsName) {
   out.str("");
   EXPECT_EQ(RunHeadless(ParseCommandLine({"--backup", files + "backup"}), exeDir, out, err),
             kExitFailure);
-  EXPECT_THAT(out.str(), HasSubstr(std::string(texts::kBackupNotVerified) +
-                                   "\nThe archive '" + files +
-                                   "backup.zip' does not read back: File fails CRC check: "
-                                   "old.txt\n" + texts::kDamagedSetAside +
-                                   " " + files + "backup.zip.damaged\n"));
+  EXPECT_THAT(out.str(),
+              HasSubstr(std::string(texts::kBackupNotVerified) + "\nThe archive '" + files +
+                        "backup.zip' does not read back: File fails CRC check: "
+                        "old.txt\n" +
+                        texts::kDamagedSetAside + " " + files + "backup.zip.damaged\n"));
   EXPECT_EQ(ReadFile(files + "backup.zip"), older);
   EXPECT_EQ(EntriesOf(files + "backup.zip.damaged"), "old.txt\nZelvo10\n");
 }

@@ -38,8 +38,9 @@ void KillRestoreAfter(const std::string& from, const std::string& to, int pages)
 }
 
 TEST_F(CrashRecovery, AfterARestoreKilledAtAnyPointBackupAndRestoreWork) {
-  Change("CREATE TABLE Padding (b); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
-         "FROM n WHERE i < 300) INSERT INTO Padding SELECT randomblob(2000) FROM n;");
+  Change(
+      "CREATE TABLE Padding (b); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+      "FROM n WHERE i < 300) INSERT INTO Padding SELECT randomblob(2000) FROM n;");
   const std::string before = Dump(Company());
   const std::string other = files + "other.db";
   BackupInto(other);
@@ -56,11 +57,9 @@ TEST_F(CrashRecovery, AfterARestoreKilledAtAnyPointBackupAndRestoreWork) {
 
     const std::string archive = files + "after" + std::to_string(pages) + ".zip";
     std::ostringstream out, err;
-    EXPECT_EQ(RunHeadless(ParseCommandLine({"--backup", archive}), exeDir, out, err),
-              kExitSuccess)
+    EXPECT_EQ(RunHeadless(ParseCommandLine({"--backup", archive}), exeDir, out, err), kExitSuccess)
         << err.str();
-    EXPECT_EQ(RunHeadless(ParseCommandLine({"--restore", archive}), exeDir, out, err),
-              kExitSuccess)
+    EXPECT_EQ(RunHeadless(ParseCommandLine({"--restore", archive}), exeDir, out, err), kExitSuccess)
         << err.str();
     TSqliteDb db = OpenSqlite(Company(), SQLITE_OPEN_READONLY);
     TSqliteStatement check = PrepareSqlite(db.get(), "PRAGMA integrity_check");

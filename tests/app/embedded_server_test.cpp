@@ -214,9 +214,10 @@ TEST_F(EmbeddedServer, NameWithBracketAndBlankWorksEndToEnd) {
 TEST_F(EmbeddedServer, BackupOnAFullDiskLeavesNoPartialFileOrJournal) {
   // More than SQLite's page cache holds, so that pages reach the file, and
   // the journal must be written, before the copy is complete.
-  Exec(company, "CREATE TABLE Padding (b); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
-                "SELECT i + 1 FROM n WHERE i < 3000) INSERT INTO Padding SELECT randomblob(1000) "
-                "FROM n;");
+  Exec(company,
+       "CREATE TABLE Padding (b); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+       "SELECT i + 1 FROM n WHERE i < 3000) INSERT INTO Padding SELECT randomblob(1000) "
+       "FROM n;");
   const fs::path folder = fs::path(exeDir) / "TempBackup";
   fs::create_directory(folder);
   // A limit on the size of files this process writes stands in for the full

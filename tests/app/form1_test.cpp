@@ -5,8 +5,8 @@
 
 #include <QImage>
 #include <QKeySequence>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -85,7 +85,7 @@ TEST_F(Form1Test, ControlsKeepTheirDesignedPlacesCaptionsAndColours) {
   EXPECT_EQ(form->GaugeShow2->geometry(), QRect(7, 89, 572, 12));
   EXPECT_EQ(Text(form->Label1->text()), "تهيه نسخه كپي و يا بازگرداندن اطلاعات از بانك اطلاعاتي ");
   EXPECT_EQ(Text(form->BitBtn2->text()), "&بازگرداندن اطلاعات");  // Alt+ب
-  EXPECT_EQ(Text(form->BitBtn1->text()), "ك&پي از اطلاعات");     // Alt+پ
+  EXPECT_EQ(Text(form->BitBtn1->text()), "ك&پي از اطلاعات");      // Alt+پ
   EXPECT_TRUE(form->SpeedButton1->text().isEmpty());
   EXPECT_FALSE(form->SpeedButton1->icon().isNull());
   // Titles right-aligned on the design's right edges, in their colours; a
@@ -191,8 +191,9 @@ TEST_F(Form1Test, Label2GrowsToTheLeftOfItsRightEdge) {
 
 // Cut with an ellipsis inside the window, rather than past its edge.
 TEST_F(Form1Test, LongCompanyDescriptionStaysInsideTheWindow) {
-  const std::string description = "شركت بازرگاني و توليدي بسيار بزرگ با نام طولاني و شعبه هاي "
-                                  "فراوان در سراسر كشور و خارج از آن";
+  const std::string description =
+      "شركت بازرگاني و توليدي بسيار بزرگ با نام طولاني و شعبه هاي "
+      "فراوان در سراسر كشور و خارج از آن";
   auto form = MakeForm({{"1", "Zelvo10", description, "", "1"}});
   form->show();
   EXPECT_GE(form->Label2->x(), 8);

@@ -52,7 +52,9 @@ TEST_F(Headless, FailuresExitNonZeroWithTheReasonOnStandardError) {
   EXPECT_THAT(err.str(), HasSubstr("does not exist"));  // the server's own text
 }
 
-int Mode(const std::string& path) { return static_cast<int>(fs::status(path).permissions()) & 0777; }
+int Mode(const std::string& path) {
+  return static_cast<int>(fs::status(path).permissions()) & 0777;
+}
 
 // What a nightly job does: --backup-dir names, reads back and prunes its own
 // archives, private to their owner; the log has a line for each; the listing

@@ -63,13 +63,32 @@ class English : public ::testing::Test {
 
 TEST_F(English, EveryTextOfOursHasAnEnglishVersion) {
   using namespace texts;
-  for (const char* text : {kFormCaption, kTitle, kCompanyName, kRestoreButton, kBackupButton,
-                           kConfirmRestore[0], kConfirmRestore[1], kConfirmRestore[2], kSuccess,
-                           kDuplicateName, kProbablyInUse, kArchiveError, kInsertFirstDisk,
-                           kInsertLastDisk, kInsertNextDisk, kConnecting, kCloseButtonTip,
-                           kOperationRunning, kBackupNotVerified, kDamagedSetAside,
-                           kBackupPasswordCaption, kBackupPasswordPrompt, kBackupPasswordRepeat,
-                           kPasswordsDiffer, kArchivePasswordPrompt, kPasswordFileUnusable}) {
+  for (const char* text : {kFormCaption,
+                           kTitle,
+                           kCompanyName,
+                           kRestoreButton,
+                           kBackupButton,
+                           kConfirmRestore[0],
+                           kConfirmRestore[1],
+                           kConfirmRestore[2],
+                           kSuccess,
+                           kDuplicateName,
+                           kProbablyInUse,
+                           kArchiveError,
+                           kInsertFirstDisk,
+                           kInsertLastDisk,
+                           kInsertNextDisk,
+                           kConnecting,
+                           kCloseButtonTip,
+                           kOperationRunning,
+                           kBackupNotVerified,
+                           kDamagedSetAside,
+                           kBackupPasswordCaption,
+                           kBackupPasswordPrompt,
+                           kBackupPasswordRepeat,
+                           kPasswordsDiffer,
+                           kArchivePasswordPrompt,
+                           kPasswordFileUnusable}) {
     const QString english = QString::fromStdString(Tr(text));
     EXPECT_FALSE(english.isEmpty() || HasArabicLetters(english)) << text;
   }

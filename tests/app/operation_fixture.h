@@ -191,8 +191,8 @@ class OperationTest : public ::testing::Test {
     const std::string stage = files + "stage/";
     fs::create_directories(stage);
     BackupInto(stage + "Zelvo10");
-    EXPECT_EQ(Shell("cd " + Quoted(stage) + " && zip -q " + options + " " +
-                    Quoted(files + name) + " Zelvo10"),
+    EXPECT_EQ(Shell("cd " + Quoted(stage) + " && zip -q " + options + " " + Quoted(files + name) +
+                    " Zelvo10"),
               0);
     fs::remove_all(stage);
     return files + name;

@@ -97,8 +97,8 @@ TEST_F(OperationGuard, TheGaugeShowsEachServerStepBeforeTheServerRunsIt) {
 
   // restore: the safety backup and its check at 98, the restore at 99;
   // backup: its set and its check at 10.
-  EXPECT_THAT(seen, ElementsAre("BACKUP 98", "RESTORE 98", "RESTORE 99", "BACKUP 10",
-                                "RESTORE 10"));
+  EXPECT_THAT(seen,
+              ElementsAre("BACKUP 98", "RESTORE 98", "RESTORE 99", "BACKUP 10", "RESTORE 10"));
 }
 
 }  // namespace

@@ -144,11 +144,10 @@ TEST_F(Restore, StopsBeforeTheDatabaseWhenTheBackupDoesNotReachTemp) {
   Dialogs().Pick(locked);
   Dialogs().Cancel();
   Form().BitBtn2->click();
-  EXPECT_THAT(Dialogs().shown,
-              ElementsAre(Confirmation(), kOpenDialog,
-                          std::string("input: ") + texts::kBackupPasswordCaption + " " +
-                              texts::kArchivePasswordPrompt,
-                          StartsWith(Failure("Invalid password"))));
+  EXPECT_THAT(Dialogs().shown, ElementsAre(Confirmation(), kOpenDialog,
+                                           std::string("input: ") + texts::kBackupPasswordCaption +
+                                               " " + texts::kArchivePasswordPrompt,
+                                           StartsWith(Failure("Invalid password"))));
   RunRestore(files + "x.bak");
   EXPECT_THAT(Dialogs().shown.back(), StartsWith(Failure("Cannot copy")));
 

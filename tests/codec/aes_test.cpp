@@ -37,10 +37,17 @@ Bytes Unpack(uint16_t method, const Bytes& packed, size_t size) {
 
 /// An archive of one AES entry, written here byte by byte so that the peers
 /// judge our cipher rather than the library's own records.
-Bytes OneEntryZip(const std::string& name, const AesExtra& aes, uint32_t crc, const Bytes& data, uint32_t size) {
+Bytes OneEntryZip(const std::string& name, const AesExtra& aes, uint32_t crc, const Bytes& data,
+                  uint32_t size) {
   Bytes z;
-  auto u16 = [&](uint32_t v) { z.push_back(static_cast<uint8_t>(v)); z.push_back(static_cast<uint8_t>(v >> 8)); };
-  auto u32 = [&](uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
+  auto u16 = [&](uint32_t v) {
+    z.push_back(static_cast<uint8_t>(v));
+    z.push_back(static_cast<uint8_t>(v >> 8));
+  };
+  auto u32 = [&](uint32_t v) {
+    u16(v & 0xFFFF);
+    u16(v >> 16);
+  };
   const auto extra = BuildAesExtra(aes);
   auto common = [&] {  // version needed .. extra length, shared by both headers
     u16(51);
@@ -103,7 +110,8 @@ struct Decrypted {
 /// Checks the password, decrypts the entry's data in pieces of `piece` bytes,
 /// each handed over with the bytes that follow it (as the decompress adapter
 /// reads ahead), and checks the code.
-Decrypted DecryptEntry(AesStrength strength, const Bytes& stored, std::string_view password, size_t piece) {
+Decrypted DecryptEntry(AesStrength strength, const Bytes& stored, std::string_view password,
+                       size_t piece) {
   Decrypted d;
   const size_t header = AesHeaderLen(strength);
   if (stored.size() < AesOverhead(strength)) return d;
@@ -138,8 +146,10 @@ TEST(Aes, EntriesEncryptedByPeersDecryptAndAuthenticate) {
       {"7z", "7z a -tzip -mem=AES192 -p" + pw + " out.zip plain"},
       {"7z", "7z a -tzip -mem=AES256 -p" + pw + " out.zip plain"},
       {"7z", "7z a -tzip -mm=Copy -mem=AES256 -p" + pw + " out.zip plain"},
-      {"bsdtar", "bsdtar --format zip --options zip:encryption=aes128 --passphrase " + pw + " -cf out.zip plain"},
-      {"bsdtar", "bsdtar --format zip --options zip:encryption=aes256 --passphrase " + pw + " -cf out.zip plain"},
+      {"bsdtar", "bsdtar --format zip --options zip:encryption=aes128 --passphrase " + pw +
+                     " -cf out.zip plain"},
+      {"bsdtar", "bsdtar --format zip --options zip:encryption=aes256 --passphrase " + pw +
+                     " -cf out.zip plain"},
   };
   for (const Peer& peer : peers) {
     if (!test::Have(peer.tool)) {
@@ -154,7 +164,8 @@ TEST(Aes, EntriesEncryptedByPeersDecryptAndAuthenticate) {
     AesExtra aes;
     ASSERT_EQ(e.method, kMethodAes) << peer.command;
     ASSERT_EQ(FindAesExtra(e.extra, aes), AesExtraStatus::Found) << peer.command;
-    EXPECT_FALSE(DecryptEntry(aes.strength, e.data, "wrong password", 65536).verified) << peer.command;
+    EXPECT_FALSE(DecryptEntry(aes.strength, e.data, "wrong password", 65536).verified)
+        << peer.command;
     for (size_t piece : {size_t{1}, size_t{31}, size_t{65536}}) {
       const Decrypted d = DecryptEntry(aes.strength, e.data, kPassword, piece);
       EXPECT_TRUE(d.verified && d.authentic) << peer.command << " piece " << piece;
@@ -177,10 +188,8 @@ TEST(Aes, EntriesWeEncryptPassThePeers) {
     size_t size;
   };
   const Case cases[] = {
-      {AesStrength::Aes256, 8, 50'000},
-      {AesStrength::Aes256, 0, 50'000},
-      {AesStrength::Aes128, 8, 50'000},
-      {AesStrength::Aes192, 0, 5'000},
+      {AesStrength::Aes256, 8, 50'000}, {AesStrength::Aes256, 0, 50'000},
+      {AesStrength::Aes128, 8, 50'000}, {AesStrength::Aes192, 0, 5'000},
       {AesStrength::Aes256, 0, 7},  // AE-2: no CRC
   };
   test::TempDir dir;
@@ -188,11 +197,13 @@ TEST(Aes, EntriesWeEncryptPassThePeers) {
     const Bytes plain = test::TextSample(c.size, 3);
     const Bytes packed = c.method == 8 ? test::ZlibDeflate(plain, 6, 0) : plain;
     const AesExtra aes{AesVendorVersionFor(plain.size()), c.strength, c.method};
-    const Bytes zip = OneEntryZip("data.bin", aes, test::Crc32Of(plain), EncryptEntry(c.strength, packed),
-                                  static_cast<uint32_t>(plain.size()));
+    const Bytes zip =
+        OneEntryZip("data.bin", aes, test::Crc32Of(plain), EncryptEntry(c.strength, packed),
+                    static_cast<uint32_t>(plain.size()));
     test::WriteFile(dir / "ours.zip", zip);
-    const std::string what = "strength " + std::to_string(static_cast<int>(c.strength)) + " method " +
-                             std::to_string(c.method) + " size " + std::to_string(c.size);
+    const std::string what = "strength " + std::to_string(static_cast<int>(c.strength)) +
+                             " method " + std::to_string(c.method) + " size " +
+                             std::to_string(c.size);
     if (have7z) {
       EXPECT_EQ(test::RunIn(dir, std::string("7z t '-p") + kPassword + "' ours.zip"), 0) << what;
       EXPECT_NE(test::RunIn(dir, "7z t -pwrong ours.zip"), 0) << what;
@@ -229,7 +240,8 @@ TEST(Aes, EverySaltGivesOtherBytesAndAWrongPasswordIsRefused) {
   AesCipher aes;
   const auto header = std::span(a).first(AesHeaderLen(AesStrength::Aes128));
   EXPECT_FALSE(aes.VerifyPassword("", AesStrength::Aes128, header));
-  EXPECT_FALSE(aes.VerifyPassword(kPassword, AesStrength::Aes256, header)) << "header of the wrong length";
+  EXPECT_FALSE(aes.VerifyPassword(kPassword, AesStrength::Aes256, header))
+      << "header of the wrong length";
   EXPECT_TRUE(aes.VerifyPassword(kPassword, AesStrength::Aes128, header));
 }
 

@@ -36,7 +36,8 @@ TEST(Deflate, EachTypeGivesZlibsRawStreamAtItsLevel) {
   std::mt19937 rng(3);
   std::vector<uint8_t> data(200'000);
   for (auto& b : data) b = static_cast<uint8_t>("abcdefgh  \n"[rng() % 11]);
-  const std::pair<TDeflateType, int> kLevels[] = {{dtDeflateF, 1}, {dtDeflateN, 6}, {dtDeflateX, 9}};
+  const std::pair<TDeflateType, int> kLevels[] = {
+      {dtDeflateF, 1}, {dtDeflateN, 6}, {dtDeflateX, 9}};
   std::vector<std::vector<uint8_t>> outputs;
   for (const auto& [type, level] : kLevels) {
     std::vector<uint8_t> ref(compressBound(static_cast<uLong>(data.size())));
@@ -62,7 +63,8 @@ TEST(Deflate, EngineThatCannotStartFailsAtOnceWithoutOutput) {
     ++*static_cast<int*>(opaque);
     return nullptr;
   };
-  DeflateEngine e(dtDeflateN, kDeflateWindowBits, refuse, [](voidpf, voidpf) {}, &alloc_calls);
+  DeflateEngine e(
+      dtDeflateN, kDeflateWindowBits, refuse, [](voidpf, voidpf) {}, &alloc_calls);
   EXPECT_EQ(e.InitResult(), Z_MEM_ERROR);
   Recorder r;
   const uint8_t byte = 'x';

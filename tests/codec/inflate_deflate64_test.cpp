@@ -43,7 +43,8 @@ void ExpectDecodes(const Bytes& stream, InflateVariant v, const Bytes& expected)
     for (size_t inStep : {size_t{1}, size_t{0}}) {
       const Outcome o = InflateWith(stream, v, inStep, outStep);
       ASSERT_EQ(o.result, res::kStreamEnd) << o.msg << ", output buffers of " << outStep;
-      ASSERT_TRUE(o.out == expected) << "output buffers of " << outStep << ", input pieces of " << inStep;
+      ASSERT_TRUE(o.out == expected)
+          << "output buffers of " << outStep << ", input pieces of " << inStep;
       EXPECT_EQ(o.totalIn, stream.size());
     }
   }
@@ -174,7 +175,8 @@ int CheckDeflate64Entries(const Bytes& zip, const std::string& what) {
     if (e.method != 9) continue;
     ++count;
     SCOPED_TRACE(what + ": " + e.name);
-    for (auto [inStep, outStep] : {std::pair<size_t, size_t>{0, 32768}, {65536, 32768}, {31, 1}, {1, 7}}) {
+    for (auto [inStep, outStep] :
+         {std::pair<size_t, size_t>{0, 32768}, {65536, 32768}, {31, 1}, {1, 7}}) {
       const Outcome o = InflateWith(e.data, InflateVariant::Deflate64, inStep, outStep);
       EXPECT_EQ(o.result, res::kStreamEnd) << o.msg;
       EXPECT_EQ(o.out.size(), e.size);
@@ -229,7 +231,8 @@ TEST(InflateDeflate64, EntriesWrittenBy7ZipDecode) {
     return b;
   };
   Bytes text;
-  static const char* const kWords[] = {"account ", "balance ", "invoice ", "total ", "\n", "paid ", "due "};
+  static const char* const kWords[] = {"account ", "balance ", "invoice ", "total ",
+                                       "\n",       "paid ",    "due "};
   while (text.size() < 300'000) {
     const std::string w = kWords[rng() % std::size(kWords)] + std::to_string(rng() % 5000) + " ";
     text.insert(text.end(), w.begin(), w.end());

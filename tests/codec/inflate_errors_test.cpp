@@ -43,23 +43,28 @@ const BadStream kBadStreams[] = {
     {"05 00 80 e4 ff 1f", "invalid bit length repeat", res::kDataError, true},
     // a code-length code of one 1-bit codeword (8) is accepted, but 258
     // literal/length codes of 8 bits over-subscribe (zlib stops earlier)
-    {"05 20 00 20 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
+    {"05 20 00 20 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+     "00 00 00 00 00 00",
      "invalid literal/lengths set", res::kDataError, false},
     // 257 literal/length codes of 9 bits (incomplete); all 257 zero (zlib
     // reports the missing end code instead)
-    {"05 c0 01 00 08 00 00 00 90 ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff "
+    {"05 c0 01 00 08 00 00 00 90 ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff "
+     "ff ff ff ff ff ff ff ff "
      "ff ff 00",
      "invalid literal/lengths set", res::kDataError, true},
     {"05 c0 81 00 00 00 00 00 90 ff 6c", "invalid literal/lengths set", res::kDataError, false},
     // 258 complete literal/length codes, then distances 1,1,1 (over-subscribed),
     // 2,2 (incomplete), and a single 0 (empty although length symbol 257 exists)
-    {"0d c2 01 08 08 00 00 c0 30 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+    {"0d c2 01 08 08 00 00 c0 30 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+     "00 00 00 00 00 00 00 "
      "00 00 80 7f 1b",
      "invalid distances set", res::kDataError, true},
-    {"0d c1 01 08 08 00 00 c0 30 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+    {"0d c1 01 08 08 00 00 c0 30 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+     "00 00 00 00 00 00 00 "
      "00 00 80 ff 07",
      "invalid distances set", res::kDataError, true},
-    {"0d c0 01 08 08 00 00 c0 30 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+    {"0d c0 01 08 08 00 00 c0 30 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+     "00 00 00 00 00 00 00 "
      "00 00 80 3f",
      "invalid distances set", res::kDataError, false},
     // fixed block with symbol 286, 287; dyn whose only code is the 1-bit end
@@ -71,7 +76,8 @@ const BadStream kBadStreams[] = {
     // distance code, then a match using the unused codeword
     {"4b 04 3e", "invalid distance code", res::kDataError, true},
     {"4b 04 7e", "invalid distance code", res::kDataError, true},
-    {"0d c0 01 08 08 00 00 c0 30 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+    {"0d c0 01 08 08 00 00 c0 30 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+     "00 00 00 00 00 00 00 "
      "00 00 80 7f 0d 0d",
      "invalid distance code", res::kDataError, true},
 };
@@ -150,7 +156,8 @@ TEST(InflateErrors, AcceptedOddities) {
       {"03 82 44 00", "far distance reads the zero-filled window", std::string("\0\0\0a", 4)},
       // dyn with 257 literal/length codes and an all-zero distance code: the
       // block can hold no match, so the empty code is allowed
-      {"05 c0 01 08 08 00 00 00 20 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+      {"05 c0 01 08 08 00 00 00 20 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+       "00 00 00 00 00 00 00 00 "
        "00 00 80 eb 01",
        "empty distance code with only literal codes", "x"},
       // dyn whose literal/length code is a single 1-bit end code

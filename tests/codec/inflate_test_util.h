@@ -29,11 +29,11 @@ using Bytes = std::vector<uint8_t>;
 
 /// How a decoder left a stream.
 struct Outcome {
-  int result = 0;          // last result: StreamEnd, DataError, or BufError when starved
+  int result = 0;  // last result: StreamEnd, DataError, or BufError when starved
   Bytes out;
   uint64_t totalIn = 0;
   uint64_t totalOut = 0;
-  uint32_t availIn = 0;    // input handed over but not consumed at the end
+  uint32_t availIn = 0;  // input handed over but not consumed at the end
   std::string msg;
 };
 
@@ -90,22 +90,23 @@ inline Outcome InflateWith(const Bytes& in, InflateVariant variant, size_t inSte
     o.result = inflate_result::kStreamError;
     return o;
   }
-  o = Drive(in, inStep, outStep,
-            [&](const uint8_t*& next, uint32_t& avail, uint8_t*& out, uint32_t& outAvail, Outcome& oc) {
-              s.next_in = next;
-              s.avail_in = avail;
-              s.next_out = out;
-              s.avail_out = outAvail;
-              const int r = Inflate(s, 0);
-              next = s.next_in;
-              avail = s.avail_in;
-              out = s.next_out;
-              outAvail = s.avail_out;
-              oc.totalIn = s.total_in;
-              oc.totalOut = s.total_out;
-              oc.msg = s.msg ? s.msg : "";
-              return r;
-            });
+  o = Drive(
+      in, inStep, outStep,
+      [&](const uint8_t*& next, uint32_t& avail, uint8_t*& out, uint32_t& outAvail, Outcome& oc) {
+        s.next_in = next;
+        s.avail_in = avail;
+        s.next_out = out;
+        s.avail_out = outAvail;
+        const int r = Inflate(s, 0);
+        next = s.next_in;
+        avail = s.avail_in;
+        out = s.next_out;
+        outAvail = s.avail_out;
+        oc.totalIn = s.total_in;
+        oc.totalOut = s.total_out;
+        oc.msg = s.msg ? s.msg : "";
+        return r;
+      });
   InflateEnd(s);
   return o;
 }
@@ -115,22 +116,23 @@ inline Outcome ZlibInflate(const Bytes& in, size_t inStep, size_t outStep, int w
   z_stream z{};
   Outcome o;
   if (inflateInit2(&z, windowBits) != Z_OK) return o;
-  o = Drive(in, inStep, outStep,
-            [&](const uint8_t*& next, uint32_t& avail, uint8_t*& out, uint32_t& outAvail, Outcome& oc) {
-              z.next_in = const_cast<Bytef*>(next);
-              z.avail_in = avail;
-              z.next_out = out;
-              z.avail_out = outAvail;
-              const int r = inflate(&z, Z_NO_FLUSH);
-              next = z.next_in;
-              avail = z.avail_in;
-              out = z.next_out;
-              outAvail = z.avail_out;
-              oc.totalIn = z.total_in;
-              oc.totalOut = z.total_out;
-              oc.msg = z.msg ? z.msg : "";
-              return r;
-            });
+  o = Drive(
+      in, inStep, outStep,
+      [&](const uint8_t*& next, uint32_t& avail, uint8_t*& out, uint32_t& outAvail, Outcome& oc) {
+        z.next_in = const_cast<Bytef*>(next);
+        z.avail_in = avail;
+        z.next_out = out;
+        z.avail_out = outAvail;
+        const int r = inflate(&z, Z_NO_FLUSH);
+        next = z.next_in;
+        avail = z.avail_in;
+        out = z.next_out;
+        outAvail = z.avail_out;
+        oc.totalIn = z.total_in;
+        oc.totalOut = z.total_out;
+        oc.msg = z.msg ? z.msg : "";
+        return r;
+      });
   inflateEnd(&z);
   return o;
 }
@@ -152,10 +154,14 @@ class BitWriter {
   }
   /// A literal/length symbol of the fixed code.
   void fixedSymbol(uint32_t sym) {
-    if (sym < 144) code(0x30 + sym, 8);
-    else if (sym < 256) code(0x190 + sym - 144, 9);
-    else if (sym < 280) code(sym - 256, 7);
-    else code(0xC0 + sym - 280, 8);
+    if (sym < 144)
+      code(0x30 + sym, 8);
+    else if (sym < 256)
+      code(0x190 + sym - 144, 9);
+    else if (sym < 280)
+      code(sym - 256, 7);
+    else
+      code(0xC0 + sym - 280, 8);
   }
   /// A distance symbol of the fixed code.
   void fixedDistance(uint32_t sym) { code(sym, 5); }
@@ -182,7 +188,10 @@ inline Bytes FromHex(std::string_view hex) {
   Bytes out;
   int hi = -1;
   for (char c : hex) {
-    int v = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    int v = c >= '0' && c <= '9'   ? c - '0'
+            : c >= 'a' && c <= 'f' ? c - 'a' + 10
+            : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                   : -1;
     if (v < 0) continue;
     if (hi < 0) {
       hi = v;

@@ -27,8 +27,9 @@ Bytes RandomBytes(size_t n, uint32_t seed) {
 
 /// Words, numbers and repeated lines: the matches of ordinary text.
 Bytes TextLike(size_t n, uint32_t seed) {
-  static const char* const kWords[] = {"invoice", "customer", "amount", "ledger", "debit", "credit",
-                                       "the", "of", "total", "balance", "\n", ", ", "2024-06-01"};
+  static const char* const kWords[] = {"invoice", "customer", "amount",    "ledger", "debit",
+                                       "credit",  "the",      "of",        "total",  "balance",
+                                       "\n",      ", ",       "2024-06-01"};
   std::mt19937 rng(seed);
   std::string s;
   while (s.size() < n) {
@@ -51,10 +52,13 @@ Bytes Repetitive(size_t n, uint32_t seed) {
   Bytes b;
   while (b.size() < n) {
     switch (rng() % 4) {
-      case 0: b.insert(b.end(), 300 + rng() % 2000, static_cast<uint8_t>(rng())); break;
+      case 0:
+        b.insert(b.end(), 300 + rng() % 2000, static_cast<uint8_t>(rng()));
+        break;
       case 1: {
         const uint32_t period = 2 + rng() % 7;
-        for (uint32_t i = 0, len = 100 + rng() % 900; i < len; ++i) b.push_back(static_cast<uint8_t>('a' + i % period));
+        for (uint32_t i = 0, len = 100 + rng() % 900; i < len; ++i)
+          b.push_back(static_cast<uint8_t>('a' + i % period));
         break;
       }
       case 2:
@@ -64,7 +68,8 @@ Bytes Repetitive(size_t n, uint32_t seed) {
         }
         break;
       default:
-        for (uint32_t i = 0, len = rng() % 64; i < len; ++i) b.push_back(static_cast<uint8_t>(rng()));
+        for (uint32_t i = 0, len = rng() % 64; i < len; ++i)
+          b.push_back(static_cast<uint8_t>(rng()));
     }
   }
   b.resize(n);
@@ -96,7 +101,8 @@ std::vector<Source> RealSources() {
 
 void ExpectSameAsZlib(const Bytes& original, const Bytes& packed, size_t inStep, size_t outStep,
                       const Outcome& zlibEnd, const std::string& what) {
-  SCOPED_TRACE(what + ", input pieces " + std::to_string(inStep) + ", output buffers " + std::to_string(outStep));
+  SCOPED_TRACE(what + ", input pieces " + std::to_string(inStep) + ", output buffers " +
+               std::to_string(outStep));
   const Outcome ours = InflateWith(packed, InflateVariant::Deflate, inStep, outStep);
   ASSERT_EQ(ours.result, zlibEnd.result);
   ASSERT_EQ(ours.out.size(), original.size());
@@ -120,7 +126,8 @@ TEST(InflateAgainstZlib, EveryLevelAndStrategyWithPiecesOfEverySize) {
         const Outcome zlibEnd = ZlibInflate(packed, 0, src.data.size() + 1);
         ASSERT_EQ(zlibEnd.result, Z_STREAM_END);
         ASSERT_EQ(zlibEnd.availIn, trailer.size());
-        const std::string what = src.name + " level " + std::to_string(level) + " " + kStrategyNames[k];
+        const std::string what =
+            src.name + " level " + std::to_string(level) + " " + kStrategyNames[k];
         for (size_t outStep : {size_t{1}, size_t{7}, size_t{32768}, src.data.size() + 1})
           for (size_t inStep : {size_t{1}, size_t{31}, size_t{0}})
             ExpectSameAsZlib(src.data, packed, inStep, outStep, zlibEnd, what);
@@ -137,7 +144,8 @@ TEST(InflateAgainstZlib, RealFilesAtEveryLevelAndStrategy) {
       for (size_t k = 0; k < std::size(kStrategies); ++k) {
         const Bytes packed = ZlibDeflate(src.data, level, kStrategies[k]);
         const Outcome zlibEnd = ZlibInflate(packed, 0, 65536);
-        const std::string what = src.name + " level " + std::to_string(level) + " " + kStrategyNames[k];
+        const std::string what =
+            src.name + " level " + std::to_string(level) + " " + kStrategyNames[k];
         ExpectSameAsZlib(src.data, packed, 65536, 32768, zlibEnd, what);
         if (level == 1 || level == 6 || level == 9)
           ExpectSameAsZlib(src.data, packed, 31, 4093, zlibEnd, what);

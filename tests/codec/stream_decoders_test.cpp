@@ -37,8 +37,10 @@ class Peers {
         "bzip2 -c plain > p.bz2; bzip2 -c plainB > b.bz2",
         "xz -c plain > p.xz; xz -c plainB > b.xz; xz -9 -c plain > p9.xz",
         // From a pipe the size is unknown, so level 22 keeps its 128 MiB window.
-        "zstd -q -c plain > p.zst; zstd -q -c plainB > b.zst; zstd -q --ultra -22 -c < plain > p22.zst",
-        "python3 -c \"import zipfile as z\nfor n, m in (('py_bz2', z.ZIP_BZIP2), ('py_lzma', z.ZIP_LZMA)):\n"
+        "zstd -q -c plain > p.zst; zstd -q -c plainB > b.zst; zstd -q --ultra -22 -c < plain > "
+        "p22.zst",
+        "python3 -c \"import zipfile as z\nfor n, m in (('py_bz2', z.ZIP_BZIP2), ('py_lzma', "
+        "z.ZIP_LZMA)):\n"
         "  with z.ZipFile(n + '.zip', 'w', m) as f: f.write('plain')\"",
         "7z a -tzip -mm=LZMA:eos=off 7z_lzma.zip plain; 7z a -tzip -mm=XZ 7z_xz.zip plain;"
         " 7z a -tzip -mm=BZip2 7z_bz2.zip plain",
@@ -57,7 +59,8 @@ test::Outcome Decode(uint16_t method, const DecoderOptions& options, const Bytes
   o.result = decoder->Init(s);
   if (o.result != res::kOk) return o;
   o = test::Drive(in, inStep, outStep,
-                  [&](const uint8_t*& next, uint32_t& avail, uint8_t*& out, uint32_t& outAvail, test::Outcome& oc) {
+                  [&](const uint8_t*& next, uint32_t& avail, uint8_t*& out, uint32_t& outAvail,
+                      test::Outcome& oc) {
                     s.next_in = next;
                     s.avail_in = avail;
                     s.next_out = out;
@@ -120,7 +123,8 @@ TEST(StreamDecoders, PeerStreamsDecodeInAnyPiecesAndStopRightAfterTheirData) {
     known.uncompressedSize = plain.size();
     for (auto [inStep, outStep] : {std::pair<size_t, size_t>{0, 65536}, {1, 1}, {31, 4093}}) {
       const test::Outcome o = Decode(p.method, known, packed.data, inStep, outStep);
-      EXPECT_EQ(o.result, res::kStreamEnd) << p.what << " in " << inStep << " out " << outStep << ": " << o.msg;
+      EXPECT_EQ(o.result, res::kStreamEnd)
+          << p.what << " in " << inStep << " out " << outStep << ": " << o.msg;
       EXPECT_TRUE(o.out == plain) << p.what << " in " << inStep << " out " << outStep;
       EXPECT_EQ(o.totalIn, packed.data.size()) << p.what;
     }
@@ -141,12 +145,24 @@ TEST(StreamDecoders, PeerStreamsDecodeInAnyPiecesAndStopRightAfterTheirData) {
 // not come or in success; a stream asking for more memory than allowed is
 // refused before it is decoded.
 TEST(StreamDecoders, DamagedOrOversizedStreamsGiveTheirError) {
-  const auto cut = [](Bytes b) { b.resize(b.size() / 2); return b; };
-  const auto flip = [](Bytes b) { b[b.size() / 2] ^= 0x10; return b; };
+  const auto cut = [](Bytes b) {
+    b.resize(b.size() / 2);
+    return b;
+  };
+  const auto flip = [](Bytes b) {
+    b[b.size() / 2] ^= 0x10;
+    return b;
+  };
   const auto keep = [](Bytes b) { return b; };
   // The ZIP form's header: bytes 2-3 hold the properties size, byte 4 lc/lp/pb.
-  const auto propsSize6 = [](Bytes b) { b[2] = 6; return b; };
-  const auto badLcLpPb = [](Bytes b) { b[4] = 0xFF; return b; };
+  const auto propsSize6 = [](Bytes b) {
+    b[2] = 6;
+    return b;
+  };
+  const auto badLcLpPb = [](Bytes b) {
+    b[4] = 0xFF;
+    return b;
+  };
   constexpr uint64_t kMiB = 1 << 20;
   struct Case {
     const char* what;
@@ -178,7 +194,8 @@ TEST(StreamDecoders, DamagedOrOversizedStreamsGiveTheirError) {
       {"lzma lc/lp/pb out of range", lzma, badLcLpPb, true, kDecoderMemoryLimit, res::kDataError},
       {"bzip2 900k blocks under a 1 MiB limit", bz2, keep, true, kMiB, res::kMemError},
       {"xz -9 under a 16 MiB limit", xz9, keep, true, 16 * kMiB, res::kMemError},
-      {"zstd 128 MiB window under the default limit passes", zst22, keep, true, kDecoderMemoryLimit, res::kStreamEnd},
+      {"zstd 128 MiB window under the default limit passes", zst22, keep, true, kDecoderMemoryLimit,
+       res::kStreamEnd},
       {"zstd 128 MiB window under a 16 MiB limit", zst22, keep, true, 16 * kMiB, res::kMemError},
       {"lzma 8 MiB dictionary under a 1 MiB limit", lzma, keep, true, kMiB, res::kMemError},
   };
@@ -208,7 +225,8 @@ TEST(StreamDecoders, JoinedStreamsDecodeWholeWhenTheCompressedSizeIsKnown) {
   const Peers& peers = Peers::Get();
   Bytes both = peers.plain;
   both.insert(both.end(), peers.plainB.begin(), peers.plainB.end());
-  const std::pair<uint16_t, const char*> kinds[] = {{kMethodBzip2, "bz2"}, {kMethodXz, "xz"}, {kMethodZstd, "zst"}};
+  const std::pair<uint16_t, const char*> kinds[] = {
+      {kMethodBzip2, "bz2"}, {kMethodXz, "xz"}, {kMethodZstd, "zst"}};
   for (auto [method, ext] : kinds) {
     const Bytes first = peers.File(std::string("p.") + ext);
     Bytes joined = first;

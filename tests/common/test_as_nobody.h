@@ -50,7 +50,8 @@ inline void GiveToNobody(const std::string& path) {
   }
   for (auto it = fs::recursive_directory_iterator(path, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (::lchown(it->path().c_str(), kNobody, kNobody) != 0) ADD_FAILURE() << "chown " << it->path();
+    if (::lchown(it->path().c_str(), kNobody, kNobody) != 0)
+      ADD_FAILURE() << "chown " << it->path();
   }
   if (::lchown(path.c_str(), kNobody, kNobody) != 0) ADD_FAILURE() << "chown " << path;
 }

@@ -8,9 +8,9 @@
 
 #include <arc/codec/crc.h>
 #include <arc/codec/trad_cipher.h>
+#include <arc/unzip/unzip.h>
 #include "fake_streams.h"
 #include "support/stream_memory.h"
-#include <arc/unzip/unzip.h>
 
 namespace arc {
 namespace {
@@ -50,9 +50,9 @@ TEST_F(BlockIo, WriterDeciphersThenFeedsTheCrcThenWrites) {
   TMemoryStream32 out;
   // In two pieces: the key stream goes on across blocks.
   EXPECT_EQ(unzip.WriteBlock(out, block.data(), 10, BlockCipher::Decipher), 10);
-  EXPECT_EQ(unzip.WriteBlock(out, block.data() + 10, int32_t(block.size()) - 10,
-                             BlockCipher::Decipher),
-            int32_t(block.size()) - 10);
+  EXPECT_EQ(
+      unzip.WriteBlock(out, block.data() + 10, int32_t(block.size()) - 10, BlockCipher::Decipher),
+      int32_t(block.size()) - 10);
   EXPECT_EQ(Contents(out), plain);
   EXPECT_EQ(unzip.RunningCrc(), CrcOf(plain));
 }

@@ -90,10 +90,10 @@ TEST(ZipDefaults, EveryPropertyStartsAtItsDefault) {
 
 TEST(ZipDefaults, StoreFilesOfTypeHoldsTheTwentyFourExtensionsInOrder) {
   TZip zip;
-  const std::vector<std::string> expected{
-      ".ACE", ".ARC", ".ARJ", ".BH",  ".CAB", ".ENC", ".GZ",  ".HA",
-      ".JAR", ".LHA", ".LZH", ".PAK", ".PK3", ".PK_", ".RAR", ".TAR",
-      ".TGZ", ".UUE", ".UU",  ".WAR", ".XXE", ".Z",   ".ZIP", ".ZOO"};
+  const std::vector<std::string> expected{".ACE", ".ARC", ".ARJ", ".BH",  ".CAB", ".ENC",
+                                          ".GZ",  ".HA",  ".JAR", ".LHA", ".LZH", ".PAK",
+                                          ".PK3", ".PK_", ".RAR", ".TAR", ".TGZ", ".UUE",
+                                          ".UU",  ".WAR", ".XXE", ".Z",   ".ZIP", ".ZOO"};
   EXPECT_EQ(zip.StoreFilesOfType(), expected);
 }
 

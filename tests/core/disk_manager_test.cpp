@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/disk_manager.h"
 #include <arc/support/drive_simulated.h>
 #include <arc/zip/zip.h>
+#include "core/disk_manager.h"
 
 namespace arc {
 namespace {
@@ -25,8 +25,8 @@ class DiskCheck : public ::testing::Test {
     drives = std::make_unique<SimulatedDrives>(root);
     disk = drives->AddDisk(1440 * 1024, "PKBACK# 002", 0x1234ABCD);
     zip.SetDriveService(drives.get());  // opening and checking alike
-    zip.OnError = [this](TObject*, const std::string& f, const std::string&,
-                         const std::string& v, int32_t code) {
+    zip.OnError = [this](TObject*, const std::string& f, const std::string&, const std::string& v,
+                         int32_t code) {
       reports.push_back(std::to_string(code) + " " + f + " " + v);
     };
   }

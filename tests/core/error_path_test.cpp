@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <arc/support/error_codes.h>
-#include "fake_streams.h"
 #include <arc/zip/zip.h>
+#include "fake_streams.h"
 
 namespace arc {
 namespace {

@@ -15,9 +15,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "hostile_zip.h"
 #include "common/test_as_nobody.h"
 #include "common/test_temp_dir.h"
+#include "hostile_zip.h"
 
 namespace arc {
 namespace {

@@ -13,8 +13,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "hostile_zip.h"
 #include "common/test_temp_dir.h"
+#include "hostile_zip.h"
 
 namespace arc {
 namespace {
@@ -52,7 +52,8 @@ TEST(ArczOnHostileArchives, EveryLieGivesAFailingStatus) {
     const std::vector<uint8_t> bytes = BuildHostile(entries);
     const std::string archive = dir / (name + ".zip");
     std::ofstream(archive, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     const std::string work = dir.MakeDir(name + "/a/b") + "/";
     EXPECT_EQ(Status(arcz + " t '" + archive + "'"), 1) << name;
     EXPECT_EQ(Status("cd '" + work + "' && " + arcz + " x '" + archive + "' -d out"), 1) << name;
@@ -71,13 +72,17 @@ TEST(ArczOnHostileArchives, NamesCannotSendCommandsToTheTerminal) {
   // ESC [ 2 J clears the screen; C2 9B is the one-byte CSI in UTF-8; a bell.
   // The first name is marked UTF-8, so that its C1 byte pair reaches the
   // terminal code unchanged instead of being read as two CP437 characters.
-  HostileEntry utf8 = HostileEntry::Stored("a\x1b[2Jb\xc2\x9b" "31m\a.txt", "x");
+  HostileEntry utf8 = HostileEntry::Stored(
+      "a\x1b[2Jb\xc2\x9b"
+      "31m\a.txt",
+      "x");
   utf8.flags = 0x0800;
   const std::vector<uint8_t> bytes =
       BuildHostile({utf8, HostileEntry::Stored("../c\x1b]0;t\a", "")});
   const std::string archive = dir / "names.zip";
   std::ofstream(archive, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   for (const std::string command : {" l ", " t "}) {
     FILE* p = popen((arcz + command + "'" + archive + "' 2>&1").c_str(), "r");
     ASSERT_NE(p, nullptr);
@@ -88,7 +93,8 @@ TEST(ArczOnHostileArchives, NamesCannotSendCommandsToTheTerminal) {
     pclose(p);
     const std::string shown = command == " l " ? "a?[2Jb?31m?.txt" : "../c?]0;t?";
     EXPECT_NE(output.find(shown), std::string::npos) << command << output;
-    for (char c : output) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << command;
+    for (char c : output)
+      EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << command;
     EXPECT_EQ(output.find("\xc2\x9b"), std::string::npos);
   }
 }

@@ -13,10 +13,10 @@
 #include <iterator>
 
 #include <arc/support/error_codes.h>
-#include "hostile_zip.h"
-#include "common/test_temp_dir.h"
 #include <arc/unzip/unzip.h>
 #include <arc/zip/zip.h>
+#include "common/test_temp_dir.h"
+#include "hostile_zip.h"
 
 namespace arc {
 namespace {

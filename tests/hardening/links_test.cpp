@@ -105,8 +105,8 @@ TEST_F(PlantedLinks, OverwriteQuestionAndAttributesStayOnThisSideOfTheLink) {
 TEST_F(PlantedLinks, FolderSwappedForALinkDuringTheRun) {
   // The first entry makes the folder; before the second is written, the
   // folder is replaced by a link to the outside.
-  UseArchive(BuildHostile({HostileEntry::Stored("a/one.txt", "1"),
-                           HostileEntry::Stored("a/two.txt", "2")}));
+  UseArchive(BuildHostile(
+      {HostileEntry::Stored("a/one.txt", "1"), HostileEntry::Stored("a/two.txt", "2")}));
   unzip.OnBegin = [&](TObject*, const std::string& name, int32_t, bool&) {
     if (name.ends_with("two.txt")) {
       fs::rename(out + "a", out + "was-a");

@@ -78,8 +78,7 @@ TEST_F(LyingRecords, CountsAndOffsetsThatPointNowhere) {
   // into a directory record's extra field.
   HostileEntry smuggler = b;
   const std::vector<uint8_t> fake = BuildHostile({HostileEntry::Stored("fake.txt", "fake")});
-  smuggler.centralExtra =
-      ExtraBlock(0x6666, std::string(fake.begin(), fake.begin() + 30 + 8 + 4));
+  smuggler.centralExtra = ExtraBlock(0x6666, std::string(fake.begin(), fake.begin() + 30 + 8 + 4));
   const uint32_t directoryAt = LocalLength(a) + LocalLength(b);
   const uint32_t smuggledAt = directoryAt + 46 + static_cast<uint32_t>(a.name.size()) + 46 +
                               static_cast<uint32_t>(b.name.size()) + 4;

@@ -11,9 +11,9 @@
 #include <iterator>
 
 #include <arc/support/error_codes.h>
-#include "hostile_zip.h"
-#include "common/test_temp_dir.h"
 #include <arc/zip/zip.h>
+#include "common/test_temp_dir.h"
+#include "hostile_zip.h"
 
 namespace arc {
 namespace {
@@ -41,7 +41,8 @@ TEST(UpdatingALyingArchive, Zip64SizeThatWrapsTheOffsetSumStopsTheUpdate) {
   test::TempDir dir;
   const std::string archive = dir / "old.zip";
   std::ofstream(archive, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   const std::string before = ReadAll(archive);
   dir.MakeDir("tmp");
 

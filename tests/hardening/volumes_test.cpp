@@ -32,13 +32,14 @@ TEST_F(DamagedVolumes, TruncatedVolumesPassOnlyUndamagedFiles) {
   }
 
   // The middle volume cut short, then the first one too.
-  for (const auto& [first, second] : {std::pair<uintmax_t, uintmax_t>{65536, 100},
-                                      std::pair<uintmax_t, uintmax_t>{30000, 65536},
-                                      std::pair<uintmax_t, uintmax_t>{0, 0}}) {
+  for (const auto& [first, second] :
+       {std::pair<uintmax_t, uintmax_t>{65536, 100}, std::pair<uintmax_t, uintmax_t>{30000, 65536},
+        std::pair<uintmax_t, uintmax_t>{0, 0}}) {
     fs::remove_all(out);
     fs::create_directories(out);
     for (const char* ext : {".z01", ".z02", ".zip"}) {
-      fs::copy_file(kSplit + ext, dir / ("set" + std::string(ext)), fs::copy_options::overwrite_existing);
+      fs::copy_file(kSplit + ext, dir / ("set" + std::string(ext)),
+                    fs::copy_options::overwrite_existing);
     }
     fs::resize_file(dir / "set.z01", first);
     fs::resize_file(dir / "set.z02", second);

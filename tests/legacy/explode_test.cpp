@@ -36,7 +36,8 @@ void PutTree(BitWriter& w, const std::vector<int>& lengths) {
 class ImplodeWriter {
  public:
   explicit ImplodeWriter(uint16_t flags)
-      : literalTree_(flags & kLiteralTree), lowBits_(flags & kBigWindow ? 7 : 6),
+      : literalTree_(flags & kLiteralTree),
+        lowBits_(flags & kBigWindow ? 7 : 6),
         minMatch_(flags & kLiteralTree ? 3 : 2) {
     if (literalTree_) PutTree(w_, std::vector<int>(256, 8));
     PutTree(w_, std::vector<int>(64, 6));
@@ -84,12 +85,12 @@ TEST_P(ExplodeFlags, WindowTreesAndMatchLengthsFollowTheFlags) {
   for (uint32_t i = 0; i < window; ++i) text += static_cast<char>((i * 13 + i / 256) & 0xFF);
 
   ImplodeWriter w(flags);
-  w.Match(window, minMatch + 1);       // before any output: zeros
+  w.Match(window, minMatch + 1);  // before any output: zeros
   w.Literals(text);
-  w.Match(window, minMatch);           // the farthest distance, the shortest length
-  w.Match(2, minMatch + 62);           // the longest length without extra bits
-  w.Match(1, minMatch + 63);           // length symbol 63 with extra bits 0 ...
-  w.Match(5, minMatch + 63 + 255);     // ... and 255
+  w.Match(window, minMatch);        // the farthest distance, the shortest length
+  w.Match(2, minMatch + 62);        // the longest length without extra bits
+  w.Match(1, minMatch + 63);        // length symbol 63 with extra bits 0 ...
+  w.Match(5, minMatch + 63 + 255);  // ... and 255
   DecodeRun run = Decode(kImplode, flags, w.Bytes(), w.Text().size());
   EXPECT_EQ(run.result, 0);
   EXPECT_TRUE(run.errors.empty());

@@ -39,7 +39,8 @@ TEST(GoldenArchives, EveryLegacyEntryDecodesToItsStoredSizeAndCrc) {
       const size_t data = at + kLocalHeaderLen + nameLen + Le(zip, at + 28, 2);
       if (data + packed > zip.size()) break;
       SCOPED_TRACE(file.path().filename().string() + ": " +
-                   std::string(zip.begin() + at + kLocalHeaderLen, zip.begin() + at + kLocalHeaderLen + nameLen));
+                   std::string(zip.begin() + at + kLocalHeaderLen,
+                               zip.begin() + at + kLocalHeaderLen + nameLen));
       at = data + packed;
       if (!IsLegacyMethod(method)) continue;
 

@@ -54,8 +54,8 @@ TEST(Unreduce, Byte144AndCopiesBeforeAnyOutput) {
   const std::string expected = std::string(4, '\0') + "x\x90y\x90";
   for (int factor = 1; factor <= 4; ++factor) {
     SCOPED_TRACE(factor);
-    DecodeRun run = Unreduce(factor, ReduceWriter(factor).Match(300, 4).Literals("x\x90y\x90").Bytes(),
-                             expected.size());
+    DecodeRun run = Unreduce(
+        factor, ReduceWriter(factor).Match(300, 4).Literals("x\x90y\x90").Bytes(), expected.size());
     EXPECT_EQ(run.result, 0);
     EXPECT_EQ(run.output, test::Bytes(expected));
   }

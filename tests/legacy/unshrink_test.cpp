@@ -46,11 +46,19 @@ TEST(Unshrink, PartialClearFreesChildlessCodesAndReusesTheSmallestFirst) {
   // 258 "cd"     -> 259 = "dc"
   // 257 "ab"     still defined
   // 259 "dc"
-  DecodeRun run = Unshrink(Codes({{'a'}, {'b'}, {257}, {257}, {'c'}, {kEscape}, {2},
-                                  {'d'}, {258}, {257}, {259}}));
+  DecodeRun run = Unshrink(
+      Codes({{'a'}, {'b'}, {257}, {257}, {'c'}, {kEscape}, {2}, {'d'}, {258}, {257}, {259}}));
   EXPECT_EQ(run.result, 0);
   EXPECT_TRUE(run.errors.empty());
-  EXPECT_EQ(run.output, Bytes("a" "b" "ab" "ab" "c" "d" "cd" "ab" "dc"));
+  EXPECT_EQ(run.output, Bytes("a"
+                              "b"
+                              "ab"
+                              "ab"
+                              "c"
+                              "d"
+                              "cd"
+                              "ab"
+                              "dc"));
 }
 
 struct BadStream {
@@ -67,18 +75,27 @@ TEST(Unshrink, DamagedStreamsAreRaisedAfterWritingWhatWasDecoded) {
       {"escape followed by 3", Codes({{'a'}, {kEscape}, {3}}), ec::BadBlock, "a"},
       {"escape at the end of the input", Codes({{'a'}, {kEscape}}), ec::BadBlock, "a"},
       {"widening past 13 bits",
-       Codes({{'a'}, {kEscape, 9}, {1, 9}, {kEscape, 10}, {1, 10}, {kEscape, 11}, {1, 11},
-              {kEscape, 12}, {1, 12}, {kEscape, 13}, {1, 13}}),
+       Codes({{'a'},
+              {kEscape, 9},
+              {1, 9},
+              {kEscape, 10},
+              {1, 10},
+              {kEscape, 11},
+              {1, 11},
+              {kEscape, 12},
+              {1, 12},
+              {kEscape, 13},
+              {1, 13}}),
        ec::BadBlock, "a"},
       // a, b -> 257 = "ab"; 257 -> 258 = "ba"; the clear frees both; the
       // previous code (257) is now empty, so the undefined 257 that follows
       // has no string to extend.
-      {"a chain that leads into an empty code",
-       Codes({{'a'}, {'b'}, {257}, {kEscape}, {2}, {257}}), ec::BadBlock, "abab"},
+      {"a chain that leads into an empty code", Codes({{'a'}, {'b'}, {257}, {kEscape}, {2}, {257}}),
+       ec::BadBlock, "abab"},
       // As above, but c follows the clear: the new string (previous code 257
       // + "c") gets code 257 itself, a code that is its own prefix.
-      {"a code that is its own prefix",
-       Codes({{'a'}, {'b'}, {257}, {kEscape}, {2}, {'c'}, {257}}), ec::StackOverflow, "ababc"},
+      {"a code that is its own prefix", Codes({{'a'}, {'b'}, {257}, {kEscape}, {2}, {'c'}, {257}}),
+       ec::StackOverflow, "ababc"},
   };
   for (const BadStream& c : cases) {
     SCOPED_TRACE(c.what);

@@ -44,7 +44,8 @@ struct Made {
   uint32_t crc = 0;
 };
 
-Made Deflate(const Bytes& data, TDeflateType type, unsigned threads, uint32_t piece, Collector c = {}) {
+Made Deflate(const Bytes& data, TDeflateType type, unsigned threads, uint32_t piece,
+             Collector c = {}) {
   ParallelDeflate engine(type, threads, piece);
   Made m;
   for (size_t at = 0; at < data.size(); at += kFeed) {
@@ -59,7 +60,9 @@ Made Deflate(const Bytes& data, TDeflateType type, unsigned threads, uint32_t pi
   return m;
 }
 
-uint32_t CrcOf(const Bytes& b) { return static_cast<uint32_t>(crc32(0, b.data(), static_cast<uInt>(b.size()))); }
+uint32_t CrcOf(const Bytes& b) {
+  return static_cast<uint32_t>(crc32(0, b.data(), static_cast<uInt>(b.size())));
+}
 
 TEST(ParallelDeflate, StreamInflatesToTheInputAroundPieceBoundariesAtEveryLevel) {
   const Bytes sample = test::TextSample(7 * kPiece + 999, 5);
@@ -89,7 +92,8 @@ TEST(ParallelDeflate, OneThreadAndInputsOfOnePieceGiveTheSingleStreamByteForByte
     const Made one = Deflate(data, type, 1, kPiece);
     EXPECT_EQ(one.stream, DeflateBuffer(data.data(), data.size(), type)) << "type " << int(type);
     EXPECT_EQ(one.crc, CrcOf(data));
-    EXPECT_EQ(Deflate(small, type, 3, kPiece).stream, DeflateBuffer(small.data(), small.size(), type));
+    EXPECT_EQ(Deflate(small, type, 3, kPiece).stream,
+              DeflateBuffer(small.data(), small.size(), type));
   }
 }
 
@@ -127,7 +131,8 @@ TEST(ParallelDeflate, CancelStopsEveryWorkerBeforeTheCallReturns) {
   ParallelDeflate engine(dtDeflateN, 2, kPiece);
   DeflateStatus status = DeflateStatus::Done;
   for (size_t at = 0; at < data.size() && status == DeflateStatus::Done; at += kFeed) {
-    status = engine.Compress(data.data() + at, static_cast<uint32_t>(std::min<size_t>(kFeed, data.size() - at)), c);
+    status = engine.Compress(data.data() + at,
+                             static_cast<uint32_t>(std::min<size_t>(kFeed, data.size() - at)), c);
   }
   EXPECT_EQ(status, DeflateStatus::Cancelled);
   EXPECT_EQ(test::ThreadCount(), threads_before);
@@ -145,7 +150,8 @@ TEST(ParallelDeflate, WriteThatThrowsOnTheThirdPieceLeavesNoWorkerRunning) {
   EXPECT_THROW(
       {
         for (size_t at = 0; at < data.size(); at += kFeed)
-          engine.Compress(data.data() + at, static_cast<uint32_t>(std::min<size_t>(kFeed, data.size() - at)), c);
+          engine.Compress(data.data() + at,
+                          static_cast<uint32_t>(std::min<size_t>(kFeed, data.size() - at)), c);
         engine.Finish(c);
       },
       std::runtime_error);

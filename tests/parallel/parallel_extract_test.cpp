@@ -14,8 +14,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <random>
@@ -25,11 +25,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arc/support/error_codes.h>
+#include <arc/unzip/unzip.h>
 #include "common/test_temp_dir.h"
 #include "parallel/thread_count.h"
 #include "unzip/zip_builder.h"
-#include <arc/support/error_codes.h>
-#include <arc/unzip/unzip.h>
 
 namespace arc {
 namespace {
@@ -74,7 +74,7 @@ struct Outcome {
 
 /// Extracts (or tests) `archive` with `threads`, recording every event.
 Outcome RunWith(const std::string& archive, const std::string& out, uint32_t threads, bool extract,
-            bool withProgress = true) {
+                bool withProgress = true) {
   Outcome r;
   std::filesystem::remove_all(out);
   std::filesystem::create_directories(out);
@@ -86,7 +86,9 @@ Outcome RunWith(const std::string& archive, const std::string& out, uint32_t thr
   };
   z.OnError = [&](TObject*, const std::string& f, const std::string& m, const std::string& v,
                   int32_t c) { note("error " + f + " " + m + " " + v + " " + std::to_string(c)); };
-  z.OnEnd = [&](TObject*, const std::string& f, bool pass) { note("end " + f + " " + std::to_string(pass)); };
+  z.OnEnd = [&](TObject*, const std::string& f, bool pass) {
+    note("end " + f + " " + std::to_string(pass));
+  };
   if (withProgress) {
     z.OnProgress = [&](TObject*, uint8_t file, uint8_t all) {
       note("progress " + std::to_string(file) + " " + std::to_string(all));
@@ -125,7 +127,8 @@ class ParallelExtract : public ::testing::Test {
   std::string Write(const std::vector<uint8_t>& bytes, const std::string& name) {
     const std::string path = dir / name;
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return path;
   }
   test::TempDir dir;
@@ -133,8 +136,10 @@ class ParallelExtract : public ::testing::Test {
 
 TEST_F(ParallelExtract, SameFilesAndEventsAsOneThreadOnEveryTestArchive) {
   std::vector<std::string> archives = {Write(MixedArchive(), "mixed.zip")};
-  for (const auto& e : std::filesystem::directory_iterator(std::string(ARC_TEST_DATA) + "/public")) {
-    if (e.path().extension() == ".zip" || e.path().extension() == ".ZIP") archives.push_back(e.path());
+  for (const auto& e :
+       std::filesystem::directory_iterator(std::string(ARC_TEST_DATA) + "/public")) {
+    if (e.path().extension() == ".zip" || e.path().extension() == ".ZIP")
+      archives.push_back(e.path());
   }
   const std::string out = dir / "out";
   for (const std::string& archive : archives) {
@@ -174,7 +179,8 @@ std::pair<std::string, std::string> EventsUnderFileSizeLimit(const std::string& 
   ::close(fds[1]);
   std::string text;
   char buf[4096];
-  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
+    text.append(buf, static_cast<size_t>(n));
   ::close(fds[0]);
   ::waitpid(child, nullptr, 0);
   const size_t cut = text.find('\f');

@@ -68,7 +68,8 @@ Outcome Add(const std::string& archive, const std::string& src, uint32_t threads
   zip.OnEnd = [&](TObject*, const std::string& name, bool ok) {
     event("end " + name + (ok ? " ok; " : " dropped; "));
   };
-  zip.OnError = [&](TObject*, const std::string& f, const std::string&, const std::string&, int32_t c) {
+  zip.OnError = [&](TObject*, const std::string& f, const std::string&, const std::string&,
+                    int32_t c) {
     event("error " + fs::path(f).filename().string() + " " + std::to_string(c) + "; ");
   };
   zip.dialogs.processMessages = [&] { r.ticks += ","; };
@@ -128,8 +129,12 @@ TEST(ParallelWriter, ManySmallFilesGiveTheArchiveAndEventsOfOneThread) {
   for (int i = 0; i < 150; ++i) {
     // Sizes around the largest file read ahead, an empty one, and one stored
     // by its extension.
-    const size_t size = i == 7 ? 0 : i == 8 ? 61441 : i == 9 ? 61440 : 1000 + 397 * static_cast<size_t>(i);
-    const std::string name = "src/d" + std::to_string(i % 3) + "/f" + std::to_string(i) + (i == 11 ? ".zip" : ".txt");
+    const size_t size = i == 7   ? 0
+                        : i == 8 ? 61441
+                        : i == 9 ? 61440
+                                 : 1000 + 397 * static_cast<size_t>(i);
+    const std::string name =
+        "src/d" + std::to_string(i % 3) + "/f" + std::to_string(i) + (i == 11 ? ".zip" : ".txt");
     WriteText(dir / name, i % 5 == 0 ? test::RandomBytes(size, i) : test::Text(size, i));
     test::SetMtime(dir / name, 1700000000);
   }
@@ -210,14 +215,16 @@ TEST(ParallelWriter, FailuresAndCancelLookTheSameAsWithOneThread) {
           small.rlim_cur = deflated * 6 / 10;
           ::setrlimit(RLIMIT_FSIZE, &small);
         }
-        const Outcome r = Add(archive, dir / "src", threads, row.password, row.method, [&](TZip& zip, int step) {
-          if (step != 6) return;
-          if (row.failure == Failure::SourceShrinks) fs::resize_file(dir / "src/big.bin", 1000);
-          if (row.failure == Failure::CancelWhileDeflating) zip.SetCancel(true);
-        });
+        const Outcome r =
+            Add(archive, dir / "src", threads, row.password, row.method, [&](TZip& zip, int step) {
+              if (step != 6) return;
+              if (row.failure == Failure::SourceShrinks) fs::resize_file(dir / "src/big.bin", 1000);
+              if (row.failure == Failure::CancelWhileDeflating) zip.SetCancel(true);
+            });
         ::setrlimit(RLIMIT_FSIZE, &saved);
         const int after = test::ThreadCount();
-        WriteText(log, std::to_string(r.result) + (r.backwards ? " backwards" : "") + ": " + r.events);
+        WriteText(log,
+                  std::to_string(r.result) + (r.backwards ? " backwards" : "") + ": " + r.events);
         return after == baseline ? 0 : 1;
       });
       EXPECT_EQ(status, 0) << "a thread outlived the run";

@@ -66,11 +66,14 @@ TEST(ParallelDeflatePeers, ZipUnzip7zBsdtarAndPythonReadTheEntry) {
     Bytes out;
     bool Cancelled() const override { return false; }
     void Consumed(const uint8_t*, uint32_t) override {}
-    void Output(uint8_t* data, uint32_t count) override { out.insert(out.end(), data, data + count); }
+    void Output(uint8_t* data, uint32_t count) override {
+      out.insert(out.end(), data, data + count);
+    }
   } c;
   const Bytes data = test::TextSample(5 * kParallelPieceSize + 12345, 21);
   ParallelDeflate engine(dtDeflateN, 2);
-  ASSERT_EQ(engine.Compress(data.data(), static_cast<uint32_t>(data.size()), c), DeflateStatus::Done);
+  ASSERT_EQ(engine.Compress(data.data(), static_cast<uint32_t>(data.size()), c),
+            DeflateStatus::Done);
   ASSERT_EQ(engine.Finish(c), DeflateStatus::Done);
   ASSERT_GT(engine.Pieces(), 5u);
 
@@ -88,7 +91,8 @@ TEST(ParallelDeflatePeers, ZipUnzip7zBsdtarAndPythonReadTheEntry) {
       {"bsdtar", "bsdtar -xOf p.zip in.bin | cmp - in.bin"},
       {"python3",
        "python3 -c 'import zipfile,sys; z=zipfile.ZipFile(\"p.zip\"); "
-       "sys.exit(z.testzip() is not None or z.read(\"in.bin\") != open(\"in.bin\",\"rb\").read())'"},
+       "sys.exit(z.testzip() is not None or z.read(\"in.bin\") != "
+       "open(\"in.bin\",\"rb\").read())'"},
   };
   for (const Peer& p : kPeers) {
     if (!test::Have(p.tool)) {

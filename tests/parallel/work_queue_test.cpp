@@ -36,7 +36,10 @@ TEST(OrderedWorkQueue, ResultsComeInSubmissionOrderWhateverOrderJobsEndIn) {
   // Job 0 cannot end before job 3 has: the other worker runs 1, 2, 3 first.
   Latch third_done;
   OrderedWorkQueue<int> q(2, 4);
-  q.Submit([&](unsigned) { third_done.Wait(); return 0; });
+  q.Submit([&](unsigned) {
+    third_done.Wait();
+    return 0;
+  });
   for (int i = 1; i <= 3; ++i) {
     q.Submit([&, i](unsigned) {
       if (i == 3) third_done.Open();
@@ -74,7 +77,8 @@ void Pump(BlockPipeline& pipe, size_t total) {
   size_t made = 0;
   for (uint32_t i = 0; made < total; ++i) {
     uint8_t* block = pipe.Acquire();
-    const auto n = static_cast<uint32_t>(std::min<size_t>(total - made, (i * 7919) % pipe.BlockSize() + 1));
+    const auto n =
+        static_cast<uint32_t>(std::min<size_t>(total - made, (i * 7919) % pipe.BlockSize() + 1));
     for (uint32_t k = 0; k < n; ++k) block[k] = static_cast<uint8_t>(made + k);
     pipe.Commit(n);
     made += n;
@@ -84,11 +88,13 @@ void Pump(BlockPipeline& pipe, size_t total) {
 TEST(BlockPipeline, EveryByteReachesTheSinkInOrder) {
   for (unsigned blocks : {2u, 5u}) {
     std::vector<uint8_t> seen;  // the sink's alone until Finish
-    BlockPipeline pipe([&](const uint8_t* p, uint32_t n) { seen.insert(seen.end(), p, p + n); }, 4096, blocks);
+    BlockPipeline pipe([&](const uint8_t* p, uint32_t n) { seen.insert(seen.end(), p, p + n); },
+                       4096, blocks);
     Pump(pipe, 1'000'000);
     pipe.Finish();
     ASSERT_EQ(seen.size(), 1'000'000u);
-    for (size_t i = 0; i < seen.size(); ++i) ASSERT_EQ(seen[i], static_cast<uint8_t>(i)) << "at " << i;
+    for (size_t i = 0; i < seen.size(); ++i)
+      ASSERT_EQ(seen[i], static_cast<uint8_t>(i)) << "at " << i;
   }
 }
 

@@ -152,10 +152,10 @@ TEST_F(ArczOnDisks, StoppingAtAPromptWritesNoArchive) {
   // (An empty disk goes in: the part of the stopped run on disk 2 ends inside
   // an entry, and an update of it would be refused before any question.)
   std::ofstream(dir / "drives/inserted") << "3\n";
-  const test::ToolResult r =
-      test::Run("cd " + test::Quote(dir.path()) + " && ARCZ_SIMULATED_DRIVE=" +
-                test::Quote(dir / "drives") + " " + test::Quote(std::string(ARC_BIN_DIR) + "/arcz") +
-                " a " + test::Quote(Archive()) + " -r src </dev/null");
+  const test::ToolResult r = test::Run("cd " + test::Quote(dir.path()) +
+                                       " && ARCZ_SIMULATED_DRIVE=" + test::Quote(dir / "drives") +
+                                       " " + test::Quote(std::string(ARC_BIN_DIR) + "/arcz") +
+                                       " a " + test::Quote(Archive()) + " -r src </dev/null");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.output.find("no terminal to answer on"), std::string::npos) << r.output;
 }

@@ -28,8 +28,10 @@ struct Reports {
   };
   std::vector<Item> items;
   void Attach(TZip& zip) {
-    zip.OnError = [this](TObject*, const std::string& f, const std::string& x,
-                         const std::string& v, int32_t c) { items.push_back({f, x, v, c}); };
+    zip.OnError = [this](TObject*, const std::string& f, const std::string& x, const std::string& v,
+                         int32_t c) {
+      items.push_back({f, x, v, c});
+    };
   }
   int Count(int32_t code) const {
     return static_cast<int>(std::count_if(items.begin(), items.end(),
@@ -84,8 +86,8 @@ TEST_F(DiskPrompts, DiskWrittenLastIsAskedForAgainNeverOverwritten) {
 
 TEST_F(DiskPrompts, DiskWithFilesGoesThroughOnClearDisk) {
   AddDisks(12, 100 * 1024);
-  WriteText(drives.DiskAt(1).folder + "notes.txt", std::string(1000, 'n'));    // room left
-  WriteText(drives.DiskAt(2).folder + "old.bin", std::string(95000, 'o'));     // too full
+  WriteText(drives.DiskAt(1).folder + "notes.txt", std::string(1000, 'n'));  // room left
+  WriteText(drives.DiskAt(2).folder + "old.bin", std::string(95000, 'o'));   // too full
   drives.Insert(0);
   TZip zip;
   Configure(zip);
@@ -94,8 +96,8 @@ TEST_F(DiskPrompts, DiskWithFilesGoesThroughOnClearDisk) {
     int64_t required, free, total;
   };
   std::vector<Call> calls;
-  zip.OnClearDisk = [&](TObject* sender, const std::string& drive, int64_t required,
-                        int64_t free, int64_t total, bool& cancel) {
+  zip.OnClearDisk = [&](TObject* sender, const std::string& drive, int64_t required, int64_t free,
+                        int64_t total, bool& cancel) {
     EXPECT_TRUE(cancel);
     EXPECT_NE(dynamic_cast<TDiskSpanObj*>(sender), nullptr);
     calls.push_back({drive, required, free, total});

@@ -92,7 +92,7 @@ TEST_F(SpanLayout, DirectoryThatDoesNotFitGoesWholeOntoAFurtherDisk) {
   const std::string last = ReadText(Volume(disks[1]));
   const std::string end = last.substr(last.size() - kEndRecord);
   EXPECT_EQ(end.substr(4, 4), std::string("\x01\x00\x01\x00", 4));  // this disk 1, directory on 1
-  EXPECT_EQ(end.substr(16, 4), std::string(4, '\0'));                 // at offset 0
+  EXPECT_EQ(end.substr(16, 4), std::string(4, '\0'));               // at offset 0
   for (const test::ListedEntry& e : Directory()) EXPECT_EQ(e.extent.diskNumberStart, 0u);
 
   std::string errors;
@@ -166,7 +166,8 @@ TEST(SpanDirectory, DirectoryLargerThanADiskIsSpreadBetweenWholeRecords) {
   fs::create_directories(dir / "tmp");
   constexpr int kFiles = 1200;
   const std::string padding(90, 'n');
-  for (int i = 0; i < kFiles; ++i) test::WriteText(dir / ("src/" + padding + std::to_string(i)), "x");
+  for (int i = 0; i < kFiles; ++i)
+    test::WriteText(dir / ("src/" + padding + std::to_string(i)), "x");
   SimulatedDrives drives(dir / "drives", &DefaultDriveService());
   for (int i = 0; i < 8; ++i) drives.AddDisk(100 * 1024);
   drives.Insert(0);
@@ -192,16 +193,19 @@ TEST(SpanDirectory, DirectoryLargerThanADiskIsSpreadBetweenWholeRecords) {
   }
   ASSERT_GE(volumes.size(), 4u);
   const auto u16 = [](const std::string& v, size_t at) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(v[at]) | static_cast<uint8_t>(v[at + 1]) << 8);
+    return static_cast<uint32_t>(static_cast<uint8_t>(v[at]) | static_cast<uint8_t>(v[at + 1])
+                                                                   << 8);
   };
-  const auto u32 = [&](const std::string& v, size_t at) { return u16(v, at) | u16(v, at + 2) << 16; };
+  const auto u32 = [&](const std::string& v, size_t at) {
+    return u16(v, at) | u16(v, at + 2) << 16;
+  };
   const std::string& last = volumes.back();
   ASSERT_GE(last.size(), 22u);
   const size_t end = last.size() - 22;
   ASSERT_EQ(last.substr(end, 4), "PK\x05\x06");
   EXPECT_EQ(u16(last, end + 4), volumes.size() - 1);  // this disk
   const uint32_t dirDisk = u16(last, end + 6);
-  EXPECT_LT(dirDisk, volumes.size() - 1);              // the directory starts further back
+  EXPECT_LT(dirDisk, volumes.size() - 1);  // the directory starts further back
   EXPECT_EQ(u16(last, end + 10), static_cast<uint32_t>(kFiles));
 
   // Walking the records from where the end record says: none is cut, and
@@ -269,13 +273,13 @@ TEST(SpanZip64, ManyEntriesGetZip64RecordsThatNameTheDisks) {
   const std::string last = ReadText(drives.DiskAt(1).folder + "many.zip");
   ASSERT_GT(last.size(), 98u);
   const auto u16 = [&](size_t at) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(last[at]) |
-                                 static_cast<uint8_t>(last[at + 1]) << 8);
+    return static_cast<uint32_t>(static_cast<uint8_t>(last[at]) | static_cast<uint8_t>(last[at + 1])
+                                                                      << 8);
   };
   const size_t end = last.size() - 22, locator = end - 20, record = locator - 56;
   EXPECT_EQ(last.substr(record, 4), "PK\x06\x06");
-  EXPECT_EQ(u16(record + 16), 1u);   // this disk
-  EXPECT_EQ(u16(record + 20), 1u);   // the directory's disk
+  EXPECT_EQ(u16(record + 16), 1u);  // this disk
+  EXPECT_EQ(u16(record + 20), 1u);  // the directory's disk
   EXPECT_EQ(last.substr(locator, 4), "PK\x06\x07");
   EXPECT_EQ(u16(locator + 4), 1u);   // the disk of the Zip64 end record
   EXPECT_EQ(u16(locator + 16), 2u);  // disks in the set

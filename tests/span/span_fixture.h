@@ -31,7 +31,8 @@ inline std::map<std::string, std::string> MixedSources() {
   for (size_t i = 0; i < std::size(text); ++i)
     files["text/t" + std::to_string(i) + ".txt"] = Text(text[i], static_cast<uint32_t>(i + 1));
   for (size_t i = 0; i < std::size(random); ++i)
-    files["data/r" + std::to_string(i) + ".bin"] = RandomBytes(random[i], static_cast<uint32_t>(i + 7));
+    files["data/r" + std::to_string(i) + ".bin"] =
+        RandomBytes(random[i], static_cast<uint32_t>(i + 7));
   files["empty.txt"] = "";
   return files;
 }

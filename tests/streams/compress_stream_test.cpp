@@ -43,7 +43,8 @@ TEST(DeflateStream, RoundTripsAtEveryLevelAfterAHeaderWithTheSourceCrc) {
     control.remaining = &remaining;
     uint32_t crc = 0x12345678;
     source.SetPosition(777);  // the whole source is taken from its beginning
-    ASSERT_TRUE(DeflateStream(source, dest, control, -15, [&](TStream32&) { ++progress; }, t, crc));
+    ASSERT_TRUE(DeflateStream(
+        source, dest, control, -15, [&](TStream32&) { ++progress; }, t, crc));
     EXPECT_EQ(crc, ZlibCrc(data)) << "type " << int(t);
     EXPECT_EQ(remaining, 0);
     EXPECT_GE(progress, 6);  // one per 61,440-byte chunk at least
@@ -83,8 +84,8 @@ TEST(DeflateStream, CancelStopsBeforeTheNextChunkAndKeepsWhatWasGathered) {
   uint32_t crc = 0;
   int reports = 0;
   // Cancelled from the progress report of the fourth chunk.
-  EXPECT_FALSE(DeflateStream(source, dest, control, -15,
-                             [&](TStream32&) { cancel = ++reports == 4; }, dtDeflateN, crc));
+  EXPECT_FALSE(DeflateStream(
+      source, dest, control, -15, [&](TStream32&) { cancel = ++reports == 4; }, dtDeflateN, crc));
   EXPECT_EQ(source.Position(), 4 * kCopyChunk) << "no chunk read after the cancel";
   // What the finish step wrote is the start of the complete stream.
   TMemoryStream32 full;

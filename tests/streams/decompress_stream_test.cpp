@@ -79,10 +79,12 @@ TEST(DecompressStream, SeeksForwardByDecodingAndBackToTheStart) {
   EXPECT_EQ(d.Seek(-5, TSeekOrigin::soCurrent), 25'000);
   uint8_t b[4];
   ASSERT_EQ(d.Read(b, 4), 4);
-  EXPECT_EQ(std::vector<uint8_t>(b, b + 4), std::vector<uint8_t>(c.plain.begin() + 25'000, c.plain.begin() + 25'004));
+  EXPECT_EQ(std::vector<uint8_t>(b, b + 4),
+            std::vector<uint8_t>(c.plain.begin() + 25'000, c.plain.begin() + 25'004));
   EXPECT_EQ(d.Seek(0, TSeekOrigin::soBeginning), 0);
   ASSERT_EQ(d.Read(b, 4), 4);
-  EXPECT_EQ(std::vector<uint8_t>(b, b + 4), std::vector<uint8_t>(c.plain.begin(), c.plain.begin() + 4));
+  EXPECT_EQ(std::vector<uint8_t>(b, b + 4),
+            std::vector<uint8_t>(c.plain.begin(), c.plain.begin() + 4));
   EXPECT_EQ(d.Seek(1'000'000, TSeekOrigin::soCurrent), 100'000) << "skipping stops at the end";
   EXPECT_THROW(d.Seek(int64_t{1} << 32, TSeekOrigin::soCurrent), ERangeError);
   EXPECT_EQ(d.Write(b, 1), -1);
@@ -91,7 +93,8 @@ TEST(DecompressStream, SeeksForwardByDecodingAndBackToTheStart) {
 TEST(DecompressStream, TruncatedOrDamagedInputGivesANegativeResultInsteadOfLooping) {
   const Compressed c = Make(100'000);
   TMemoryStream32 truncated;
-  test::Fill(truncated, std::vector<uint8_t>(c.packed.begin(), c.packed.begin() + c.packed.size() / 2));
+  test::Fill(truncated,
+             std::vector<uint8_t>(c.packed.begin(), c.packed.begin() + c.packed.size() / 2));
   TDecompressStream d(truncated);
   std::vector<uint8_t> buf(200'000);
   EXPECT_EQ(d.Read(buf.data(), 200'000), inflate_result::kBufError);
@@ -124,7 +127,6 @@ TEST(DecompressStream, EncryptedInputIsDecipheredAsItIsRead) {
   EXPECT_EQ(ReadAll(d, c.plain.size(), 32768), c.plain);
 }
 
-
 // A library decoder told the entry's compressed size takes nothing past it,
 // so the adapter hands the rest back as it does for the inflater.
 TEST(DecompressStream, AnyMethodsDecoderReadsThroughTheAdapterAndStopsAtTheEntrysEnd) {
@@ -132,8 +134,8 @@ TEST(DecompressStream, AnyMethodsDecoderReadsThroughTheAdapterAndStopsAtTheEntry
   std::vector<uint8_t> packed(plain.size() + 4096);
   unsigned int packedLen = static_cast<unsigned int>(packed.size());
   ASSERT_EQ(BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(packed.data()), &packedLen,
-                                     reinterpret_cast<char*>(plain.data()), static_cast<unsigned>(plain.size()),
-                                     9, 0, 0),
+                                     reinterpret_cast<char*>(plain.data()),
+                                     static_cast<unsigned>(plain.size()), 9, 0, 0),
             BZ_OK);
   packed.resize(packedLen);
   std::vector<uint8_t> archive = {'L', 'H'};

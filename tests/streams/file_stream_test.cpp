@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "stream_test_util.h"
 #include "common/test_temp_dir.h"
+#include "stream_test_util.h"
 #include "support/stream32.h"
 #include "support/stream_memory.h"
 

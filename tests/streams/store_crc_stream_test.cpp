@@ -26,7 +26,8 @@ TEST(StoreStream, CopiesInChunksWithProgressCrcAndRemainingCount) {
   TransferControl control;
   control.remaining = &remaining;
   control.crc = 0;  // replaced by the start value of the kind
-  TStoreStream store(dest, [&](TStream32&) { ++progress; }, &cancel, control, kCrcKind32);
+  TStoreStream store(
+      dest, [&](TStream32&) { ++progress; }, &cancel, control, kCrcKind32);
   source.SetPosition(1000);
   EXPECT_EQ(store.StoreFrom(source), 250'000);
   EXPECT_EQ(dest.writes, (std::vector<int32_t>{3, 102'400, 102'400, 45'200}));
@@ -42,7 +43,8 @@ TEST(StoreStream, CancelStopsBeforeTheNextChunk) {
   test::Fill(source, test::Sample(250'000));
   TMemoryStream32 dest;
   bool cancel = false;
-  TStoreStream store(dest, [&](TStream32&) { cancel = true; }, &cancel, TransferControl{}, kCrcKind32);
+  TStoreStream store(
+      dest, [&](TStream32&) { cancel = true; }, &cancel, TransferControl{}, kCrcKind32);
   EXPECT_EQ(store.StoreFrom(source), 250'000) << "the count asked for, also when cancelled";
   EXPECT_EQ(dest.Size(), kStoreChunk);
 }
@@ -73,7 +75,8 @@ TEST(StreamCrc32, GivesTheRegisterAndLeavesTheSourceAtItsStart) {
   control.remaining = &remaining;
   int progress = 0;
   source.SetPosition(99);
-  const uint32_t reg = StreamCrc32(source, control, nullptr, [&](TStream32&) { ++progress; }, 0);
+  const uint32_t reg = StreamCrc32(
+      source, control, nullptr, [&](TStream32&) { ++progress; }, 0);
   EXPECT_EQ(reg ^ 0xFFFFFFFFu, crc32(0, data.data(), 150'000));
   EXPECT_EQ(source.Position(), 0);
   // The first pass over a source without a handler counts nothing.

@@ -14,13 +14,14 @@ namespace arc::test {
 
 /// Text-like bytes: compressible, with variety.
 inline std::vector<uint8_t> Sample(size_t size, uint32_t seed = 11) {
-  static const char* const kWords[] = {"ledger ", "invoice ", "account ", "balance ",
-                                       "2024-03-01 ", "total ", "credit ", "debit\n"};
+  static const char* const kWords[] = {"ledger ",     "invoice ", "account ", "balance ",
+                                       "2024-03-01 ", "total ",   "credit ",  "debit\n"};
   std::mt19937 rng(seed);
   std::vector<uint8_t> out;
   out.reserve(size);
   while (out.size() < size) {
-    for (const char* c = kWords[rng() % 8]; *c && out.size() < size; ++c) out.push_back(static_cast<uint8_t>(*c));
+    for (const char* c = kWords[rng() % 8]; *c && out.size() < size; ++c)
+      out.push_back(static_cast<uint8_t>(*c));
     if (rng() % 3 == 0 && out.size() < size) out.push_back(static_cast<uint8_t>(rng()));
   }
   return out;
@@ -32,8 +33,9 @@ inline std::vector<uint8_t> ReadFile(const std::string& path) {
 }
 
 inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 /// A memory stream holding `bytes`, positioned at 0.

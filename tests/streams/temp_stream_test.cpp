@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <arc/support/error_codes.h>
-#include "stream_test_util.h"
 #include "common/test_temp_dir.h"
+#include "stream_test_util.h"
 #include "support/stream_temp.h"
 
 namespace arc {
@@ -131,7 +131,8 @@ TEST(TempFileStream, FullDiskIsReportedForTheArchiveAndRaisedAfterCleanUp) {
     };
     EXPECT_THROW(s.Destroy(), EStreamWrite);
     EXPECT_EQ(owner.calls.back(), "end") << "MoveEnd also after a failed move";
-    EXPECT_EQ(owner.errors, error == ENOSPC ? std::vector<int32_t>{ec::DiskFull} : std::vector<int32_t>{});
+    EXPECT_EQ(owner.errors,
+              error == ENOSPC ? std::vector<int32_t>{ec::DiskFull} : std::vector<int32_t>{});
     EXPECT_FALSE(fs::exists(temp));
     EXPECT_FALSE(fs::exists(dir / "a.zip"));
   }

@@ -31,7 +31,10 @@ class DosFileTimes : public ::testing::Test {
     tzset();
   }
   void TearDown() override {
-    if (had_) setenv("TZ", old_.c_str(), 1); else unsetenv("TZ");
+    if (had_)
+      setenv("TZ", old_.c_str(), 1);
+    else
+      unsetenv("TZ");
     tzset();
   }
 

@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <arc/support/drive_simulated.h>
 #include <arc/support/error_codes.h>
 #include "common/test_temp_dir.h"
 #include "support/drive_linux.h"
-#include <arc/support/drive_simulated.h>
 
 namespace arc {
 namespace {

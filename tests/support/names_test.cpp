@@ -30,7 +30,9 @@ TEST(Cp437, RoundTripOfEveryByteAndUnmappableCharacters) {
   for (int b = 0; b < 256; ++b) all += char(b);
   EXPECT_EQ(Utf8ToCp437(Cp437ToUtf8(all)), all);
   EXPECT_EQ(Cp437ToUtf8("\x80\xE1\xFF"), "Çß\u00A0");
-  EXPECT_EQ(Utf8ToCp437("Grüße"), "Gr\x81\xE1" "e");
+  EXPECT_EQ(Utf8ToCp437("Grüße"),
+            "Gr\x81\xE1"
+            "e");
   // Arabic script, a four-byte character and broken UTF-8 have no CP437 form.
   EXPECT_EQ(Utf8ToCp437("پ😀"), "__");
   EXPECT_EQ(Utf8ToCp437("a\xC3"), "a_");

@@ -187,7 +187,10 @@ TEST(TempFileName, CreatesAnEmptyArcFileInTheGivenOrTheSystemFolder) {
   std::string saved = old != nullptr ? old : "";
   setenv("TMPDIR", (tmp / "sys/tmp").c_str(), 1);
   std::string c = TempFileName(tmp / "missing");
-  if (old != nullptr) setenv("TMPDIR", saved.c_str(), 1); else unsetenv("TMPDIR");
+  if (old != nullptr)
+    setenv("TMPDIR", saved.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
   EXPECT_EQ(ExtractFilePath(c), tmp / "sys/tmp/");
   EXPECT_TRUE(fs::exists(c));
 }

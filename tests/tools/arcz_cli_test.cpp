@@ -8,8 +8,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "hardening/hostile_zip.h"
 #include "common/test_temp_dir.h"
+#include "hardening/hostile_zip.h"
 
 namespace arc {
 namespace {
@@ -38,7 +38,8 @@ Result Arcz(const test::TempDir& dir, const std::string& args) {
 
 void Save(const test::TempDir& dir, const std::string& name, const std::vector<uint8_t>& bytes) {
   std::ofstream(dir / name, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 TEST(ArczCommandLine, HelpVersionUsageErrorsAndUnreadableArchives) {
@@ -61,12 +62,15 @@ TEST(ArczCommandLine, HelpVersionUsageErrorsAndUnreadableArchives) {
       {"x a.zip -o -n", 2, "arcz: options -o and -n do not go together (see 'arcz x --help')\n"},
       {"x a.zip -d", 2, "arcz: option -d needs a value (see 'arcz x --help')\n"},
       {"t --help", 0, "-j N         use N threads"},
-      {"t a.zip -j x", 2, "arcz: option -j needs a number of threads from 0 (one per core) to 256 (see 'arcz t --help')\n"},
+      {"t a.zip -j x", 2,
+       "arcz: option -j needs a number of threads from 0 (one per core) to 256 (see 'arcz t "
+       "--help')\n"},
       {"d a.zip -j 2 x", 2, "arcz: option -j does not go with 'd' (see 'arcz d --help')\n"},
       {"a a.zip -r", 2, "arcz: no file or folder to add (see 'arcz a --help')\n"},
       {"a --help", 0, "-j N         deflate on N threads"},
       {"a a.zip -j -1 text.zip", 2,
-       "arcz: option -j needs a number of threads from 0 (one per core) to 256 (see 'arcz a --help')\n"},
+       "arcz: option -j needs a number of threads from 0 (one per core) to 256 (see 'arcz a "
+       "--help')\n"},
       {"a j.zip -j 3 -q text.zip", 0, ""},
       {"d a.zip", 2, "arcz: no mask of entries to delete (see 'arcz d --help')\n"},
       {"x missing.zip", 3, "arcz: error 25192 (File not found): missing.zip\n"},
@@ -97,7 +101,10 @@ TEST(ArczCommandLine, DetailedListShowsRatioAndEncryption) {
   aes.flags = 1;
   aes.method = 99;
   // AE-2, strength 3 (AES-256), really deflated.
-  aes.centralExtra = test::ExtraBlock(0x9901, std::string("\x02\x00" "AE" "\x03\x08\x00", 7));
+  aes.centralExtra = test::ExtraBlock(0x9901, std::string("\x02\x00"
+                                                          "AE"
+                                                          "\x03\x08\x00",
+                                                          7));
   aes.localExtra = aes.centralExtra;
   HostileEntry aesBare = aes;
   aesBare.name = "aes-bare.txt";
@@ -140,7 +147,8 @@ TEST(ArczCommandLine, FilesAlreadyThereAreReplacedOnlyWhenAsked) {
     const Result got = Arcz(dir, "x a.zip -d out " + r.option);
     EXPECT_EQ(got.status, r.status) << r.option;
     EXPECT_EQ(ReadFile(dir / "out/a.txt"), r.contents) << r.option;
-    EXPECT_NE((got.err + got.out).find(r.says), std::string::npos) << r.option << got.err << got.out;
+    EXPECT_NE((got.err + got.out).find(r.says), std::string::npos)
+        << r.option << got.err << got.out;
   }
 }
 

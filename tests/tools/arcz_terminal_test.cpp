@@ -16,8 +16,8 @@
 #include <iterator>
 #include <thread>
 
-#include "hardening/hostile_zip.h"
 #include "common/test_temp_dir.h"
+#include "hardening/hostile_zip.h"
 
 namespace arc {
 namespace {
@@ -46,7 +46,8 @@ std::string OnTerminal(const std::string& cwd, const std::string& args, const st
   std::this_thread::sleep_for(std::chrono::milliseconds(1200));
   std::string seen = ::write(master, input.data(), input.size()) < 0 ? "no input" : "";
   char buf[4096];
-  for (ssize_t n; (n = ::read(master, buf, sizeof buf)) > 0;) seen.append(buf, static_cast<size_t>(n));
+  for (ssize_t n; (n = ::read(master, buf, sizeof buf)) > 0;)
+    seen.append(buf, static_cast<size_t>(n));
   int status = 0;
   ::waitpid(pid, &status, 0);
   ::close(master);
@@ -56,7 +57,8 @@ std::string OnTerminal(const std::string& cwd, const std::string& args, const st
 TEST(ArczOnATerminal, ProgressBarOnlyOnATerminalAndNeverOverAMessage) {
   test::TempDir dir;
   dir.Write("data.bin", std::string(8 << 20, 'd'));
-  const std::string add = "cd '" + dir.slashed() + "' && " ARC_BIN_DIR "/arcz a -q --store -p pw d.zip data.bin";
+  const std::string add =
+      "cd '" + dir.slashed() + "' && " ARC_BIN_DIR "/arcz a -q --store -p pw d.zip data.bin";
   ASSERT_EQ(std::system(add.c_str()), 0);
   // The password comes after more than a second: a bar is due once decoding begins.
   const std::pair<std::string, bool> rows[] = {
@@ -82,14 +84,17 @@ TEST(ArczOnATerminal, QuestionsBeforeReplacingAFile) {
   }
   const std::vector<uint8_t> bytes = test::BuildHostile(entries);
   std::ofstream(dir / "set.zip", std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   // No to a, b under another name, c and all after it replaced.
   const std::string seen = OnTerminal(dir.slashed(), "x set.zip -d out", "n\nr\nb2\nA\n");
   EXPECT_NE(seen.find("replace " + dir.slashed() + "out/a? [y]es, [n]o, [A]ll, [N]one, [r]ename: "),
-            std::string::npos) << seen;
+            std::string::npos)
+      << seen;
   EXPECT_NE(seen.find("new name: "), std::string::npos) << seen;
   EXPECT_EQ(seen.find("out/d?"), std::string::npos) << seen;
-  EXPECT_NE(seen.find("3 files extracted, 1 kept as they were, no errors"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("3 files extracted, 1 kept as they were, no errors"), std::string::npos)
+      << seen;
   const std::pair<const char*, const char*> files[] = {
       {"a", "old"}, {"b", "old"}, {"b2", "new"}, {"c", "new"}, {"d", "new"}};
   for (const auto& [name, contents] : files) {

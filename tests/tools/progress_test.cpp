@@ -26,25 +26,33 @@ TEST(ProgressBar, LineFitsTheTerminalAndGivesUpTheNameFirst) {
     size_t width;
     std::string expected;
   } rows[] = {
-      {{512 << 20, 1 << 30, 64 << 20, name}, 120,
+      {{512 << 20, 1 << 30, 64 << 20, name},
+       120,
        "[##########..........]  50%  512.0 MiB / 1.0 GiB  64.0 MiB/s  0:08 left  " + name},
       // The name is shortened from the left, by characters, not bytes.
-      {{512 << 20, 1 << 30, 64 << 20, name}, 90,
+      {{512 << 20, 1 << 30, 64 << 20, name},
+       90,
        "[##########..........]  50%  512.0 MiB / 1.0 GiB  64.0 MiB/s  0:08 left  "
        "...\xdb\x8c\xd9\x84-report.csv"},
       // Narrower: the graphic shrinks so that the name keeps some room.
-      {{512 << 20, 1 << 30, 64 << 20, name}, 80,
+      {{512 << 20, 1 << 30, 64 << 20, name},
+       80,
        "[#####.....]  50%  512.0 MiB / 1.0 GiB  64.0 MiB/s  0:08 left  "
        "...\xdb\x8c\xd9\x84-report.csv"},
       // Then the name goes, then the graphic.
-      {{512 << 20, 1 << 30, 64 << 20, name}, 64,
+      {{512 << 20, 1 << 30, 64 << 20, name},
+       64,
        "[#####.....]  50%  512.0 MiB / 1.0 GiB  64.0 MiB/s  0:08 left"},
-      {{512 << 20, 1 << 30, 64 << 20, name}, 50, " 50%  512.0 MiB / 1.0 GiB  64.0 MiB/s  0:08 left"},
+      {{512 << 20, 1 << 30, 64 << 20, name},
+       50,
+       " 50%  512.0 MiB / 1.0 GiB  64.0 MiB/s  0:08 left"},
       // No rate yet, no time left; a stalled rate has no end in sight.
       {{0, 1000, -1, ""}, 80, "[....................]   0%  0 B / 1000 B"},
       {{10, 1000, 0, ""}, 80, "[....................]   1%  10 B / 1000 B  0 B/s  --:-- left"},
       // A count beyond the total (the archive lied about a size) stays at 100 %.
-      {{2000, 1000, 1000, ""}, 80, "[####################] 100%  1000 B / 1000 B  1000 B/s  0:00 left"},
+      {{2000, 1000, 1000, ""},
+       80,
+       "[####################] 100%  1000 B / 1000 B  1000 B/s  0:00 left"},
   };
   for (const auto& r : rows) {
     const std::string line = FormatProgressLine(r.figures, r.width);
@@ -56,7 +64,7 @@ TEST(ProgressBar, LineFitsTheTerminalAndGivesUpTheNameFirst) {
 TEST(ProgressBar, NoBarForTheFirstSecondThenTenRedrawsASecond) {
   RedrawThrottle throttle;
   const std::pair<int64_t, bool> calls[] = {
-      {0, false}, {999, false}, {1000, true}, {1050, false}, {1099, false},
+      {0, false},   {999, false},  {1000, true}, {1050, false}, {1099, false},
       {1100, true}, {1150, false}, {5000, true}, {5001, false},
   };
   for (const auto& [ms, due] : calls) EXPECT_EQ(throttle.Due(ms), due) << ms;

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <arc/support/error_codes.h>
-#include "extract_fixture.h"
 #include <arc/zip/zip.h>
+#include "extract_fixture.h"
 
 namespace arc {
 namespace {
@@ -41,8 +41,11 @@ TEST_F(AesPasswords, ListThenQuestionsThenGivingUp) {
       {{}, {"wrong", "right"}, 2, {ec::InvalidPassword}, 2},
       // Three wrong answers: the first entry is given up, the second is
       // tried with the passwords known and not asked for again.
-      {{}, {"x", "y", "z", "right"}, 0,
-       {ec::InvalidPassword, ec::InvalidPassword, ec::InvalidPassword, ec::PasswordFailed}, 3},
+      {{},
+       {"x", "y", "z", "right"},
+       0,
+       {ec::InvalidPassword, ec::InvalidPassword, ec::InvalidPassword, ec::PasswordFailed},
+       3},
   };
   for (const auto& r : rows) {
     std::filesystem::remove_all(out);

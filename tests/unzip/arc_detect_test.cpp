@@ -55,12 +55,14 @@ TEST(ArcDetect, LeadingBytesOfPlainArchives) {
     std::string lead;
     TArcType type;
   } cases[] = {
-      {"Rar!\x1a\x07", atRar},     {"MSCF", atCab},   {"\x42\x48\x05\x07", atBh},
-      {"\x1f\x8b\x08\0", atGZip},  {"HA\x02\0", atHA},        {"ZOO 2.10", atZoo},
-      {"\x60\xea\x10\0", atArj},   {"xx-lh5-", atLha},        {"PKG5", atUnknown},
-      {"\x1a\x08xx", atArc},       {"\x1a\x0bxx", atPak},     {"\x13\x5d\x65\x8c", atMsGZ},
-      {"\xb7\x92xx", atArcExe},    {"1234567**ACE**", atAce}, {"begin 644 f.txt\n", atUUE},
-      {"hello\nbegin\nM86)C\n", atUUE},
+      {"Rar!\x1a\x07", atRar},      {"MSCF", atCab},
+      {"\x42\x48\x05\x07", atBh},   {"\x1f\x8b\x08\0", atGZip},
+      {"HA\x02\0", atHA},           {"ZOO 2.10", atZoo},
+      {"\x60\xea\x10\0", atArj},    {"xx-lh5-", atLha},
+      {"PKG5", atUnknown},          {"\x1a\x08xx", atArc},
+      {"\x1a\x0bxx", atPak},        {"\x13\x5d\x65\x8c", atMsGZ},
+      {"\xb7\x92xx", atArcExe},     {"1234567**ACE**", atAce},
+      {"begin 644 f.txt\n", atUUE}, {"hello\nbegin\nM86)C\n", atUUE},
   };
   for (const Case& c : cases) {
     const Detection d = Detect(Padded(Bytes(c.lead), 600));

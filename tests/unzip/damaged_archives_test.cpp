@@ -124,14 +124,17 @@ TEST_F(DamagedArchive, DamageIsReportedAndSoundEntriesAreStillExtracted) {
   } cases[] = {
       {"comment past the end", badComment, {ec::InvalidCommentHeader}},
       {"absurd Zip64 record", WithAbsurdZip64(false), {ec::BadFileHeader}},
-      {"absurd Zip64 record behind markers", WithAbsurdZip64(true),
+      {"absurd Zip64 record behind markers",
+       WithAbsurdZip64(true),
        {ec::BadFileHeader, ec::HeaderNotFound}},
       {"deflate stream longer than its size",
-       ZipBuilder().Add({.name = "ok.txt", .data = "", .method = 8, .packed = deflatedLonger})
+       ZipBuilder()
+           .Add({.name = "ok.txt", .data = "", .method = 8, .packed = deflatedLonger})
            .Build(),
        {ec::FileSizeDifferent}},
       {"stored data longer than its size",
-       ZipBuilder().Add({.name = "ok.txt", .data = "", .method = 0, .packed = storedLonger})
+       ZipBuilder()
+           .Add({.name = "ok.txt", .data = "", .method = 0, .packed = storedLonger})
            .Build(),
        {ec::FileSizeDifferent}},
   };

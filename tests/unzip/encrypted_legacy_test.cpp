@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include <arc/codec/trad_cipher.h>
 #include <arc/support/error_codes.h>
 #include "extract_fixture.h"
-#include <arc/codec/trad_cipher.h>
 #include "unzip/zip_records.h"
 #include "zip_builder.h"
 
@@ -153,7 +153,8 @@ TEST_F(EncryptedLegacy, WrongPasswordWritesNothingAndIsReportedAsForADeflatedEnt
     for (int i = 0; impostor.empty() && i < 100000; ++i) {
       TradCipher probe;
       const std::string candidate = "guess" + std::to_string(i);
-      if (probe.VerifyPassword(candidate, header, PasswordCheckByte(entry.flags, kReportCrc, 0))) impostor = candidate;
+      if (probe.VerifyPassword(candidate, header, PasswordCheckByte(entry.flags, kReportCrc, 0)))
+        impostor = candidate;
     }
     ASSERT_FALSE(impostor.empty());
     AnswerEveryQuestionWith(impostor);

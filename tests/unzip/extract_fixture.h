@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "common/test_temp_dir.h"
 #include <arc/unzip/unzip.h>
+#include "common/test_temp_dir.h"
 
 namespace arc::test {
 
@@ -29,7 +29,9 @@ class ExtractFixture : public ::testing::Test {
   ExtractFixture() {
     out = dir.MakeDir("out") + "/";
     unzip.OnError = [this](TObject*, const std::string& f, const std::string& m,
-                           const std::string& v, int32_t c) { errors.push_back({f, m, v, c}); };
+                           const std::string& v, int32_t c) {
+      errors.push_back({f, m, v, c});
+    };
     unzip.SetFileSpec({"*"});
   }
 
@@ -37,7 +39,8 @@ class ExtractFixture : public ::testing::Test {
   std::string UseArchive(const std::vector<uint8_t>& bytes, const std::string& name = "a.zip") {
     const std::string path = dir / name;
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     unzip.SetArchiveFile(path);
     unzip.SetExtractDir(out);
     return path;

@@ -7,11 +7,11 @@
 #include <filesystem>
 
 #include <arc/codec/aes_extra.h>
+#include <arc/support/dos_time.h>
 #include <arc/support/error_codes.h>
+#include "common/test_as_nobody.h"
 #include "extract_fixture.h"
 #include "hardening/hostile_zip.h"
-#include "common/test_as_nobody.h"
-#include <arc/support/dos_time.h>
 #include "zip_builder.h"
 
 namespace arc {
@@ -102,7 +102,8 @@ TEST_F(Extraction, DirectoryEntries) {
 }
 
 TEST_F(Extraction, BeginAndRenameEvents) {
-  UseArchive(ZipBuilder().Add({.name = "a.txt", .data = "A"}).Add({.name = "b.txt", .data = "B"}).Build());
+  UseArchive(
+      ZipBuilder().Add({.name = "a.txt", .data = "A"}).Add({.name = "b.txt", .data = "B"}).Build());
   int renames = 0;
   unzip.OnRenameFile = [&](TObject*, const std::string&, std::string&) { ++renames; };
   EXPECT_EQ(unzip.Extract(), 2);
@@ -173,7 +174,10 @@ TEST_F(Extraction, UndecodableEntriesTouchNothingAndAreNotCounted) {
 }
 
 TEST_F(Extraction, OverwriteRules) {
-  UseArchive(ZipBuilder().Add({.name = "a.txt", .data = "new"}).Add({.name = "b.txt", .data = "B"}).Build());
+  UseArchive(ZipBuilder()
+                 .Add({.name = "a.txt", .data = "new"})
+                 .Add({.name = "b.txt", .data = "B"})
+                 .Build());
   dir.Write("out/a.txt", "old");
 
   // Asked, and told to skip.
@@ -212,12 +216,13 @@ TEST_F(Extraction, OverwriteRules) {
 }
 
 TEST_F(Extraction, DatesAndReadOnlyAttribute) {
-  const uint32_t older = 0x50210000;   // 2020-01-01 00:00
-  const uint32_t newer = 0x58C16000;   // 2024-06-01 12:00
-  UseArchive(ZipBuilder()
-                 .Add({.name = "old.txt", .data = "o", .dosDateTime = older})
-                 .Add({.name = "ro.txt", .data = "r", .externalAttributes = 0x21, .dosDateTime = newer})
-                 .Build());
+  const uint32_t older = 0x50210000;  // 2020-01-01 00:00
+  const uint32_t newer = 0x58C16000;  // 2024-06-01 12:00
+  UseArchive(
+      ZipBuilder()
+          .Add({.name = "old.txt", .data = "o", .dosDateTime = older})
+          .Add({.name = "ro.txt", .data = "r", .externalAttributes = 0x21, .dosDateTime = newer})
+          .Build());
   EXPECT_EQ(unzip.Extract(), 2);
   struct stat st {};
   ASSERT_EQ(::stat((out + "old.txt").c_str(), &st), 0);
@@ -265,13 +270,15 @@ TEST_F(Extraction, PermissionsOfAUnixHostReachRegularFiles) {
       {"tool", 0x031E, 0100755, 0755 & ~mask},
       {"setuid", 0x031E, 0106755, 0755 & ~mask},  // never set-user-id or set-group-id
       {"private", 0x031E, 0100600, 0600},
-      {"bare", 0x0314, 0750, 0750 & ~mask},       // permission bits without a type
-      {"dos", 0x0014, 0100755, plain},            // another host's high half means nothing
-      {"link", 0x031E, 0120777, plain},           // not a regular file
+      {"bare", 0x0314, 0750, 0750 & ~mask},  // permission bits without a type
+      {"dos", 0x0014, 0100755, plain},       // another host's high half means nothing
+      {"link", 0x031E, 0120777, plain},      // not a regular file
   };
   ZipBuilder zip;
   for (const auto& r : rows) {
-    zip.Add({.name = r.name, .data = "x", .externalAttributes = (r.mode << 16) | 0x20,
+    zip.Add({.name = r.name,
+             .data = "x",
+             .externalAttributes = (r.mode << 16) | 0x20,
              .versionMadeBy = r.madeBy});
   }
   UseArchive(zip.Build());

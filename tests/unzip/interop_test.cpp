@@ -28,15 +28,18 @@ class Interop : public test::ExtractFixture {
     for (char& c : random) c = static_cast<char>(rng());
     std::string text;
     for (int i = 0; i < 3000; ++i) text += "record " + std::to_string(i * 7919 % 1000) + " ok\r\n";
-    files = {{"text.txt", text},           {"random.bin", random},
-             {"empty.txt", ""},            {"sub/deeper/note.md", "nested\n"},
+    files = {{"text.txt", text},
+             {"random.bin", random},
+             {"empty.txt", ""},
+             {"sub/deeper/note.md", "nested\n"},
              {"BACKUP", text.substr(0, 5000)}};
     for (const auto& [name, data] : files) dir.Write("src/" + name, data);
   }
 
   /// Runs `command` in the scratch folder; fails the test when it fails.
   void Sh(const std::string& command) {
-    ASSERT_EQ(std::system(("cd '" + dir.slashed() + "' && (" + command + ") >/dev/null 2>&1").c_str()), 0)
+    ASSERT_EQ(
+        std::system(("cd '" + dir.slashed() + "' && (" + command + ") >/dev/null 2>&1").c_str()), 0)
         << command;
   }
 
@@ -45,7 +48,8 @@ class Interop : public test::ExtractFixture {
     UseFile(dir / archive);
     ASSERT_TRUE(IsValidArcType(unzip.ArcType())) << archive;
     unzip.Extract();
-    for (const auto& e : errors) ADD_FAILURE() << archive << ": error " << e.code << " " << e.fileName;
+    for (const auto& e : errors)
+      ADD_FAILURE() << archive << ": error " << e.code << " " << e.fileName;
     for (const auto& [name, data] : files) {
       EXPECT_TRUE(Exists(name)) << archive << ": " << name;
       EXPECT_EQ(Read(out + name), data) << archive << ": " << name;
@@ -149,7 +153,8 @@ TEST_F(Interop, ModernMethodsAndAesOfPeersExtractByteExact) {
     std::filesystem::remove(dir / "x.zip");
     std::filesystem::remove_all(out);
     Sh(r.command);
-    unzip.SetPasswords(r.encrypted ? std::vector<std::string>{"se cret"} : std::vector<std::string>{});
+    unzip.SetPasswords(r.encrypted ? std::vector<std::string>{"se cret"}
+                                   : std::vector<std::string>{});
     errors.clear();
     ExpectAllExtracted("x.zip");
     std::filesystem::remove_all(out);
@@ -181,7 +186,9 @@ TEST_F(Interop, FlippedByteInAesDataFailsTheAuthenticationCheck) {
   // AE-2 (7-Zip writes no CRC): the code alone catches the damage.
   Sh("cd src && 7z a -tzip -mem=AES256 -mx=0 -pse ../aes.zip BACKUP");
   std::string bytes = Read(dir / "aes.zip");
-  const auto u16 = [&](size_t at) { return size_t(uint8_t(bytes[at])) | size_t(uint8_t(bytes[at + 1])) << 8; };
+  const auto u16 = [&](size_t at) {
+    return size_t(uint8_t(bytes[at])) | size_t(uint8_t(bytes[at + 1])) << 8;
+  };
   // After the local header, its name and extra field, the salt and verifier.
   bytes.at(30 + u16(26) + u16(28) + 16 + 2 + 100) ^= 0x01;
   dir.Write("aes.zip", bytes);
@@ -218,7 +225,8 @@ TEST_F(Interop, PythonDeflateZip64AndUtf8Names) {
       "    for root, _, fs in os.walk('src'):\n"
       "      for f in fs:\n"
       "        p = os.path.join(root, f)\n"
-      "        with open(p, 'rb') as i, z.open(os.path.relpath(p, 'src'), 'w', force_zip64=z64) as o:\n"
+      "        with open(p, 'rb') as i, z.open(os.path.relpath(p, 'src'), 'w', force_zip64=z64) as "
+      "o:\n"
       "          o.write(i.read())\n";
   dir.Write("make.py", script);
   Sh("python3 make.py");

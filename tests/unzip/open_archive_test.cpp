@@ -4,9 +4,9 @@
 #include <filesystem>
 
 #include <arc/support/drive_simulated.h>
-#include "support/stream_errors.h"
-#include "common/test_temp_dir.h"
 #include <arc/unzip/unzip.h>
+#include "common/test_temp_dir.h"
+#include "support/stream_errors.h"
 
 namespace arc {
 namespace {

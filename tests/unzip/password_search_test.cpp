@@ -32,11 +32,15 @@ class PasswordSearchTest : public ::testing::Test {
     // The wrong candidates used below must fail the one-byte check on this header.
     TradCipher probe;
     for (const char* wrong : {"wrong", "typo", "guess", "stale"})
-      ASSERT_FALSE(probe.VerifyPassword(wrong, entry_.header, PasswordCheckByte(0, entry_.crc32, 0))) << wrong;
+      ASSERT_FALSE(
+          probe.VerifyPassword(wrong, entry_.header, PasswordCheckByte(0, entry_.crc32, 0)))
+          << wrong;
 
     host_.Passwords = &passwords_;
     host_.ReportError = [this](const std::string& f, const std::string& x, const std::string& v,
-                               int32_t code) { reports_.push_back({f, x, v, code}); };
+                               int32_t code) {
+      reports_.push_back({f, x, v, code});
+    };
   }
 
   // OnGetPassword answering from `answers_` in turn; TryAgain false after them.
@@ -47,8 +51,10 @@ class PasswordSearchTest : public ::testing::Test {
       EXPECT_EQ(fileName, entry_.outputName);
       EXPECT_TRUE(tryAgain);
       presets_.push_back(password);
-      if (asked_ < answers_.size()) password = answers_[asked_];
-      else tryAgain = false;
+      if (asked_ < answers_.size())
+        password = answers_[asked_];
+      else
+        tryAgain = false;
       ++asked_;
     };
   }
@@ -85,8 +91,8 @@ TEST_F(PasswordSearchTest, CurrentPasswordThenListInOrderWithoutAnyEvent) {
 TEST_F(PasswordSearchTest, NoWorkingPasswordAndNoEventReportsTheMissingEvent) {
   passwords_ = {"wrong"};
   EXPECT_FALSE(Search());
-  EXPECT_EQ(reports_, (std::vector<Report>{{entry_.outputName, "OnGetPassword", "0",
-                                            ec::RequiredEvent}}));
+  EXPECT_EQ(reports_,
+            (std::vector<Report>{{entry_.outputName, "OnGetPassword", "0", ec::RequiredEvent}}));
 }
 
 TEST_F(PasswordSearchTest, ZeroAttemptsNeverAsksAndReportsNothing) {

@@ -27,8 +27,8 @@ inline std::vector<uint8_t> ReadBytes(const std::string& path) {
 
 inline void WriteBytes(const std::string& path, std::span<const uint8_t> bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
-
 
 }  // namespace arc::test

@@ -42,7 +42,8 @@ std::vector<ListedArchive> ReadManifest() {
   std::vector<ListedArchive> out;
   const std::regex section(R"(^### public/(\S+?)(\.\{[a-z0-9,]+\})?$)");
   const std::regex password(R"(^- password: `(.*)`$)");
-  const std::regex row(R"(^\| \d+ \| `(.*)` \| [^|]*\((\d+)\)[^|]*\|[^|]*\|[^|]*\| *\d+ \| *(\d+) \| ([0-9a-f]{8}) \| (.*) \|$)");
+  const std::regex row(
+      R"(^\| \d+ \| `(.*)` \| [^|]*\((\d+)\)[^|]*\|[^|]*\|[^|]*\| *\d+ \| *(\d+) \| ([0-9a-f]{8}) \| (.*) \|$)");
   std::string line;
   std::smatch m;
   while (std::getline(in, line)) {
@@ -72,8 +73,8 @@ uint32_t CrcOfFile(const std::string& path, uint64_t& size) {
   std::ifstream in(path, std::ios::binary);
   std::string data{std::istreambuf_iterator<char>(in), {}};
   size = data.size();
-  return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()),
-                                     static_cast<uInt>(data.size())));
+  return static_cast<uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
 
 class PublicArchive : public test::ExtractFixture,
@@ -94,7 +95,8 @@ TEST_P(PublicArchive, ExtractsAsListed) {
   // An archive without a directory is said to be read from its local headers.
   const bool walked = unzip.OpenState().headerState == htLocal && !a.entries.empty();
   for (const auto& e : errors) {
-    if (e.code == ec::UnsupportedCompressionMethod) unsupported.insert(e.fileName);
+    if (e.code == ec::UnsupportedCompressionMethod)
+      unsupported.insert(e.fileName);
     else if (!walked || e.code != ec::HeaderNotFound)
       ADD_FAILURE() << a.file << ": error " << e.code << " " << e.fileName;
   }

@@ -73,9 +73,12 @@ TEST(TradCipher, CheckByteIsTheCrcHighByteOrWithFlagBit3TheTimeHighByte) {
   w.Encipher(byTime);
 
   EXPECT_TRUE(c.VerifyPassword("secret", byCrc, PasswordCheckByte(0, crc, dosDateTime)));
-  EXPECT_FALSE(c.VerifyPassword("secret", byCrc, PasswordCheckByte(0, crc ^ 0x01000000, dosDateTime)));
-  EXPECT_FALSE(c.VerifyPassword("secret", byCrc, PasswordCheckByte(kFlagDataDescriptor, crc, dosDateTime)));
-  EXPECT_TRUE(c.VerifyPassword("secret", byTime, PasswordCheckByte(kFlagDataDescriptor, crc, dosDateTime)));
+  EXPECT_FALSE(
+      c.VerifyPassword("secret", byCrc, PasswordCheckByte(0, crc ^ 0x01000000, dosDateTime)));
+  EXPECT_FALSE(
+      c.VerifyPassword("secret", byCrc, PasswordCheckByte(kFlagDataDescriptor, crc, dosDateTime)));
+  EXPECT_TRUE(
+      c.VerifyPassword("secret", byTime, PasswordCheckByte(kFlagDataDescriptor, crc, dosDateTime)));
   EXPECT_FALSE(c.VerifyPassword("secret", byTime, PasswordCheckByte(0, crc, dosDateTime)));
 }
 
@@ -112,8 +115,11 @@ class PeerZip : public ::testing::Test {
 TEST_F(PeerZip, EntriesMadeWithAPasswordAreVerifiedAndDeciphered) {
   for (const char* level : {"-0", "-9"}) {
     SCOPED_TRACE(level);
-    ASSERT_EQ(test::RunIn(dir_, std::string("zip -q ") + level + " -P secret e" + level + ".zip a.txt"), 0);
-    const std::vector<uint8_t> archive = test::ReadBytes(dir_ / ("e" + std::string(level) + ".zip"));
+    ASSERT_EQ(
+        test::RunIn(dir_, std::string("zip -q ") + level + " -P secret e" + level + ".zip a.txt"),
+        0);
+    const std::vector<uint8_t> archive =
+        test::ReadBytes(dir_ / ("e" + std::string(level) + ".zip"));
     MemorySource bytes(archive);
     const RecordRead<LocalRecord> rec = ReadLocalRecord(bytes, 0);
     ASSERT_TRUE(rec);
@@ -127,7 +133,8 @@ TEST_F(PeerZip, EntriesMadeWithAPasswordAreVerifiedAndDeciphered) {
     std::vector<uint8_t> body(data + kEncryptionHeaderLen, data + h.compressedSize);
 
     TradCipher c;
-    ASSERT_TRUE(c.VerifyPassword("secret", header, PasswordCheckByte(h.flags, h.crc32, h.dosDateTime)));
+    ASSERT_TRUE(
+        c.VerifyPassword("secret", header, PasswordCheckByte(h.flags, h.crc32, h.dosDateTime)));
     c.Decipher(body);
     EXPECT_EQ(h.method == kMethodStored ? body : Inflate(body), Bytes(content_));
   }
@@ -144,12 +151,32 @@ TEST_F(PeerZip, EntryWeEncryptOpensInPeerTools) {
   std::vector<uint8_t> body = plain;
   c.Encipher(body);
 
-  LocalHeader lh{kLocalHeaderSig, 20, kFlagEncrypted, kMethodStored, 0x58B15000, Crc32Of(plain),
+  LocalHeader lh{kLocalHeaderSig,
+                 20,
+                 kFlagEncrypted,
+                 kMethodStored,
+                 0x58B15000,
+                 Crc32Of(plain),
                  static_cast<uint32_t>(plain.size() + kEncryptionHeaderLen),
-                 static_cast<uint32_t>(plain.size()), static_cast<uint16_t>(name.size()), 0};
-  CentralHeader ch{kCentralHeaderSig, 20, 20, lh.flags, lh.method, lh.dosDateTime, lh.crc32,
-                   lh.compressedSize, lh.uncompressedSize, lh.nameLength, 0, 0, 0, 0,
-                   kAttrArchive, 0};
+                 static_cast<uint32_t>(plain.size()),
+                 static_cast<uint16_t>(name.size()),
+                 0};
+  CentralHeader ch{kCentralHeaderSig,
+                   20,
+                   20,
+                   lh.flags,
+                   lh.method,
+                   lh.dosDateTime,
+                   lh.crc32,
+                   lh.compressedSize,
+                   lh.uncompressedSize,
+                   lh.nameLength,
+                   0,
+                   0,
+                   0,
+                   0,
+                   kAttrArchive,
+                   0};
   std::vector<uint8_t> zip;
   auto append = [&zip](std::span<const uint8_t> b) { zip.insert(zip.end(), b.begin(), b.end()); };
   append(SerializeLocalHeader(lh));
@@ -159,15 +186,16 @@ TEST_F(PeerZip, EntryWeEncryptOpensInPeerTools) {
   const size_t cdOffset = zip.size();
   append(SerializeCentralHeader(ch));
   append(name);
-  append(SerializeEndRecord({kEndRecordSig, 0, 0, 1, 1, static_cast<uint32_t>(zip.size() - cdOffset),
-                             cdOffset, 0}));
+  append(SerializeEndRecord(
+      {kEndRecordSig, 0, 0, 1, 1, static_cast<uint32_t>(zip.size() - cdOffset), cdOffset, 0}));
   test::WriteBytes(dir_ / "ours.zip", zip);
 
   ASSERT_EQ(test::RunIn(dir_, "unzip -P secret -p ours.zip a.txt > out.txt"), 0);
   EXPECT_EQ(test::ReadBytes(dir_ / "out.txt"), plain);
   EXPECT_NE(test::RunIn(dir_, "unzip -P wrong -t ours.zip"), 0);
-  EXPECT_EQ(test::RunIn(dir_, "python3 -c \"import zipfile,sys; z=zipfile.ZipFile('ours.zip'); "
-                              "sys.exit(z.read('a.txt', pwd=b'secret') != open('a.txt','rb').read())\""),
+  EXPECT_EQ(test::RunIn(dir_,
+                        "python3 -c \"import zipfile,sys; z=zipfile.ZipFile('ours.zip'); "
+                        "sys.exit(z.read('a.txt', pwd=b'secret') != open('a.txt','rb').read())\""),
             0);
 }
 

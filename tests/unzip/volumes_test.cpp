@@ -3,10 +3,10 @@
 
 #include <filesystem>
 
-#include <arc/support/error_codes.h>
-#include "extract_fixture.h"
 #include <arc/support/drive_service.h>
 #include <arc/support/drive_simulated.h>
+#include <arc/support/error_codes.h>
+#include "extract_fixture.h"
 
 namespace arc {
 namespace {
@@ -18,7 +18,8 @@ const std::string kSplit = std::string(ARC_TEST_DATA) + "/public/gen-infozip-spl
 using SplitVolumes = test::ExtractFixture;
 
 TEST_F(SplitVolumes, VolumesAreAskedForInOrder) {
-  for (const char* ext : {".z01", ".z02", ".zip"}) fs::copy_file(kSplit + ext, dir / ("backup" + std::string(ext)));
+  for (const char* ext : {".z01", ".z02", ".zip"})
+    fs::copy_file(kSplit + ext, dir / ("backup" + std::string(ext)));
   UseFile(dir / "backup.zip");
   ASSERT_EQ(unzip.ArcType(), atZipMV);
   std::vector<std::pair<std::string, std::string>> asked;
@@ -40,7 +41,8 @@ TEST_F(SplitVolumes, VolumesAreAskedForInOrder) {
 }
 
 TEST_F(SplitVolumes, MissingHandlerOrMissingFile) {
-  for (const char* ext : {".z01", ".zip"}) fs::copy_file(kSplit + ext, dir / ("backup" + std::string(ext)));
+  for (const char* ext : {".z01", ".zip"})
+    fs::copy_file(kSplit + ext, dir / ("backup" + std::string(ext)));
   UseFile(dir / "backup.zip");
   EXPECT_EQ(unzip.Extract(), 0);
   ASSERT_FALSE(errors.empty());

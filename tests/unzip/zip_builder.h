@@ -34,7 +34,7 @@ struct PrePacked {
 struct TestEntry {
   std::string name;
   std::string data;
-  uint16_t method = 0;              ///< 0 stored, 8 deflated, anything else stored as given
+  uint16_t method = 0;  ///< 0 stored, 8 deflated, anything else stored as given
   uint32_t externalAttributes = 0x20;
   uint32_t dosDateTime = 0x58C16000;  ///< 2024-06-01 12:00:00
   uint16_t flags = 0;
@@ -168,7 +168,9 @@ class ZipBuilder {
     U16(v, static_cast<uint16_t>(x));
     U16(v, static_cast<uint16_t>(x >> 16));
   }
-  static void Bytes(std::vector<uint8_t>& v, const std::string& s) { v.insert(v.end(), s.begin(), s.end()); }
+  static void Bytes(std::vector<uint8_t>& v, const std::string& s) {
+    v.insert(v.end(), s.begin(), s.end());
+  }
 
  private:
   std::vector<TestEntry> entries_;

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "peer_files.h"
 #include "support/byte_reader.h"
 
@@ -29,8 +28,10 @@ Bytes Extra(uint16_t tag, std::initializer_list<uint64_t> values, size_t width =
   ByteWriter w(out);
   w.u16(tag);
   w.u16(static_cast<uint16_t>(values.size() * width));
-  for (uint64_t v : values) width == 8 ? w.u64(v) : width == 4 ? w.u32(static_cast<uint32_t>(v))
-                                                                 : w.u16(static_cast<uint16_t>(v));
+  for (uint64_t v : values)
+    width == 8   ? w.u64(v)
+    : width == 4 ? w.u32(static_cast<uint32_t>(v))
+                 : w.u16(static_cast<uint16_t>(v));
   return out;
 }
 
@@ -56,13 +57,27 @@ RecordRead<CentralRecord> ReadCentral(std::span<const uint8_t> b, size_t at = 0)
 
 // Every field distinct, so that a swapped or misplaced field shows.
 LocalHeader SampleLocal() {
-  return {kLocalHeaderSig, 0x0014, 0x0809, kMethodDeflated, 0x58A37C21, 0xCAFEBABE,
-          0x01020304, 0x05060708, 0x0009, 0x000A};
+  return {kLocalHeaderSig, 0x0014,     0x0809,     kMethodDeflated, 0x58A37C21,
+          0xCAFEBABE,      0x01020304, 0x05060708, 0x0009,          0x000A};
 }
 
 CentralHeader SampleCentral() {
-  return {kCentralHeaderSig, 0x031E, 0x0014, 0x0001, kMethodDeflate64, 0x4A2B3C4D, 0x11223344,
-          0x21222324, 0x31323334, 3, 4, 5, 6, 7, 0x81A40020, 0x41424344};
+  return {kCentralHeaderSig,
+          0x031E,
+          0x0014,
+          0x0001,
+          kMethodDeflate64,
+          0x4A2B3C4D,
+          0x11223344,
+          0x21222324,
+          0x31323334,
+          3,
+          4,
+          5,
+          6,
+          7,
+          0x81A40020,
+          0x41424344};
 }
 
 // --- Fixed records ------------------------------------------------------------
@@ -80,7 +95,8 @@ TEST(ZipRecords, EveryRecordRoundTripsThroughItsBytes) {
 
   Zip64Locator locator{kZip64LocatorSig, 3, 0x0102030405060708, 4};
   EXPECT_EQ(ParseZip64Locator(SerializeZip64Locator(locator)), locator);
-  Zip64EndRecord z64{kZip64EndRecordSig, 44, 45, 46, 1, 2, 0x1111, 0x2222, 0x3333333333, 0x4444444444};
+  Zip64EndRecord z64{kZip64EndRecordSig, 44,          45, 46, 1, 2, 0x1111, 0x2222,
+                     0x3333333333,       0x4444444444};
   EXPECT_EQ(ParseZip64EndRecord(SerializeZip64EndRecord(z64)), z64);
 }
 
@@ -121,9 +137,8 @@ TEST(ZipRecords, ShortOrMislabelledRecordsAreRejected) {
   EXPECT_FALSE(ParseLocalHeader(MessWith(local, [](Bytes& b) { Put32(b, 0, kCentralHeaderSig); })));
   EXPECT_FALSE(ParseCentralHeader(MessWith(central, [](Bytes& b) { b[3] = 0x04; })));  // kind byte
   EXPECT_FALSE(ParseEndRecord(MessWith(end, [](Bytes& b) { b[1] = 0x4D; })));  // variant byte
-  EXPECT_FALSE(ParseZip64Locator(MessWith(Bytes(kZip64LocatorLen), [](Bytes& b) {
-    Put32(b, 0, kZip64EndRecordSig);
-  })));
+  EXPECT_FALSE(ParseZip64Locator(
+      MessWith(Bytes(kZip64LocatorLen), [](Bytes& b) { Put32(b, 0, kZip64EndRecordSig); })));
 
   // Name, extra field or comment running past the bytes at hand.
   LocalHeader h;
@@ -132,8 +147,9 @@ TEST(ZipRecords, ShortOrMislabelledRecordsAreRejected) {
   ASSERT_TRUE(ReadLocal(whole));
   EXPECT_EQ(ReadLocal(std::span(whole).first(whole.size() - 1)).status, RecordStatus::Cut);
   EXPECT_EQ(ReadLocal(std::span(whole).first(kLocalHeaderLen - 1)).status, RecordStatus::Cut);
-  EXPECT_EQ(ReadLocal(MessWith(whole, [](Bytes& b) { Put16(b, local_field::kExtraLength, 1); })).status,
-            RecordStatus::Cut);
+  EXPECT_EQ(
+      ReadLocal(MessWith(whole, [](Bytes& b) { Put16(b, local_field::kExtraLength, 1); })).status,
+      RecordStatus::Cut);
   EXPECT_EQ(ReadLocal(std::span(whole).first(kSignatureLen - 1)).status, RecordStatus::Absent);
   EXPECT_EQ(ReadCentral(whole).status, RecordStatus::Absent);
   CentralHeader c;
@@ -274,9 +290,10 @@ TEST(ZipExtraField, HighPartsBlockRaisesSizesAndOffsetTo48Bits) {
   EXPECT_TRUE(e.highParts);
 
   CentralHeader c = SampleCentral();
-  e = WalkCentralExtraField(c, Concat({Extra(0x5455, {1, 2}, 4),  // skipped by its size
-                                       MakeHighPartsBlock(RecordKind::Central, 0x1ull << 32,
-                                                          0x2ull << 32, 0x3ull << 32)}));
+  e = WalkCentralExtraField(
+      c,
+      Concat({Extra(0x5455, {1, 2}, 4),  // skipped by its size
+              MakeHighPartsBlock(RecordKind::Central, 0x1ull << 32, 0x2ull << 32, 0x3ull << 32)}));
   EXPECT_EQ(e.compressedSize, 0x121222324u);
   EXPECT_EQ(e.uncompressedSize, 0x231323334u);
   EXPECT_EQ(e.localHeaderOffset, 0x341424344u);

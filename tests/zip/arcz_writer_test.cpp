@@ -124,11 +124,10 @@ TEST(ArczWriter, ArchivesThatMayNotBeReplacedAreSaidSoPlainly) {
   std::filesystem::create_directories(dir / "locked");
   ::chmod((dir / "locked").c_str(), 0555);
   const int status = test::RunAsNobody([&] {
-    const ToolResult r = test::Run("cd " + Quote(dir.path()) + " && " + Quote(Arcz()) +
-                                   " a locked/new.zip f.txt");
-    return r.status == 1 && r.output.find("locked/: folder is read-only") != std::string::npos
-               ? 0
-               : 1;
+    const ToolResult r =
+        test::Run("cd " + Quote(dir.path()) + " && " + Quote(Arcz()) + " a locked/new.zip f.txt");
+    return r.status == 1 && r.output.find("locked/: folder is read-only") != std::string::npos ? 0
+                                                                                               : 1;
   });
   EXPECT_EQ(status, 0);
 }
@@ -205,8 +204,8 @@ TEST(ArczWriter, FileSizeLimitIsReportedNotASilentDeath) {
   const std::string before = test::ReadText(dir / "backup.zip");
   // Files may not grow beyond 100 KiB.
   const ToolResult r =
-      test::Run(in_dir + "sh -c " + Quote("ulimit -f 200; exec " + Quote(Arcz()) +
-                                          " a backup.zip noise.bin"));
+      test::Run(in_dir + "sh -c " +
+                Quote("ulimit -f 200; exec " + Quote(Arcz()) + " a backup.zip noise.bin"));
   EXPECT_EQ(r.status, 1) << r.output;
   EXPECT_NE(r.output.find("error 25194"), std::string::npos) << r.output;
   EXPECT_TRUE(test::ReadText(dir / "backup.zip") == before);

@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "common/test_temp_dir.h"
 #include <arc/support/paths.h>
+#include "common/test_temp_dir.h"
 
 namespace arc {
 namespace {
@@ -62,8 +62,8 @@ TEST_F(FileScan, LinesOfOneFolderAreScannedOnceWithMergedMasks) {
     groups.emplace_back(dir, texts);
   });
   scan.SetRootDir("/r");
-  scan.SetFileSpec({Data() + "*.txt", "  ", Data() + "*", "*.txt", "/other/a*.txt",
-                    "/other/*.txt", "*.doc", "/other/b*.txt", "/other/*.*", Data() + "x.*"});
+  scan.SetFileSpec({Data() + "*.txt", "  ", Data() + "*", "*.txt", "/other/a*.txt", "/other/*.txt",
+                    "*.doc", "/other/b*.txt", "/other/*.*", Data() + "x.*"});
   scan.Scan();
   ASSERT_EQ(groups.size(), 4u);
   EXPECT_EQ(groups[0].first, Data());
@@ -159,7 +159,8 @@ TEST_F(FileScan, EventsHandlersAndMissingFolders) {
   };
   scan.processMessages = [&] { ++pumps; };
   std::vector<std::string> paths;
-  scan.SetEntryHandler([&](const std::string& path, const SearchRec& rec) { paths.push_back(path + rec.name); });
+  scan.SetEntryHandler(
+      [&](const std::string& path, const SearchRec& rec) { paths.push_back(path + rec.name); });
   scan.SetFileSpec({tmp / "nowhere/*", Data() + "sub/*"});
   scan.Scan();
   EXPECT_EQ(entered, (std::vector<std::string>{tmp / "nowhere/", Data() + "sub/"}));
@@ -236,8 +237,8 @@ TEST(ScanFilters, HowAttributesSelectFiles) {
   EXPECT_FALSE(AttributesMatch({fsVolumeID}, kFaVolumeId));  // a volume label is never selected
 }
 
-std::unique_ptr<TFileObject> Obj(const std::string& name, const std::string& path, uint64_t size = 0,
-                                 uint32_t dos = 0) {
+std::unique_ptr<TFileObject> Obj(const std::string& name, const std::string& path,
+                                 uint64_t size = 0, uint32_t dos = 0) {
   auto o = std::make_unique<TFileObject>();
   o->FileName = name;
   o->FilePath = path;
@@ -260,7 +261,8 @@ TEST(FilesList, InsertionOrderAndSortOptions) {
   l.Add(Obj("b.txt", "/"));
   l.Add(Obj("same", "/second/"));  // equal names: the newer goes first
   l.Add(Obj("A.doc", "/"));
-  EXPECT_EQ(Names(l), (std::vector<std::string>{"/A.doc", "/b.txt", "/second/same", "/first/same"}));
+  EXPECT_EQ(Names(l),
+            (std::vector<std::string>{"/A.doc", "/b.txt", "/second/same", "/first/same"}));
 
   l.SetCaseSensitive(true);
   l.Add(Obj("a.zip", "/"));

@@ -93,9 +93,9 @@ TEST(WriterNames, StoredAsTheFileSystemHoldsThem) {
     bool utf8;
   };
   const Row rows[] = {
-      {"caf\xe9.txt", false},                      // Latin-1: no UTF-8, so not marked so
-      {"back\\slash.txt", false},                  // a backslash is a character here
-      {"\xd8\xb3\xd9\x86\xd8\xaf.txt", true},      // UTF-8 that CP437 cannot hold
+      {"caf\xe9.txt", false},                  // Latin-1: no UTF-8, so not marked so
+      {"back\\slash.txt", false},              // a backslash is a character here
+      {"\xd8\xb3\xd9\x86\xd8\xaf.txt", true},  // UTF-8 that CP437 cannot hold
   };
   TempDir dir;
   for (const Row& r : rows) WriteText(dir / ("src/" + r.name), r.name);
@@ -161,10 +161,18 @@ TEST(WriterSources, FileThatChangesWhileItIsReadGivesASoundEntryAndAReport) {
       if (!armed || when != r.when) return;
       armed = false;
       switch (r.change) {
-        case Change::Append: std::ofstream(target, std::ios::app) << test::Text(7000, 3); break;
-        case Change::Rewrite: WriteText(target, test::Text(300000, 4)); break;
-        case Change::Truncate: fs::resize_file(target, 1000); break;
-        case Change::Remove: fs::remove(target); break;
+        case Change::Append:
+          std::ofstream(target, std::ios::app) << test::Text(7000, 3);
+          break;
+        case Change::Rewrite:
+          WriteText(target, test::Text(300000, 4));
+          break;
+        case Change::Truncate:
+          fs::resize_file(target, 1000);
+          break;
+        case Change::Remove:
+          fs::remove(target);
+          break;
       }
     };
     int begins = 0;

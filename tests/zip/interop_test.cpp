@@ -101,7 +101,8 @@ TEST_F(WriterInterop, AesEntriesOpenWithThePasswordInThePeers) {
   const struct {
     TEncryptionMethod method;
     AesStrength strength;
-  } rows[] = {{emAes128, AesStrength::Aes128}, {emAes192, AesStrength::Aes192},
+  } rows[] = {{emAes128, AesStrength::Aes128},
+              {emAes192, AesStrength::Aes192},
               {emAes256, AesStrength::Aes256}};
   std::string salt;  // of report.txt, one archive to the next
   for (const auto& r : rows) {

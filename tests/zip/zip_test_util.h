@@ -28,15 +28,15 @@
 #include <vector>
 
 #include <arc/core/arc_events.h>
+#include <arc/support/byte_source.h>
+#include <arc/unzip/unzip.h>
+#include <arc/zip/zip.h>
 #include "common/test_as_nobody.h"
 #include "common/test_peers.h"
 #include "common/test_temp_dir.h"
 #include "unzip/arc_detect.h"
-#include <arc/support/byte_source.h>
 #include "unzip/end_record.h"
-#include <arc/unzip/unzip.h>
 #include "unzip/zip_records.h"
-#include <arc/zip/zip.h>
 
 namespace arc::test {
 
@@ -216,7 +216,8 @@ inline std::string PeerFailures(const std::string& archive, const std::string& p
     failures += "7z t: " + r.output;
   if (aes) {
     if (Have("bsdtar") &&
-        (r = Run("bsdtar -xOf " + q + " --passphrase " + Quote(password) + " >/dev/null")).status != 0)
+        (r = Run("bsdtar -xOf " + q + " --passphrase " + Quote(password) + " >/dev/null")).status !=
+            0)
       failures += "bsdtar: " + r.output;
     return failures + OurReaderFailures(archive, password);
   }

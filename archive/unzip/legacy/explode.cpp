@@ -56,12 +56,12 @@ using legacy::Finish;
 using legacy::kBlockSize;
 using legacy::SlidingWindow;
 
-constexpr int32_t kNone = -1;          // an empty child
+constexpr int32_t kNone = -1;  // an empty child
 constexpr int32_t kLiteralSymbols = 256;
 constexpr int32_t kLengthSymbols = 64;
 constexpr int32_t kDistanceSymbols = 64;
 constexpr int kMaxCodeLength = 16;
-constexpr int32_t kLongLength = 63;    // a length symbol followed by 8 more bits
+constexpr int32_t kLongLength = 63;  // a length symbol followed by 8 more bits
 constexpr uint32_t kBigWindow = 8192;
 constexpr uint32_t kSmallWindow = 4096;
 constexpr uint16_t kFlagBigWindow = 0x0002;
@@ -134,7 +134,8 @@ TreeRead ReadTree(BitInput& in, const Tree& tree, ExplodeTables& t) {
   int32_t start[kMaxCodeLength + 2] = {};
   for (int32_t s = 0; s < symbols; ++s) ++start[t.codeLength[s] + 1];
   for (int length = 1; length <= kMaxCodeLength; ++length) start[length + 1] += start[length];
-  for (int32_t s = 0; s < symbols; ++s) t.byLength[start[t.codeLength[s]]++] = static_cast<uint16_t>(s);
+  for (int32_t s = 0; s < symbols; ++s)
+    t.byLength[start[t.codeLength[s]]++] = static_cast<uint16_t>(s);
 
   uint32_t code = 0;  // the 16-bit code, kept wider: excess bits fall outside every length
   uint32_t increment = 0;
@@ -228,7 +229,8 @@ int32_t Explode(LegacyIo& io, uint16_t flags) {
       if (more < 0) break;
       length += more;
     }
-    uint32_t distance = ((static_cast<uint32_t>(high) << lowBits) + static_cast<uint32_t>(low)) & (windowSize - 1);
+    uint32_t distance =
+        ((static_cast<uint32_t>(high) << lowBits) + static_cast<uint32_t>(low)) & (windowSize - 1);
     window.Copy(out, distance + 1, static_cast<uint32_t>(length) + minMatch, limit);
   }
   return Finish(in, out);

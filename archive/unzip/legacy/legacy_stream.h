@@ -36,7 +36,9 @@ inline int32_t Fail(LegacyIo& io, int32_t code, LegacySeverity severity) {
 class BitInput {
  public:
   BitInput(LegacyIo& io, uint8_t* buffer)
-      : io_(io), buffer_(buffer), remaining_(io.compressedSize),
+      : io_(io),
+        buffer_(buffer),
+        remaining_(io.compressedSize),
         cancel_(io.cancel ? io.cancel : &kNeverCancelled) {}
 
   /// n is 0..16.
@@ -68,13 +70,13 @@ class BitInput {
   int32_t Refill();
 
   LegacyIo& io_;
-  uint8_t* buffer_;       // kBlockSize bytes
-  uint64_t remaining_;    // compressed bytes not yet read from the source
+  uint8_t* buffer_;     // kBlockSize bytes
+  uint64_t remaining_;  // compressed bytes not yet read from the source
   const bool* cancel_;
-  uint32_t next_ = 0;     // next unread byte of buffer_
-  uint32_t end_ = 0;      // bytes valid in buffer_
-  uint32_t hold_ = 0;     // bit accumulator, next bit in bit 0
-  int held_ = 0;          // bits in hold_
+  uint32_t next_ = 0;  // next unread byte of buffer_
+  uint32_t end_ = 0;   // bytes valid in buffer_
+  uint32_t hold_ = 0;  // bit accumulator, next bit in bit 0
+  int held_ = 0;       // bits in hold_
   bool ended_ = false;
   bool cancelled_ = false;
   bool tookAny_ = false;

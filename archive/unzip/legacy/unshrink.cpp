@@ -39,14 +39,14 @@ using legacy::ByteOutput;
 using legacy::Finish;
 using legacy::kBlockSize;
 
-constexpr int32_t kCodes = 8192;      // codes 0..8191
-constexpr int32_t kEscape = 256;      // followed by a control code
-constexpr int32_t kFirstString = 257; // first code the free list gives out
-constexpr int32_t kEmpty = -1;        // prefix of a literal or an unused code
+constexpr int32_t kCodes = 8192;       // codes 0..8191
+constexpr int32_t kEscape = 256;       // followed by a control code
+constexpr int32_t kFirstString = 257;  // first code the free list gives out
+constexpr int32_t kEmpty = -1;         // prefix of a literal or an unused code
 constexpr int kFirstWidth = 9;
-constexpr int kLastWidth = 13;        // 2^13 = kCodes: a wider code could name nothing more
-constexpr uint32_t kStackSize = 8192; // longest string that can be unwound
-constexpr int32_t kWiden = 1;         // control codes after an escape
+constexpr int kLastWidth = 13;         // 2^13 = kCodes: a wider code could name nothing more
+constexpr uint32_t kStackSize = 8192;  // longest string that can be unwound
+constexpr int32_t kWiden = 1;          // control codes after an escape
 constexpr int32_t kPartialClear = 2;
 
 /// Every table of one entry, allocated once when it starts.

@@ -112,7 +112,8 @@ class AesCipher {
   /// verifier. True: the cipher stands ready to decrypt the entry's data.
   /// False for an empty password, a header of the wrong length, a different
   /// verifier or a failed library call.
-  bool VerifyPassword(std::string_view password, AesStrength strength, std::span<const uint8_t> header);
+  bool VerifyPassword(std::string_view password, AesStrength strength,
+                      std::span<const uint8_t> header);
 
   /// Draws a salt from the operating system, derives the keys and writes
   /// salt | verifier into `header` (AesHeaderLen bytes). False, and the
@@ -166,11 +167,11 @@ class AesCipher {
   size_t Bounded(size_t count) const;
 
   Engine* engine_ = nullptr;
-  uint64_t counter_ = 0;         // last counter value turned into key stream
+  uint64_t counter_ = 0;  // last counter value turned into key stream
   uint64_t processed_ = 0;
   uint64_t length_ = UINT64_MAX;
-  size_t streamPos_ = 0;        // next unused byte of the key-stream buffer
-  size_t streamEnd_ = 0;        // bytes of key stream in the buffer
+  size_t streamPos_ = 0;  // next unused byte of the key-stream buffer
+  size_t streamEnd_ = 0;  // bytes of key stream in the buffer
   bool started_ = false;
   bool finished_ = false;
   bool failed_ = false;

@@ -26,16 +26,14 @@ using TDateTime = double;
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 
-using TOnBegin = std::function<void(TObject* Sender, const std::string& FileName,
-                                    int32_t Count, bool& Extract)>;
-using TOnEnd =
-    std::function<void(TObject* Sender, const std::string& FileName, bool CRC_PASS)>;
+using TOnBegin =
+    std::function<void(TObject* Sender, const std::string& FileName, int32_t Count, bool& Extract)>;
+using TOnEnd = std::function<void(TObject* Sender, const std::string& FileName, bool CRC_PASS)>;
 using TOnError =
-    std::function<void(TObject* Sender, const std::string& FileName,
-                       const std::string& ExtendedMsg, const std::string& VolumeID,
-                       int32_t ECode)>;
-using TOnProgress = std::function<void(TObject* Sender, uint8_t ProgressByFile,
-                                       uint8_t ProgressByArchive)>;
+    std::function<void(TObject* Sender, const std::string& FileName, const std::string& ExtendedMsg,
+                       const std::string& VolumeID, int32_t ECode)>;
+using TOnProgress =
+    std::function<void(TObject* Sender, uint8_t ProgressByFile, uint8_t ProgressByArchive)>;
 /// ElapsedTime in seconds.
 using TOnElapsedTime = std::function<void(TObject* Sender, float ElapsedTime)>;
 using TOnDeleteFile = std::function<void(TObject* Sender, const std::string& FileName,
@@ -53,32 +51,30 @@ using TOnFileExists = std::function<void(TObject* Sender, const std::string& Fil
                                          TDateTime FileDate, TOverwriteMode& OverwriteMode)>;
 using TOnInsertDisk =
     std::function<void(TObject* Sender, const std::string& VolumeName, bool& Cancel)>;
-using TOnNonWriteableArchive = std::function<void(
-    TObject* Sender, const std::string& ArchiveFile, bool& WriteToFile)>;
+using TOnNonWriteableArchive =
+    std::function<void(TObject* Sender, const std::string& ArchiveFile, bool& WriteToFile)>;
 using TOnRead = std::function<void(TObject* Sender, int64_t Offset, int32_t Filenum)>;
-using TOnRenameDupeFile =
-    std::function<void(TObject* Sender, const std::string& FileName,
-                       std::string& NewFileName, bool& Rename)>;
-using TOnReplaceFile = std::function<void(
-    TObject* Sender, const std::string& FileName, const std::string& NewFileName,
-    TDateTime Date, TDateTime NewDate, int64_t FileSize, int64_t NewFileSize, int32_t Attr,
-    int32_t NewAttr, bool& Replace)>;
+using TOnRenameDupeFile = std::function<void(TObject* Sender, const std::string& FileName,
+                                             std::string& NewFileName, bool& Rename)>;
+using TOnReplaceFile =
+    std::function<void(TObject* Sender, const std::string& FileName, const std::string& NewFileName,
+                       TDateTime Date, TDateTime NewDate, int64_t FileSize, int64_t NewFileSize,
+                       int32_t Attr, int32_t NewAttr, bool& Replace)>;
 using TTempFileMoveBegin = std::function<void(TObject* Sender, const std::string& Archive,
                                               const std::string& TempFileName)>;
-using TOnNextVolume =
-    std::function<void(TObject* Sender, std::string& VolumeName, const std::string& VolumeID,
-                       bool fExists, bool& Cancel)>;
+using TOnNextVolume = std::function<void(TObject* Sender, std::string& VolumeName,
+                                         const std::string& VolumeID, bool fExists, bool& Cancel)>;
 using TOnGetZipFirstDisk = std::function<void(TObject* Sender, bool& Cancel)>;
 using TOnGetZipLastDisk = std::function<void(TObject* Sender, bool& Cancel)>;
 using TOnGetZipNextDisk =
     std::function<void(TObject* Sender, const std::string& VolumeName, bool& Cancel)>;
-using TOnRenameFile = std::function<void(TObject* Sender, const std::string& FileName,
-                                         std::string& NewFileName)>;
+using TOnRenameFile =
+    std::function<void(TObject* Sender, const std::string& FileName, std::string& NewFileName)>;
 using TOnCorruptZipHeader =
     std::function<void(TObject* Sender, THeaderTypeState HeadFlag, bool& Cancel)>;
 using TUnBase_OnFileExists =
-    std::function<void(TObject* Sender, const std::string& FileName,
-                       std::string& NewFileName, TOverwriteMode& OverwriteMode)>;
+    std::function<void(TObject* Sender, const std::string& FileName, std::string& NewFileName,
+                       TOverwriteMode& OverwriteMode)>;
 /// A file left out because its extension is on the skip list.
 using TOnSkipFile = std::function<void(TObject* Sender, const std::string& FileName)>;
 

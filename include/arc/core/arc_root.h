@@ -22,7 +22,7 @@
 namespace arc {
 class ByteSource;
 class DriveService;
-}
+}  // namespace arc
 
 namespace arc {
 

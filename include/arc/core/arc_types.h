@@ -146,8 +146,7 @@ constexpr bool IsValidArcType(TArcType t) { return t > atUnknown; }
 
 /// The types whose entries the ZIP reader lists and extracts.
 constexpr bool IsZipType(TArcType t) {
-  return t == atZip || t == atZipExe || t == atZipDS || t == atZipMV || t == atJar ||
-         t == atJarExe;
+  return t == atZip || t == atZipExe || t == atZipDS || t == atZipMV || t == atJar || t == atJarExe;
 }
 
 /// What the end-record search found in an archive: a combination of the

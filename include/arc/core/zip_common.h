@@ -220,8 +220,7 @@ class TZipCommon : public TArcRoot {
   /// Writes a block of entry data: deciphered first (or enciphered after)
   /// as asked, the plain bytes fed into the running CRC, then written
   /// through WriteRoutine. Returns the bytes written.
-  virtual int32_t WriteBlock(TStream32& out, uint8_t* buffer, int32_t count,
-                             BlockCipher cipher);
+  virtual int32_t WriteBlock(TStream32& out, uint8_t* buffer, int32_t count, BlockCipher cipher);
   /// Deciphers a block in place with the component's key state.
   virtual void DecipherBlock(uint8_t* buffer, int32_t count);
 

@@ -19,13 +19,12 @@ constexpr double kDosDefaultDateTime = 29221.0 + 60.0 / 86400.0;
 /// The smallest DOS value, 1 January 1980 00:00:00.
 constexpr uint32_t kDosMinimum = (1u << 21) | (1u << 16);
 /// The largest DOS value, 31 December 2107 23:59:58.
-constexpr uint32_t kDosMaximum = (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
+constexpr uint32_t kDosMaximum =
+    (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
 
 /// The DOS time (low half) and date (high half) of a 32-bit DOS date-time.
 inline uint16_t DosTimeOf(uint32_t dosDateTime) { return static_cast<uint16_t>(dosDateTime); }
-inline uint16_t DosDateOf(uint32_t dosDateTime) {
-  return static_cast<uint16_t>(dosDateTime >> 16);
-}
+inline uint16_t DosDateOf(uint32_t dosDateTime) { return static_cast<uint16_t>(dosDateTime >> 16); }
 inline uint32_t MakeDosDateTime(uint16_t date, uint16_t time) {
   return (static_cast<uint32_t>(date) << 16) | time;
 }

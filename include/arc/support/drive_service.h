@@ -44,11 +44,11 @@ enum : int32_t {
 
 /// What a successful DriveQuery learnt about the drive.
 struct DriveInfo {
-  std::string root;               ///< the drive root, with a trailing '/'
+  std::string root;  ///< the drive root, with a trailing '/'
   std::string volumeLabel;
-  int32_t labelDiskNumber = 0;    ///< the number after "PKBACK# " in the label, else 0
+  int32_t labelDiskNumber = 0;  ///< the number after "PKBACK# " in the label, else 0
   uint32_t serialNumber = 0;
-  std::string serialText;         ///< SerialNumber as 8 upper-case hex digits
+  std::string serialText;  ///< SerialNumber as 8 upper-case hex digits
   uint32_t maxComponentLength = 0;
   std::string fileSystemName;
   uint32_t fileSystemFlags = 0;
