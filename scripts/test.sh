@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the include layers first, a normal
+# Builds everything and runs every test: the include layers and the format
+# first, a normal
 # build with warnings as errors, clang-tidy on the library, the library's
 # CMake package used from outside, its Debian package (checked by lintian,
 # installed, used and removed), then the same tests under AddressSanitizer +
@@ -10,6 +11,8 @@ cd "$(dirname "$0")/.."
 echo "== include layers"
 bash scripts/include_graph.sh
 bash scripts/install_packages.sh
+echo "== format"
+bash scripts/format.sh --check
 
 jobs=$(nproc)
 fuzz_seconds=${FUZZ_SECONDS:-60}
