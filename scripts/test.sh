@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the include layers and the format
-# first, a normal
-# build with warnings as errors, clang-tidy on the library, the library's
+# first, a normal build with warnings as errors, clang-tidy on the library, the library's
 # CMake package used from outside, its Debian package (checked by lintian,
 # installed, used and removed), then the same tests under AddressSanitizer +
 # UndefinedBehaviorSanitizer, then each fuzz target for FUZZ_SECONDS (default

@@ -64,18 +64,17 @@ class BlockPool {
 
 thread_local BlockPool t_pool;
 
-// The engine's memory comes zero-filled, so that no byte of it is ever read
-// uninitialised, whatever the engine does with its window.
-voidpf ZeroAlloc(voidpf, uInt items, uInt size) {
+}  // namespace
+
+voidpf DeflateAlloc(voidpf, uInt items, uInt size) {
   const size_t bytes = static_cast<size_t>(items) * size;
   if (void* kept = t_pool.Take(bytes)) return std::memset(kept, 0, bytes);
   return std::calloc(items, size);
 }
-void Release(voidpf, voidpf address) {
+
+void DeflateFree(voidpf, voidpf address) {
   if (address != nullptr && !t_pool.Keep(address)) std::free(address);
 }
-
-}  // namespace
 
 int DeflateLevel(TDeflateType type) {
   switch (type) {
@@ -94,8 +93,8 @@ int DeflateLevel(TDeflateType type) {
 DeflateEngine::DeflateEngine(TDeflateType type, int windowBits, alloc_func alloc, free_func release,
                              void* opaque)
     : out_(new uint8_t[kDeflateBufferSize]) {
-  strm_.zalloc = alloc != nullptr ? alloc : ZeroAlloc;
-  strm_.zfree = release != nullptr ? release : Release;
+  strm_.zalloc = alloc != nullptr ? alloc : DeflateAlloc;
+  strm_.zfree = release != nullptr ? release : DeflateFree;
   strm_.opaque = opaque;
   strm_.next_out = out_.get();
   strm_.avail_out = kDeflateBufferSize;

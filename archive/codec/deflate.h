@@ -41,6 +41,14 @@ constexpr uint32_t kDeflateBufferSize = 65536;
 /// The engine level of a deflate type: 0, 1, zlib's default (-1, that is 6), 9.
 int DeflateLevel(TDeflateType type);
 
+/// zlib's allocation functions for every deflate state of the library. The
+/// memory comes zero-filled, so that no byte of it is ever read uninitialised
+/// whatever the engine does with its window; blocks a thread's states hand
+/// back are kept for that thread's next state (many small entries would
+/// otherwise return the heap to the system and fault it in again each time).
+voidpf DeflateAlloc(voidpf opaque, uInt items, uInt size);
+void DeflateFree(voidpf opaque, voidpf address);
+
 /// How a compression step ended.
 enum class DeflateStatus : uint8_t {
   Done,       ///< the piece was consumed, or the stream was completed

@@ -8,9 +8,6 @@
 namespace arc {
 namespace {
 
-voidpf ZeroAlloc(voidpf, uInt items, uInt size) { return std::calloc(items, size); }
-void Release(voidpf, voidpf address) { std::free(address); }
-
 /// Room a piece's output may need beyond deflateBound: the sync flush's
 /// empty stored block (3 bits, padding, 4 bytes) and some slack.
 constexpr size_t kFlushSlack = 64;
@@ -80,8 +77,8 @@ class ParallelDeflate::PieceCompressor {
   bool Start() {
     if (failed_) return false;
     if (active_) return deflateReset(&strm_) == Z_OK;
-    strm_.zalloc = ZeroAlloc;
-    strm_.zfree = Release;
+    strm_.zalloc = DeflateAlloc;
+    strm_.zfree = DeflateFree;
     active_ = deflateInit2(&strm_, level_, Z_DEFLATED, kDeflateWindowBits, kDeflateMemLevel,
                            Z_DEFAULT_STRATEGY) == Z_OK;
     failed_ = !active_;

@@ -10,9 +10,6 @@
 namespace arc {
 namespace {
 
-voidpf ZeroAlloc(voidpf, uInt items, uInt size) { return std::calloc(items, size); }
-void Release(voidpf, voidpf address) { std::free(address); }
-
 /// Batches sent per worker: enough that the writer rarely waits, few enough
 /// that memory stays small (each at most twice kBatchBytes).
 constexpr size_t kWindowPerWorker = 3;
@@ -48,8 +45,8 @@ class EntryPrefetch::Compressor {
  private:
   bool Start() {
     if (active_) return deflateReset(&strm_) == Z_OK;
-    strm_.zalloc = ZeroAlloc;
-    strm_.zfree = Release;
+    strm_.zalloc = DeflateAlloc;
+    strm_.zfree = DeflateFree;
     active_ = deflateInit2(&strm_, level_, Z_DEFLATED, kDeflateWindowBits, kDeflateMemLevel,
                            Z_DEFAULT_STRATEGY) == Z_OK;
     return active_;
