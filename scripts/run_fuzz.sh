@@ -15,9 +15,18 @@ fuzz_one() {   # fuzz_one BINARY -> exit status of the fuzzer
   local bin=$1 name=${1##*/fuzz_} work seeds=()
   work=$(mktemp -d)
   [ -d "$root/fuzz/corpus/$name" ] && seeds+=("$root/fuzz/corpus/$name")
+  local rc=0
   (cd "$work" && "$bin" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 \
-     -print_final_stats=1 "$work" "${seeds[@]}") >"$logs/$name.log" 2>&1
-  local rc=$?
+     -print_final_stats=1 "$work" "${seeds[@]}") >"$logs/$name.log" 2>&1 || rc=$?
+  # An input that failed is kept beside the build and printed (base64) into
+  # the log, so that a failure seen only in CI can be replayed anywhere.
+  local found
+  for found in "$work"/crash-* "$work"/timeout-* "$work"/oom-* "$work"/leak-*; do
+    mkdir -p "$build/fuzz-artifacts"
+    cp "$found" "$build/fuzz-artifacts/${name}-${found##*/}"
+    { echo "failing input kept as $build/fuzz-artifacts/${name}-${found##*/}; base64:"
+      base64 -w 76 "$found" | head -n 200; } >>"$logs/$name.log"
+  done
   rm -rf "$work"
   return $rc
 }
