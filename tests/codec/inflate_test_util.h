@@ -81,23 +81,18 @@ Outcome Drive(const Bytes& in, size_t inStep, size_t outStep, Step&& step) {
   return o;
 }
 
-/// Our inflater over a whole stream.
-inline Outcome InflateWith(const Bytes& in, InflateVariant variant, size_t inStep, size_t outStep,
-                           int windowBits = -15) {
-  InflateStream s;
-  Outcome o;
-  if (InflateInit(s, windowBits, variant) != inflate_result::kOk) {
-    o.result = inflate_result::kStreamError;
-    return o;
-  }
-  o = Drive(
+/// Drive over a stream with zlib's fields (next_in, avail_in, next_out,
+/// avail_out, total_in, total_out, msg): `call` runs one step of `s`.
+template <typename Stream, typename Call>
+Outcome DriveStream(const Bytes& in, size_t inStep, size_t outStep, Stream& s, Call&& call) {
+  return Drive(
       in, inStep, outStep,
       [&](const uint8_t*& next, uint32_t& avail, uint8_t*& out, uint32_t& outAvail, Outcome& oc) {
-        s.next_in = next;
+        s.next_in = const_cast<decltype(s.next_in)>(next);
         s.avail_in = avail;
         s.next_out = out;
         s.avail_out = outAvail;
-        const int r = Inflate(s, 0);
+        const int r = call();
         next = s.next_in;
         avail = s.avail_in;
         out = s.next_out;
@@ -107,6 +102,18 @@ inline Outcome InflateWith(const Bytes& in, InflateVariant variant, size_t inSte
         oc.msg = s.msg ? s.msg : "";
         return r;
       });
+}
+
+/// Our inflater over a whole stream.
+inline Outcome InflateWith(const Bytes& in, InflateVariant variant, size_t inStep, size_t outStep,
+                           int windowBits = -15) {
+  InflateStream s;
+  Outcome o;
+  if (InflateInit(s, windowBits, variant) != inflate_result::kOk) {
+    o.result = inflate_result::kStreamError;
+    return o;
+  }
+  o = DriveStream(in, inStep, outStep, s, [&] { return Inflate(s, 0); });
   InflateEnd(s);
   return o;
 }
@@ -116,23 +123,7 @@ inline Outcome ZlibInflate(const Bytes& in, size_t inStep, size_t outStep, int w
   z_stream z{};
   Outcome o;
   if (inflateInit2(&z, windowBits) != Z_OK) return o;
-  o = Drive(
-      in, inStep, outStep,
-      [&](const uint8_t*& next, uint32_t& avail, uint8_t*& out, uint32_t& outAvail, Outcome& oc) {
-        z.next_in = const_cast<Bytef*>(next);
-        z.avail_in = avail;
-        z.next_out = out;
-        z.avail_out = outAvail;
-        const int r = inflate(&z, Z_NO_FLUSH);
-        next = z.next_in;
-        avail = z.avail_in;
-        out = z.next_out;
-        outAvail = z.avail_out;
-        oc.totalIn = z.total_in;
-        oc.totalOut = z.total_out;
-        oc.msg = z.msg ? z.msg : "";
-        return r;
-      });
+  o = DriveStream(in, inStep, outStep, z, [&] { return inflate(&z, Z_NO_FLUSH); });
   inflateEnd(&z);
   return o;
 }

@@ -58,23 +58,7 @@ test::Outcome Decode(uint16_t method, const DecoderOptions& options, const Bytes
   test::Outcome o;
   o.result = decoder->Init(s);
   if (o.result != res::kOk) return o;
-  o = test::Drive(in, inStep, outStep,
-                  [&](const uint8_t*& next, uint32_t& avail, uint8_t*& out, uint32_t& outAvail,
-                      test::Outcome& oc) {
-                    s.next_in = next;
-                    s.avail_in = avail;
-                    s.next_out = out;
-                    s.avail_out = outAvail;
-                    const int r = decoder->Decode(s);
-                    next = s.next_in;
-                    avail = s.avail_in;
-                    out = s.next_out;
-                    outAvail = s.avail_out;
-                    oc.totalIn = s.total_in;
-                    oc.totalOut = s.total_out;
-                    oc.msg = s.msg ? s.msg : "";
-                    return r;
-                  });
+  o = test::DriveStream(in, inStep, outStep, s, [&] { return decoder->Decode(s); });
   decoder->End(s);
   return o;
 }
