@@ -5,6 +5,7 @@
 //
 //===----------------------------------------------------------------------===//
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,13 +44,28 @@ std::string OnTerminal(const std::string& cwd, const std::string& args, const st
     ::execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
     ::_exit(127);
   }
+  // The test holds the terminal's other end open too: when the last
+  // descriptor of a terminal closes, what arcz wrote just before it exited
+  // may never reach this side.
+  const int keep = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
   std::this_thread::sleep_for(std::chrono::milliseconds(1200));
   std::string seen = ::write(master, input.data(), input.size()) < 0 ? "no input" : "";
-  char buf[4096];
-  for (ssize_t n; (n = ::read(master, buf, sizeof buf)) > 0;)
-    seen.append(buf, static_cast<size_t>(n));
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  bool exited = false;
+  for (char buf[4096];;) {
+    pollfd ready{master, POLLIN, 0};
+    if (::poll(&ready, 1, exited ? 300 : 100) > 0 && (ready.revents & POLLIN) != 0) {
+      const ssize_t n = ::read(master, buf, sizeof buf);
+      if (n <= 0) break;
+      seen.append(buf, static_cast<size_t>(n));
+    } else if (exited) {
+      break;  // gone, and nothing more came for a while
+    } else {
+      exited = ::waitpid(pid, &status, WNOHANG) == pid;
+    }
+  }
+  if (!exited) ::waitpid(pid, &status, 0);
+  if (keep >= 0) ::close(keep);
   ::close(master);
   return seen + "[status " + std::to_string(WEXITSTATUS(status)) + "]";
 }
