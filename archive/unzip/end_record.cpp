@@ -47,6 +47,14 @@ bool CentralAt(ByteSource& file, std::optional<int64_t> at) {
   return at && RecordStartsAt(file, *at, RecordKind::Central);
 }
 
+/// An end record of a single-volume archive without entries, whose empty
+/// directory begins exactly where the record itself stands.
+bool IsEmptyAt(const EndRecord& end, int64_t endPos) {
+  return end.totalEntries == 0 && end.entriesOnDisk == 0 && end.centralDirSize == 0 &&
+         end.thisDisk == 0 && end.centralDirDisk == 0 && !end.IsWide() &&
+         end.centralDirOffset == static_cast<uint64_t>(endPos);
+}
+
 /// The local-header offset of the central entry at `at`, its extra field
 /// applied (a Zip64 block may hold it).
 std::optional<uint64_t> FirstLocalOffset(ByteSource& file, int64_t at) {
@@ -194,6 +202,14 @@ int64_t SearchEndRecord(ByteSource& file, ArcOpenState& st) {
     // A Zip64 archive behind a prefix: its locator still counts from the
     // start of the archive proper, so P missed the directory.
     found = r;
+  }
+  if (!found && IsEmptyAt(*end, endPos) && !locator) {
+    // An archive without entries: its directory is empty and starts where
+    // the end record stands. Nothing to walk, and nothing lost by not
+    // walking: a program in front of it may hold bytes that look like
+    // records.
+    st.headerState |= htCentral;
+    return endPos;
   }
   if (!found) {
     // No usable directory (also when P and Q point outside the file): the

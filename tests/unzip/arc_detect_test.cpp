@@ -205,6 +205,21 @@ TEST(ArcDetect, SelfExtractorsFromPeers) {
   EXPECT_TRUE(garbage.open.headerState & htLocal);
 }
 
+TEST(ArcDetect, ProgramWithAnEmptyArchiveBehindIt) {
+  // What deleting every entry of a self-extractor leaves: the program, then
+  // an end record whose empty directory starts where the record stands. The
+  // program's bytes may hold record signatures of their own.
+  std::string stub = "MZ" + std::string(300, '\x8d');
+  stub.replace(40, 4, "PK\x05\x06");
+  stub.replace(120, 4, "PK\x07\x08");
+  const auto sfx = ZipBuilder().Prefix(stub, true).Build();
+  const Detection d = Detect(sfx, "x.exe");
+  EXPECT_EQ(d.type, atZipExe);
+  EXPECT_EQ(d.open.headerState, htEnding | htCentral);
+  EXPECT_EQ(d.open.dataOffset, static_cast<int64_t>(stub.size()));
+  EXPECT_EQ(d.open.declaredEntries, 0);
+}
+
 TEST(ArcDetect, ExecutableProbesAtFixedOffsets) {
   std::vector<uint8_t> exe(20000, 0);
   Place(exe, 0, "MZ");
