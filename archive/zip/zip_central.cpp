@@ -62,7 +62,10 @@ void ZipUpdater::WriteEmptyArchive() {
   EndRecord e;
   // Zero without a program in front; otherwise where the directory would be.
   e.centralDirOffset = static_cast<uint64_t>(here);
-  const std::vector<uint8_t> bytes = SerializeEndRecord(e);
+  // The archive's comment outlives its entries.
+  e.commentLength = static_cast<uint16_t>(run_.archiveComment.size());
+  std::vector<uint8_t> bytes = SerializeEndRecord(e);
+  bytes.insert(bytes.end(), run_.archiveComment.begin(), run_.archiveComment.end());
   try {
     out.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
   } catch (const EStreamWrite& ex) {

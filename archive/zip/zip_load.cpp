@@ -41,10 +41,18 @@ std::vector<uint8_t> OtherExtraBlocks(std::span<const uint8_t> extra) {
   return kept;
 }
 
-/// The comment of the end record that opening found.
+/// The comment of the end record that opening found, or of the end record
+/// an archive without entries begins with (opening does not look there).
 std::vector<uint8_t> ReadArchiveComment(ByteSource& file, const ArcOpenState& open) {
-  if (!HasHeader(open.headerState, htEnding) || open.commentPos <= 0) return {};
-  return file.ReadVector(open.commentPos, open.commentLength);
+  if (HasHeader(open.headerState, htEnding) && open.commentPos > 0) {
+    return file.ReadVector(open.commentPos, open.commentLength);
+  }
+  const RecordRead<EndRecord> end = ReadEndRecord(file, 0);
+  if (!end || end->totalEntries != 0 ||
+      static_cast<int64_t>(end->FixedLength()) + end->commentLength != file.Size()) {
+    return {};
+  }
+  return file.ReadVector(static_cast<int64_t>(end->FixedLength()), end->commentLength);
 }
 
 }  // namespace

@@ -596,6 +596,17 @@ TEST_F(WriterUpdate, CommentsAreEditedWithoutTouchingTheEntries) {
   EXPECT_EQ(zip.Compress(), 1);
   EXPECT_NE(test::Run("unzip -z " + test::Quote(archive)).output.find("monthly backup"),
             std::string::npos);
+  // So do a delete of every entry and an add to what it left.
+  zip.SetSwitch(swDelete);
+  zip.SetFileSpec({"*"});
+  EXPECT_EQ(zip.Compress(), 4);
+  zip.SetSwitch(swAdd);
+  zip.SetFileSpec({dir / "src/d.txt"});
+  EXPECT_NE(test::Run("unzip -z " + test::Quote(archive)).output.find("monthly backup"),
+            std::string::npos);
+  EXPECT_EQ(zip.Compress(), 1);
+  EXPECT_NE(test::Run("unzip -z " + test::Quote(archive)).output.find("monthly backup"),
+            std::string::npos);
 }
 
 }  // namespace
