@@ -4,7 +4,10 @@
 //
 //   1. the last 64 KiB + 22 bytes (or the whole file but its first byte) is
 //      scanned backwards for an end record; the one nearest the end of the
-//      file whose comment ends where the file does wins, else the nearest;
+//      file whose comment ends where the file does wins, else the nearest
+//      (when the winner leads to no directory, a few records further back
+//      whose comments also end there are tried: a comment may end in the
+//      bytes of an end record);
 //   2. a Zip64 locator 20 bytes before it, and a Zip64 end record 76 bytes
 //      before it, are noted;
 //   3. the central directory is looked for where the records say it ends
@@ -32,6 +35,8 @@ namespace arc {
 namespace {
 
 constexpr int kLocalScanBlocks = 4;
+/// End records besides the first choice tried for a directory.
+constexpr int kEndRecordTries = 8;
 constexpr int64_t kLocatorBack = kZip64LocatorLen;                           // 20
 constexpr int64_t kZip64RecordBack = kZip64LocatorLen + kZip64EndRecordLen;  // 76
 
@@ -98,61 +103,18 @@ bool PlausibleZip64(const Zip64EndRecord& z, const Zip64Locator* locator, int64_
   return true;
 }
 
-}  // namespace
-
-int64_t SearchEndRecord(ByteSource& file, ArcOpenState& st) {
-  st.headerState = 0;
-  st.damage = 0;
-  st.commentPos = 0;
-  st.offsetAdjustment = 0;
-  st.endVolume = 0;
-  st.directoryVolume = 0;
-  st.declaredEntries = 0;
-  st.commentLength = 0;
-  const int64_t size = file.Size();
-  if (size <= 0) return 0;
-
-  // The window leaves out the first byte of a short file, and its own first
-  // position is never tested: an end record at the very start of the file
-  // (an archive of nothing but an end record) is not taken.
-  const int64_t windowStart = size > kEndSearchWindow ? size - kEndSearchWindow : 1;
-  const std::vector<uint8_t> window =
-      file.ReadVector(windowStart, static_cast<int32_t>(size - windowStart));
-  // A comment may itself hold an end-record signature: the record whose
-  // comment ends exactly where the file does is the real one. Without such
-  // a record the nearest one is taken, as bytes may follow an archive. A
-  // record cut off by the end of the file is taken for comment bytes.
-  std::optional<EndRecord> end;
-  int64_t endPos = -1;
-  for (int64_t i = static_cast<int64_t>(window.size()) - 4; i >= 1; --i) {
-    if (ClassifySignature(U32At(window, static_cast<size_t>(i)), RecordKind::End).kind !=
-        RecordKind::End) {
-      continue;
-    }
-    const RecordRead<EndRecord> candidate = ReadEndRecord(file, windowStart + i);
-    if (!candidate) continue;
-    if (!end) {
-      end = *candidate;
-      endPos = windowStart + i;
-    }
-    if (windowStart + i + static_cast<int64_t>(candidate->FixedLength()) +
-            candidate->commentLength ==
-        size) {
-      end = *candidate;
-      endPos = windowStart + i;
-      break;
-    }
-  }
-  if (!end) return 0;
-
+/// Fills `st` from the end record `end` at `endPos` and returns where its
+/// central directory stands; nothing when the record leads to none.
+std::optional<int64_t> DirectoryOf(ByteSource& file, const EndRecord& end, int64_t endPos,
+                                   ArcOpenState& st) {
   st.headerState = htEnding;
-  st.endVolume = end->thisDisk;
-  st.directoryVolume = end->centralDirDisk;
-  st.declaredEntries = end->totalEntries;
-  st.commentLength = end->commentLength;
-  const auto fixed = static_cast<int64_t>(end->FixedLength());
+  st.endVolume = end.thisDisk;
+  st.directoryVolume = end.centralDirDisk;
+  st.declaredEntries = end.totalEntries;
+  st.commentLength = end.commentLength;
+  const auto fixed = static_cast<int64_t>(end.FixedLength());
   st.commentPos = endPos + fixed;
-  if (endPos + fixed + end->commentLength > size) st.damage |= kDamageComment;
+  if (endPos + fixed + end.commentLength > file.Size()) st.damage |= kDamageComment;
 
   const RecordRead<Zip64Locator> locator = ReadZip64Locator(file, endPos - kLocatorBack);
   RecordRead<Zip64EndRecord> z64;
@@ -165,15 +127,15 @@ int64_t SearchEndRecord(ByteSource& file, ArcOpenState& st) {
   // Where the central directory should stand (P), where it ends right before
   // the end record (Q), and what the archive itself says its offset is.
   std::optional<int64_t> p;
-  const std::optional<int64_t> q = Difference(static_cast<uint64_t>(endPos), end->centralDirSize);
+  const std::optional<int64_t> q = Difference(static_cast<uint64_t>(endPos), end.centralDirSize);
   std::optional<int64_t> r;  // just before a Zip64 end record that stands where we found it
-  uint64_t storedOffset = end->centralDirOffset;
-  if (end->IsWide()) {
-    p = Difference(end->centralDirOffset, 0);
+  uint64_t storedOffset = end.centralDirOffset;
+  if (end.IsWide()) {
+    p = Difference(end.centralDirOffset, 0);
     // The 16-bit count says nothing of this form's Zip64 records.
     if (st.declaredEntries == kZip64Marker16) st.declaredEntries = 0;
   } else {
-    if (z64 && !PlausibleZip64(*z64, locator ? &*locator : nullptr, size)) {
+    if (z64 && !PlausibleZip64(*z64, locator ? &*locator : nullptr, file.Size())) {
       st.damage |= kDamageZip64;
     }
     // A count at its marker stands in the Zip64 end record, when that is sound.
@@ -197,13 +159,13 @@ int64_t SearchEndRecord(ByteSource& file, ArcOpenState& st) {
     found = p;
   } else if (CentralAt(file, q)) {
     found = q;
-    adjustment = *q - static_cast<int64_t>(end->centralDirOffset & 0xFFFFFFFFu);
+    adjustment = *q - static_cast<int64_t>(end.centralDirOffset & 0xFFFFFFFFu);
   } else if (CentralAt(file, r)) {
     // A Zip64 archive behind a prefix: its locator still counts from the
     // start of the archive proper, so P missed the directory.
     found = r;
   }
-  if (!found && IsEmptyAt(*end, endPos) && !locator) {
+  if (!found && IsEmptyAt(end, endPos) && !locator) {
     // An archive without entries: its directory is empty and starts where
     // the end record stands. Nothing to walk, and nothing lost by not
     // walking: a program in front of it may hold bytes that look like
@@ -211,11 +173,7 @@ int64_t SearchEndRecord(ByteSource& file, ArcOpenState& st) {
     st.headerState |= htCentral;
     return endPos;
   }
-  if (!found) {
-    // No usable directory (also when P and Q point outside the file): the
-    // archive can still be read by walking its local headers.
-    return ScanForLocalHeader(file, st);
-  }
+  if (!found) return std::nullopt;
 
   st.headerState |= htCentral;
   const std::optional<uint64_t> first = FirstLocalOffset(file, *found);
@@ -239,6 +197,83 @@ int64_t SearchEndRecord(ByteSource& file, ArcOpenState& st) {
   }
   st.offsetAdjustment = fitsAdjustment(adjustment) ? static_cast<int32_t>(adjustment) : 0;
   return *found;
+}
+
+}  // namespace
+
+int64_t SearchEndRecord(ByteSource& file, ArcOpenState& st) {
+  st.headerState = 0;
+  st.damage = 0;
+  st.commentPos = 0;
+  st.offsetAdjustment = 0;
+  st.endVolume = 0;
+  st.directoryVolume = 0;
+  st.declaredEntries = 0;
+  st.commentLength = 0;
+  const int64_t size = file.Size();
+  if (size <= 0) return 0;
+
+  // The window leaves out the first byte of a short file, and its own first
+  // position is never tested: an end record at the very start of the file
+  // (an archive of nothing but an end record) is not taken.
+  const int64_t windowStart = size > kEndSearchWindow ? size - kEndSearchWindow : 1;
+  const std::vector<uint8_t> window =
+      file.ReadVector(windowStart, static_cast<int32_t>(size - windowStart));
+  // The next end record at or before window position `i`, going backwards.
+  auto previous = [&](int64_t& i) -> std::optional<EndRecord> {
+    for (; i >= 1; --i) {
+      if (ClassifySignature(U32At(window, static_cast<size_t>(i)), RecordKind::End).kind !=
+          RecordKind::End) {
+        continue;
+      }
+      if (const RecordRead<EndRecord> candidate = ReadEndRecord(file, windowStart + i)) {
+        return *candidate;
+      }
+    }
+    return std::nullopt;
+  };
+  auto reachesEnd = [&](const EndRecord& e, int64_t i) {
+    return windowStart + i + static_cast<int64_t>(e.FixedLength()) + e.commentLength == size;
+  };
+  // A comment may itself hold an end-record signature: the record whose
+  // comment ends exactly where the file does is the real one. Without such
+  // a record the nearest one is taken, as bytes may follow an archive. A
+  // record cut off by the end of the file is taken for comment bytes.
+  std::optional<EndRecord> end;
+  int64_t endPos = -1;
+  int64_t i = static_cast<int64_t>(window.size()) - 4;
+  for (std::optional<EndRecord> e; (e = previous(i)); --i) {
+    if (!end || reachesEnd(*e, i)) {
+      end = e;
+      endPos = windowStart + i;
+    }
+    if (reachesEnd(*e, i)) break;
+  }
+  if (!end) return 0;
+
+  const ArcOpenState clean = st;
+  if (const std::optional<int64_t> found = DirectoryOf(file, *end, endPos, st)) return *found;
+  if (reachesEnd(*end, endPos - windowStart)) {
+    // A comment that ends in the bytes of an end record makes two records
+    // whose comments end where the file does; the one that leads to a
+    // directory is the real one. A few are tried, not every signature a
+    // hostile comment may hold.
+    int tries = 0;
+    for (--i; tries < kEndRecordTries; --i) {
+      const std::optional<EndRecord> e = previous(i);
+      if (!e) break;
+      if (!reachesEnd(*e, i)) continue;
+      ++tries;
+      ArcOpenState trial = clean;
+      if (const std::optional<int64_t> found = DirectoryOf(file, *e, windowStart + i, trial)) {
+        st = trial;
+        return *found;
+      }
+    }
+  }
+  // No usable directory (also when P and Q point outside the file): the
+  // archive can still be read by walking its local headers.
+  return ScanForLocalHeader(file, st);
 }
 
 }  // namespace arc

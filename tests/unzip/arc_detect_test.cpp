@@ -173,6 +173,22 @@ TEST(ArcDetect, EndRecordNearestTheEndWins) {
   EXPECT_TRUE(d.open.headerState & htCentral);
 }
 
+TEST(ArcDetect, CommentEndingInTheBytesOfAnEndRecord) {
+  // The copy in the comment reaches the end of the file too, but its
+  // directory is nowhere; the real record's is.
+  auto zip = TwoEntries().Build();
+  std::string fake(zip.end() - 22, zip.end());
+  fake.replace(16, 4, "\x39\x30\0\0");  // directory offset 12345
+  fake.replace(20, 2, std::string(2, '\0'));
+  const std::string comment = "note: " + fake;
+  zip[zip.size() - 2] = static_cast<uint8_t>(comment.size());
+  zip.insert(zip.end(), comment.begin(), comment.end());
+  const Detection d = Detect(zip);
+  EXPECT_EQ(d.open.headerState, htEnding | htCentral | htLocal);
+  EXPECT_EQ(d.open.commentPos, static_cast<int64_t>(zip.size() - comment.size()));
+  EXPECT_EQ(d.open.commentLength, comment.size());
+}
+
 TEST(ArcDetect, VolumesOfASetGoThroughTheDiskSetDecision) {
   const auto last = PublicFile("gen-infozip-split.zip");
   EXPECT_EQ(Detect(last, "s.zip").type, atZipMV);
