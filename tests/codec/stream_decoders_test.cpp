@@ -203,6 +203,17 @@ TEST(StreamDecoders, DamagedOrOversizedStreamsGiveTheirError) {
   }
 }
 
+// Frames of the format's early versions (here 0.6) are no Zstandard data of
+// a ZIP entry; whether they are refused must not depend on how the bytes arrive.
+TEST(StreamDecoders, ZstdFramesOfAnEarlyFormatAreRefusedInAnyPieces) {
+  const Bytes early = {0x26, 0xB5, 0x2F, 0xFD, 0, 0, 0, 0, 0x1F, 0x4C, 0x04, 0x6F, 0, 0x76};
+  DecoderOptions options;
+  for (size_t inStep : {0, 1, 3}) {
+    const test::Outcome o = Decode(kMethodZstd, options, early, inStep, 1);
+    EXPECT_EQ(o.result, res::kDataError) << inStep << ": " << o.msg;
+  }
+}
+
 // Parallel compressors write one entry as several streams; the compressed
 // size tells that more follow. Without it the first stream is the entry.
 TEST(StreamDecoders, JoinedStreamsDecodeWholeWhenTheCompressedSizeIsKnown) {
