@@ -2,9 +2,14 @@
 # run_fuzz.sh BUILD_DIR SECONDS - runs every fuzz_* binary of BUILD_DIR/bin for
 # SECONDS each, seeded from fuzz/corpus/<name>/ when that folder exists. Runs as
 # many targets at once as there are cores; prints each target's final stats.
+# FUZZ_SEED (default 1) fixes the fuzzer's random choices, so that a run
+# tries the same inputs on any machine (a slower one tries fewer of them) and
+# a test run does not fail on an input nobody has seen yet; FUZZ_SEED=0 takes
+# a new seed each run, for runs that look for new faults.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 seconds=$2
+seed=${FUZZ_SEED:-1}
 root=$(cd "$(dirname "$0")/.." && pwd)
 parallel=${FUZZ_JOBS:-$(nproc)}
 shopt -s nullglob
@@ -16,7 +21,7 @@ fuzz_one() {   # fuzz_one BINARY -> exit status of the fuzzer
   work=$(mktemp -d)
   [ -d "$root/fuzz/corpus/$name" ] && seeds+=("$root/fuzz/corpus/$name")
   local rc=0
-  (cd "$work" && "$bin" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 \
+  (cd "$work" && "$bin" -seed="$seed" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 \
      -print_final_stats=1 "$work" "${seeds[@]}") >"$logs/$name.log" 2>&1 || rc=$?
   # An input that failed is kept beside the build and printed (base64) into
   # the log, so that a failure seen only in CI can be replayed anywhere.
