@@ -115,6 +115,14 @@ std::optional<int64_t> DirectoryOf(ByteSource& file, const EndRecord& end, int64
   const auto fixed = static_cast<int64_t>(end.FixedLength());
   st.commentPos = endPos + fixed;
   if (endPos + fixed + end.commentLength > file.Size()) st.damage |= kDamageComment;
+  if (IsEmptyAt(end, endPos)) {
+    // An archive without entries: its directory is empty and starts where
+    // the end record stands. Nothing to walk, and nothing lost by not
+    // walking; and no Zip64 record belongs to it, whatever the bytes of a
+    // program in front of it look like.
+    st.headerState |= htCentral;
+    return endPos;
+  }
 
   const RecordRead<Zip64Locator> locator = ReadZip64Locator(file, endPos - kLocatorBack);
   RecordRead<Zip64EndRecord> z64;
@@ -164,14 +172,6 @@ std::optional<int64_t> DirectoryOf(ByteSource& file, const EndRecord& end, int64
     // A Zip64 archive behind a prefix: its locator still counts from the
     // start of the archive proper, so P missed the directory.
     found = r;
-  }
-  if (!found && IsEmptyAt(end, endPos) && !locator) {
-    // An archive without entries: its directory is empty and starts where
-    // the end record stands. Nothing to walk, and nothing lost by not
-    // walking: a program in front of it may hold bytes that look like
-    // records.
-    st.headerState |= htCentral;
-    return endPos;
   }
   if (!found) return std::nullopt;
 

@@ -228,6 +228,7 @@ TEST(ArcDetect, ProgramWithAnEmptyArchiveBehindIt) {
   std::string stub = "MZ" + std::string(300, '\x8d');
   stub.replace(40, 4, "PK\x05\x06");
   stub.replace(120, 4, "PK\x07\x08");
+  stub.replace(stub.size() - 20, 4, "PK\x06\x07");  // where a Zip64 locator would stand
   const auto sfx = ZipBuilder().Prefix(stub, true).Build();
   const Detection d = Detect(sfx, "x.exe");
   EXPECT_EQ(d.type, atZipExe);
