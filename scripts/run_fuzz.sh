@@ -3,9 +3,10 @@
 # SECONDS each, seeded from fuzz/corpus/<name>/ when that folder exists. Runs as
 # many targets at once as there are cores; prints each target's final stats.
 # FUZZ_SEED (default 1) fixes the fuzzer's random choices, so that a run
-# tries the same inputs on any machine (a slower one tries fewer of them) and
-# a test run does not fail on an input nobody has seen yet; FUZZ_SEED=0 takes
-# a new seed each run, for runs that look for new faults.
+# tries much the same inputs on any machine (a slower one fewer of them; where
+# the code runs threads, timing still steers the fuzzer a little) and a test
+# run seldom meets an input nobody has seen; FUZZ_SEED=0 takes a new seed
+# each run, for runs that look for new faults.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 seconds=$2
