@@ -141,7 +141,7 @@ void ZipExtractor::CopyStored(const EntryInfo& info, bool encrypted) {
     if (room == nullptr) return;
     const int32_t got = archive_->Read(room, want);
     if (got <= 0) {
-      if (IsMultiVolume() && NextVolumeForData(left)) continue;
+      if (IsMultiVolume() && NextVolumeForData(left + DataTrailer())) continue;
       break;
     }
     if (!Put(room, static_cast<uint32_t>(got), encrypted)) return;
@@ -164,7 +164,7 @@ void ZipExtractor::LegacyData(const EntryInfo& info, bool encrypted) {
     const auto want = static_cast<int32_t>(std::min<int64_t>(n, std::max<int64_t>(left, 0)));
     if (want <= 0) return 0;
     int32_t got = z_.ReadBlock(*archive_, p, want, false, false);
-    if (got <= 0 && IsMultiVolume() && NextVolumeForData(left)) {
+    if (got <= 0 && IsMultiVolume() && NextVolumeForData(left + DataTrailer())) {
       got = z_.ReadBlock(*archive_, p, want, false, false);
     }
     if (got <= 0) return 0;
@@ -234,7 +234,7 @@ void ZipExtractor::StreamData(const EntryInfo& info, bool encrypted) {
       // The input ran out: the data goes on at the start of the next volume.
       const int64_t unread = static_cast<int64_t>(info.compressedSize) -
                              static_cast<int64_t>(stream.Engine().total_in);
-      if (!NextVolumeForData(std::max<int64_t>(unread, 0))) {
+      if (!NextVolumeForData(std::max<int64_t>(unread, 0) + DataTrailer())) {
         stream.SetStream(&nothing);
         break;
       }

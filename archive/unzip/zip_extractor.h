@@ -169,8 +169,11 @@ class ZipExtractor {
   bool ReadFollowingVolumes(uint8_t* data, uint32_t count, int64_t stillToRead);
 
   // unzip_volumes.cpp: moving between volumes.
-  /// Data goes on in the next volume; `stillToRead` compressed bytes remain.
+  /// Data goes on in the next volume; `stillToRead` bytes of the entry
+  /// remain, the next record stands right after them.
   bool NextVolumeForData(int64_t stillToRead);
+  /// Bytes of the entry after its data: an AES entry's authentication code.
+  int64_t DataTrailer() const { return aes_ ? static_cast<int64_t>(kAesCodeLen) : 0; }
   bool FetchDisk();
   bool CheckDisk();
 

@@ -76,14 +76,19 @@ TEST_P(RoundTrip, VolumesCopiedOffPassSevenZipAsASplitSet) {
   EXPECT_EQ(SevenZipFailures(), "");
 }
 
-TEST_F(RoundTrip, EncryptedEntriesAreCopiedLikeAnyOther) {
+class EncryptedRoundTrip : public test::SpanFixture,
+                           public ::testing::WithParamInterface<TEncryptionMethod> {};
+
+TEST_P(EncryptedRoundTrip, EncryptedEntriesAreCopiedLikeAnyOther) {
   WriteSources(test::MixedSources());
   AddDisks(20, 100 * 1024);
   drives.Insert(0);
   TZip zip;
   Configure(zip);
   zip.SetPassword("disk set");
+  zip.SetEncryptionMethod(GetParam());
   ASSERT_EQ(zip.Compress(), static_cast<int32_t>(sources.size()));
+  ASSERT_GT(VolumeDisks().size(), 1u);
   std::string errors;
   EXPECT_EQ(ExtractSet("out", errors, "disk set"), static_cast<int32_t>(sources.size()));
   EXPECT_EQ(errors, "");
@@ -92,6 +97,11 @@ TEST_F(RoundTrip, EncryptedEntriesAreCopiedLikeAnyOther) {
     EXPECT_EQ(SevenZipFailures("disk set"), "");
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Methods, EncryptedRoundTrip, ::testing::Values(emTraditional, emAes256),
+                         [](const auto& info) {
+                           return std::string(info.param == emTraditional ? "ZipCrypto" : "Aes256");
+                         });
 
 INSTANTIATE_TEST_SUITE_P(DiskSizes, RoundTrip,
                          ::testing::Values(100 * 1024, 300 * 1024, 1536 * 1024),
