@@ -59,13 +59,10 @@ void ZipUpdater::WriteCentralDirectory() {
 void ZipUpdater::WriteEmptyArchive() {
   TStream32& out = run_.output->Stream();
   const int64_t here = out.Seek(0, TSeekOrigin::soEnd);
-  EndRecord e;
-  // Zero without a program in front; otherwise where the directory would be.
-  e.centralDirOffset = static_cast<uint64_t>(here);
-  // The archive's comment outlives its entries.
-  e.commentLength = static_cast<uint16_t>(run_.archiveComment.size());
-  std::vector<uint8_t> bytes = SerializeEndRecord(e);
-  bytes.insert(bytes.end(), run_.archiveComment.begin(), run_.archiveComment.end());
+  // The directory is empty and would start here: at zero without a program
+  // in front. The archive's comment outlives its entries.
+  const auto at = static_cast<uint64_t>(here);
+  const std::vector<uint8_t> bytes = EndOfDirectoryBytes(0, 0, at, at, run_.archiveComment);
   try {
     out.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
   } catch (const EStreamWrite& ex) {
