@@ -243,11 +243,12 @@ int64_t SearchEndRecord(ByteSource& file, ArcOpenState& st) {
   int64_t endPos = -1;
   int64_t i = static_cast<int64_t>(window.size()) - 4;
   for (std::optional<EndRecord> e; (e = previous(i)); --i) {
-    if (!end || reachesEnd(*e, i)) {
+    const bool reaches = reachesEnd(*e, i);
+    if (!end || reaches) {
       end = e;
       endPos = windowStart + i;
     }
-    if (reachesEnd(*e, i)) break;
+    if (reaches) break;
   }
   if (!end) return 0;
 
