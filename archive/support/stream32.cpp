@@ -10,6 +10,8 @@
 #include <memory>
 #include <system_error>
 
+#include "support/unique_fd.h"
+
 namespace arc {
 
 bool IsDiskFullError(const std::exception_ptr& error, int lastOsError) {
@@ -97,15 +99,10 @@ int32_t THandleStream32::Read(void* buffer, int32_t count) {
 
 int32_t THandleStream32::Write(const void* buffer, int32_t count) {
   if (handle_ == kInvalidHandle || count <= 0 || buffer == nullptr) return 0;
-  const auto* p = static_cast<const uint8_t*>(buffer);
-  int32_t done = 0;
-  while (done < count) {  // a partial write is followed by one that reports why
-    const ssize_t n = ::write(handle_, p + done, static_cast<size_t>(count - done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<int32_t>(n);
-  }
-  return done;
+  // A short count: the caller finds out why from errno or a further write.
+  int error = 0;
+  return static_cast<int32_t>(
+      WriteAll(handle_, static_cast<const uint8_t*>(buffer), static_cast<size_t>(count), error));
 }
 
 int64_t THandleStream32::Seek(int64_t offset, TSeekOrigin origin) {

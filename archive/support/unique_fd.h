@@ -3,12 +3,16 @@
 // UniqueFd closes the descriptor it holds when it goes out of scope, so that
 // every path out of a function, an exception included, gives it back. Close()
 // closes it early and tells whether the system reported an error (a delayed
-// write error shows there).
+// write error shows there). WriteAll writes a whole buffer to a descriptor.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
 
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
 
 namespace arc {
 
@@ -39,5 +43,22 @@ class UniqueFd {
  private:
   int fd_;
 };
+
+/// Writes `count` bytes to `fd`, again after an interrupted or partial
+/// write; returns the bytes written. When not all of them were, `error` is
+/// the system's reason (ENOSPC for a write that wrote nothing).
+inline size_t WriteAll(int fd, const uint8_t* data, size_t count, int& error) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(fd, data + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = n < 0 ? errno : ENOSPC;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
 
 }  // namespace arc

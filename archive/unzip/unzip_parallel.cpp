@@ -51,21 +51,6 @@ class PackedStream final : public TCustomMemoryStream32 {
   int32_t Write(const void*, int32_t) override { return 0; }
 };
 
-/// The bytes written; `error` set when not all of them.
-size_t WriteAll(int fd, const uint8_t* data, size_t count, int& error) {
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::write(fd, data + done, count - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error = n < 0 ? errno : ENOSPC;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return done;
-}
-
 }  // namespace
 
 /// One queued entry: what the worker needs, and what it found.

@@ -46,13 +46,8 @@ void ZipExtractor::StartPipeline() {
   pipe_ = std::make_unique<BlockPipeline>([this, fd](const uint8_t* data, uint32_t count) {
     Crc32Update(data, static_cast<int32_t>(count), pipeCrc_);
     if (fd < 0) return;
-    uint32_t done = 0;
-    while (done < count) {
-      const ssize_t n = ::write(fd, data + done, count - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) throw BlockWriteFailure{n < 0 ? errno : ENOSPC};
-      done += static_cast<uint32_t>(n);
-    }
+    int error = 0;
+    if (WriteAll(fd, data, count, error) < count) throw BlockWriteFailure{error};
   });
 }
 
